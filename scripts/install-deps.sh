@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, skipping what is already present.
+# Usage: scripts/install-deps.sh [group...]   groups: build (default), all
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config
+  clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,27 @@
+#pragma once
+// The commands of kantor-cli. Each returns the process exit status:
+// 0 success, 1 failure (the reason on `err`), 2 usage error.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace kantor::cli {
+
+using Args = std::vector<std::string>;
+
+// kantor-cli info [--json] FILE   (.mid/.midi, .uta, .vxb, .wav by extension)
+int info(const Args& args, std::ostream& out, std::ostream& err);
+int infoMidi(const std::string& path, bool json, std::ostream& out, std::ostream& err);
+int infoSong(const std::string& path, bool json, std::ostream& out, std::ostream& err);
+int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostream& err);
+int infoWav(const std::string& path, bool json, std::ostream& out, std::ostream& err);
+
+// kantor-cli pos FILE.mid TICK...
+int pos(const Args& args, std::ostream& out, std::ostream& err);
+
+// Runs a whole command line (args without the program name).
+int run(const Args& args, std::ostream& out, std::ostream& err);
+
+void usage(std::ostream& err);
+
+}  // namespace kantor::cli

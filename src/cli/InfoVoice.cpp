@@ -1,0 +1,12 @@
+#include <ostream>
+
+#include "cli/Commands.h"
+
+namespace kantor::cli {
+
+int infoVoice(const std::string& path, bool, std::ostream&, std::ostream& err) {
+    err << "info: this kind of file is not supported yet: " << path << "\n";
+    return 1;
+}
+
+}  // namespace kantor::cli

@@ -1,0 +1,67 @@
+#include <algorithm>
+#include <cctype>
+#include <ostream>
+
+#include "cli/Commands.h"
+
+namespace kantor::cli {
+
+void usage(std::ostream& err) {
+    err << "usage: kantor-cli COMMAND ...\n"
+           "  info [--json] FILE          summary of a MIDI (.mid), song (.uta), voice (.vxb) or WAV (.wav) file\n"
+           "  pos FILE.mid TICK...        position text and milliseconds of ticks\n";
+}
+
+static std::string lowerExtension(const std::string& path) {
+    std::size_t slash = path.find_last_of("/\\");
+    std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext;
+}
+
+int info(const Args& args, std::ostream& out, std::ostream& err) {
+    bool json = false;
+    std::string path;
+    for (const std::string& a : args) {
+        if (a == "--json") {
+            json = true;
+        } else if (!a.empty() && a[0] == '-') {
+            err << "info: unknown option " << a << "\n";
+            return 2;
+        } else if (path.empty()) {
+            path = a;
+        } else {
+            err << "info: one file at a time\n";
+            return 2;
+        }
+    }
+    if (path.empty()) {
+        usage(err);
+        return 2;
+    }
+    std::string ext = lowerExtension(path);
+    if (ext == "mid" || ext == "midi" || ext == "smf" || ext == "rmi") return infoMidi(path, json, out, err);
+    if (ext == "uta") return infoSong(path, json, out, err);
+    if (ext == "vxb") return infoVoice(path, json, out, err);
+    if (ext == "wav") return infoWav(path, json, out, err);
+    err << "info: unknown file type: " << path << "\n";
+    return 2;
+}
+
+int run(const Args& args, std::ostream& out, std::ostream& err) {
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        usage(args.empty() ? err : out);
+        return args.empty() ? 2 : 0;
+    }
+    Args rest(args.begin() + 1, args.end());
+    const std::string& cmd = args[0];
+    if (cmd == "info") return info(rest, out, err);
+    if (cmd == "pos") return pos(rest, out, err);
+    err << "unknown command: " << cmd << "\n";
+    usage(err);
+    return 2;
+}
+
+}  // namespace kantor::cli

@@ -1,0 +1,28 @@
+#include "platform/StderrPrompt.h"
+
+#include <iostream>
+
+namespace kantor {
+
+StderrPrompt::StderrPrompt(PromptAnswer answer) : answer_(answer) {}
+
+void StderrPrompt::notice(const std::string& caption, const std::string& text) {
+    std::cerr << "[" << caption << "] " << text << "\n";
+}
+
+void StderrPrompt::warning(const std::string& caption, const std::string& text) {
+    std::cerr << "[" << caption << "] " << text << "\n";
+}
+
+PromptAnswer StderrPrompt::askYesNo(const std::string& caption, const std::string& text) {
+    std::cerr << "[" << caption << "] " << text << " -> " << (answer_ == PromptAnswer::Yes ? "yes" : "no")
+              << "\n";
+    return answer_ == PromptAnswer::Cancel ? PromptAnswer::No : answer_;
+}
+
+PromptAnswer StderrPrompt::askYesNoCancel(const std::string& caption, const std::string& text) {
+    std::cerr << "[" << caption << "] " << text << "\n";
+    return answer_;
+}
+
+}  // namespace kantor
