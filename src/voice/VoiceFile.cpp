@@ -1,0 +1,201 @@
+#include "voice/VoiceFile.h"
+
+#include "base/Codepage.h"
+#include "base/FileIO.h"
+#include "base/Texts.h"
+
+namespace kantor {
+namespace {
+
+std::string fieldText(ByteReader& r, std::size_t size) {
+    std::span<const uint8_t> v = r.view(size);
+    if (v.empty()) return {};
+    return cp932FieldToUtf8(v.data(), v.size());
+}
+
+// Converts to cp932 and cuts to at most fieldSize - 1 bytes without splitting a
+// double-byte character.
+std::string cp932ForField(const std::string& utf8, std::size_t fieldSize) {
+    std::string s = utf8ToCp932(utf8);
+    std::size_t limit = fieldSize - 1, n = 0;
+    while (n < s.size()) {
+        unsigned char c = static_cast<unsigned char>(s[n]);
+        std::size_t len = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) ? 2 : 1;
+        if (n + len > limit) break;
+        n += len;
+    }
+    s.resize(n);
+    return s;
+}
+
+}  // namespace
+
+std::string trimTrailingBlanks(std::string s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+    return s;
+}
+
+VoiceFileHeader readVoiceFileHeader(ByteReader& r) {
+    VoiceFileHeader h;
+    h.magic = r.fixedText(32);  // compared byte for byte, not converted
+    h.voiceName = fieldText(r, 64);
+    h.comment = fieldText(r, 64);
+    h.comment2 = fieldText(r, 64);
+    h.version = r.u16le();
+    h.formatCode = r.u16le();
+    h.tuning = r.u32le();
+    h.sampleCount = r.u32le();
+    h.extensionSize = r.u32le();
+    r.skip(296);
+    return h;
+}
+
+void writeVoiceFileHeader(ByteWriter& w, const VoiceFileHeader& h) {
+    w.fixedText(h.magic, 32);
+    w.fixedText(cp932ForField(h.voiceName, 64), 64);
+    w.fixedText(cp932ForField(h.comment, 64), 64);
+    w.fixedText(cp932ForField(h.comment2, 64), 64);
+    w.u16le(h.version);
+    w.u16le(h.formatCode);
+    w.u32le(h.tuning);
+    w.u32le(h.sampleCount);
+    w.u32le(h.extensionSize);
+    w.zeros(296);
+}
+
+SampleRecord readSampleRecord(ByteReader& r) {
+    SampleRecord s;
+    s.code = fieldText(r, 12);
+    s.kana = fieldText(r, 12);
+    s.pitch = r.u32le();
+    s.dataSize = r.u32le();
+    s.markerB = r.u32le();
+    s.markerC = r.u32le();
+    s.markerD = r.u32le();
+    r.skip(32);
+    return s;
+}
+
+void writeSampleRecord(ByteWriter& w, const SampleRecord& s) {
+    w.fixedText(cp932ForField(s.code, 12), 12);
+    w.fixedText(cp932ForField(s.kana, 12), 12);
+    w.u32le(s.pitch);
+    w.u32le(s.dataSize);
+    w.u32le(s.markerB);
+    w.u32le(s.markerC);
+    w.u32le(s.markerD);
+    w.zeros(32);
+}
+
+bool VoiceFileReader::readHeader(std::span<const uint8_t> bytes, VoiceFileHeader& header) {
+    if (bytes.size() < kVoiceHeaderSize) return fail(voicetext::kReadFailed);
+    ByteReader r(bytes.data(), kVoiceHeaderSize);
+    header = readVoiceFileHeader(r);
+    if (!r.ok()) return fail(voicetext::kReadFailed);
+    if (header.magic != kVoiceMagic) return fail(voicetext::kNotVoiceFile);
+    if (header.version > kVoiceFileVersion) return fail(voicetext::kUnsupportedVersion);
+    return true;
+}
+
+std::unique_ptr<Voice> VoiceFileReader::read(std::span<const uint8_t> bytes, const std::string& name,
+                                             VoiceFileHeader* headerOut) {
+    clearError();
+    VoiceFileHeader header;
+    if (!readHeader(bytes, header)) return nullptr;
+    ByteReader r(bytes);
+    r.skip(kVoiceHeaderSize);
+    // Exactly 8 bytes follow whenever the field is not 0, whatever its value.
+    if (header.extensionSize != 0 && !r.skip(kVoiceExtensionSize)) {
+        fail(voicetext::kReadFailed);
+        return nullptr;
+    }
+    auto voice = std::make_unique<Voice>();
+    voice->name = trimTrailingBlanks(name);
+    voice->formatCode = header.formatCode;
+    voice->tuning = header.tuning;
+    for (uint32_t i = 0; i < header.sampleCount; ++i) {
+        if (!r.has(kSampleRecordSize)) {
+            fail(voicetext::kReadFailed);
+            return nullptr;
+        }
+        SampleRecord rec = readSampleRecord(r);
+        auto sample = std::make_unique<VoiceSample>();
+        sample->code = std::move(rec.code);
+        sample->kana = std::move(rec.kana);
+        sample->pitch = rec.pitch;
+        sample->markerB = rec.markerB;
+        sample->markerC = rec.markerC;
+        sample->markerD = rec.markerD;
+        if (rec.dataSize != 0) {
+            // The length is checked before anything is allocated.
+            if (!r.has(rec.dataSize)) {
+                fail(voicetext::kReadFailed);
+                return nullptr;
+            }
+            if (!sample->data.assign(r.view(rec.dataSize), kSoundSpare)) {
+                fail(text::kOutOfMemory);
+                return nullptr;
+            }
+        }
+        try {
+            voice->samples.push_back(std::move(sample));
+        } catch (const std::bad_alloc&) {
+            fail(text::kOutOfMemory);
+            return nullptr;
+        }
+    }
+    if (headerOut) *headerOut = std::move(header);
+    return voice;
+}
+
+std::unique_ptr<Voice> VoiceFileReader::readFile(const std::string& path, const std::string& name,
+                                                 VoiceFileHeader* header) {
+    clearError();
+    std::vector<uint8_t> bytes;
+    if (readWholeFile(path, bytes) != ReadStatus::Ok) {
+        fail(voicetext::kReadFailed);
+        return nullptr;
+    }
+    return read(bytes, name, header);
+}
+
+std::vector<uint8_t> buildVoiceFile(const VoiceFileHeader& header,
+                                    const std::vector<std::unique_ptr<VoiceSample>>& samples) {
+    ByteWriter w;
+    VoiceFileHeader h = header;
+    uint32_t count = 0;
+    for (const auto& s : samples)
+        if (s) ++count;
+    h.sampleCount = count;
+    writeVoiceFileHeader(w, h);
+    if (h.extensionSize != 0) w.zeros(kVoiceExtensionSize);
+    for (const auto& s : samples) {
+        if (!s) continue;
+        SampleRecord rec;
+        rec.code = s->code;
+        rec.kana = s->kana;
+        rec.pitch = s->pitch;
+        rec.dataSize = s->dataSize();
+        rec.markerB = s->markerB;
+        rec.markerC = s->markerC;
+        rec.markerD = s->markerD;
+        writeSampleRecord(w, rec);
+        w.bytes(s->data.bytes());
+    }
+    return std::move(w.buffer());
+}
+
+bool VoiceFileWriter::write(const std::string& path, const VoiceFileHeader& header,
+                            const std::vector<std::unique_ptr<VoiceSample>>& samples) {
+    clearError();
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = buildVoiceFile(header, samples);
+    } catch (const std::bad_alloc&) {
+        return fail(text::kOutOfMemory);
+    }
+    if (!writeFileAtomically(path, bytes)) return fail(voicetext::kCreateFailed);
+    return true;
+}
+
+}  // namespace kantor

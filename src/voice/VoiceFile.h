@@ -1,0 +1,93 @@
+#pragma once
+// The voice data file (.vxb): a 536-byte header, an optional 8-byte extension block,
+// then per sample a 76-byte record followed by its data. Integers are little-endian,
+// texts cp932 (UTF-8 in memory), zero-terminated inside their fields.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/ByteIO.h"
+#include "base/LastError.h"
+#include "voice/Voice.h"
+
+namespace kantor {
+
+inline constexpr const char* kVoiceMagic = "My Kantorellion Voice Data";
+inline constexpr uint16_t kVoiceFileVersion = 202;
+inline constexpr std::size_t kVoiceHeaderSize = 536;
+inline constexpr std::size_t kVoiceExtensionSize = 8;
+inline constexpr std::size_t kSampleRecordSize = 76;
+
+namespace voicetext {
+inline constexpr const char* kReadFailed = "Voice データの読み込みに失敗しました。";
+inline constexpr const char* kNotVoiceFile = "My Kantorellion Voice Dataﾌｧｲﾙではありません。";
+inline constexpr const char* kUnsupportedVersion = "未対応なﾊﾞｰｼﾞｮﾝのVoiceData（Vxbﾌｧｲﾙ）です。";
+inline constexpr const char* kCreateFailed = "VoicdDataの作成に失敗しました。";
+}  // namespace voicetext
+
+// Header, offsets 0..535.
+struct VoiceFileHeader {
+    std::string magic = kVoiceMagic;  // 0, 32 bytes
+    std::string voiceName;            // 32, 64 bytes
+    std::string comment;              // 96, 64 bytes
+    std::string comment2;             // 160, 64 bytes
+    uint16_t version = kVoiceFileVersion;  // 224
+    uint16_t formatCode = 8;               // 226
+    uint32_t tuning = 440000;              // 228
+    uint32_t sampleCount = 0;              // 232
+    uint32_t extensionSize = 8;            // 236; then 296 zero bytes
+};
+
+// Sample record, 76 bytes.
+struct SampleRecord {
+    std::string code;  // 0, 12 bytes
+    std::string kana;  // 12, 12 bytes
+    uint32_t pitch = 0;     // 24
+    uint32_t dataSize = 0;  // 28
+    uint32_t markerB = 0;   // 32
+    uint32_t markerC = 0;   // 36
+    uint32_t markerD = 0;   // 40; then 32 zero bytes
+};
+
+// Field readers and writers (reader must hold the whole record; check ok() after).
+VoiceFileHeader readVoiceFileHeader(ByteReader& r);
+void writeVoiceFileHeader(ByteWriter& w, const VoiceFileHeader& h);
+SampleRecord readSampleRecord(ByteReader& r);
+void writeSampleRecord(ByteWriter& w, const SampleRecord& s);
+
+// Reads voice files from bytes or from a path. Failures leave one of the voicetext
+// messages (or "メモリが不足しています。") in lastError().
+class VoiceFileReader : public LastError {
+public:
+    // Parses and validates a header (magic, then version <= 202).
+    bool readHeader(std::span<const uint8_t> bytes, VoiceFileHeader& header);
+    // Reads a whole voice; `name` becomes the voice's name (trailing blanks removed).
+    // The header is also returned when asked for. nullptr on failure.
+    std::unique_ptr<Voice> read(std::span<const uint8_t> bytes, const std::string& name,
+                                VoiceFileHeader* header = nullptr);
+    std::unique_ptr<Voice> readFile(const std::string& path, const std::string& name,
+                                    VoiceFileHeader* header = nullptr);
+};
+
+// Builds the bytes of a voice file: the header (its sample count replaced by the number
+// of samples given; the 8-byte extension block written when extensionSize is not 0),
+// then each sample's record and data. Texts are converted to cp932 and cut to fit
+// their field at a character boundary.
+std::vector<uint8_t> buildVoiceFile(const VoiceFileHeader& header,
+                                    const std::vector<std::unique_ptr<VoiceSample>>& samples);
+
+class VoiceFileWriter : public LastError {
+public:
+    // Writes through a temporary file that replaces `path` only once complete; on
+    // failure "VoicdDataの作成に失敗しました。" and `path` is left as it was.
+    bool write(const std::string& path, const VoiceFileHeader& header,
+               const std::vector<std::unique_ptr<VoiceSample>>& samples);
+};
+
+// Removes trailing blanks (spaces and tabs), as voice names are compared.
+std::string trimTrailingBlanks(std::string s);
+
+}  // namespace kantor
