@@ -20,8 +20,9 @@ WindowRect make(int64_t left, int64_t top, int64_t width, int64_t height) {
 }  // namespace
 
 WindowRect keepOnDesktop(const WindowRect& r, const WindowRect& desktop) {
-    int64_t w = r.width();
-    int64_t h = r.height();
+    // A damaged rectangle with a negative size is taken as empty.
+    int64_t w = std::max<int64_t>(r.width(), 0);
+    int64_t h = std::max<int64_t>(r.height(), 0);
     int64_t left = r.left;
     int64_t top = r.top;
     if (top + h > desktop.bottom) top = desktop.bottom - h;

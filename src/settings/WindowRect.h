@@ -27,7 +27,8 @@ struct WindowRect {
 WindowRect restoreWindowRect(const WindowRect& stored, const WindowRect& current, bool takeStoredSize,
                              const WindowRect& desktop);
 
-// Moves `r` onto `desktop` as above without changing its size.
+// Moves `r` onto `desktop` as above without changing its size (a damaged rectangle with a
+// negative width or height is taken as having none).
 WindowRect keepOnDesktop(const WindowRect& r, const WindowRect& desktop);
 
 }  // namespace kantor
