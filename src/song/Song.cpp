@@ -220,7 +220,7 @@ bool Song::putWaveInsert(const WaveInsert& wave) {
 std::vector<std::string> Song::voiceNamesToLoad() const {
     std::vector<std::string> names;
     auto add = [&](const std::string& raw) {
-        std::string name = trimTrailingBlanks(raw);
+        std::string name = withoutTrailingBlanks(raw);
         if (name.empty()) return;
         if (!names.empty() && names.back() == name) return;
         names.push_back(std::move(name));

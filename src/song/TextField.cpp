@@ -25,7 +25,7 @@ void writeTextField(ByteWriter& w, const std::string& utf8, std::size_t fieldSiz
 
 std::string readTextField(ByteReader& r, std::size_t fieldSize) { return cp932ToUtf8(r.fixedText(fieldSize)); }
 
-std::string trimTrailingBlanks(std::string s) {
+std::string withoutTrailingBlanks(std::string s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
     return s;
 }

@@ -17,6 +17,6 @@ void writeTextField(ByteWriter& w, const std::string& utf8, std::size_t fieldSiz
 std::string readTextField(ByteReader& r, std::size_t fieldSize);
 
 // Removes trailing blanks (as voice names are compared).
-std::string trimTrailingBlanks(std::string s);
+std::string withoutTrailingBlanks(std::string s);
 
 }  // namespace kantor
