@@ -1,0 +1,101 @@
+#pragma once
+// Reading and writing RIFF/WAVE files with uncompressed PCM, straight from and to bytes
+// (no platform RIFF functions). The reader finds the chunks wherever they are, skips
+// any others (LIST, fact, ...), honours the pad byte after odd chunk sizes, and checks
+// every declared size against the data really present.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/LastError.h"
+#include "synth/SoundBuffer.h"
+#include "synth/SoundEntry.h"
+#include "synth/SoundFormat.h"
+
+namespace kantor {
+
+namespace wavtext {
+inline constexpr const char* kOpenFailed = "Failed to open file.";
+inline constexpr const char* kNotWave = "Not a waveform-audio file.";
+inline constexpr const char* kNoFmt = "Unable to locate 'fmt' chunk.";
+inline constexpr const char* kFmtError = "Error reading 'fmt' chunk.";
+inline constexpr const char* kNoData = "Unable to locate 'data' chunk.";
+inline constexpr const char* kDataError = "Error reading 'data' chunk.";
+inline constexpr const char* kPathTooLong = "Waveﾌｧｲﾙのパス長が128ﾊﾞｲﾄを超えています。";
+inline constexpr const char* kWriteFailed = "WAVEファイルへの書き込みができません。";
+}  // namespace wavtext
+
+// Offsets of the file the writer produces.
+inline constexpr std::size_t kWavHeaderSize = 46;   // data starts here
+inline constexpr uint32_t kWavFmtChunkSize = 18;
+
+inline constexpr uint16_t kWaveFormatPcm = 1;
+inline constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
+
+// What the reader returns from the "fmt " chunk.
+struct WaveFormatTriple {
+    uint16_t bitsPerSample = 0;  // bytes 14-15
+    uint16_t channels = 0;       // bytes 2-3
+    uint32_t samplesPerSec = 0;  // bytes 4-7
+    // Not part of the triple, for display: the format tag at bytes 0-1, or for
+    // WAVE_FORMAT_EXTENSIBLE the tag held in the first two bytes of its sub-format.
+    uint16_t formatTag = 0;
+
+    uint32_t packed() const { return packFormat(bitsPerSample, channels); }
+};
+
+// A path longer than the file system takes (PATH_MAX - 1 bytes) is refused.
+bool wavPathTooLong(const std::string& path);
+
+// Each operation opens, reads and closes the file by itself (or reads the bytes given).
+class WavReader : public LastError {
+public:
+    bool readFormat(const std::string& path, WaveFormatTriple& format);
+    bool readDataSize(const std::string& path, uint32_t& size);
+    // data receives the data chunk: its nominal length is the data size, followed by
+    // `spare` zero bytes.
+    bool readData(const std::string& path, SoundBuffer& data, std::size_t spare = kSoundSpare);
+
+    bool readFormat(std::span<const uint8_t> bytes, WaveFormatTriple& format);
+    bool readDataSize(std::span<const uint8_t> bytes, uint32_t& size);
+    bool readData(std::span<const uint8_t> bytes, SoundBuffer& data, std::size_t spare = kSoundSpare);
+
+    class Source;
+
+private:
+    enum class Mode { Format, DataSize, Data };
+    struct Request {
+        Mode mode;
+        WaveFormatTriple* format = nullptr;
+        uint32_t* size = nullptr;
+        SoundBuffer* data = nullptr;
+        std::size_t spare = 0;
+    };
+    bool readPath(const std::string& path, const Request& request);
+    bool readSource(Source& source, const Request& request);
+};
+
+// Writes one file whose data is the pieces (in start order) laid out in time: the file
+// starts with the first piece's sound, and the gap before each further piece becomes
+// silence (0 for 16-bit, 128 for 8-bit data). Pieces without data are skipped. A piece
+// that starts before the previous one ends follows it directly, with no gap (so nothing
+// is overwritten). The file is replaced only once it is complete: on failure
+// "WAVEファイルへの書き込みができません。" and any earlier file stays as it was.
+class WavWriter : public LastError {
+public:
+    bool writeSoundList(const std::string& path, const std::vector<SoundEntry>& pieces, uint32_t packed,
+                        uint32_t rate);
+};
+
+// The 46 bytes before the data of a written file.
+std::vector<uint8_t> wavHeader(uint32_t packed, uint32_t rate, uint32_t dataLength);
+
+// Copies one channel (0 or 1) of interleaved stereo into dst (resized to what it holds):
+// for 16-bit stereo 2 bytes out of every 4, from byte 0 or 2. Returns the bytes per
+// mono sample; 0 (and an empty dst) when the channel is not in the format or the
+// format has no whole bytes per sample. An incomplete last frame is left out.
+int splitChannel(uint32_t packed, uint32_t rate, int channel, std::span<const uint8_t> src,
+                 std::vector<uint8_t>& dst);
+
+}  // namespace kantor
