@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <limits>
 
-#include "base/Texts.h"
 #include "midi/MidiFile.h"
 
 namespace kantor {
@@ -53,8 +52,7 @@ bool TempoMap::buildMeasureTable(const MidiFile& midi) {
     for (const auto& e : list0) {
         if (!e || e->kind != ChannelEventKind::TimeSignature) continue;
         const uint64_t at = e->value1;
-        while (length > 0 && c < at) {
-            if (!append()) return fail(text::kOutOfMemory);
+        while (length > 0 && c < at && append()) {
         }
         const uint32_t den = e->value3;
         const uint64_t newLength = den == 0 ? 0 : (uint64_t(division_) * 4 / den) * e->value2;
@@ -66,8 +64,7 @@ bool TempoMap::buildMeasureTable(const MidiFile& midi) {
         c = at;
         length = newLength;
     }
-    while (length > 0 && c < end + length) {
-        if (!append()) return fail(text::kOutOfMemory);
+    while (length > 0 && c < end + length && append()) {
     }
 
     maxEndSoFar_.reserve(measures_.size());

@@ -25,8 +25,10 @@ struct TempoRecord {
 
 class TempoMap : public LastError {
 public:
-    // The table never grows past this many measures; a file that would need more is refused.
-    static constexpr std::size_t kMaxMeasures = std::size_t(1) << 22;
+    // The table never grows past this many measures (days of music). A file whose end lies
+    // further out, as one with a stray huge delta-time before its end, still opens: positions
+    // past the table have no measure.
+    static constexpr std::size_t kMaxMeasures = std::size_t(1) << 18;
 
     // Both read channel list 0 of the file; they fail with "Not Read Smf" when it is empty.
     bool buildMeasureTable(const MidiFile& midi);
