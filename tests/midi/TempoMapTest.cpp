@@ -131,7 +131,7 @@ TEST(TempoMap, AStrayHugeEndStillOpens) {
     t.note(0, 100, 0, 60, 100).endOfTrack(4000000000u);
     auto l = load(t, 24);
     EXPECT_EQ(l->map.measures().size(), TempoMap::kMaxMeasures);
-    EXPECT_EQ(l->map.positionText(100), "001 : 2 : 004");
+    EXPECT_EQ(l->map.positionText(100), "002 : 1 : 004");
     EXPECT_EQ(l->map.positionText(3999999999u), "000 : 0 : 000");
 }
 
