@@ -28,6 +28,10 @@ uint32_t millisecondsForBytes(uint32_t packed, uint32_t rate, uint64_t bytes) {
     WaveFormatRecord f = makeWaveFormat(packed, rate);
     if (f.avgBytesPerSec == 0) return 0;
     // floor(bytes * 1000 / avg + 0.5) = floor((2000 * bytes + avg) / (2 * avg))
+    if (bytes < (uint64_t{1} << 50)) {
+        uint64_t ms = (bytes * 2000u + f.avgBytesPerSec) / (2u * uint64_t{f.avgBytesPerSec});
+        return ms > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(ms);
+    }
     unsigned __int128 num = static_cast<unsigned __int128>(bytes) * 2000u + f.avgBytesPerSec;
     unsigned __int128 ms = num / (2u * static_cast<uint64_t>(f.avgBytesPerSec));
     return ms > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(ms);
