@@ -28,6 +28,19 @@ bool toStoredText(std::string_view utf8, std::string& cp932) {
     return true;
 }
 
+// Cuts cp932 text to at most `max` bytes without splitting a double-byte character.
+std::string cutCp932(std::string text, std::size_t max) {
+    std::size_t n = 0;
+    while (n < text.size()) {
+        unsigned char b = static_cast<unsigned char>(text[n]);
+        std::size_t len = ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) ? 2 : 1;
+        if (n + len > max) break;
+        n += len;
+    }
+    text.resize(std::min(n, text.size()));
+    return text;
+}
+
 }  // namespace
 
 Settings::Settings(SettingsDefaults defaults) : defaults_(std::move(defaults)) { resetToDefaults(); }
@@ -97,7 +110,7 @@ std::vector<uint8_t> Settings::toBytes() const {
         // A path that does not convert exactly is still written, so that the numbers of
         // the later plug-ins (which songs refer to) stay as they are.
         ByteWriter w;
-        w.fixedText(utf8ToCp932(path), kSettingsRecordSize);
+        w.fixedText(cutCp932(utf8ToCp932(path), kSettingsRecordSize - 1), kSettingsRecordSize);
         records.insert(records.end(), w.buffer().begin(), w.buffer().end());
         ++count;
     }

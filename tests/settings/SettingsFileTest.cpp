@@ -175,6 +175,21 @@ TEST(SettingsFile, SavesAndReadsBackWithPluginRecords) {
     EXPECT_EQ(g, f);
 }
 
+TEST(SettingsFile, OverlongPluginPathIsCutOnACharacterBoundary) {
+    // Too long to store: written cut (so later plug-in numbers stay), never half a character.
+    Settings s;
+    s.setPluginFiles({"/" + std::string(300, 'x') + std::string(209, 'a') + "あいうえお" + std::string(200, 'b'),
+                      "/p/second.ncp"});
+    std::vector<uint8_t> f = s.toBytes();
+    ASSERT_EQ(f.size(), kSettingsBlockSize + 2 * kSettingsRecordSize);
+    Settings t;
+    ASSERT_TRUE(t.loadFromBytes(f));
+    ASSERT_EQ(t.pluginFiles().size(), 2u);
+    EXPECT_EQ(t.pluginFiles()[1], "/p/second.ncp");
+    EXPECT_EQ(t.pluginFiles()[0], "/" + std::string(300, 'x') + std::string(209, 'a'));
+    EXPECT_EQ(t.toBytes(), f);
+}
+
 TEST(SettingsFile, FailedSaveKeepsTheOldFile) {
     TempDir dir;
     const std::string path = dir.path + "/Kantor.ini";
