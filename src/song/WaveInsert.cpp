@@ -10,6 +10,8 @@ void WaveInsert::setPath(const std::string& fullPath) {
     name = fileNameOf(fullPath);
 }
 
+std::string WaveInsert::fileName() const { return fileNameOf(name); }
+
 std::string WaveInsert::block(const std::string& utf8) {
     std::string b = utf8ToCp932(utf8);
     std::size_t n = b.find('\0');

@@ -20,6 +20,9 @@ struct WaveInsert {
 
     // Sets path and, from it, name (the text after the last '/' or '\').
     void setPath(const std::string& fullPath);
+    // The file to play is the song's folder plus this: the stored name with anything up to
+    // its last '/' or '\' left out, so that a name from a damaged file cannot leave the folder.
+    std::string fileName() const;
 
     // The block a text is stored in: cp932, zero-terminated, zero-padded to a multiple of 4.
     static std::string block(const std::string& utf8);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "base/ByteIO.h"
@@ -278,6 +279,9 @@ TEST(SongFile, HeaderDetailsOnReading) {
     b[0x2D4 + 9] = 0xFF;
     storeLE32(b.data() + 0x314, 0);  // no defaults block: new-song defaults
     storeLE32(b.data() + u32(b, 0x290), 0x10001);  // the lyric count is 16 bits
+    std::memcpy(b.data() + 0x190, "..\\sub/x.mid", 13);  // a stored name with folders
+    const std::size_t nameBlock = u32(b, u32(b, 0x318) + 16 + 20);
+    std::memcpy(b.data() + nameBlock, "..\\a.wav", 9);
     Song t;
     t.channelDefaults(4).ownTuning = 1;
     SongFile f;
@@ -288,6 +292,9 @@ TEST(SongFile, HeaderDetailsOnReading) {
     EXPECT_EQ(t.channelDefaults(1), VoiceSettings{});
     EXPECT_EQ(t.channelDefaults(4), VoiceSettings{});
     EXPECT_EQ(t.lyricLines().size(), 1u);
+    EXPECT_EQ(t.midiPath(), "x.mid");  // always beside the song file
+    EXPECT_EQ(t.waveInserts()[0]->name, "..\\a.wav");  // kept as stored
+    EXPECT_EQ(t.waveInserts()[0]->fileName(), "a.wav");
 }
 
 TEST(SongFile, ReadingFromDisk) {
