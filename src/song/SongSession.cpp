@@ -1,5 +1,6 @@
 #include "song/SongSession.h"
 
+#include "base/FileIO.h"
 #include "midi/MidiFile.h"
 #include "midi/TempoMap.h"
 #include "platform/UserPrompt.h"
@@ -69,6 +70,8 @@ bool SongSession::saveSong(const std::string& midiPath, const std::string& songP
         return false;
     }
     song_.setSongPath(songPath);
+    song_.setStoredMidiName(fileNameOf(midiPath));
+    song_.setMidiPath(joinPath(folderOf(songPath), fileNameOf(midiPath)));
     song_.setModified(false);
     return true;
 }
