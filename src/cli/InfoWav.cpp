@@ -33,7 +33,9 @@ int infoWav(const std::string& path, bool json, std::ostream& out, std::ostream&
     out << "Format : " << format;
     if (f.formatTag != kWaveFormatPcm) out << "  (format tag " << f.formatTag << ", not PCM)";
     out << "\n";
-    out << "Data : " << size << " byte (" << sizeText(size) << ")\n";
+    out << "Data : " << size << " byte";
+    if (size >= 1024) out << " (" << sizeText(size) << ")";
+    out << "\n";
     out << "Time : " << durationText(ms) << "\n";
     return 0;
 }
