@@ -19,6 +19,13 @@ int infoWav(const std::string& path, bool json, std::ostream& out, std::ostream&
 // kantor-cli pos FILE.mid TICK...
 int pos(const Args& args, std::ostream& out, std::ostream& err);
 
+// kantor-cli render SONG.uta -o OUT.wav [--from TICK] [--to TICK] [--quality CODE]
+int render(const Args& args, std::ostream& out, std::ostream& err);
+// kantor-cli phrase SONG.uta --channel C --note N -o OUT.wav
+int phrase(const Args& args, std::ostream& out, std::ostream& err);
+// kantor-cli new MIDI.mid -o SONG.uta --vox C --lyrics FILE [--voice NAME]
+int newSong(const Args& args, std::ostream& out, std::ostream& err);
+
 // Runs a whole command line (args without the program name).
 int run(const Args& args, std::ostream& out, std::ostream& err);
 

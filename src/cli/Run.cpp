@@ -9,7 +9,14 @@ namespace kantor::cli {
 void usage(std::ostream& err) {
     err << "usage: kantor-cli COMMAND ...\n"
            "  info [--json] FILE          summary of a MIDI (.mid), song (.uta), voice (.vxb) or WAV (.wav) file\n"
-           "  pos FILE.mid TICK...        position text and milliseconds of ticks\n";
+           "  pos FILE.mid TICK...        position text and milliseconds of ticks\n"
+           "  render SONG.uta -o OUT.wav [--from TICK] [--to TICK] [--quality CODE]\n"
+           "                              sing the song into a WAV file\n"
+           "  phrase SONG.uta --channel C --note N -o OUT.wav\n"
+           "                              sing the phrase of a note (N counted from 1) into a WAV file\n"
+           "  new MIDI.mid -o SONG.uta --vox C --lyrics FILE [--vox C --lyrics FILE ...] [--voice NAME]\n"
+           "                              make a song: channel C sings the lyrics of FILE\n"
+           "  song commands also take --voice-dir DIR, --config-dir DIR and --data-dir DIR\n";
 }
 
 static std::string lowerExtension(const std::string& path) {
@@ -59,6 +66,9 @@ int run(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& cmd = args[0];
     if (cmd == "info") return info(rest, out, err);
     if (cmd == "pos") return pos(rest, out, err);
+    if (cmd == "render") return render(rest, out, err);
+    if (cmd == "phrase") return phrase(rest, out, err);
+    if (cmd == "new") return newSong(rest, out, err);
     err << "unknown command: " << cmd << "\n";
     usage(err);
     return 2;

@@ -1,0 +1,127 @@
+#include "song/LyricsImport.h"
+
+#include "song/Song.h"
+
+namespace kantor {
+namespace {
+
+// Splits on ASCII blanks, tabs and the ideographic space.
+std::vector<std::string> splitBlanks(const std::string& line) {
+    std::vector<std::string> out;
+    std::string cur;
+    for (std::size_t i = 0; i < line.size();) {
+        if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+            ++i;
+        } else if (line.compare(i, 3, "\xE3\x80\x80") == 0) {  // U+3000
+            i += 3;
+        } else {
+            cur.push_back(line[i++]);
+            continue;
+        }
+        if (!cur.empty()) out.push_back(std::move(cur)), cur.clear();
+    }
+    if (!cur.empty()) out.push_back(std::move(cur));
+    return out;
+}
+
+std::vector<std::string> splitSyllables(const std::string& word) {
+    std::vector<std::string> out(1);
+    for (std::size_t i = 0; i < word.size();) {
+        if (word[i] == ',') {
+            out.emplace_back();
+            ++i;
+        } else if (word.compare(i, 3, "\xE3\x80\x81") == 0) {  // 、
+            out.emplace_back();
+            i += 3;
+        } else {
+            out.back().push_back(word[i++]);
+        }
+    }
+    for (std::string& s : out) {
+        if (s == "-") s.clear();
+    }
+    return out;
+}
+
+}  // namespace
+
+bool parseLyrics(const std::string& text, std::vector<LyricPhrase>& phrases, std::string& error) {
+    phrases.clear();
+    int lineNo = 0;
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+        std::size_t nl = text.find('\n', pos);
+        if (nl == std::string::npos) nl = text.size();
+        std::string line = text.substr(pos, nl - pos);
+        pos = nl + 1;
+        ++lineNo;
+        if (lineNo == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);  // byte order mark
+        std::vector<std::string> words = splitBlanks(line);
+        if (words.empty() || words[0][0] == '#') continue;
+        LyricPhrase p;
+        p.line = lineNo;
+        for (const std::string& w : words) {
+            LyricNote n;
+            n.syllables = splitSyllables(w);
+            if (n.syllables.size() > 4) {
+                error = "line " + std::to_string(lineNo) + ": more than four syllables on one note: " + w;
+                return false;
+            }
+            p.notes.push_back(std::move(n));
+        }
+        phrases.push_back(std::move(p));
+    }
+    return true;
+}
+
+bool applyLyrics(Song& song, int c, const std::vector<LyricPhrase>& phrases, const SyllableResolver& resolve,
+                 std::string& error) {
+    // Resolve everything and find the notes before changing anything.
+    struct Planned {
+        std::size_t event;
+        bool head;
+        std::array<std::string, 4> codes;
+        int count;
+    };
+    std::vector<Planned> plan;
+    auto& events = song.channel(c).events;
+    std::size_t next = 0;
+    for (const LyricPhrase& p : phrases) {
+        for (std::size_t i = 0; i < p.notes.size(); ++i) {
+            while (next < events.size() && !events[next]) ++next;
+            if (next >= events.size()) {
+                error = "line " + std::to_string(p.line) + ": more notes than channel " + std::to_string(c + 1) +
+                        " has";
+                return false;
+            }
+            Planned pl{next++, i == 0, {}, static_cast<int>(p.notes[i].syllables.size())};
+            for (std::size_t k = 0; k < p.notes[i].syllables.size(); ++k) {
+                const std::string& typed = p.notes[i].syllables[k];
+                if (typed.empty()) continue;
+                if (!resolve(typed, pl.codes[k])) {
+                    error = "line " + std::to_string(p.line) + ": unknown syllable \"" + typed + "\"";
+                    return false;
+                }
+            }
+            plan.push_back(std::move(pl));
+        }
+    }
+    for (const Planned& pl : plan) {
+        VoxEvent& e = *events[pl.event];
+        for (int k = 0; k < VoxEvent::kSlots; ++k) {
+            const std::string& code = pl.codes[static_cast<std::size_t>(k)];
+            e.setCode(k, code);
+            e.syllableLength[static_cast<std::size_t>(k)] = code.empty() ? 0 : 1;
+            e.syllableVolume[static_cast<std::size_t>(k)] = 100;
+        }
+        e.hasLyric = e.hasSyllable() ? 1 : 0;
+        if (pl.head && !song.makePhraseHead(c, pl.event)) {
+            error = song.lastError();
+            return false;
+        }
+    }
+    song.setModified(true);
+    return true;
+}
+
+}  // namespace kantor

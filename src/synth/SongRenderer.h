@@ -1,0 +1,86 @@
+#pragma once
+// Renders a whole song (or a range, or a selection of notes) before it is played or
+// exported: every phrase of every sung channel, the inserted waves, and the final mix
+// into playback pieces, written to a WAV file when a path is given.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/LastError.h"
+#include "synth/SoundBuffer.h"
+
+namespace kantor {
+
+class Song;
+class SynthEngine;
+class TempoMap;
+struct VoxEvent;
+
+struct RenderRequest {
+    uint32_t startTick = 0;
+    uint32_t endTick = 0xFFFFFFFF;  // notes starting at or after it are left out
+    bool includeWaves = false;
+    std::string outputPath;  // empty: playback only
+    uint16_t qualityCode = 8;
+    // Channels whose vocal playback silences (muted, or another channel soloed).
+    std::array<bool, 16> voxMuted{};
+    // Phrase groups switched off for the whole song.
+    std::array<bool, 6> groupOff{};
+};
+
+// A piece for playback: its sound (in the output format) and the tick at which it starts.
+struct PlaybackPiece {
+    SoundBuffer data;
+    uint32_t startTick = 0;
+    uint32_t startMs = 0;
+    uint32_t durationMs = 0;
+};
+
+// Progress: phrases done out of the total.
+using RenderProgress = std::function<void(int done, int total)>;
+
+class SongRenderer : public LastError {
+public:
+    SongRenderer(const Song& song, SynthEngine& engine);
+
+    // The effective vocal mutes of the song's own mute and solo flags.
+    static std::array<bool, 16> voxMutesOf(const Song& song);
+
+    bool renderSong(const RenderRequest& request, std::vector<PlaybackPiece>& playback,
+                    const RenderProgress& progress = {});
+    // Renders an explicit list of one channel's notes (the first must be a phrase head) as
+    // one phrase and mixes it down without a file.
+    bool renderSelection(int channel, const std::vector<const VoxEvent*>& notes, uint32_t rangeStart,
+                         uint32_t rangeEnd, uint16_t qualityCode, std::vector<PlaybackPiece>& playback);
+    // Renders the phrase of note `event` of channel `channel` (0-based) and writes it alone
+    // to a WAV file. `info` receives the "Wave Info." text.
+    bool exportPhrase(int channel, std::size_t event, uint16_t qualityCode, const std::string& path,
+                      std::string& info);
+
+    // The phrases renderSong would render (for progress).
+    int countPhrases(const RenderRequest& request) const;
+
+private:
+    struct Phrase {
+        int channel;  // 0-based
+        std::size_t head;
+        std::vector<const VoxEvent*> notes;
+    };
+    std::vector<Phrase> phrasesOf(int channel, const RenderRequest& request) const;
+    bool renderPhraseNotes(int channel, std::size_t head, const std::vector<const VoxEvent*>& notes,
+                           uint32_t rangeStart, uint32_t rangeEnd);
+    bool addInsertedWaves();
+    bool finalMixdown(const std::string& path, std::vector<PlaybackPiece>& playback);
+    bool failAndFree(std::string_view text);
+
+    const Song& song_;
+    SynthEngine& engine_;
+};
+
+// The text of the "Wave Info." box for a written file: its size, format, length, and the
+// song position where its sound begins. Empty when the file cannot be read back.
+std::string waveInfoText(const std::string& path, const TempoMap& map, uint32_t earliestTick);
+
+}  // namespace kantor

@@ -1,0 +1,152 @@
+#include "synth/SyllableShifter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace kantor {
+namespace {
+
+int16_t clampSample(long double v) {
+    if (v > 32767.0L) return 32767;
+    if (v < -32768.0L) return -32768;
+    return static_cast<int16_t>(v);  // truncation toward zero
+}
+
+long double meanAbs(const SoundBuffer& y, std::size_t first, std::size_t count) {
+    long double sum = 0;
+    for (std::size_t i = first; i < first + count; ++i) sum += std::abs(static_cast<int>(y.sample(i)));
+    return count ? sum / count : 0;
+}
+
+void copyBytes(SoundBuffer& dst, std::size_t at, const SoundBuffer& src, std::size_t from, std::size_t n) {
+    if (n) std::memcpy(dst.data() + at, src.data() + from, n);
+}
+
+}  // namespace
+
+uint32_t scaleMarker(uint32_t bytes, uint32_t fs, uint32_t ft) {
+    if (ft == 0) return 0;
+    const long double v = static_cast<long double>(bytes) * fs / ft;
+    const uint64_t t = v >= 4294967295.0L ? 0xFFFFFFFFull : static_cast<uint64_t>(v);
+    return static_cast<uint32_t>(t & ~uint64_t(1));
+}
+
+uint32_t pitchShift(const SoundBuffer& x, uint32_t fs, uint32_t ft, SoundBuffer& y, uint32_t maxBytes) {
+    const std::size_t in = x.byteLength() / 2;
+    const std::size_t outMax = std::min<std::size_t>(maxBytes / 2, (y.capacity()) / 2);
+    std::size_t out = 0;
+    if (ft == 0) return 0;
+    if (ft < fs) {
+        // Sung lower: for each input sample, count the steps the accumulator needs to get
+        // back to fs and fill them with interpolated samples before the sample itself.
+        uint64_t acc = fs;
+        int32_t u = 0;
+        for (std::size_t i = 0; i < in && out < outMax; ++i) {
+            uint64_t pending = 0;
+            while (acc < fs) {
+                acc += ft;
+                ++pending;
+            }
+            const int32_t w = x.sample(i);
+            for (uint64_t j = 1; j <= pending && out < outMax; ++j) {
+                const long double step = static_cast<long double>(w - u) / static_cast<long double>(pending + 1) * j;
+                y.setSample(out++, static_cast<int16_t>(u + static_cast<int32_t>(step)));
+            }
+            if (out < outMax) y.setSample(out++, static_cast<int16_t>(w));
+            u = w;
+            acc %= fs;
+            acc += ft;
+        }
+    } else {
+        // Sung at the same pitch or higher: input samples are copied or dropped.
+        uint64_t acc = ft;
+        std::size_t i = 0;
+        while (i < in && out < outMax) {
+            if (acc >= ft) {
+                uint64_t n = acc / ft;
+                acc %= ft;
+                for (; n > 0 && i < in && out < outMax; --n) y.setSample(out++, x.sample(i++));
+            } else {
+                ++i;
+            }
+            acc += fs;
+        }
+    }
+    return static_cast<uint32_t>(out * 2);
+}
+
+void levelGlide(SoundBuffer& y, std::size_t first, std::size_t last, uint32_t ft) {
+    if (ft == 0 || last <= first) return;
+    const std::size_t p = 44100000u / ft;
+    const std::size_t len = last - first;
+    if (p == 0 || len < 3 * p) return;
+    const long double a = meanAbs(y, first, 3 * p);
+    const long double z = meanAbs(y, last - 3 * p, 3 * p);
+    if (!(a > 0) || !(z > 0)) return;
+    const std::size_t K = len / p;
+    for (std::size_t i = 0; i < K; ++i) {
+        const std::size_t s0 = first + i * p;
+        const long double own = meanAbs(y, s0, p);
+        if (own == 0) continue;
+        const long double factor = (a + (z - a) * static_cast<long double>(i) / static_cast<long double>(K)) / own;
+        for (std::size_t k = s0; k < s0 + p; ++k) y.setSample(k, clampSample(y.sample(k) * factor));
+    }
+}
+
+bool shiftSyllable(const SyllableShiftInput& in, SyllableShiftOutput& out) {
+    const uint32_t fs = in.sampleFrequency;
+    const uint32_t ft = in.targetFrequency;
+    if (ft == 0 || in.sample == nullptr) return false;
+    const SoundBuffer& x = *in.sample;
+    const uint32_t L = static_cast<uint32_t>(x.byteLength());
+
+    // The whole sample, shifted.
+    const long double e = static_cast<long double>(L) * fs / ft;
+    const uint64_t E64 = e >= 4294967295.0L ? 0xFFFFFFFEull : (static_cast<uint64_t>(e) & ~uint64_t(1));
+    SoundBuffer shifted;
+    if (!shifted.allocate(static_cast<std::size_t>(E64))) return false;
+    const uint32_t P = pitchShift(x, fs, ft, shifted, static_cast<uint32_t>(E64));
+
+    const uint32_t D = std::min(in.markerD, L);
+    const uint32_t Lb = scaleMarker(in.markerB, fs, ft);
+    uint32_t Lc = scaleMarker(in.markerC, fs, ft);
+    uint32_t Ld = scaleMarker(D, fs, ft);
+
+    const uint64_t T64 = uint64_t(Lb) + in.neededBytes;
+    const std::size_t T = static_cast<std::size_t>(T64);
+    if (!out.sound.allocate(T)) return false;
+    out.leadInBytes = Lb;
+
+    if (P >= T) {
+        copyBytes(out.sound, 0, shifted, 0, T);
+        return true;
+    }
+
+    // Sustain. The loop must lie inside the shifted sound and hold at least one period:
+    // rounding can leave the sound shorter than Ld, and a sample's C and D may coincide.
+    Ld = std::min(Ld, P);
+    Lc = std::min(Lc, Ld);
+    if (Lc == Ld) {
+        const uint32_t period = 2 * std::max<uint32_t>(1, 44100000u / ft);
+        Lc = Ld >= period ? Ld - period : 0;
+    }
+    if (Lc == Ld) {
+        // Nothing to repeat: the sound as it is, then silence.
+        copyBytes(out.sound, 0, shifted, 0, P);
+        return true;
+    }
+    copyBytes(out.sound, 0, shifted, 0, Lc);
+    const std::size_t loop = Ld - Lc;
+    const std::size_t count = (T - P + loop) / loop;
+    std::size_t pos = Lc;
+    for (std::size_t r = 0; r < count; ++r, pos += loop) copyBytes(out.sound, pos, shifted, Lc, loop);
+    if (count > 1) levelGlide(out.sound, Lc / 2, pos / 2, ft);
+    const std::size_t tail = T - pos;
+    const std::size_t from = (P - Ld >= tail) ? Ld : Lc;
+    copyBytes(out.sound, pos, shifted, from, tail);
+    levelGlide(out.sound, pos / 2, T / 2, ft);
+    return true;
+}
+
+}  // namespace kantor

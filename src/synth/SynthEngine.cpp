@@ -1,0 +1,234 @@
+#include "synth/SynthEngine.h"
+
+#include <algorithm>
+
+#include "base/Texts.h"
+#include "midi/TempoMap.h"
+#include "synth/NoteFrequency.h"
+#include "synth/RateConverter.h"
+#include "synth/SoundFormat.h"
+#include "synth/SoundPrimitives.h"
+#include "synth/SyllableShifter.h"
+#include "synth/VoxMixer.h"
+#include "voice/VoiceBank.h"
+
+namespace kantor {
+namespace {
+
+constexpr const char* kZeroFrequency = "Note frequency is 0.";
+
+std::string trimBlanks(std::string s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
+    return s;
+}
+
+uint32_t clampTick(int64_t t) {
+    if (t < 0) return 0;
+    if (t > 0xFFFFFFFFll) return 0xFFFFFFFFu;
+    return static_cast<uint32_t>(t);
+}
+
+}  // namespace
+
+SynthEngine::SynthEngine(VoiceBank& voices, const TempoMap& tempoMap) : voices_(voices), tempoMap_(tempoMap) {}
+
+void SynthEngine::freeLists() {
+    for (auto& l : lists_) l.clear();
+    for (auto& g : groups_) g.clear();
+}
+
+bool SynthEngine::failAndFree(std::string_view text) {
+    freeLists();
+    return fail(text);
+}
+
+bool SynthEngine::start(uint16_t qualityCode) {
+    clearError();
+    uint32_t packed = kMono16, rate = kRate44100;
+    if (!decodeSampleFormatCode(qualityCode, packed, rate)) {
+        packed = kMono16;
+        rate = kRate44100;
+    }
+    outPacked_ = packFormat(formatBits(packed), 1);
+    outRate_ = rate;
+    freeLists();
+    earliestTick_ = 0xFFFFFFFF;
+    latestTick_ = 0;
+    active_ = true;
+    return true;
+}
+
+bool SynthEngine::buildNoteList(const std::vector<const VoxEvent*>& notes, const VoiceSettings& settings,
+                                std::vector<SynthNote>& out) {
+    out.clear();
+    uint16_t taken = 0;
+    for (const VoxEvent* ev : notes) {
+        if (!ev) continue;
+        uint32_t weightSum = 0;
+        for (uint16_t w : ev->syllableLength) weightSum += w;
+        if (weightSum == 0) continue;
+        const uint16_t eventIndex = taken++;
+
+        const uint32_t noteMs = tempoMap_.millisecondsBetween(ev->startTick, std::max(ev->startTick, ev->endTick));
+        // Share the note's length among the slots by their weights.
+        std::array<uint32_t, VoxEvent::kSlots> share{};
+        uint64_t remaining = noteMs;
+        for (int i = 0; i < VoxEvent::kSlots; ++i) {
+            uint64_t rest = 0;
+            for (int k = i; k < VoxEvent::kSlots; ++k) rest += ev->syllableLength[static_cast<std::size_t>(k)];
+            if (rest == 0) break;
+            const uint64_t s = remaining * ev->syllableLength[static_cast<std::size_t>(i)] / rest;
+            share[static_cast<std::size_t>(i)] = static_cast<uint32_t>(s);
+            const bool tookAll = s == remaining;
+            remaining -= s;
+            if (tookAll) break;
+        }
+        const uint32_t frequency = noteFrequency(ev->noteKey, settings.tuning);
+        uint32_t start = tempoMap_.millisecondsBetween(0, ev->startTick);
+        for (int i = 0; i < VoxEvent::kSlots; ++i) {
+            const std::size_t k = static_cast<std::size_t>(i);
+            if (ev->syllableLength[k] == 0) continue;
+            SynthNote n;
+            n.code = trimBlanks(ev->codeText(i));
+            n.frequency = frequency;
+            n.lengthMs = share[k];
+            n.pitch = ev->noteKey;
+            n.volume = static_cast<uint16_t>(uint32_t(ev->noteVolume) * ev->syllableVolume[k] / 100);
+            n.noteParam = ev->noteParam;
+            n.eventIndex = eventIndex;
+            n.startTick = ev->startTick;
+            n.endTick = ev->endTick;
+            n.startMs = start;
+            out.push_back(std::move(n));
+            start += share[k];
+        }
+    }
+    return true;
+}
+
+bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std::vector<SoundEntry>& rendered) {
+    if (note.code.empty()) return true;
+    const VoiceSample* sample = voices_.findSampleForNote(voice, note.code, note.pitch);
+    if (!sample || !sample->data.hasData()) return true;  // no such syllable: silent
+
+    uint32_t voicePacked = kMono16, voiceRate = kRate44100;
+    decodeSampleFormatCode(voice.formatCode, voicePacked, voiceRate);
+
+    SoundBuffer x;
+    if (!x.assign(sample->data.bytes())) return fail(text::kOutOfMemory);
+    RateConverter converter;
+    if (!converter.convert(voicePacked, voiceRate, x, kRate44100)) return fail(converter.lastError());
+
+    if (note.frequency == 0) return fail(kZeroFrequency);
+    SyllableShiftInput in;
+    in.targetFrequency = note.frequency;
+    in.sampleFrequency = noteFrequency(sample->pitch, voice.tuning);
+    in.neededBytes = bytesForMilliseconds(voicePacked, kRate44100, note.lengthMs);
+    in.sample = &x;
+    in.markerB = sample->markerB;
+    in.markerC = sample->markerC;
+    in.markerD = sample->markerD;
+    SyllableShiftOutput shifted;
+    if (!shiftSyllable(in, shifted)) return fail(text::kOutOfMemory);
+    x.reset();
+
+    const uint32_t leadMs = millisecondsForBytes(voicePacked, kRate44100, shifted.leadInBytes);
+    SoundBuffer& sound = shifted.sound;
+    applyVolume(sound, note.volume);
+    fadeOutEnd(sound);
+    if (!converter.convert(voicePacked, kRate44100, sound, outRate_)) return fail(converter.lastError());
+
+    SoundEntry entry;
+    entry.data = std::move(sound);
+    entry.startMs = note.startMs > leadMs ? note.startMs - leadMs : 0;
+    entry.durationMs = millisecondsForBytes(outPacked_, outRate_, entry.data.byteLength());
+    entry.kind = kEntryMono;
+    entry.startTick = note.startTick;
+    // Keep the list in start order; equal starts keep their order.
+    auto at = std::find_if(rendered.begin(), rendered.end(),
+                           [&](const SoundEntry& e) { return e.hasData() && e.startMs > entry.startMs; });
+    rendered.insert(at, std::move(entry));
+    return true;
+}
+
+bool SynthEngine::renderPhrase(const PhraseRequest& request, const std::vector<SynthNote>& notes) {
+    clearError();
+    if (!active_) return failAndFree("The synthesis engine has not been started.");
+    if (request.channel < 1 || request.channel > 16 || request.lengthMs == 0) return true;
+
+    const std::string voiceName = trimBlanks(request.settings.voiceName);
+    if (!voices_.ensureVoiceLoaded(voiceName)) return fail(voices_.lastError());
+    const Voice* voice = voices_.findVoice(voiceName);
+    if (!voice) return failAndFree(voices_.lastError().empty() ? "Voice not loaded." : voices_.lastError());
+
+    std::vector<SoundEntry> rendered;
+    for (const SynthNote& n : notes) {
+        if (!renderSyllable(*voice, n, rendered)) return failAndFree(lastError());
+    }
+
+    CVoxMixer mixer;
+    if (!mixer.mix(rendered, outPacked_, outRate_)) return failAndFree(mixer.lastError());
+
+    // Assemble the phrase from its first sound (a lead-in may reach before the phrase start).
+    uint32_t lead = 0;
+    uint64_t latest = 0;
+    for (const SoundEntry& e : rendered) {
+        if (!e.hasData()) continue;
+        if (e.startMs < request.startMs) lead = std::max(lead, request.startMs - e.startMs);
+        latest = std::max<uint64_t>(latest, uint64_t(e.startMs) + e.durationMs);
+    }
+    const uint32_t first = request.startMs - lead;
+    uint64_t phraseMs = request.lengthMs;
+    if (first < latest) phraseMs = latest - first;
+    const uint32_t phraseBytes = bytesForMilliseconds(outPacked_, outRate_, static_cast<uint32_t>(std::min<uint64_t>(phraseMs, 0xFFFFFFFFu)));
+
+    SoundEntry phrase;
+    if (!phrase.data.allocate(phraseBytes, kPhraseSpare)) return failAndFree(text::kOutOfMemory);
+    for (const SoundEntry& e : rendered) {
+        if (!e.hasData() || e.startMs < first) continue;
+        const uint64_t offset = bytesForMilliseconds(outPacked_, outRate_, e.startMs - first);
+        if (offset + e.byteLength() >= uint64_t(phraseBytes) + 1000) continue;
+        std::copy(e.data.data(), e.data.data() + e.byteLength(), phrase.data.data() + offset);
+    }
+    rendered.clear();
+    applyVolume(phrase.data, request.volume);
+
+    if (effects_) effects_->apply(request.settings.effect, phrase.data, outRate_);
+
+    // File it at its song position.
+    phrase.durationMs = millisecondsForBytes(outPacked_, outRate_, phrase.data.byteLength());
+    const int64_t startMs = int64_t(first) + request.shift;
+    phrase.startMs = startMs < 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(startMs, 0xFFFFFFFF));
+    const int64_t move = int64_t(request.shift) - lead;
+    uint32_t startTick = clampTick(int64_t(request.startTick) + tempoMap_.tickOffset(move, request.startTick));
+    earliestTick_ = std::min(earliestTick_, startTick);
+    const uint32_t endTick =
+        clampTick(int64_t(startTick) + tempoMap_.tickOffset(phrase.durationMs, request.startTick));
+    latestTick_ = std::max(latestTick_, endTick);
+    if (delayCorrection_ != 0) {
+        startTick = clampTick(int64_t(request.startTick) + tempoMap_.tickOffset(delayCorrection_, request.startTick));
+    }
+    phrase.startTick = startTick;
+    phrase.kind = request.positionValue;
+    const std::size_t list = static_cast<std::size_t>(request.channel - 1);
+    lists_[list].push_back(std::move(phrase));
+    groups_[list].push_back(request.phraseGroup);
+    return true;
+}
+
+bool SynthEngine::mixChannel(int channel) {
+    if (channel < 1 || channel > 16) return true;
+    const std::size_t list = static_cast<std::size_t>(channel - 1);
+    std::vector<int>& groups = groups_[list];
+    bool several = false;
+    for (int g : groups) several = several || g != groups.front();
+    if (!several) return true;
+    // Phrases of different groups are filed group by group; the mixer needs them in time order.
+    std::vector<SoundEntry>& l = lists_[list];
+    std::stable_sort(l.begin(), l.end(), [](const SoundEntry& a, const SoundEntry& b) { return a.startMs < b.startMs; });
+    CVoxMixer mixer;
+    if (!mixer.mix(l, outPacked_, outRate_)) return failAndFree(mixer.lastError());
+    return true;
+}
+
+}  // namespace kantor

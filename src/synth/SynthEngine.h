@@ -1,0 +1,116 @@
+#pragma once
+// The synthesis engine: renders the phrases of a song's vocal tracks into PCM blocks and
+// keeps them, stamped with their song positions, in eighteen lists (the 16 MIDI channels,
+// then the left and right channels of inserted waves).
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/LastError.h"
+#include "song/VoiceSettings.h"
+#include "song/VoxEvent.h"
+#include "synth/SoundEntry.h"
+
+namespace kantor {
+
+class TempoMap;
+class VoiceBank;
+struct Voice;
+
+// One sung syllable of a phrase.
+struct SynthNote {
+    std::string code;        // syllable code, trailing blanks removed
+    uint32_t frequency = 0;  // target, thousandths of a hertz
+    uint32_t lengthMs = 0;
+    uint32_t pitch = 0;      // the note's key, which chooses the sample
+    uint16_t volume = 100;   // percent
+    uint16_t noteParam = 0;
+    uint16_t eventIndex = 0; // the note's place among the notes taken for the phrase
+    uint32_t startTick = 0;
+    uint32_t endTick = 0;
+    uint32_t startMs = 0;    // from the song start
+};
+
+struct PhraseRequest {
+    uint32_t startTick = 0;
+    uint32_t lengthMs = 0;
+    uint32_t startMs = 0;
+    uint16_t positionValue = 20;
+    uint16_t volume = 100;
+    int channel = 0;  // 1..16; 0 renders nothing
+    int phraseGroup = 0;
+    int32_t shift = 0;  // timing offset in milliseconds, negative = earlier
+    VoiceSettings settings;
+};
+
+// The effect stage that processes each rendered phrase. With none, phrases stay as rendered.
+class PhraseEffects {
+public:
+    virtual ~PhraseEffects() = default;
+    // Runs the phrase through the three effect references in order.
+    virtual void apply(const std::array<int32_t, 3>& effects, SoundBuffer& phrase, uint32_t rate) = 0;
+};
+
+class SynthEngine : public LastError {
+public:
+    static constexpr int kLists = 18;
+    static constexpr int kWaveLeftList = 16;   // list 17: inserted waves, mono or left
+    static constexpr int kWaveRightList = 17;  // list 18: right channels of stereo waves
+
+    SynthEngine(VoiceBank& voices, const TempoMap& tempoMap);
+
+    // Starts a render: sets the output format from a sample format code (forced to mono),
+    // frees every list and marks the engine active.
+    bool start(uint16_t qualityCode);
+    void setEffects(PhraseEffects* effects) { effects_ = effects; }
+    // The MIDI–wave delay correction in milliseconds (0 when MIDI and wave share one clock).
+    void setMidiDelayCorrection(int32_t ms) { delayCorrection_ = ms; }
+
+    uint32_t outputFormat() const { return outPacked_; }
+    uint32_t outputRate() const { return outRate_; }
+    bool active() const { return active_; }
+
+    // The synthesis notes of a phrase's notes: each note's length split among its slots by
+    // their weights; notes whose weights are all 0 are left out.
+    bool buildNoteList(const std::vector<const VoxEvent*>& notes, const VoiceSettings& settings,
+                       std::vector<SynthNote>& out);
+    // Renders one phrase and files it in its channel's list.
+    bool renderPhrase(const PhraseRequest& request, const std::vector<SynthNote>& notes);
+    // After all phrases of a channel: phrases of different groups that sound together are
+    // mixed into one entry.
+    bool mixChannel(int channel);
+
+    std::array<std::vector<SoundEntry>, kLists>& lists() { return lists_; }
+    void freeLists();
+
+    // Song-wide earliest start tick and latest end tick of everything rendered.
+    uint32_t earliestTick() const { return earliestTick_; }
+    uint32_t latestTick() const { return latestTick_; }
+    void setTickRange(uint32_t earliest, uint32_t latest) {
+        earliestTick_ = earliest;
+        latestTick_ = latest;
+    }
+
+    const TempoMap& tempoMap() const { return tempoMap_; }
+    VoiceBank& voices() { return voices_; }
+
+private:
+    bool failAndFree(std::string_view text);
+    // Renders one syllable into a rendered note (44100 Hz internally, output format after).
+    bool renderSyllable(const Voice& voice, const SynthNote& note, std::vector<SoundEntry>& rendered);
+
+    VoiceBank& voices_;
+    const TempoMap& tempoMap_;
+    PhraseEffects* effects_ = nullptr;
+    std::array<std::vector<SoundEntry>, kLists> lists_;
+    std::array<std::vector<int>, kLists> groups_;  // phrase group of each entry
+    uint32_t outPacked_ = 0;
+    uint32_t outRate_ = 44100;
+    int32_t delayCorrection_ = 0;
+    uint32_t earliestTick_ = 0xFFFFFFFF;
+    uint32_t latestTick_ = 0;
+    bool active_ = false;
+};
+
+}  // namespace kantor

@@ -1,0 +1,18 @@
+#pragma once
+// Finding the code of a syllable the user typed, as romaji or as kana.
+#include <string>
+
+namespace kantor {
+
+class VoiceBank;
+struct Voice;
+
+// A romaji code (ASCII) is looked up ignoring case; kana (hiragana, or katakana, which is
+// read as the matching hiragana) is looked up by the voice's kana text, the first sample
+// in file order that has it and has sound. `code` receives the code as the voice stores it.
+bool resolveSyllable(const VoiceBank& bank, const Voice& voice, const std::string& typed, std::string& code);
+
+// Katakana in a UTF-8 text turned into hiragana; everything else kept.
+std::string katakanaToHiragana(const std::string& utf8);
+
+}  // namespace kantor

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "synth/NoteFrequency.h"
+#include "synth/SyllableShifter.h"
+
+namespace kantor {
+namespace {
+
+SoundBuffer ramp(std::size_t n, int step = 7) {
+    std::vector<int16_t> s(n);
+    for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<int16_t>((static_cast<int>(i) * step) % 20000 - 10000);
+    return SoundBuffer::fromSamples(s);
+}
+
+TEST(NoteFrequency, SemitonesAreCountedFromTheTuning) {
+    EXPECT_EQ(noteFrequency(81, 440000), 440000u);
+    EXPECT_EQ(noteFrequency(69, 440000), 220000u);
+    EXPECT_EQ(noteFrequency(57, 440000), 110000u);
+    EXPECT_EQ(noteFrequency(93, 440000), 880000u);
+    // 220 Hz * 1.0595^3, the system's C4.
+    EXPECT_EQ(noteFrequency(72, 440000), static_cast<uint32_t>(220000.0 * 1.0595 * 1.0595 * 1.0595 + 0.5));
+    EXPECT_EQ(noteFrequency(82, 440000), static_cast<uint32_t>(440000.0 * 1.0595 + 0.5));
+    EXPECT_EQ(noteFrequency(80, 440000), static_cast<uint32_t>(440000.0 * 0.9438414346389805 + 0.5));
+    EXPECT_EQ(noteFrequency(81, 442000), 442000u);
+    EXPECT_EQ(noteFrequency(81, 0), 0u);
+}
+
+TEST(SyllableShifter, SamePitchCopiesAndOctaveDownInterpolates) {
+    SoundBuffer x = SoundBuffer::fromSamples(std::vector<int16_t>{0, 100, -101, 7, 30001, -30001});
+    SoundBuffer y;
+    ASSERT_TRUE(y.allocate(12));
+    EXPECT_EQ(pitchShift(x, 220000, 220000, y, 12), 12u);
+    EXPECT_EQ(y.samples(), x.samples());
+
+    SoundBuffer z;
+    ASSERT_TRUE(z.allocate(24));
+    const uint32_t p = pitchShift(x, 220000, 110000, z, 24);
+    EXPECT_EQ(p, 22u);  // 11 samples: each input sample with a half step before it
+    std::vector<int16_t> expected = {0, 50, 100, 0, -101, -47, 7, 15004, 30001, 0, -30001};
+    std::vector<int16_t> got = z.samples();
+    got.resize(11);
+    EXPECT_EQ(got, expected);
+
+    // An octave up keeps every other sample.
+    SoundBuffer w;
+    ASSERT_TRUE(w.allocate(6));
+    EXPECT_EQ(pitchShift(x, 110000, 220000, w, 6), 6u);
+    EXPECT_EQ(w.samples(), (std::vector<int16_t>{0, -101, 30001}));
+    EXPECT_EQ(scaleMarker(1001, 3, 2), 1500u);
+}
+
+TEST(SyllableShifter, ShortSyllablesAreCutLongOnesLoop) {
+    SoundBuffer x = ramp(10000);
+    SyllableShiftInput in;
+    in.sample = &x;
+    in.sampleFrequency = in.targetFrequency = 220000;
+    in.markerB = 2000;
+    in.markerC = 8000;
+    in.markerD = 16000;
+    in.neededBytes = 4000;
+    SyllableShiftOutput out;
+    ASSERT_TRUE(shiftSyllable(in, out));
+    EXPECT_EQ(out.leadInBytes, 2000u);
+    ASSERT_EQ(out.sound.byteLength(), 6000u);
+    for (std::size_t i = 0; i < 3000; ++i) ASSERT_EQ(out.sound.sample(i), x.sample(i));
+
+    // Exactly one repetition: [0, C) and one loop, then the tail from D.
+    in.neededBytes = 20000 + (16000 - 8000) - 2000 - 1000;  // T = P + 8000 - 1000
+    ASSERT_TRUE(shiftSyllable(in, out));
+    const std::size_t T = out.sound.byteLength() / 2;
+    EXPECT_EQ(T, (2000u + in.neededBytes) / 2);
+    for (std::size_t i = 0; i < 4000; ++i) ASSERT_EQ(out.sound.sample(i), x.sample(i));
+    for (std::size_t i = 0; i < 4000; ++i) ASSERT_EQ(out.sound.sample(4000 + i), x.sample(4000 + i)) << i;
+}
+
+TEST(SyllableShifter, LongSustainGlidesAndEmptyLoopsAreSafe) {
+    SoundBuffer x = ramp(10000);
+    SyllableShiftInput in;
+    in.sample = &x;
+    in.sampleFrequency = in.targetFrequency = 441000;  // a period of 100 samples
+    in.markerB = 0;
+    in.markerC = 8000;
+    in.markerD = 16000;
+    in.neededBytes = 200000;
+    SyllableShiftOutput out;
+    ASSERT_TRUE(shiftSyllable(in, out));
+    EXPECT_EQ(out.sound.byteLength(), 200000u);
+    // The sound holds all the way through: the loop fills the whole length.
+    long nonZero = 0;
+    for (std::size_t i = 90000; i < 100000; ++i) nonZero += out.sound.sample(i) != 0;
+    EXPECT_GT(nonZero, 9000);
+
+    // C = D: a one-period loop before D instead of a division by zero.
+    in.markerC = in.markerD = 16000;
+    ASSERT_TRUE(shiftSyllable(in, out));
+    EXPECT_EQ(out.sound.byteLength(), 200000u);
+    // D past the end and no sound at all: silence of the right length, no crash.
+    in.markerC = in.markerD = 0;
+    SoundBuffer empty = SoundBuffer::fromSamples(std::vector<int16_t>{});
+    in.sample = &empty;
+    ASSERT_TRUE(shiftSyllable(in, out));
+    EXPECT_EQ(out.sound.byteLength(), 200000u);
+    in.targetFrequency = 0;
+    EXPECT_FALSE(shiftSyllable(in, out));
+}
+
+}  // namespace
+}  // namespace kantor
