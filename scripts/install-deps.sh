@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libfluidsynth-dev fluid-soundfont-gm portaudio19-dev libasound2-dev
+  festival festvox-itapc16k festvox-italp16k sox
 )
 
 missing=()
