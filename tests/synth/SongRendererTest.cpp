@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "midi/MidiFile.h"
+#include "midi/SmfWriter.h"
+#include "midi/TempoMap.h"
+#include "song/Song.h"
+#include "song/VoxTrackBuilder.h"
+#include "support/SyntheticVoice.h"
+#include "support/TempDir.h"
+#include "synth/SongRenderer.h"
+#include "synth/SynthEngine.h"
+#include "voice/VoiceBank.h"
+
+namespace kantor {
+namespace {
+
+// A song of one channel over a MIDI file, with a voice folder holding a synthetic voice.
+struct Fixture {
+    test::TempDir dir;
+    MidiFile midi;
+    TempoMap map;
+    Song song;
+    VoiceBank bank;
+    SynthEngine engine{bank, map};
+
+    explicit Fixture(const std::vector<std::pair<uint32_t, uint32_t>>& notes, int key = 71) {
+        test::writeSyntheticVoice(dir.path(), "TestVox", {{"A", "あ", 69}, {"KA", "か", 60}, {"KA", "か", 64}});
+        bank.setVoiceFolder(dir.path());
+        SmfTrack t;
+        t.tempo(0, 500000);
+        for (auto [s, e] : notes) t.note(s, e, 0, key, 100);
+        EXPECT_TRUE(midi.loadImage(buildSmf(0, 480, {t}), dir.file("s.mid")));
+        EXPECT_TRUE(map.build(midi));
+        song.songDefaults().voiceName = "TestVox";
+        EXPECT_TRUE(makeVoxChannel(song, midi.channel(0), 0));
+        song.setSongPath(dir.file("s.uta"));
+    }
+    VoxEvent& note(std::size_t i) { return *song.channel(0).events[i]; }
+    void sing(std::size_t i, const char* code, bool head) {
+        note(i).setCode(0, code);
+        note(i).syllableLength[0] = 1;
+        if (head) song.makePhraseHead(0, i);
+    }
+};
+
+// The one syllable "A" sung at key 71 from a sample recorded at key 69, worked out here
+// step by step from the rules of singing: pitch shift by dropping samples, the loop
+// between the scaled markers C and D repeated with a level glide, the tail, the end fade.
+std::vector<int16_t> referenceSyllable(const std::vector<int16_t>& x, uint32_t markerB, uint32_t markerC,
+                                       uint32_t markerD, uint32_t lengthMs, uint32_t& leadBytes) {
+    const uint64_t fs = 220000;
+    const uint64_t ft = static_cast<uint64_t>(220000.0 * 1.0595 * 1.0595 + 0.5);
+    const uint64_t L = x.size() * 2;
+    const uint64_t E = static_cast<uint64_t>(static_cast<long double>(L) * fs / ft) / 2 * 2;
+    std::vector<int16_t> shifted;
+    uint64_t acc = ft;
+    std::size_t i = 0;
+    while (i < x.size() && shifted.size() < E / 2) {
+        if (acc >= ft) {
+            for (uint64_t n = acc / ft; n > 0 && i < x.size() && shifted.size() < E / 2; --n) shifted.push_back(x[i++]);
+            acc %= ft;
+        } else {
+            ++i;
+        }
+        acc += fs;
+    }
+    auto scale = [&](uint64_t m) { return static_cast<uint64_t>(static_cast<long double>(m) * fs / ft) / 2 * 2; };
+    const uint64_t N = static_cast<uint64_t>(lengthMs * 88200ull / 1000) / 2 * 2;
+    const uint64_t Lb = scale(markerB), Lc = scale(markerC) / 2, Ld = scale(markerD) / 2;
+    leadBytes = static_cast<uint32_t>(Lb);
+    const std::size_t T = (Lb + N) / 2, P = shifted.size();
+    EXPECT_LT(P, T);  // the fixture's note needs the loop
+    std::vector<int16_t> y(shifted.begin(), shifted.begin() + static_cast<long>(Lc));
+    const std::size_t loop = Ld - Lc;
+    const std::size_t count = (T - P + loop) / loop;
+    for (std::size_t r = 0; r < count; ++r) y.insert(y.end(), shifted.begin() + static_cast<long>(Lc), shifted.begin() + static_cast<long>(Ld));
+    auto glide = [&](std::size_t first, std::size_t last) {
+        const std::size_t p = 44100000 / ft;
+        if (last - first < 3 * p) return;
+        auto mean = [&](std::size_t a, std::size_t n) {
+            long double s = 0;
+            for (std::size_t k = a; k < a + n; ++k) s += std::abs(static_cast<int>(y[k]));
+            return s / n;
+        };
+        const long double a = mean(first, 3 * p), z = mean(last - 3 * p, 3 * p);
+        const std::size_t K = (last - first) / p;
+        for (std::size_t k = 0; k < K; ++k) {
+            const long double own = mean(first + k * p, p);
+            if (own == 0) continue;
+            const long double f = (a + (z - a) * k / K) / own;
+            for (std::size_t m = first + k * p; m < first + (k + 1) * p; ++m) {
+                long double v = std::trunc(y[m] * f);
+                y[m] = static_cast<int16_t>(std::clamp(v, -32768.0L, 32767.0L));
+            }
+        }
+    };
+    if (count > 1) glide(Lc, y.size());
+    const std::size_t tail = T - y.size();
+    const std::size_t from = (P - Ld >= tail) ? Ld : Lc;
+    const std::size_t tailStart = y.size();
+    y.insert(y.end(), shifted.begin() + static_cast<long>(from), shifted.begin() + static_cast<long>(from + tail));
+    glide(tailStart, y.size());
+    // End fade over n/13 bytes before the trailing zeros.
+    std::size_t n = y.size();
+    while (n > 0 && y[n - 1] == 0) --n;
+    const std::size_t a = std::min<std::size_t>((n * 2 / 13) / 2 * 2, 1000);
+    for (std::size_t k = 0; k < a / 2; ++k) {
+        int16_t& s = y[n - a / 2 + k];
+        s = static_cast<int16_t>(static_cast<int32_t>(s) * static_cast<int32_t>(a - 2 * k) / static_cast<int32_t>(a));
+    }
+    return y;
+}
+
+TEST(SongRenderer, OneSyllableMatchesTheRulesSampleForSample) {
+    Fixture f({{1920, 3840}});
+    f.sing(0, "A", true);
+    SongRenderer renderer(f.song, f.engine);
+    RenderRequest r;
+    std::vector<PlaybackPiece> pieces;
+    ASSERT_TRUE(renderer.renderSong(r, pieces)) << renderer.lastError();
+    ASSERT_EQ(pieces.size(), 1u);
+
+    std::vector<int16_t> sample = test::syntheticSyllableSound(69, 440000, 2205, 44100, 1);
+    uint32_t lead = 0;
+    std::vector<int16_t> expected = referenceSyllable(sample, 2 * 2205, 2 * (2205 + 11025), 2 * (2205 + 22050), 2000, lead);
+    const uint32_t leadMs = static_cast<uint32_t>(lead * 1000.0 / 88200 + 0.5);
+    EXPECT_EQ(pieces[0].startMs, 2000 - leadMs);
+    // The phrase starts earlier by the lead-in, in ticks of the tempo (960 ticks a second).
+    EXPECT_EQ(pieces[0].startTick, 1920 - static_cast<uint32_t>(leadMs * 960 / 1000));
+    std::vector<int16_t> got = pieces[0].data.samples();
+    ASSERT_GE(got.size() + 2, expected.size());
+    const std::size_t n = std::min(got.size(), expected.size());
+    for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(got[i], expected[i]) << "sample " << i;
+}
+
+TEST(SongRenderer, SlotsShareTheNoteAndSamplesAreChosenByPitch) {
+    Fixture f({{0, 960}}, 62);
+    VoxEvent& e = f.note(0);
+    e.setCode(0, "ka");
+    e.setCode(2, "KA");
+    e.syllableLength = {1, 0, 1, 0};
+    f.song.makePhraseHead(0, 0);
+    std::vector<SynthNote> notes;
+    ASSERT_TRUE(f.engine.buildNoteList({&e}, f.song.resolvePhraseSettings(0, e.phraseIndex), notes));
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0].lengthMs, 500u);
+    EXPECT_EQ(notes[1].lengthMs, 500u);
+    EXPECT_EQ(notes[1].startMs, 500u);
+    ASSERT_TRUE(f.bank.ensureVoiceLoaded("TestVox"));
+    const Voice* v = f.bank.findVoice("TestVox");
+    EXPECT_EQ(f.bank.findSampleForNote(*v, "ka", 62)->pitch, 60u);  // a tie: the first
+    EXPECT_EQ(f.bank.findSampleForNote(*v, "KA", 63)->pitch, 64u);
+}
+
+TEST(SongRenderer, RangesMutesAndUnknownVoices) {
+    Fixture f({{0, 480}, {480, 960}, {960, 1440}, {1440, 1920}});
+    f.sing(0, "A", true);
+    f.sing(1, "A", false);
+    f.sing(2, "A", true);
+    f.sing(3, "A", false);
+    SongRenderer renderer(f.song, f.engine);
+    std::vector<PlaybackPiece> pieces;
+    RenderRequest r;
+    EXPECT_EQ(renderer.countPhrases(r), 2);
+    // A range starting inside the first phrase renders it from its first note in range.
+    r.startTick = 480;
+    EXPECT_EQ(renderer.countPhrases(r), 2);
+    ASSERT_TRUE(renderer.renderSong(r, pieces));
+    ASSERT_FALSE(pieces.empty());
+    EXPECT_GE(pieces[0].startMs + 60, 500u);
+    r.voxMuted[0] = true;
+    EXPECT_EQ(renderer.countPhrases(r), 0);
+    pieces.clear();
+    ASSERT_TRUE(renderer.renderSong(r, pieces));
+    EXPECT_TRUE(pieces.empty());
+
+    f.song.songDefaults().voiceName = "Nobody";
+    r.voxMuted[0] = false;
+    EXPECT_FALSE(renderer.renderSong(r, pieces));
+    EXPECT_FALSE(renderer.lastError().empty());
+}
+
+}  // namespace
+}  // namespace kantor
