@@ -1,0 +1,148 @@
+#include "voice/VoiceLibrary.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+#include "base/FileIO.h"
+#include "platform/UserPrompt.h"
+#include "voice/VoiceBank.h"
+#include "voice/VoiceFile.h"
+
+namespace kantor {
+namespace {
+
+std::string withArgument(const char* format, const std::string& arg) {
+    std::string s = format;
+    std::size_t at = s.find("%s");
+    if (at != std::string::npos) s.replace(at, 2, arg);
+    return s;
+}
+
+}  // namespace
+
+uint32_t systemTickCount() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);
+}
+
+std::string newVoiceIdentifier(const std::string& voiceFolder, const TickSource& tick) {
+    uint32_t last = tick();
+    bool first = true;
+    for (;;) {
+        uint32_t now = first ? last : tick();
+        if (!first && now == last) now = last + 1;  // the clock has not moved on
+        first = false;
+        last = now;
+        std::string id = "vxb" + std::to_string(now % 100000000u);
+        if (!fileExists(joinPath(voiceFolder, id + ".vxb"))) return id;
+    }
+}
+
+bool isBuiltInVoice(const std::string& identifier) {
+    return identifier == kBuiltInMaleVoice || identifier == kBuiltInFemaleVoice;
+}
+
+bool isValidVoiceIdentifier(const std::string& identifier) {
+    if (identifier.empty() || identifier == "." || identifier == "..") return false;
+    return identifier.find_first_of("/\\") == std::string::npos && identifier.find('\0') == std::string::npos;
+}
+
+bool hasVoiceFileExtension(const std::string& path) {
+    std::string name = fileNameOf(path);
+    std::size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) return false;
+    std::string ext = name.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == "vxb";
+}
+
+std::string VoiceLibrary::voicePath(const std::string& identifier) const {
+    return joinPath(folder_, identifier + ".vxb");
+}
+
+bool VoiceLibrary::failWith(const char* format, const std::string& arg) { return fail(withArgument(format, arg)); }
+
+std::vector<std::string> VoiceLibrary::offeredVoices(const VoiceBank& bank) {
+    std::vector<std::string> ids;
+    for (int i = 0; i < bank.voiceFileCount(); ++i) {
+        std::string title = bank.voiceFileTitle(i);
+        if (!isBuiltInVoice(title)) ids.push_back(std::move(title));
+    }
+    return ids;
+}
+
+Outcome VoiceLibrary::copyFile(const std::string& source, const std::string& target, bool askOverwrite) {
+    clearError();
+    std::vector<uint8_t> bytes;
+    if (readWholeFile(source, bytes) != ReadStatus::Ok) {
+        failWith(librarytext::kSourceMissing, source);
+        return Outcome::Failed;
+    }
+    if (askOverwrite && fileExists(target)) {
+        PromptAnswer answer = prompt_ ? prompt_->askYesNo("確認", withArgument(librarytext::kAskOverwrite, target))
+                                      : PromptAnswer::No;
+        if (answer != PromptAnswer::Yes) return Outcome::Cancelled;
+    }
+    if (!writeFileAtomically(target, bytes)) {
+        failWith(librarytext::kCopyFailed, target);
+        return Outcome::Failed;
+    }
+    return Outcome::Done;
+}
+
+Outcome VoiceLibrary::exportVoice(const std::string& identifier, const std::string& target, bool askOverwrite) {
+    clearError();
+    if (!isValidVoiceIdentifier(identifier)) {
+        failWith(librarytext::kBadIdentifier, identifier);
+        return Outcome::Failed;
+    }
+    if (isBuiltInVoice(identifier)) {
+        fail(librarytext::kBuiltInVoice);
+        return Outcome::Failed;
+    }
+    if (!hasVoiceFileExtension(target)) return Outcome::Cancelled;
+    return copyFile(voicePath(identifier), target, askOverwrite);
+}
+
+Outcome VoiceLibrary::importVoice(const std::string& source, std::string& identifier, const TickSource& tick) {
+    clearError();
+    identifier.clear();
+    if (!hasVoiceFileExtension(source)) return Outcome::Cancelled;
+    std::vector<uint8_t> bytes;
+    if (readWholeFile(source, bytes) != ReadStatus::Ok) {
+        failWith(librarytext::kSourceMissing, source);
+        return Outcome::Failed;
+    }
+    // Only what the voice bank can read goes into the voice folder.
+    VoiceFileReader reader;
+    if (!reader.read(bytes, "import")) {
+        fail(reader.lastError());
+        return Outcome::Failed;
+    }
+    std::string id = newVoiceIdentifier(folder_, tick);
+    std::string target = voicePath(id);
+    if (!writeFileAtomically(target, bytes)) {
+        failWith(librarytext::kCopyFailed, target);
+        return Outcome::Failed;
+    }
+    identifier = id;
+    return Outcome::Done;
+}
+
+bool VoiceLibrary::deleteVoice(const std::string& identifier, VoiceBank* bank) {
+    clearError();
+    if (!isValidVoiceIdentifier(identifier)) return failWith(librarytext::kBadIdentifier, identifier);
+    if (isBuiltInVoice(identifier)) return fail(librarytext::kBuiltInVoice);
+    std::string path = voicePath(identifier);
+    if (!fileExists(path)) return failWith(librarytext::kNoSuchVoice, identifier);
+    if (std::remove(path.c_str()) != 0) return failWith(librarytext::kDeleteFailed, identifier);
+    if (bank) bank->forgetVoice(identifier);
+    return true;
+}
+
+}  // namespace kantor

@@ -1,0 +1,32 @@
+#pragma once
+// Texts the voice data maker shows, and the captions they are shown with.
+namespace kantor::makertext {
+
+// Captions.
+inline constexpr const char* kCaptionError = "Error";
+inline constexpr const char* kCaptionLowerError = "error";
+inline constexpr const char* kCaptionConfirm = "確認";
+
+// Project file (shown titled "error").
+inline constexpr const char* kSaveFailed = "ﾌﾟﾛｼﾞｪｸﾄの保存に失敗しました。";
+inline constexpr const char* kOpenFailed = "ﾌﾟﾛｼﾞｪｸﾄのｵｰﾌﾟﾝに失敗しました。";
+inline constexpr const char* kReadFailed = "ﾌﾟﾛｼﾞｪｸﾄの読み込みに失敗しました。";
+inline constexpr const char* kNotProject = "Vxb作成ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙではありません。";
+inline constexpr const char* kUnsupportedVersion = "未対応なﾊﾞｰｼﾞｮﾝのVxb作成ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙです。";
+inline constexpr const char* kAskSave = "VoiceData作成ﾌﾟﾛｼﾞｪｸﾄを保存しますか？";
+
+// Wave import and export (shown titled "Error").
+inline constexpr const char* kUnsupportedWave =
+    "未対応なWaveﾌｧｲﾙ形式です。\n現在選択できるのは %s のWaveﾌｧｲﾙです。\n";
+inline constexpr const char* kSupportedWaveFormats = "16bit, Mono, 11025kHz or 22050kHz or 44100kHz";
+inline constexpr const char* kAskReplaceWave = "既にWaveﾃﾞｰﾀが存在します。入れ換えますか？";
+
+// Build (shown titled "error").
+inline constexpr const char* kNoVoiceName = "Voice名が未入力です。";
+inline constexpr const char* kNoVoiceData = "Vioce Data が一つもありません。";
+inline constexpr const char* kNoProperties = "ﾌﾟﾛﾊﾟﾃｨ が設定されてません。";
+// An item whose markers lie outside its data or out of order cannot be cut into a
+// sample; the item's list line follows on the next line.
+inline constexpr const char* kBadMarkers = "ﾏｰｶｰの位置が正しくありません。";
+
+}  // namespace kantor::makertext

@@ -1,0 +1,298 @@
+#include "voicemaker/VoiceProject.h"
+
+#include <cstdio>
+
+#include "base/Codepage.h"
+#include "base/FileIO.h"
+#include "base/Texts.h"
+#include "voicemaker/MakerTexts.h"
+
+namespace kantor {
+namespace {
+
+std::string fieldText(ByteReader& r, std::size_t size) {
+    std::span<const uint8_t> v = r.view(size);
+    if (v.empty()) return {};
+    return cp932FieldToUtf8(v.data(), v.size());
+}
+
+// cp932 cut to fieldSize - 1 bytes without splitting a double-byte character.
+void writeField(ByteWriter& w, const std::string& utf8, std::size_t fieldSize) {
+    std::string s = utf8ToCp932(utf8);
+    std::size_t n = 0;
+    while (n < s.size()) {
+        unsigned char c = static_cast<unsigned char>(s[n]);
+        std::size_t len = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) ? 2 : 1;
+        if (n + len > fieldSize - 1) break;
+        n += len;
+    }
+    s.resize(n);
+    w.fixedText(s, fieldSize);
+}
+
+std::string trimTrailingWhite(std::string s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+        s.pop_back();
+    return s;
+}
+
+ItemRecord recordOf(const VoiceItem& item) {
+    ItemRecord rec;
+    if (item.isBlank()) {
+        // A blank line is written as zeros: no texts, no data, no markers.
+        rec.normalize = 0;
+        rec.volume = 0;
+        return rec;
+    }
+    rec.code = item.code;
+    rec.notation = item.notation;
+    rec.pitchName = item.pitchName;
+    rec.pitchNumber = item.pitchNumber;
+    rec.dataLength = storedDataLength(item.dataLength());
+    rec.recordedPosition = item.recordedPosition;
+    rec.markerA = item.markerA;
+    rec.markerB = item.markerB;
+    rec.markerC = item.markerC;
+    rec.markerD = item.markerD;
+    rec.normalize = item.normalize;
+    rec.volume = item.volume;
+    return rec;
+}
+
+}  // namespace
+
+ProjectHeader readProjectHeader(ByteReader& r) {
+    ProjectHeader h;
+    h.magic = r.fixedText(32);  // compared byte for byte
+    h.voiceName = fieldText(r, 64);
+    h.comment = fieldText(r, 64);
+    h.comment2 = fieldText(r, 64);
+    h.version = r.u16le();
+    h.formatIndex = r.u16le();
+    h.tuning = r.u32le();
+    h.itemCount = r.u32le();
+    h.rateChoice = r.u16le();
+    r.skip(42);
+    return h;
+}
+
+void writeProjectHeader(ByteWriter& w, const ProjectHeader& h) {
+    w.fixedText(h.magic, 32);
+    writeField(w, h.voiceName, 64);
+    writeField(w, h.comment, 64);
+    writeField(w, h.comment2, 64);
+    w.u16le(h.version);
+    w.u16le(h.formatIndex);
+    w.u32le(h.tuning);
+    w.u32le(h.itemCount);
+    w.u16le(h.rateChoice);
+    w.zeros(42);
+}
+
+ItemRecord readItemRecord(ByteReader& r) {
+    ItemRecord rec;
+    rec.code = fieldText(r, 12);
+    rec.notation = fieldText(r, 12);
+    rec.pitchName = fieldText(r, 16);
+    rec.pitchNumber = r.u32le();
+    rec.dataLength = r.u32le();
+    rec.recordedPosition = r.u32le();
+    rec.markerA = r.u32le();
+    rec.markerB = r.u32le();
+    rec.markerC = r.u32le();
+    rec.markerD = r.u32le();
+    rec.normalize = r.u16le();
+    rec.volume = r.u16le();
+    r.skip(28);
+    return rec;
+}
+
+void writeItemRecord(ByteWriter& w, const ItemRecord& rec) {
+    writeField(w, rec.code, 12);
+    writeField(w, rec.notation, 12);
+    writeField(w, rec.pitchName, 16);
+    w.u32le(rec.pitchNumber);
+    w.u32le(rec.dataLength);
+    w.u32le(rec.recordedPosition);
+    w.u32le(rec.markerA);
+    w.u32le(rec.markerB);
+    w.u32le(rec.markerC);
+    w.u32le(rec.markerD);
+    w.u16le(rec.normalize);
+    w.u16le(rec.volume);
+    w.zeros(28);
+}
+
+uint32_t storedDataLength(uint32_t length) {
+    uint32_t n = length & ~uint32_t(3);
+    return n < kItemMaxStoredBytes ? n : kItemMaxStoredBytes;
+}
+
+void VoiceProject::clear() {
+    voiceName.clear();
+    comment.clear();
+    comment2.clear();
+    tuning = kDefaultTuning;
+    rateChoice = kRateChoice44k;
+    items.clear();
+    path_.clear();
+    saved_ = currentHeader();
+    itemsEdited_ = false;
+    clearError();
+}
+
+ProjectHeader VoiceProject::currentHeader() const {
+    ProjectHeader h;
+    h.voiceName = voiceName;
+    h.comment = comment;
+    h.comment2 = comment2;
+    h.tuning = tuning;
+    h.rateChoice = rateChoice;
+    uint32_t count = 0;
+    for (const auto& item : items)
+        if (item) ++count;
+    h.itemCount = count;
+    return h;
+}
+
+std::vector<uint8_t> VoiceProject::toBytes() const {
+    ByteWriter w;
+    writeProjectHeader(w, currentHeader());
+    for (const auto& item : items) {
+        if (!item) continue;
+        ItemRecord rec = recordOf(*item);
+        writeItemRecord(w, rec);
+        if (rec.dataLength != 0) w.bytes(item->data.bytes().first(rec.dataLength));
+    }
+    return std::move(w.buffer());
+}
+
+bool VoiceProject::save(const std::string& path) {
+    clearError();
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = toBytes();
+    } catch (const std::bad_alloc&) {
+        return fail(text::kOutOfMemory);
+    }
+    if (!writeFileAtomically(path, bytes)) return fail(makertext::kSaveFailed);
+    path_ = path;
+    saved_ = currentHeader();
+    itemsEdited_ = false;
+    return true;
+}
+
+bool VoiceProject::load(const std::string& path) {
+    clearError();
+    std::vector<uint8_t> bytes;
+    if (readWholeFile(path, bytes) != ReadStatus::Ok) return fail(makertext::kOpenFailed);
+    if (!loadBytes(bytes)) return false;
+    path_ = path;
+    return true;
+}
+
+bool VoiceProject::loadBytes(std::span<const uint8_t> bytes) {
+    clearError();
+    if (bytes.size() < kProjectHeaderSize) return fail(makertext::kReadFailed);
+    ByteReader r(bytes);
+    ProjectHeader h = readProjectHeader(r);
+    if (!r.ok()) return fail(makertext::kReadFailed);
+    if (h.magic != kProjectMagic) return fail(makertext::kNotProject);
+    if (h.version >= kProjectFirstUnsupportedVersion) return fail(makertext::kUnsupportedVersion);
+
+    std::vector<std::unique_ptr<VoiceItem>> read;
+    bool complete = true;
+    const char* failure = nullptr;
+    try {
+        for (uint32_t i = 0; i < h.itemCount; ++i) {
+            if (!r.has(kItemRecordSize)) {
+                complete = false;
+                failure = makertext::kReadFailed;
+                break;
+            }
+            ItemRecord rec = readItemRecord(r);
+            auto item = std::make_unique<VoiceItem>();
+            item->code = trimTrailingWhite(rec.code);
+            item->notation = trimTrailingWhite(rec.notation);
+            item->pitchName = trimTrailingWhite(rec.pitchName);
+            item->pitchNumber = rec.pitchNumber;
+            item->recordedPosition = rec.recordedPosition;
+            item->setMarkers({rec.markerA, rec.markerB, rec.markerC, rec.markerD});
+            if (h.version > kProjectVersionWithoutLevels) {
+                item->normalize = rec.normalize;
+                item->volume = rec.volume;
+            }
+            if (rec.dataLength != 0) {
+                std::span<const uint8_t> data = r.view(rec.dataLength);
+                if (data.empty()) {
+                    complete = false;
+                    failure = makertext::kReadFailed;
+                    break;
+                }
+                if (!item->data.assign(data, 4)) {
+                    complete = false;
+                    failure = text::kOutOfMemory;
+                    break;
+                }
+            }
+            read.push_back(std::move(item));
+        }
+    } catch (const std::bad_alloc&) {
+        complete = false;
+        failure = text::kOutOfMemory;
+    }
+
+    voiceName = h.voiceName;
+    comment = h.comment;
+    comment2 = h.comment2;
+    tuning = h.tuning;
+    rateChoice = h.rateChoice;
+    items = std::move(read);
+    if (!complete) {
+        // What was read stays for the user to keep, under a new name: saving over the
+        // damaged file (or the previous project's file) would lose the rest of it.
+        path_.clear();
+        saved_ = ProjectHeader{};
+        itemsEdited_ = true;
+        return fail(failure);
+    }
+    saved_ = currentHeader();
+    itemsEdited_ = false;
+    return true;
+}
+
+bool VoiceProject::isChanged() const {
+    if (itemsEdited_) return true;
+    ProjectHeader now = currentHeader();
+    return now.voiceName != saved_.voiceName || now.comment != saved_.comment || now.comment2 != saved_.comment2 ||
+           now.tuning != saved_.tuning || now.itemCount != saved_.itemCount || now.rateChoice != saved_.rateChoice;
+}
+
+std::vector<std::string> VoiceProject::listLines() const {
+    std::vector<std::string> lines;
+    for (const auto& item : items)
+        if (item) lines.push_back(item->listLine());
+    return lines;
+}
+
+int VoiceProject::findSameItem(const VoiceItem& item) const {
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items[i] && sameSyllableAndPitch(*items[i], item)) return static_cast<int>(i);
+    return -1;
+}
+
+uint32_t VoiceProject::outputRate() const {
+    switch (rateChoice) {
+        case 0: return 11025;
+        case 1: return 22050;
+        default: return 44100;
+    }
+}
+
+std::string VoiceProject::tuningText() const {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%u.%u", tuning / 1000, (tuning % 1000) / 100);
+    return buf;
+}
+
+}  // namespace kantor
