@@ -55,39 +55,63 @@ bool CVoxMixer::mix(std::vector<SoundEntry>& entries, uint32_t packed, uint32_t 
         start(entries[i]);
         std::size_t next = 0;
         const std::size_t outSamples = outLength / 2;
-        for (std::size_t o = 0; o < outSamples; ++o) {
-            if (next < pending.size()) {
-                const uint64_t now = groupStart + millisecondsForBytes(packed, rate, uint64_t{o} * 2);
-                while (next < pending.size() && entries[pending[next]].startMs <= now)
-                    start(entries[pending[next++]]);
+        // The first output sample at which the next waiting piece is due: the current time is
+        // the group start plus the milliseconds of the bytes produced so far.
+        auto dueAt = [&](std::size_t from) {
+            const uint64_t target = entries[pending[next]].startMs;
+            std::size_t lo = from, hi = outSamples;
+            while (lo < hi) {
+                const std::size_t mid = lo + (hi - lo) / 2;
+                if (groupStart + millisecondsForBytes(packed, rate, uint64_t{mid} * 2) >= target) {
+                    hi = mid;
+                } else {
+                    lo = mid + 1;
+                }
             }
-            int64_t sum = 0;
-            std::size_t n = 0;
-            for (Reader& r : active) {
-                sum += r.entry->data.sample(r.pos / 2);
-                r.pos += 2;
-                ++n;
-            }
-            std::erase_if(active, [](const Reader& r) { return r.pos >= r.entry->byteLength(); });
+            return lo;
+        };
+        // Between two changes (a piece starting or running out) the same pieces sound, so the
+        // output is produced in runs.
+        std::size_t o = 0;
+        while (o < outSamples) {
+            while (next < pending.size() &&
+                   entries[pending[next]].startMs <= groupStart + millisecondsForBytes(packed, rate, uint64_t{o} * 2))
+                start(entries[pending[next++]]);
+            std::size_t runEnd = next < pending.size() ? dueAt(o + 1) : outSamples;
+            for (const Reader& r : active) runEnd = std::min(runEnd, o + (r.entry->byteLength() - r.pos + 1) / 2);
+            const std::size_t n = active.size();
             if (n == 0) {
                 // Nothing sounds. The group ends here only when no piece is still to come;
                 // a piece that starts after a silent stretch keeps its sound.
                 if (next == pending.size()) break;
+                o = runEnd;
                 continue;
             }
-            if (n == 1) {
-                out.setSample(o, static_cast<int16_t>(sum));
-                continue;
+            long double root = 1;
+            if (n > 1) {
+                if (roots.size() <= n) {
+                    std::size_t k = roots.size();
+                    roots.resize(n + 1);
+                    for (; k <= n; ++k) roots[k] = std::sqrt(static_cast<long double>(k));
+                }
+                root = roots[n];
+                if (!(root > 0) || !std::isfinite(root)) return fail(mixertext::kSquareRoot);
             }
-            if (roots.size() <= n) {
-                std::size_t k = roots.size();
-                roots.resize(n + 1);
-                for (; k <= n; ++k) roots[k] = std::sqrt(static_cast<long double>(k));
+            for (std::size_t k = o; k < runEnd; ++k) {
+                int64_t sum = 0;
+                for (Reader& r : active) {
+                    sum += r.entry->data.sample(r.pos / 2);
+                    r.pos += 2;
+                }
+                if (n == 1) {
+                    out.setSample(k, static_cast<int16_t>(sum));
+                } else {
+                    long double v = std::clamp<long double>(static_cast<long double>(sum) / root, -32768.0L, 32767.0L);
+                    out.setSample(k, static_cast<int16_t>(v));
+                }
             }
-            const long double root = roots[n];
-            if (!(root > 0) || !std::isfinite(root)) return fail(mixertext::kSquareRoot);
-            long double v = std::clamp<long double>(static_cast<long double>(sum) / root, -32768.0L, 32767.0L);
-            out.setSample(o, static_cast<int16_t>(v));
+            std::erase_if(active, [](const Reader& r) { return r.pos >= r.entry->byteLength(); });
+            o = runEnd;
         }
 
         for (std::size_t k : group) entries[k].data.reset();
