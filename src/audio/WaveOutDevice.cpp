@@ -1,0 +1,202 @@
+#include "audio/WaveOutDevice.h"
+
+namespace kantor {
+namespace {
+constexpr std::size_t kMaxErrorText = 255;
+}
+
+WaveFormat deviceFormat(const SampleFormat& f) {
+    WaveFormat w;
+    w.formatTag = 1;
+    w.channels = f.channels;
+    w.samplesPerSec = f.sampleRate;
+    w.bitsPerSample = f.bitsPerSample;
+    w.blockAlign = static_cast<uint16_t>(f.channels * (f.bitsPerSample / 8));
+    w.avgBytesPerSec = w.blockAlign * f.sampleRate;
+    w.extraSize = 0;
+    return w;
+}
+
+std::string formatText(const SampleFormat& f) {
+    return std::to_string(f.bitsPerSample) + "bit, " + std::to_string(f.sampleRate) + "Hz, " +
+           (f.channels == 1 ? "Mono" : "Stereo");
+}
+
+WaveOutDevice::WaveOutDevice(WaveOut& device) : device_(device) {
+    for (auto& h : headers_) h = std::make_unique<WaveHeader>();
+}
+
+WaveOutDevice::~WaveOutDevice() { close(); }
+
+bool WaveOutDevice::deviceFail(int code) {
+    std::string text = device_.errorText(code);
+    if (text.size() > kMaxErrorText) text.resize(kMaxErrorText);
+    return fail(text);
+}
+
+bool WaveOutDevice::open(NotificationTarget* owner, uint16_t bitsPerSample, uint16_t channels, uint32_t sampleRate) {
+    const SampleFormat sf{bitsPerSample, channels, sampleRate};
+    const WaveFormat wf = deviceFormat(sf);
+    if (open_) close();
+    if (device_.queryFormat(wf) != kDeviceOk) return fail("Wave(" + formatText(sf) + ")を再生できません。");
+    if (device_.open(wf, owner) != kDeviceOk) return fail("ウェーブ出力デバイスを開けません。");
+    open_ = true;
+    blockAlign_ = wf.blockAlign;
+    device_.pause();
+    playing_ = false;
+    device_.restart();
+    return true;
+}
+
+void WaveOutDevice::cut(int k) {
+    if (feedState_ != 0 || feedOffset_ >= block_.length) return;
+    WaveHeader& h = *headers_[static_cast<std::size_t>(k)];
+    const uint32_t piece = std::min<uint32_t>(kPieceSize, block_.length - feedOffset_);
+    h.data = const_cast<uint8_t*>(block_.data) + feedOffset_;  // output only reads it
+    h.bufferLength = piece;
+    h.bytesRecorded = piece;
+    h.user = static_cast<uint64_t>(k);
+    h.flags = 0;
+    h.loops = 0;
+    h.next = nullptr;
+    h.reserved = 0;
+    feedOffset_ += piece;
+    if (feedOffset_ >= block_.length) h.user = kLastPiece;
+}
+
+bool WaveOutDevice::writeHeader(int k) {
+    if (feedState_ == 2) return true;
+    WaveHeader& h = *headers_[static_cast<std::size_t>(k)];
+    if (!h.data || h.bufferLength == 0) return true;  // nothing was cut into it
+    int r = device_.prepareHeader(h);
+    if (r == kDeviceOk) r = device_.write(h);
+    if (r != kDeviceOk) {
+        device_.unprepareHeader(h);
+        h.flags = 0;
+        return deviceFail(r);
+    }
+    if (h.user == kLastPiece) feedState_ = 2;
+    return true;
+}
+
+bool WaveOutDevice::feedNext(int k) {
+    if (feedState_ == 2) return true;
+    if (!writeHeader((k + 2) % 3)) return false;
+    cut(k);
+    return true;
+}
+
+bool WaveOutDevice::play(const PlayBlock& block) {
+    if (!open_) return true;
+    clearError();
+    if (playing_) stop();
+    if (!block.data || block.length == 0) return true;
+    block_ = block;
+    feedState_ = 0;
+    feedOffset_ = 0;
+    for (auto& h : headers_) {
+        h->data = nullptr;
+        h->bufferLength = 0;
+    }
+    cut(0);
+    if (!writeHeader(0)) {
+        std::string text = lastError();
+        playing_ = true;
+        stop();
+        return fail(text);
+    }
+    cut(1);
+    if (!writeHeader(1)) {
+        std::string text = lastError();
+        playing_ = true;
+        stop();
+        return fail(text);
+    }
+    cut(2);
+    playing_ = true;
+    return true;
+}
+
+bool WaveOutDevice::bufferDone(const WaveHeader* header) {
+    if (!open_ || !playing_ || !header) return true;
+    int k = -1;
+    for (int i = 0; i < 3; ++i) {
+        if (headers_[static_cast<std::size_t>(i)].get() == header) k = i;
+    }
+    if (k < 0) return true;
+    WaveHeader& h = *headers_[static_cast<std::size_t>(k)];
+    if (!(h.flags.load() & kHeaderDone)) return true;
+    clearError();
+    if (int r = device_.unprepareHeader(h); r != kDeviceOk) {
+        deviceFail(r);
+        std::string text = lastError();
+        stop();
+        return fail(text);
+    }
+    h.flags = 0;
+    if (h.user == kLastPiece) {
+        playing_ = false;
+        return true;
+    }
+    if (!feedNext(k)) {
+        std::string text = lastError();
+        stop();
+        return fail(text);
+    }
+    return true;
+}
+
+void WaveOutDevice::stop() {
+    if (!open_ || !playing_) return;
+    playing_ = false;
+    device_.reset();
+    for (auto& h : headers_) {
+        if (h->flags.load() != 0) {
+            device_.unprepareHeader(*h);
+            h->flags = 0;
+        }
+    }
+    device_.restart();
+}
+
+bool WaveOutDevice::close() {
+    if (!open_) return true;
+    if (playing_) stop();
+    int r = device_.close();
+    open_ = false;
+    playing_ = false;
+    if (r != kDeviceOk) return deviceFail(r);
+    return true;
+}
+
+bool WaveOutDevice::position(uint32_t& bytes) {
+    if (!open_) return true;
+    uint32_t b = 0;
+    if (int r = device_.position(b); r != kDeviceOk) return deviceFail(r);
+    bytes = b;
+    return true;
+}
+
+bool WaveOutDevice::volumeCaps(VolumeCaps& caps) {
+    caps = VolumeCaps{};
+    if (device_.deviceCount() == 0) return true;
+    WaveOutCaps c;
+    if (int r = device_.caps(c); r != kDeviceOk) return deviceFail(r);
+    if (!c.volume) return true;
+    uint32_t v = 0;
+    if (int r = device_.getVolume(v); r != kDeviceOk) {
+        caps = VolumeCaps{};
+        return deviceFail(r);
+    }
+    caps.controls = c.lrVolume ? 2 : 1;
+    caps.left = v & 0xFFFF;
+    caps.right = v >> 16;
+    return true;
+}
+
+bool WaveOutDevice::setVolume(const VolumeCaps& volume) {
+    if (int r = device_.setVolume((volume.left & 0xFFFF) | (volume.right << 16)); r != kDeviceOk) return deviceFail(r);
+    return true;
+}
+
+}  // namespace kantor

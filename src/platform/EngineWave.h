@@ -1,0 +1,99 @@
+#pragma once
+// The wave output and input devices of the audio engine. An output converts its PCM
+// (8 or 16 bits, mono or stereo, any rate) to the engine's 44100 Hz stereo and mixes it in
+// with the engine's software wave volume; an input takes the engine's input (silence on the
+// null device) in the format it was opened with.
+#include <cstdint>
+#include <mutex>
+
+#include "platform/AudioEngine.h"
+#include "platform/NotificationQueue.h"
+#include "platform/WaveDevice.h"
+
+namespace kantor {
+
+// Whether the engine's wave devices take this format.
+int checkEngineWaveFormat(const WaveFormat& f);
+
+class EngineWaveOut : public WaveOut, public EngineClient {
+public:
+    EngineWaveOut(AudioEngine& engine, NotificationQueue& queue);
+    ~EngineWaveOut() override;
+
+    int queryFormat(const WaveFormat& f) override;
+    int open(const WaveFormat& f, NotificationTarget* owner) override;
+    int prepareHeader(WaveHeader& h) override;
+    int unprepareHeader(WaveHeader& h) override;
+    int write(WaveHeader& h) override;
+    int reset() override;
+    int pause() override;
+    int restart() override;
+    int close() override;
+    int position(uint32_t& bytes) override;
+    bool isOpen() const override;
+    int deviceCount() const override { return 1; }
+    int caps(WaveOutCaps& c) override;
+    int getVolume(uint32_t& volume) override;
+    int setVolume(uint32_t volume) override;
+
+    void process(float* mix, const float* input, uint32_t frames, uint64_t frame) override;
+
+private:
+    bool nextFrame(float& l, float& r, uint64_t frame);
+    void finishHeader(uint64_t frame);
+    void returnAll(uint64_t frame);
+
+    AudioEngine& engine_;
+    NotificationQueue& queue_;
+    mutable std::mutex mutex_;
+    bool open_ = false;
+    bool paused_ = false;
+    NotificationTarget* owner_ = nullptr;
+    WaveFormat format_;
+    WaveHeader* head_ = nullptr;
+    WaveHeader* tail_ = nullptr;
+    uint32_t cursor_ = 0;
+    uint32_t position_ = 0;
+    // Rate conversion: linear interpolation between the last two source frames.
+    uint64_t phase_ = 0;  // 32.32 fixed point
+    uint64_t step_ = 0;
+    float prevL_ = 0, prevR_ = 0, curL_ = 0, curR_ = 0;
+    bool primed_ = false;
+};
+
+class EngineWaveIn : public WaveIn, public EngineClient {
+public:
+    EngineWaveIn(AudioEngine& engine, NotificationQueue& queue);
+    ~EngineWaveIn() override;
+
+    int queryFormat(const WaveFormat& f) override;
+    int open(const WaveFormat& f, NotificationTarget* owner) override;
+    int prepareHeader(WaveHeader& h) override;
+    int unprepareHeader(WaveHeader& h) override;
+    int addBuffer(WaveHeader& h) override;
+    int start() override;
+    int stop() override;
+    int reset() override;
+    int close() override;
+    int position(uint32_t& bytes) override;
+    bool isOpen() const override;
+
+    void process(float* mix, const float* input, uint32_t frames, uint64_t frame) override;
+
+private:
+    void finishHeader(uint64_t frame);
+
+    AudioEngine& engine_;
+    NotificationQueue& queue_;
+    mutable std::mutex mutex_;
+    bool open_ = false;
+    bool started_ = false;
+    NotificationTarget* owner_ = nullptr;
+    WaveFormat format_;
+    WaveHeader* head_ = nullptr;
+    WaveHeader* tail_ = nullptr;
+    uint32_t position_ = 0;
+    uint64_t phase_ = 0;
+};
+
+}  // namespace kantor
