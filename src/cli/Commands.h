@@ -26,6 +26,9 @@ int phrase(const Args& args, std::ostream& out, std::ostream& err);
 // kantor-cli new MIDI.mid -o SONG.uta --vox C --lyrics FILE [--voice NAME]
 int newSong(const Args& args, std::ostream& out, std::ostream& err);
 
+// kantor-cli voice list|info ID|import FILE|export ID FILE|delete ID|build PROJECT [--replace ID]|automark PROJECT
+int voice(const Args& args, std::ostream& out, std::ostream& err);
+
 // Runs a whole command line (args without the program name).
 int run(const Args& args, std::ostream& out, std::ostream& err);
 

@@ -16,6 +16,7 @@ void usage(std::ostream& err) {
            "                              sing the phrase of a note (N counted from 1) into a WAV file\n"
            "  new MIDI.mid -o SONG.uta --vox C --lyrics FILE [--vox C --lyrics FILE ...] [--voice NAME]\n"
            "                              make a song: channel C sings the lyrics of FILE\n"
+           "  voice [--voice-dir DIR] list|info ID|import FILE|export ID FILE|delete ID|build PROJECT.vxbprj [--replace ID]|automark PROJECT.vxbprj\n"
            "  song commands also take --voice-dir DIR, --config-dir DIR and --data-dir DIR\n";
 }
 
@@ -66,6 +67,7 @@ int run(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& cmd = args[0];
     if (cmd == "info") return info(rest, out, err);
     if (cmd == "pos") return pos(rest, out, err);
+    if (cmd == "voice") return voice(rest, out, err);
     if (cmd == "render") return render(rest, out, err);
     if (cmd == "phrase") return phrase(rest, out, err);
     if (cmd == "new") return newSong(rest, out, err);

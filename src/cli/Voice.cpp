@@ -1,0 +1,190 @@
+// kantor-cli voice ...: the voice library (list, info, import, export, delete) and the
+// voice data maker's build and automatic markers, on the voice folder of the
+// environment (KANTOR_VOICE_DIR and friends) or the one given with --voice-dir.
+#include <ostream>
+
+#include "base/FileIO.h"
+#include "cli/Commands.h"
+#include "platform/Folders.h"
+#include "platform/StderrPrompt.h"
+#include "voice/VoiceBank.h"
+#include "voice/VoiceLibrary.h"
+#include "voicemaker/AutoMarker.h"
+#include "voicemaker/VoiceBuilder.h"
+#include "voicemaker/VoiceProject.h"
+
+namespace kantor::cli {
+namespace {
+
+struct VoiceOptions {
+    std::string voiceDir;
+    std::string replace;
+    bool json = false;
+    bool force = false;
+    bool keep = false;
+    Args operands;
+};
+
+int voiceUsage(std::ostream& err) {
+    err << "usage: kantor-cli voice [--voice-dir DIR] list\n"
+           "       kantor-cli voice [--voice-dir DIR] info [--json] ID\n"
+           "       kantor-cli voice [--voice-dir DIR] import FILE.vxb\n"
+           "       kantor-cli voice [--voice-dir DIR] export ID FILE.vxb [--force]\n"
+           "       kantor-cli voice [--voice-dir DIR] delete ID\n"
+           "       kantor-cli voice [--voice-dir DIR] build PROJECT.vxbprj [--replace ID]\n"
+           "       kantor-cli voice automark PROJECT.vxbprj [--keep]\n";
+    return 2;
+}
+
+// False (usage printed) on an unknown option or a missing value.
+bool parseOptions(const Args& args, VoiceOptions& o, std::ostream& err) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--voice-dir" || a == "--replace") {
+            if (i + 1 >= args.size()) {
+                err << "voice: " << a << " needs a value\n";
+                return false;
+            }
+            (a == "--voice-dir" ? o.voiceDir : o.replace) = args[++i];
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--force") {
+            o.force = true;
+        } else if (a == "--keep") {
+            o.keep = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            err << "voice: unknown option " << a << "\n";
+            return false;
+        } else {
+            o.operands.push_back(a);
+        }
+    }
+    return true;
+}
+
+std::string voiceFolderOf(const VoiceOptions& o) {
+    FolderOverrides overrides;
+    overrides.voiceDir = o.voiceDir;
+    return Folders::fromEnvironment(overrides).voiceFolder();
+}
+
+bool ensureFolder(const std::string& folder, std::ostream& err) {
+    std::string error;
+    if (makeFolders(folder, &error)) return true;
+    err << "voice: " << folder << ": " << error << "\n";
+    return false;
+}
+
+int list(const std::string& folder, std::ostream& out, std::ostream& err) {
+    VoiceBank bank(folder);
+    if (!bank.enumerateVoiceFiles()) {
+        err << "voice list: " << bank.lastError() << "\n";
+        return 1;
+    }
+    if (!bank.lastError().empty()) err << "voice list: some files were skipped: " << bank.lastError() << "\n";
+    for (int i = 0; i < bank.voiceFileCount(); ++i) {
+        std::string title = bank.voiceFileTitle(i);
+        out << title << "\t" << bank.voiceFileVoiceName(i) << "\t" << bank.voiceFileDescription(i)
+            << (isBuiltInVoice(title) ? "\t(built-in)" : "") << "\n";
+    }
+    return 0;
+}
+
+int outcomeStatus(Outcome o, const std::string& what, const LastError& source, std::ostream& err) {
+    if (o == Outcome::Done) return 0;
+    if (o == Outcome::Cancelled) {
+        err << what << ": nothing done\n";
+        return 1;
+    }
+    err << what << ": " << source.lastError() << "\n";
+    return 1;
+}
+
+}  // namespace
+
+int voice(const Args& args, std::ostream& out, std::ostream& err) {
+    VoiceOptions o;
+    if (!parseOptions(args, o, err) || o.operands.empty()) return voiceUsage(err);
+    const std::string cmd = o.operands[0];
+    const Args ops(o.operands.begin() + 1, o.operands.end());
+    const std::string folder = voiceFolderOf(o);
+
+    if (cmd == "list" && ops.empty()) return list(folder, out, err);
+    if (cmd == "info" && ops.size() == 1) {
+        if (!isValidVoiceIdentifier(ops[0])) {
+            err << "voice info: not a voice identifier: " << ops[0] << "\n";
+            return 2;
+        }
+        return infoVoice(joinPath(folder, ops[0] + ".vxb"), o.json, out, err);
+    }
+    if (cmd == "import" && ops.size() == 1) {
+        if (!hasVoiceFileExtension(ops[0])) {
+            err << "voice import: the file must end in .vxb\n";
+            return 2;
+        }
+        if (!ensureFolder(folder, err)) return 1;
+        VoiceLibrary library(folder);
+        std::string id;
+        int status = outcomeStatus(library.importVoice(ops[0], id), "voice import", library, err);
+        if (status == 0) out << id << "\n";
+        return status;
+    }
+    if (cmd == "export" && ops.size() == 2) {
+        if (!hasVoiceFileExtension(ops[1])) {
+            err << "voice export: the target must end in .vxb\n";
+            return 2;
+        }
+        StderrPrompt prompt(o.force ? PromptAnswer::Yes : PromptAnswer::No);
+        VoiceLibrary library(folder, &prompt);
+        Outcome result = library.exportVoice(ops[0], ops[1], true);
+        if (result == Outcome::Cancelled) {
+            err << "voice export: " << ops[1] << " exists (use --force to replace it)\n";
+            return 1;
+        }
+        return outcomeStatus(result, "voice export", library, err);
+    }
+    if (cmd == "delete" && ops.size() == 1) {
+        VoiceLibrary library(folder);
+        if (!library.deleteVoice(ops[0])) {
+            err << "voice delete: " << library.lastError() << "\n";
+            return 1;
+        }
+        return 0;
+    }
+    if (cmd == "build" && ops.size() == 1) {
+        VoiceProject project;
+        if (!project.load(ops[0])) {
+            err << ops[0] << ": " << project.lastError() << "\n";
+            return 1;
+        }
+        if (!ensureFolder(folder, err)) return 1;
+        VoiceBank bank(folder);
+        VoiceBuilder builder;
+        std::string id;
+        if (!builder.build(project, folder, o.replace, id, &bank)) {
+            err << "voice build: " << builder.lastError() << "\n";
+            return 1;
+        }
+        out << id << "\n";
+        return 0;
+    }
+    if (cmd == "automark" && ops.size() == 1) {
+        VoiceProject project;
+        if (!project.load(ops[0])) {
+            err << ops[0] << ": " << project.lastError() << "\n";
+            return 1;
+        }
+        std::vector<std::string> problems;
+        int marked = autoMarkAll(project, !o.keep, &problems);
+        for (const std::string& p : problems) err << p << "\n";
+        if (marked > 0 && !project.save(ops[0])) {
+            err << ops[0] << ": " << project.lastError() << "\n";
+            return 1;
+        }
+        out << "marked " << marked << " item" << (marked == 1 ? "" : "s") << "\n";
+        return problems.empty() ? 0 : 1;
+    }
+    return voiceUsage(err);
+}
+
+}  // namespace kantor::cli
