@@ -8,6 +8,7 @@
 #include "midi/MidiFile.h"
 #include "midi/PitchName.h"
 #include "midi/TempoMap.h"
+#include "synth/SoundTexts.h"
 
 namespace kantor::cli {
 namespace {
@@ -112,7 +113,7 @@ int infoMidi(const std::string& path, bool json, std::ostream& out, std::ostream
     out << "Format: " << midi.format() << "   Tracks: " << midi.trackCount() << "   Division: " << midi.division()
         << " ticks per quarter note\n";
     out << "Song end: tick " << end << "  (" << map.positionText(end) << ")  "
-        << TempoMap::durationText(map.millisecondsBetween(0, end)) << "\n\n";
+        << durationText(map.millisecondsBetween(0, end)) << "\n\n";
 
     out << "Channels:\n";
     for (int c = 0; c < MidiFile::kChannels; ++c) {

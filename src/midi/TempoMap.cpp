@@ -185,10 +185,4 @@ int64_t TempoMap::tickOffset(int64_t ms, uint32_t from) const {
     }
 }
 
-std::string TempoMap::durationText(uint32_t ms) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%u min %u sec %u ms", ms / 60000, (ms / 1000) % 60, ms % 1000);
-    return buf;
-}
-
 }  // namespace kantor

@@ -55,7 +55,6 @@ public:
     // The signed tick offset that moves `ms` milliseconds from tick `from`.
     int64_t tickOffset(int64_t ms, uint32_t from) const;
 
-    static std::string durationText(uint32_t ms);
 
 private:
     long tempoSegmentAt(uint32_t tick) const;

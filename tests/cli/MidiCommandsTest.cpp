@@ -2,23 +2,15 @@
 
 #include <sstream>
 
-#include "cli/Commands.h"
+#include "support/CliRun.h"
 #include "midi/SmfWriter.h"
 #include "support/TempDir.h"
 
 namespace kantor {
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result run(const cli::Args& args) {
-    std::ostringstream out, err;
-    int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using Result = test::CliResult;
+Result run(const cli::Args& args) { return test::runCli(args); }
 
 std::string writeSong(const test::TempDir& dir) {
     SmfTrack conductor, melody;

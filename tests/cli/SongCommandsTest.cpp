@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "audio/WavFile.h"
-#include "cli/Commands.h"
+#include "support/CliRun.h"
 #include "midi/SmfWriter.h"
 #include "support/SyntheticVoice.h"
 #include "support/TempDir.h"
@@ -12,16 +12,8 @@
 namespace kantor {
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result run(const cli::Args& args) {
-    std::ostringstream out, err;
-    int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using Result = test::CliResult;
+Result run(const cli::Args& args) { return test::runCli(args); }
 
 class SongCommands : public ::testing::Test {
 protected:

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
 #include "voice/VoiceFile.h"
 
 namespace kantor::testing {
@@ -26,23 +27,6 @@ inline std::unique_ptr<VoiceSample> makeSample(const std::string& code, const st
     return s;
 }
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kantor-voice-XXXXXX").string();
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        path_ = ::mkdtemp(buf.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using TempDir = kantor::test::TempDir;
 
 }  // namespace kantor::testing
