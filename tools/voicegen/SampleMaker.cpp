@@ -1,0 +1,180 @@
+#include "SampleMaker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "Lpc.h"
+#include "PitchTracker.h"
+#include "Psola.h"
+
+namespace kantor::voicegen {
+
+void addBreath(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed) {
+    const double fs = rate;
+    const std::size_t before = static_cast<std::size_t>(0.075 * fs);  // breath before the voice
+    const std::size_t into = static_cast<std::size_t>(0.030 * fs);    // and under its start
+    const std::size_t analysis = static_cast<std::size_t>(0.030 * fs);
+    const std::size_t at = vowelStart + static_cast<std::size_t>(0.015 * fs);
+    if (vowelStart < before || at + analysis > x.size()) return;
+    const std::vector<double> a = lpcAnalyze(x, at, analysis, 18);
+    if (a.empty()) return;
+    const double voiceRms = rms(x, at, at + analysis);
+    const std::size_t len = before + into;
+    Noise noise(seed);
+    Signal n(len + 200);
+    for (float& v : n) v = noise.next();
+    Signal breath = allPole(n, a);
+    breath.erase(breath.begin(), breath.begin() + 200);  // let the filter settle
+    const double breathRms = rms(breath, 0, breath.size());
+    if (breathRms <= 0.0) return;
+    const double gain = 0.22 * voiceRms / breathRms;
+    const std::size_t rise = static_cast<std::size_t>(0.025 * fs);
+    const std::size_t start = vowelStart - before;
+    for (std::size_t i = 0; i < len; ++i) {
+        double env = 1.0;
+        if (i < rise) env = 0.5 - 0.5 * std::cos(std::numbers::pi * static_cast<double>(i) / static_cast<double>(rise));
+        if (i >= before) env = 0.5 + 0.5 * std::cos(std::numbers::pi * static_cast<double>(i - before) / static_cast<double>(into));
+        x[start + i] += static_cast<float>(gain * env * breath[i]);
+    }
+}
+
+void placeLoop(double period, uint32_t from, uint32_t to, uint32_t minSpan, uint32_t& c, uint32_t& d) {
+    c = from;
+    d = to;
+    if (period <= 0.0 || to <= from) return;
+    double bestErr = 1e9;
+    const int nMin = static_cast<int>(std::ceil(minSpan / period));
+    const int nMax = static_cast<int>(std::floor((to - from) / period));
+    for (int n = nMax; n >= nMin && n >= 1; --n) {
+        const double span = n * period;
+        const double err = std::abs(span - std::round(span));
+        if (err < bestErr - 1e-9) {
+            bestErr = err;
+            d = from + static_cast<uint32_t>(std::lround(span));
+        }
+    }
+}
+
+HoldWindow steadiestStretch(const std::vector<PitchFrame>& frames, double from, double to, double length) {
+    HoldWindow best{from, std::min(to, from + length)};
+    double bestScore = 1e300;
+    std::size_t first = 0;
+    while (first < frames.size() && static_cast<double>(frames[first].center) < from) ++first;
+    for (std::size_t i = first; i < frames.size(); ++i) {
+        const double start = static_cast<double>(frames[i].center);
+        if (start + length > to) break;
+        double roughness = 0.0, sumLog = 0.0, sumLog2 = 0.0;
+        int n = 0;
+        for (std::size_t j = i; j < frames.size() && static_cast<double>(frames[j].center) <= start + length; ++j, ++n) {
+            roughness += frames[j].period > 0.0 ? 1.0 - frames[j].clarity : 1.0;
+            const double l = std::log(std::max(frames[j].rms, 1.0));
+            sumLog += l;
+            sumLog2 += l * l;
+        }
+        if (n == 0) continue;
+        const double mean = sumLog / n;
+        const double spread = std::sqrt(std::max(0.0, sumLog2 / n - mean * mean));
+        const double score = roughness / n + 0.5 * spread;
+        if (score < bestScore - 1e-12) {
+            bestScore = score;
+            best = {start, start + length};
+        }
+    }
+    return best;
+}
+
+bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const SyllablePlan& plan, double spokenF0,
+                double targetF0, uint32_t breathSeed, MadeSample& out, std::string& error) {
+    if (spoken.empty() || spokenRate == 0 || spokenF0 <= 0.0 || targetF0 <= 0.0) {
+        error = "nothing spoken";
+        return false;
+    }
+    const double vowelStartSec = vowelStartSeconds(plan);
+    Signal x16(spoken.begin(), spoken.end());
+    if (plan.breath) {
+        // The breath comes before the glide of HYA..HYO, which starts where the pause ends.
+        addBreath(x16, spokenRate, static_cast<std::size_t>(kBreathSilence * spokenRate), breathSeed);
+    }
+    const Signal x = resample(x16, spokenRate, kRate);
+    const double fs = kRate;
+
+    // Pitch marks of what was spoken.
+    const double spokenPeriod = fs / spokenF0;
+    const std::vector<PitchFrame> frames =
+        trackPitch(x, 220, spokenPeriod / 1.35, spokenPeriod * 1.35, 0.7, 150.0);
+    const std::vector<long long> marks = placePitchMarks(x, frames, 10);
+    if (marks.size() < 20) {
+        error = "too few pitch marks in the spoken vowel";
+        return false;
+    }
+
+    // Timeline: the spoken sound up to the first moments of the vowel, then the
+    // steadiest stretch of the vowel held. (The voice joins two recordings in the middle
+    // of the vowel, and the end of the first is often rough; the stretch avoids that.)
+    const double vowelStart = vowelStartSec * fs;
+    const HoldWindow hold = steadiestStretch(frames, vowelStart + 0.06 * fs,
+                                             vowelStart + (kVowelSeconds - 0.12) * fs, 0.10 * fs);
+    const double leave = std::min(hold.from, vowelStart + 0.07 * fs);
+    const double holdFrom = leave;  // output time where the hold starts
+    const std::size_t outLen = static_cast<std::size_t>(kSampleSeconds * fs);
+    const double period = fs / targetF0;
+    Signal y = psolaConstantPitch(x, marks, period, outLen, holdVowelMap(leave, hold.from, hold.to, 0.2));
+
+    // Level: hold the vowel at kSteadyRms, period by period; the sound before the hold
+    // keeps its own shape, scaled like the hold's start.
+    const std::size_t p = static_cast<std::size_t>(std::ceil(period));
+    const std::size_t levelFrom = static_cast<std::size_t>(holdFrom) - 2 * p;
+    std::vector<double> centres, gains;
+    for (std::size_t s = levelFrom; s + 2 * p <= outLen; s += p / 2 + 1) {
+        const double r = rms(y, s, s + 2 * p);
+        centres.push_back(static_cast<double>(s) + static_cast<double>(p));
+        gains.push_back(r > 1.0 ? kSteadyRms / r : 1.0);
+    }
+    if (gains.size() < 4) {
+        error = "sample too short";
+        return false;
+    }
+    std::vector<double> smooth(gains.size());
+    for (std::size_t i = 0; i < gains.size(); ++i) {
+        double acc = 0.0;
+        int n = 0;
+        for (std::size_t j = (i >= 2 ? i - 2 : 0); j <= std::min(gains.size() - 1, i + 2); ++j, ++n) acc += gains[j];
+        smooth[i] = acc / n;
+    }
+    std::size_t g = 0;
+    for (std::size_t i = 0; i < outLen; ++i) {
+        const double t = static_cast<double>(i);
+        double gain;
+        if (t <= centres.front()) {
+            gain = smooth.front();
+        } else if (t >= centres.back()) {
+            gain = smooth.back();
+        } else {
+            while (g + 1 < centres.size() && centres[g + 1] < t) ++g;
+            const double f = (t - centres[g]) / (centres[g + 1] - centres[g]);
+            gain = smooth[g] + (smooth[g + 1] - smooth[g]) * f;
+        }
+        y[i] = static_cast<float>(y[i] * gain);
+    }
+    // End fade of 30 ms.
+    const std::size_t fade = static_cast<std::size_t>(0.03 * fs);
+    for (std::size_t i = 0; i < fade; ++i) {
+        y[outLen - 1 - i] *= static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * static_cast<double>(i) / fade));
+    }
+    const float top = peak(y);
+    if (top > 32000.0f) {
+        for (float& v : y) v *= 32000.0f / top;
+    }
+
+    out.pcm = toPcm16(y);
+    const double consonant = plan.breath ? 0.075 * fs
+                                         : (vowelStartSec - kLeadSilence) * fs;
+    out.b = static_cast<uint32_t>(std::lround(vowelStart));
+    out.a = static_cast<uint32_t>(std::max(0.0, vowelStart - consonant - 0.01 * fs));
+    placeLoop(period, out.b + static_cast<uint32_t>(0.30 * fs), out.b + static_cast<uint32_t>(0.95 * fs),
+              static_cast<uint32_t>(0.4 * fs), out.c, out.d);
+    return true;
+}
+
+}  // namespace kantor::voicegen

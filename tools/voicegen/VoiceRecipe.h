@@ -1,0 +1,38 @@
+#pragma once
+// The built-in voices and the whole run for one voice: speak every syllable at every
+// pitch, make the samples, measure them and write the voice file.
+#include <string>
+#include <vector>
+
+namespace kantor::voicegen {
+
+struct VoiceRecipe {
+    std::string name;           // voice name and file title
+    std::string comment;
+    std::string festivalVoice;  // Scheme function that selects the diphone voice
+    std::vector<int> notes;     // pitches sung, as note numbers (note 81 = the tuning)
+    unsigned seed = 1;          // breath noise
+};
+
+// MaleVox (about 110 to 262 Hz) and FemaleVox (220 to 523 Hz).
+std::vector<VoiceRecipe> builtinVoices();
+
+struct VoiceReport {
+    std::string name;
+    bool ok = false;
+    std::string error;
+    std::string path;  // the voice file written
+    int samples = 0;
+    double worstCents = 0.0;
+    std::string worstCentsAt;
+    double worstLevelDb = 0.0;
+    std::string worstLevelAt;
+    double longestLeadMs = 0.0;
+};
+
+// Makes the voice file folder/<name>.vxb from table rows firstRow..lastRow; with wav,
+// also folder/voicegen/<name>/*.wav and manifest.txt. Work files go to
+// folder/voicegen/<name>/spoken/.
+VoiceReport makeVoice(const VoiceRecipe& recipe, const std::string& folder, int firstRow, int lastRow, bool wav);
+
+}  // namespace kantor::voicegen
