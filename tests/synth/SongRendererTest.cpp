@@ -184,3 +184,63 @@ TEST(SongRenderer, RangesMutesAndUnknownVoices) {
 
 }  // namespace
 }  // namespace kantor
+
+#include "audio/WavFile.h"
+
+namespace kantor {
+namespace {
+
+std::string writeWave(const test::TempDir& dir, const std::string& name, uint32_t packed, uint32_t rate,
+                      const std::vector<int16_t>& samples) {
+    std::vector<SoundEntry> pieces(1);
+    pieces[0].data = SoundBuffer::fromSamples(samples);
+    WavWriter writer;
+    EXPECT_TRUE(writer.writeSoundList(dir.file(name), pieces, packed, rate)) << writer.lastError();
+    return dir.file(name);
+}
+
+TEST(SongRenderer, InsertedWavesJoinTheMix) {
+    Fixture f({{0, 480}});
+    // A stereo 22050 Hz wave, left 1000 and right 3000, at tick 960 (one second in).
+    std::vector<int16_t> stereo;
+    for (int i = 0; i < 2205; ++i) stereo.insert(stereo.end(), {1000, 3000});
+    writeWave(f.dir, "stereo.wav", packFormat(16, 2), 22050, stereo);
+    WaveInsert w;
+    w.position = 960;
+    w.setPath(f.dir.file("stereo.wav"));
+    w.waveValue1 = packFormat(16, 2);
+    w.waveValue2 = 22050;
+    ASSERT_TRUE(f.song.putWaveInsert(w));
+    // An 8-bit wave in a 16-bit song, and a missing file, are left out without a word.
+    writeWave(f.dir, "eight.wav", packFormat(8, 1), 22050, std::vector<int16_t>(100, 0x7F7F));
+    WaveInsert eight;
+    eight.position = 0;
+    eight.setPath(f.dir.file("eight.wav"));
+    eight.waveValue1 = packFormat(8, 1);
+    eight.waveValue2 = 22050;
+    ASSERT_TRUE(f.song.putWaveInsert(eight));
+    WaveInsert missing;
+    missing.position = 100;
+    missing.setPath(f.dir.file("missing.wav"));
+    ASSERT_TRUE(f.song.putWaveInsert(missing));
+
+    SongRenderer renderer(f.song, f.engine);
+    RenderRequest r;
+    r.includeWaves = true;
+    std::vector<PlaybackPiece> pieces;
+    ASSERT_TRUE(renderer.renderSong(r, pieces)) << renderer.lastError();
+    ASSERT_EQ(pieces.size(), 1u);  // the two channels sound together: one mixed piece
+    EXPECT_EQ(pieces[0].startTick, 960u);
+    EXPECT_EQ(pieces[0].startMs, 1000u);
+    EXPECT_EQ(pieces[0].data.byteLength(), 2u * 4410);  // 0.1 s at 44100 Hz
+    EXPECT_EQ(pieces[0].data.sample(100), static_cast<int16_t>(4000 / std::sqrt(2.0L)));
+
+    // Without the flag the waves stay out.
+    pieces.clear();
+    r.includeWaves = false;
+    ASSERT_TRUE(renderer.renderSong(r, pieces));
+    EXPECT_TRUE(pieces.empty());
+}
+
+}  // namespace
+}  // namespace kantor
