@@ -7,6 +7,7 @@
 
 #include "midi/MidiStreamPlayer.h"
 #include "midi/SmfWriter.h"
+#include "platform/AlsaSeqMidiStream.h"
 #include "platform/AudioEngine.h"
 #include "platform/EmbeddedSynth.h"
 #include "platform/EngineWave.h"
@@ -168,6 +169,27 @@ TEST(EmbeddedSynth, RendersSoundWhereTheNotesAreOnTheVirtualClock) {
     // The attack starts on the sample of tick 960: nothing at all before frame 44100.
     for (std::size_t i = 0; i < 44100 * 2; ++i) ASSERT_EQ(out[i], 0) << i;
     EXPECT_LT(rms(out, 44100 * 2 + 22050, 44100 * 3), rms(out, 44100, 44100 + 4410) / 20);  // released
+}
+
+TEST(AlsaSeqMidiStream, OpensAPortOrFailsWithADeviceResult) {
+    AudioEngine engine;
+    NotificationQueue queue;
+    engine.startVirtual(&queue);
+    Counter target;
+    AlsaSeqMidiStream stream(engine, queue);
+    int r = stream.open(&target);
+    if (r == kDeviceOk) {
+        EXPECT_TRUE(stream.isOpen());
+        EXPECT_EQ(stream.close(), kDeviceOk);
+    } else {
+        // No sequencer on this machine (no /dev/snd/seq).
+        EXPECT_EQ(r, kDeviceNoDriver);
+        EXPECT_FALSE(stream.isOpen());
+        EXPECT_FALSE(stream.errorText(r).empty());
+    }
+    AlsaSeqMidiStream nowhere(engine, queue, "no-such-client:7");
+    EXPECT_NE(nowhere.open(&target), kDeviceOk);
+    queue.cancel(&target);
 }
 
 }  // namespace
