@@ -106,14 +106,15 @@ bool VoiceBuilder::build(const VoiceProject& project, const std::string& voiceFo
                          const std::string& replaceIdentifier, std::string& identifier, VoiceBank* bank,
                          const TickSource& tick) {
     clearError();
+    const std::string replace = replaceIdentifier;  // the caller may pass `identifier` itself
     identifier.clear();
-    if (!replaceIdentifier.empty() && !isValidVoiceIdentifier(replaceIdentifier))
+    if (!replace.empty() && !isValidVoiceIdentifier(replace))
         return fail(voicetext::kCreateFailed);
     if (!validate(project)) return false;
     VoiceFileHeader header;
     std::vector<std::unique_ptr<VoiceSample>> samples;
     if (!makeVoice(project, header, samples)) return false;
-    std::string id = replaceIdentifier.empty() ? newVoiceIdentifier(voiceFolder, tick) : replaceIdentifier;
+    std::string id = replace.empty() ? newVoiceIdentifier(voiceFolder, tick) : replace;
     VoiceFileWriter writer;
     if (!writer.write(joinPath(voiceFolder, id + ".vxb"), header, samples)) return fail(writer.lastError());
     identifier = id;

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "SyntheticVoice.h"
+#include "SyntheticVowel.h"
 #include "voicemaker/AutoMarker.h"
 #include "voicemaker/MarkerRules.h"
 
