@@ -10,6 +10,7 @@ void usage(std::ostream& err) {
     err << "usage: kantor-cli COMMAND ...\n"
            "  info [--json] FILE          summary of a MIDI (.mid), song (.uta), voice (.vxb) or WAV (.wav) file\n"
            "  pos FILE.mid TICK...        position text and milliseconds of ticks\n"
+           "  play FILE.mid [--from TICK] [--to TICK] [--port CLIENT:PORT]   play a MIDI file\n"
            "  render SONG.uta -o OUT.wav [--from TICK] [--to TICK] [--quality CODE]\n"
            "                              sing the song into a WAV file\n"
            "  phrase SONG.uta --channel C --note N -o OUT.wav\n"
@@ -67,6 +68,7 @@ int run(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& cmd = args[0];
     if (cmd == "info") return info(rest, out, err);
     if (cmd == "pos") return pos(rest, out, err);
+    if (cmd == "play") { int play(const Args&, std::ostream&, std::ostream&); return play(rest, out, err); }
     if (cmd == "voice") return voice(rest, out, err);
     if (cmd == "render") return render(rest, out, err);
     if (cmd == "phrase") return phrase(rest, out, err);
