@@ -1,9 +1,10 @@
 // Makes the two built-in voices: kantor-make-voices OUT_FOLDER [--wav] [--rows FIRST-LAST]
 // Every syllable of the table is spoken by a Festival diphone voice at a flat pitch,
 // then held at exactly its note's frequency and a steady level (tools/voicegen/), and
-// the samples are written as OUT_FOLDER/MaleVox.vxb and OUT_FOLDER/FemaleVox.vxb.
-// --wav also writes each sample as a WAV file with a manifest, under
-// OUT_FOLDER/voicegen/<voice>/.
+// the samples go into a voice data project (OUT_FOLDER/voicegen/<voice>/<voice>.vxbprj)
+// that the voice data maker marks and builds into OUT_FOLDER/MaleVox.vxb and
+// OUT_FOLDER/FemaleVox.vxb. --wav also writes each sample as a WAV file with a manifest,
+// under OUT_FOLDER/voicegen/<voice>/. --rows limits the syllable table rows (for trials).
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -61,6 +62,8 @@ int main(int argc, char** argv) {
             continue;
         }
         std::printf("%s: %d samples, %s\n", r.name.c_str(), r.samples, r.path.c_str());
+        if (r.ownMarkers > 0) std::printf("  %d items kept the generator's own markers\n", r.ownMarkers);
+        for (const std::string& n : r.notes) std::printf("  %s\n", n.c_str());
         std::printf("  loop C-D: worst F0 deviation %.2f cents (%s), level within +-%.2f dB (%s), "
                     "lead-in A-B at most %.0f ms\n",
                     r.worstCents, r.worstCentsAt.c_str(), r.worstLevelDb, r.worstLevelAt.c_str(), r.longestLeadMs);

@@ -15,15 +15,23 @@
 
 namespace kantor::voicegen {
 
-// Maps an output sample position to the input position whose sound belongs there.
-using TimeMap = std::function<double(double)>;
+// Where the grain at an output position comes from: input position `from`, blended
+// (raised-cosine weight `mix`) with a grain from input position `to`.
+struct GrainSource {
+    double from = 0.0;
+    double to = 0.0;
+    double mix = 0.0;  // 0: all `from`; 1: all `to`
+};
+
+// Maps an output sample position to the input whose sound belongs there.
+using TimeMap = std::function<GrainSource(double)>;
 
 Signal psolaConstantPitch(std::span<const float> x, std::span<const long long> marks, double period,
                           std::size_t outLength, const TimeMap& map);
 
-// A time map that follows the input up to `leave`, then moves to and fro across
-// [holdFrom, holdTo] (starting at holdFrom) at `speed` input samples per output sample,
-// like a singer holding a vowel whose colour drifts a little.
-TimeMap holdVowelMap(double leave, double holdFrom, double holdTo, double speed);
+// A time map that follows the input up to `leave`, then blends over `blend` samples into
+// a walk to and fro across [holdFrom, holdTo] (starting at holdFrom) at `speed` input
+// samples per output sample, like a singer holding a vowel whose colour drifts a little.
+TimeMap holdVowelMap(double leave, double blend, double holdFrom, double holdTo, double speed);
 
 }  // namespace kantor::voicegen

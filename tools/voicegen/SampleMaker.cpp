@@ -56,6 +56,22 @@ void placeLoop(double period, uint32_t from, uint32_t to, uint32_t minSpan, uint
     }
 }
 
+double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to) {
+    std::vector<double> levels;
+    for (const PitchFrame& f : frames) {
+        const double c = static_cast<double>(f.center);
+        if (c >= from && c <= to && f.period > 0.0) levels.push_back(f.rms);
+    }
+    if (levels.empty()) return std::max(0.0, from);
+    std::nth_element(levels.begin(), levels.begin() + static_cast<long>(levels.size() / 2), levels.end());
+    const double level = levels[levels.size() / 2];
+    for (const PitchFrame& f : frames) {
+        const double c = static_cast<double>(f.center);
+        if (c >= from && f.period > 0.0 && f.rms >= 0.3 * level) return c;
+    }
+    return std::max(0.0, from);
+}
+
 HoldWindow steadiestStretch(const std::vector<PitchFrame>& frames, double from, double to, double length) {
     HoldWindow best{from, std::min(to, from + length)};
     double bestScore = 1e300;
@@ -109,22 +125,27 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
         return false;
     }
 
+    // Where the vowel really sounds: the voice's recordings may start a little after
+    // the phone boundary it was asked for.
+    const double expected = vowelStartSec * fs;
+    const double vowelStart = vowelOnset(frames, expected - 0.02 * fs, expected + 0.35 * fs);
+    const double vowelEnd = expected + (kVowelSeconds - 0.12) * fs;
+
     // Timeline: the spoken sound up to the first moments of the vowel, then the
     // steadiest stretch of the vowel held. (The voice joins two recordings in the middle
     // of the vowel, and the end of the first is often rough; the stretch avoids that.)
-    const double vowelStart = vowelStartSec * fs;
-    const HoldWindow hold = steadiestStretch(frames, vowelStart + 0.06 * fs,
-                                             vowelStart + (kVowelSeconds - 0.12) * fs, 0.10 * fs);
-    const double leave = std::min(hold.from, vowelStart + 0.07 * fs);
-    const double holdFrom = leave;  // output time where the hold starts
+    const HoldWindow hold = steadiestStretch(frames, vowelStart + 0.04 * fs, vowelEnd, 0.10 * fs);
+    const double leave = std::min(hold.from, vowelStart + 0.03 * fs);
+    const double blend = 0.06 * fs;
     const std::size_t outLen = static_cast<std::size_t>(kSampleSeconds * fs);
     const double period = fs / targetF0;
-    Signal y = psolaConstantPitch(x, marks, period, outLen, holdVowelMap(leave, hold.from, hold.to, 0.2));
+    Signal y = psolaConstantPitch(x, marks, period, outLen, holdVowelMap(leave, blend, hold.from, hold.to, 0.2));
 
-    // Level: hold the vowel at kSteadyRms, period by period; the sound before the hold
-    // keeps its own shape, scaled like the hold's start.
+    // Level: from the start of the blend on, hold the vowel at kSteadyRms period by period;
+    // the sound before keeps its own shape, scaled like the hold's start but never
+    // louder than the hold.
     const std::size_t p = static_cast<std::size_t>(std::ceil(period));
-    const std::size_t levelFrom = static_cast<std::size_t>(holdFrom) - 2 * p;
+    const std::size_t levelFrom = static_cast<std::size_t>(leave);
     std::vector<double> centres, gains;
     for (std::size_t s = levelFrom; s + 2 * p <= outLen; s += p / 2 + 1) {
         const double r = rms(y, s, s + 2 * p);
@@ -157,6 +178,15 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
         }
         y[i] = static_cast<float>(y[i] * gain);
     }
+    // Nothing before the hold may be louder than the hold itself.
+    const std::size_t cap = static_cast<std::size_t>(0.01 * fs);
+    for (std::size_t s = 0; s + cap <= std::min(outLen, levelFrom + cap); s += cap / 2) {
+        const double r = rms(y, s, s + cap);
+        if (r > 0.9 * kSteadyRms) {
+            const double k = 0.9 * kSteadyRms / r;
+            for (std::size_t i = s; i < s + cap; ++i) y[i] = static_cast<float>(y[i] * k);
+        }
+    }
     // End fade of 30 ms.
     const std::size_t fade = static_cast<std::size_t>(0.03 * fs);
     for (std::size_t i = 0; i < fade; ++i) {
@@ -168,8 +198,8 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     }
 
     out.pcm = toPcm16(y);
-    const double consonant = plan.breath ? 0.075 * fs
-                                         : (vowelStartSec - kLeadSilence) * fs;
+    const double consonant = (plan.breath ? 0.075 * fs : (vowelStartSec - kLeadSilence) * fs) +
+                             std::max(0.0, vowelStart - expected);
     out.b = static_cast<uint32_t>(std::lround(vowelStart));
     out.a = static_cast<uint32_t>(std::max(0.0, vowelStart - consonant - 0.01 * fs));
     placeLoop(period, out.b + static_cast<uint32_t>(0.30 * fs), out.b + static_cast<uint32_t>(0.95 * fs),

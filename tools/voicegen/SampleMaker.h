@@ -33,6 +33,10 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
 // over its first moments.
 void addBreath(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed);
 
+// Where a vowel expected in [from, to] starts sounding: the first voiced frame at or
+// after `from` with at least 30% of the vowel's median level.
+double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to);
+
 // The stretch of `length` samples inside [from, to) whose frames are the
 // most periodic and the most even in level.
 struct HoldWindow {

@@ -9,14 +9,17 @@
 #include <memory>
 
 #include "Festival.h"
-#include "NoteFrequency.h"
 #include "Phonetics.h"
 #include "Quality.h"
 #include "SampleMaker.h"
 #include "Signal.h"
 #include "voice/SyllableTable.h"
 #include "voice/Voice.h"
-#include "voice/VoiceFile.h"
+#include "synth/NoteFrequency.h"
+#include "voicemaker/AutoMarker.h"
+#include "voicemaker/PitchNames.h"
+#include "voicemaker/VoiceBuilder.h"
+#include "voicemaker/VoiceProject.h"
 
 namespace kantor::voicegen {
 
@@ -29,28 +32,9 @@ std::vector<VoiceRecipe> builtinVoices() {
 
 namespace {
 
-// The voice data build's cut and level: A up to one second after B, mean absolute
-// level after B brought to 4000.
-std::unique_ptr<VoiceSample> toVoiceSample(const SyllableRow& row, int note, const MadeSample& s) {
-    auto out = std::make_unique<VoiceSample>();
-    out->code = std::string(row.code);
-    out->kana = std::string(row.kana);
-    out->pitch = static_cast<uint32_t>(note);
-    const std::size_t end = std::min(s.pcm.size(), static_cast<std::size_t>(s.b) + 44100);
-    std::vector<int16_t> seg(s.pcm.begin() + s.a, s.pcm.begin() + static_cast<long>(end));
-    double sum = 0.0;
-    for (std::size_t i = s.b - s.a; i < seg.size(); ++i) sum += std::abs(static_cast<double>(seg[i]));
-    const double meanAbs = seg.size() > s.b - s.a ? sum / static_cast<double>(seg.size() - (s.b - s.a)) : 0.0;
-    if (meanAbs > 0.0) {
-        const double k = 4000.0 / meanAbs;
-        for (int16_t& v : seg) v = static_cast<int16_t>(std::clamp(std::trunc(v * k), -32768.0, 32767.0));
-    }
-    out->data = SoundBuffer::fromSamples(seg);
-    out->markerB = 2 * (s.b - s.a);
-    out->markerC = 2 * (s.c - s.a);
-    out->markerD = 2 * (s.d - s.a);
-    return out;
-}
+constexpr uint32_t kTuning = 440000;
+
+double noteHz(int note) { return noteFrequency(static_cast<uint32_t>(note), kTuning) / 1000.0; }
 
 }  // namespace
 
@@ -103,7 +87,13 @@ VoiceReport makeVoice(const VoiceRecipe& recipe, const std::string& folder, int 
         manifest.open(work / "manifest.txt", std::ios::trunc);
         manifest << "# row code note file A B C D (sample positions at 44100 Hz)\n";
     }
-    std::vector<std::unique_ptr<VoiceSample>> samples;
+    VoiceProject project;
+    project.voiceName = recipe.name;
+    project.comment = recipe.comment;
+    project.comment2 = "kantor-make-voices";
+    project.tuning = kTuning;
+    project.rateChoice = kRateChoice44k;
+    std::vector<Markers> ownMarkers;
     for (const Job& j : jobs) {
         const SyllableRow& row = *syllableRow(j.row);
         const std::string label = std::string(row.code) + "@" + std::to_string(j.note);
@@ -116,12 +106,46 @@ VoiceReport makeVoice(const VoiceRecipe& recipe, const std::string& folder, int 
             report.error = label + ": " + report.error;
             return report;
         }
-        const Signal y = fromPcm16(made.pcm);
-        const StretchQuality q = measureStretch(y, kRate, made.c, made.d, j.f0);
+        if (wav) {
+            char name[64];
+            std::snprintf(name, sizeof name, "%03d_%s_%d.wav", j.row, std::string(row.code).c_str(), j.note);
+            if (!writeWavMono16((work / name).string(), made.pcm, kRate, report.error)) return report;
+            manifest << j.row << ' ' << row.code << ' ' << j.note << ' ' << name << ' ' << made.a << ' '
+                     << made.b << ' ' << made.c << ' ' << made.d << '\n';
+        }
+        auto item = std::make_unique<VoiceItem>();
+        item->code = std::string(row.code);
+        item->notation = std::string(row.kana);
+        item->pitchName = makerPitchName(j.note);
+        item->pitchNumber = static_cast<uint32_t>(j.note);
+        const std::vector<int16_t> pcm = made.pcm;
+        item->data = SoundBuffer::fromSamples(pcm);
+        project.items.push_back(std::move(item));
+        ownMarkers.push_back({made.a, made.b, made.c, made.d});
+    }
+
+    // The maker's own marker placement decides; where it finds no vowel, the markers the
+    // generator knows from how it made the sample stand in.
+    std::vector<std::string> problems;
+    autoMarkAll(project, true, &problems);
+    for (std::size_t i = 0; i < project.items.size(); ++i) {
+        VoiceItem& item = *project.items[i];
+        if (!item.hasProperties()) {
+            item.setMarkers(ownMarkers[i]);
+            ++report.ownMarkers;
+        }
+    }
+    for (const std::string& p : problems) report.notes.push_back("automark: " + p);
+    for (std::size_t i = 0; i < project.items.size(); ++i) {
+        const VoiceItem& item = *project.items[i];
+        const Job& j = jobs[i];
+        const std::string label = item.code + "@" + std::to_string(j.note);
+        const Signal y = fromPcm16(item.data.samples());
+        const StretchQuality q = measureStretch(y, kRate, item.markerC, item.markerD, j.f0);
         if (std::getenv("VOICEGEN_VERBOSE"))
-            std::fprintf(stderr, "%s %s: worst %.2f mean %.2f cents, level +-%.2f dB, clarity %.3f, frames %d, A %u B %u C %u D %u\n",
+            std::fprintf(stderr, "%s %s: worst %.2f mean %.2f cents, level +-%.2f dB, clarity %.3f, A %u B %u C %u D %u\n",
                          recipe.name.c_str(), label.c_str(), q.worstCents, q.meanCents, q.levelSpreadDb, q.minClarity,
-                         q.frames, made.a, made.b, made.c, made.d);
+                         item.markerA, item.markerB, item.markerC, item.markerD);
         if (q.worstCents > report.worstCents) {
             report.worstCents = q.worstCents;
             report.worstCentsAt = label;
@@ -130,27 +154,22 @@ VoiceReport makeVoice(const VoiceRecipe& recipe, const std::string& folder, int 
             report.worstLevelDb = q.levelSpreadDb;
             report.worstLevelAt = label;
         }
-        report.longestLeadMs = std::max(report.longestLeadMs, (made.b - made.a) * 1000.0 / kRate);
-        if (wav) {
-            char name[64];
-            std::snprintf(name, sizeof name, "%03d_%s_%d.wav", j.row, std::string(row.code).c_str(), j.note);
-            if (!writeWavMono16((work / name).string(), made.pcm, kRate, report.error)) return report;
-            manifest << j.row << ' ' << row.code << ' ' << j.note << ' ' << name << ' ' << made.a << ' '
-                     << made.b << ' ' << made.c << ' ' << made.d << '\n';
-        }
-        samples.push_back(toVoiceSample(row, j.note, made));
+        report.longestLeadMs = std::max(report.longestLeadMs, (item.markerB - item.markerA) * 1000.0 / kRate);
     }
-    VoiceFileHeader header;
-    header.voiceName = recipe.name;
-    header.comment = recipe.comment;
-    header.comment2 = "Generated by kantor-make-voices";
-    report.path = (fs::path(folder) / (recipe.name + ".vxb")).string();
-    VoiceFileWriter writer;
-    if (!writer.write(report.path, header, samples)) {
-        report.error = writer.lastError();
+    project.markItemsEdited();
+    const std::string projectPath = (work / (recipe.name + ".vxbprj")).string();
+    if (!project.save(projectPath)) {
+        report.error = projectPath + ": " + project.lastError();
         return report;
     }
-    report.samples = static_cast<int>(samples.size());
+    VoiceBuilder builder;
+    std::string identifier;
+    if (!builder.build(project, fs::absolute(fs::path(folder)).string(), recipe.name, identifier)) {
+        report.error = builder.lastError();
+        return report;
+    }
+    report.path = (fs::path(folder) / (identifier + ".vxb")).string();
+    report.samples = static_cast<int>(project.items.size());
     report.ok = true;
     return report;
 }

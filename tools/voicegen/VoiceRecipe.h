@@ -28,11 +28,15 @@ struct VoiceReport {
     double worstLevelDb = 0.0;
     std::string worstLevelAt;
     double longestLeadMs = 0.0;
+    int ownMarkers = 0;              // items the maker's automark could not place
+    std::vector<std::string> notes;  // what the automark said about them
 };
 
-// Makes the voice file folder/<name>.vxb from table rows firstRow..lastRow; with wav,
-// also folder/voicegen/<name>/*.wav and manifest.txt. Work files go to
-// folder/voicegen/<name>/spoken/.
+// Makes the voice from table rows firstRow..lastRow as the voice data maker would: a
+// project of items (code, pitch, sound), marked by the maker's automark, saved as
+// folder/voicegen/<name>/<name>.vxbprj and built into folder/<name>.vxb. With wav, the
+// samples also go to folder/voicegen/<name>/*.wav with manifest.txt (markers placed by
+// the generator). Festival's files go to folder/voicegen/<name>/spoken/.
 VoiceReport makeVoice(const VoiceRecipe& recipe, const std::string& folder, int firstRow, int lastRow, bool wav);
 
 }  // namespace kantor::voicegen
