@@ -109,8 +109,12 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     const double vowelStartSec = vowelStartSeconds(plan);
     Signal x16(spoken.begin(), spoken.end());
     if (plan.breath) {
-        // The breath comes before the glide of HYA..HYO, which starts where the pause ends.
-        addBreath(x16, spokenRate, static_cast<std::size_t>(kBreathSilence * spokenRate), breathSeed);
+        // The breath comes just before the voice starts (the glide of HYA..HYO, or the
+        // vowel), which may be a little after the pause ends.
+        const double p16 = spokenRate / spokenF0;
+        const std::vector<PitchFrame> f16 = trackPitch(x16, spokenRate / 200, p16 / 1.35, p16 * 1.35, 0.7, 150.0);
+        const double at = vowelOnset(f16, (kBreathSilence - 0.02) * spokenRate, (kBreathSilence + 0.35) * spokenRate);
+        addBreath(x16, spokenRate, static_cast<std::size_t>(at), breathSeed);
     }
     const Signal x = resample(x16, spokenRate, kRate);
     const double fs = kRate;
@@ -134,12 +138,12 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     // Timeline: the spoken sound up to the first moments of the vowel, then the
     // steadiest stretch of the vowel held. (The voice joins two recordings in the middle
     // of the vowel, and the end of the first is often rough; the stretch avoids that.)
-    const HoldWindow hold = steadiestStretch(frames, vowelStart + 0.04 * fs, vowelEnd, 0.10 * fs);
-    const double leave = std::min(hold.from, vowelStart + 0.03 * fs);
-    const double blend = 0.06 * fs;
+    const HoldWindow hold = steadiestStretch(frames, vowelStart + 0.04 * fs, vowelEnd, 0.08 * fs);
+    const double leave = std::min(hold.from, vowelStart + 0.02 * fs);
+    const double blend = 0.04 * fs;
     const std::size_t outLen = static_cast<std::size_t>(kSampleSeconds * fs);
     const double period = fs / targetF0;
-    Signal y = psolaConstantPitch(x, marks, period, outLen, holdVowelMap(leave, blend, hold.from, hold.to, 0.2));
+    Signal y = psolaConstantPitch(x, marks, period, outLen, holdVowelMap(leave, blend, hold.from, hold.to, 0.1));
 
     // Level: from the start of the blend on, hold the vowel at kSteadyRms period by period;
     // the sound before keeps its own shape, scaled like the hold's start but never
@@ -178,13 +182,30 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
         }
         y[i] = static_cast<float>(y[i] * gain);
     }
-    // Nothing before the hold may be louder than the hold itself.
-    const std::size_t cap = static_cast<std::size_t>(0.01 * fs);
-    for (std::size_t s = 0; s + cap <= std::min(outLen, levelFrom + cap); s += cap / 2) {
-        const double r = rms(y, s, s + cap);
-        if (r > 0.9 * kSteadyRms) {
-            const double k = 0.9 * kSteadyRms / r;
-            for (std::size_t i = s; i < s + cap; ++i) y[i] = static_cast<float>(y[i] * k);
+    // Nothing before the hold may be louder than the hold itself, and the consonant
+    // before the vowel stays well below it (a nasal or a glide must not pass for the
+    // vowel). The limiting gain moves smoothly, 10 ms block by block.
+    const double block = 0.01 * fs;
+    std::vector<double> limitAt, limitGain;
+    for (double c = 0.0; c < static_cast<double>(levelFrom) + 2 * block; c += block / 2) {
+        const std::size_t b0 = static_cast<std::size_t>(std::max(0.0, c - block / 2));
+        const double r = rms(y, b0, b0 + static_cast<std::size_t>(block));
+        const double limit = (c < vowelStart ? 0.45 : 0.9) * kSteadyRms;
+        limitAt.push_back(c);
+        limitGain.push_back(r > limit ? limit / r : 1.0);
+    }
+    std::vector<double> lowest(limitGain.size());
+    for (std::size_t i = 0; i < limitGain.size(); ++i) {
+        lowest[i] = limitGain[i];
+        if (i > 0) lowest[i] = std::min(lowest[i], limitGain[i - 1]);
+        if (i + 1 < limitGain.size()) lowest[i] = std::min(lowest[i], limitGain[i + 1]);
+    }
+    for (std::size_t i = 0; i + 1 < lowest.size(); ++i) {
+        const std::size_t n0 = static_cast<std::size_t>(limitAt[i]);
+        const std::size_t n1 = std::min(outLen, static_cast<std::size_t>(limitAt[i + 1]));
+        for (std::size_t n = n0; n < n1; ++n) {
+            const double f = (static_cast<double>(n) - limitAt[i]) / (limitAt[i + 1] - limitAt[i]);
+            y[n] = static_cast<float>(y[n] * (lowest[i] + (lowest[i + 1] - lowest[i]) * f));
         }
     }
     // End fade of 30 ms.
