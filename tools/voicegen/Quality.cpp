@@ -20,7 +20,8 @@ StretchQuality measureStretch(std::span<const float> x, double fs, std::size_t b
     double centsSum = 0.0;
     for (std::size_t s = begin; s + reach <= end; s += window / 2) {
         const PeriodEstimate e = estimatePeriod(x, s, window, period / 1.19, maxPeriod);
-        const double dev = e.period > 0.0 ? cents(fs / e.period, f0) : 1200.0;
+        // A frame without a clear period counts as an octave off.
+        const double dev = e.period > 0.0 && e.clarity >= 0.5 ? cents(fs / e.period, f0) : 1200.0;
         q.worstCents = std::max(q.worstCents, std::abs(dev));
         q.minClarity = std::min(q.minClarity, e.clarity);
         centsSum += dev;
