@@ -82,6 +82,23 @@ TEST(VoicegenPsola, HoldsAVowelLongerThanItWasSpoken) {
     EXPECT_LT(q.levelSpreadDb, 1.0);
 }
 
+TEST(VoicegenPsola, GrainsLandOnTheExactFractionalPeriod) {
+    // Every period of the held vowel matches the one a (fractional) period later: grains
+    // are placed between samples, not rounded to them (which would roughen the voice).
+    const Signal x = glottalVowel(13230, [](double) { return 180.0; });
+    const std::vector<long long> marks = marksOf(x, 180.0);
+    const double period = kFs / 191.7;
+    const Signal y = psolaConstantPitch(x, marks, period, 44100, holdVowelMap(0, 0, 6615, 6620, 0.0));
+    double err = 0.0, sum = 0.0;
+    for (std::size_t n = 10000; n < 40000; ++n) {
+        const double d = y[n] - readAt(y, static_cast<double>(n) + period);
+        err += d * d;
+        sum += static_cast<double>(y[n]) * y[n];
+    }
+    ASSERT_GT(sum, 0.0);
+    EXPECT_LT(std::sqrt(err / sum), 0.01);
+}
+
 TEST(VoicegenPsola, HoldMapFollowsThenWalksToAndFro) {
     const TimeMap map = holdVowelMap(100.0, 50.0, 1000.0, 1100.0, 0.5);
     EXPECT_DOUBLE_EQ(map(40.0).from, 40.0);
