@@ -86,11 +86,16 @@ bool WaveOutDevice::feedNext(int k) {
     return true;
 }
 
-bool WaveOutDevice::play(const PlayBlock& block) {
+bool WaveOutDevice::play(const PlayBlock& block) { return start(block, nullptr); }
+
+bool WaveOutDevice::playAt(const PlayBlock& block, uint64_t frame) { return start(block, &frame); }
+
+bool WaveOutDevice::start(const PlayBlock& block, const uint64_t* frame) {
     if (!open_) return true;
     clearError();
     if (playing_) stop();
     if (!block.data || block.length == 0) return true;
+    if (frame) device_.scheduleStart(*frame);  // unsupported: the block starts at once
     block_ = block;
     feedState_ = 0;
     feedOffset_ = 0;

@@ -46,6 +46,10 @@ public:
 
     bool open(NotificationTarget* owner, uint16_t bitsPerSample, uint16_t channels, uint32_t sampleRate);
     bool play(const PlayBlock& block);
+    // Plays the block from the given frame of the device's clock (a marker notification's
+    // frame), so that it starts on that exact sample; a device without such a clock starts
+    // it at once, as play() does.
+    bool playAt(const PlayBlock& block, uint64_t frame);
     // For every wave-output-done notification.
     bool bufferDone(const WaveHeader* header);
     void stop();
@@ -68,6 +72,7 @@ private:
     bool writeHeader(int k);
     bool feedNext(int k);
     bool deviceFail(int code);
+    bool start(const PlayBlock& block, const uint64_t* frame);
 
     WaveOut& device_;
     bool open_ = false;

@@ -19,7 +19,11 @@ int infoWav(const std::string& path, bool json, std::ostream& out, std::ostream&
 // kantor-cli pos FILE.mid TICK...
 int pos(const Args& args, std::ostream& out, std::ostream& err);
 
+// kantor-cli play FILE.uta|FILE.mid [--from TICK] [--to TICK] [--loop] [--port CLIENT:PORT]
+int play(const Args& args, std::ostream& out, std::ostream& err);
+
 // kantor-cli render SONG.uta -o OUT.wav [--from TICK] [--to TICK] [--quality CODE]
+// kantor-cli render SONG.uta --mix -o OUT.wav [--from TICK] [--to TICK]
 int render(const Args& args, std::ostream& out, std::ostream& err);
 // kantor-cli phrase SONG.uta --channel C --note N -o OUT.wav
 int phrase(const Args& args, std::ostream& out, std::ostream& err);

@@ -1,20 +1,19 @@
-// kantor-cli play FILE.mid [--from TICK] [--to TICK] [--port CLIENT:PORT]
-// Plays a bare MIDI file on the embedded synthesizer (or an ALSA sequencer port), showing
-// the position as the stream's beat markers arrive. Ctrl-C stops cleanly.
+// kantor-cli play FILE.uta|FILE.mid [--from TICK] [--to TICK] [--loop] [--port CLIENT:PORT]
+// Plays a song (MIDI and the sung vocal) or a bare MIDI file in real time through the
+// transport, on the embedded synthesizer (or an ALSA sequencer port), showing the position
+// and the current lyric line as the stream's markers arrive. Without a sound device the
+// engine keeps real time on its null device. Ctrl-C stops cleanly.
 #include <atomic>
 #include <charconv>
 #include <csignal>
-#include <memory>
 #include <ostream>
 
+#include "base/FileIO.h"
 #include "cli/Commands.h"
+#include "cli/Session.h"
+#include "cli/TransportRig.h"
 #include "midi/MidiFile.h"
-#include "midi/MidiStreamPlayer.h"
-#include "midi/TempoMap.h"
-#include "platform/AlsaSeqMidiStream.h"
-#include "platform/AudioEngine.h"
-#include "platform/EmbeddedSynth.h"
-#include "platform/NotificationQueue.h"
+#include "song/LyricLine.h"
 
 namespace kantor::cli {
 namespace {
@@ -28,56 +27,44 @@ bool parseTick(const std::string& s, uint32_t& v) {
     return ec == std::errc() && p == s.data() + s.size();
 }
 
-// The owner of the play: a marker on every beat, the position shown as they arrive.
-class PlayOwner : public MidiStreamOwner {
-public:
-    PlayOwner(const TempoMap& map, std::ostream& out, uint32_t from, uint32_t to) : map_(map), out_(out), from_(from) {
-        for (const Measure& m : map.measures()) {
-            const uint32_t beats = m.numerator ? m.numerator : 1;
-            const uint32_t beat = m.length / beats;
-            for (uint32_t b = 0; b < beats; ++b) {
-                uint32_t t = m.start + b * beat;
-                if (t >= from && t <= to && (markers_.empty() || t > markers_.back())) markers_.push_back(t);
-            }
-        }
+bool endsWithIgnoringCase(const std::string& s, const std::string& tail) {
+    if (s.size() < tail.size()) return false;
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        char a = s[s.size() - tail.size() + i];
+        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+        if (a != tail[i]) return false;
     }
-    MidiStreamPlayer* player = nullptr;
-    bool closed = false;
-    bool failed = false;
+    return true;
+}
 
-    std::size_t markerCount() const override { return markers_.size(); }
-    uint32_t markerTick(std::size_t i) const override { return markers_[i]; }
-    bool midiMuted(int) const override { return false; }
-    uint8_t noteFilter() const override { return 255; }
-    void streamClosed() override { closed = true; }
-    void onNotification(const Notification& n) override {
-        switch (n.kind) {
-            case NotificationKind::MidiDone:
-                if (!player->bufferDone(static_cast<MidiHeader*>(n.header))) failed = true;
-                break;
-            case NotificationKind::MidiMarker: {
-                long i = player->markerIndex(n);
-                if (i >= 0 && static_cast<std::size_t>(i) < markers_.size()) {
-                    out_ << "\r" << map_.positionText(markers_[static_cast<std::size_t>(i)]) << std::flush;
-                }
-                break;
-            }
-            default: break;
-        }
+// Shows the position at every marker, and the lyric line when one is reached.
+class PositionLine : public TransportListener {
+public:
+    PositionLine(const TempoMap& map, std::ostream& out) : map_(map), out_(out) {}
+    void positionNotify(PositionReceiver receiver, PositionCode code, uint32_t tick, const LyricLine* line) override {
+        if (receiver != PositionReceiver::MainPanel) return;
+        if (code == PositionCode::LoopStart) lyric_.clear();
+        if (line) lyric_ = line->text;
+        out_ << "\r" << (code == PositionCode::LoopStart ? map_.positionText(0) : map_.positionText(tick));
+        if (!lyric_.empty()) out_ << "  " << lyric_;
+        out_ << "\x1b[K" << std::flush;
     }
 
 private:
     const TempoMap& map_;
     std::ostream& out_;
-    uint32_t from_;
-    std::vector<uint32_t> markers_;
+    std::string lyric_;
 };
 
 }  // namespace
 
-int play(const Args& args, std::ostream& out, std::ostream& err) {
+int play(const Args& argsIn, std::ostream& out, std::ostream& err) {
+    Args args = argsIn;
+    CommonOptions common;
+    if (!takeCommonOptions(args, common, err)) return 2;
     std::string path, port;
     uint32_t from = 0, to = 0xFFFFFFFFu;
+    bool haveRange = false, loop = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if ((a == "--from" || a == "--to") && i + 1 < args.size()) {
@@ -85,8 +72,11 @@ int play(const Args& args, std::ostream& out, std::ostream& err) {
                 err << "play: " << a << " needs a tick\n";
                 return 2;
             }
+            haveRange = true;
         } else if (a == "--port" && i + 1 < args.size()) {
             port = args[++i];
+        } else if (a == "--loop") {
+            loop = true;
         } else if (!a.empty() && a[0] == '-') {
             err << "play: unknown option " << a << "\n";
             return 2;
@@ -98,71 +88,59 @@ int play(const Args& args, std::ostream& out, std::ostream& err) {
         }
     }
     if (path.empty()) {
-        err << "usage: kantor-cli play FILE.mid [--from TICK] [--to TICK] [--port CLIENT:PORT]\n";
+        err << "usage: kantor-cli play FILE.uta|FILE.mid [--from TICK] [--to TICK] [--loop] [--port CLIENT:PORT]\n";
         return 2;
     }
-    MidiFile file;
-    if (!file.load(path)) {
-        err << file.lastError() << "\n";
-        return 1;
+    if (loop && haveRange) {
+        err << "play: --loop plays the whole song from the top; it takes no --from or --to\n";
+        return 2;
     }
-    TempoMap map;
-    if (!map.build(file)) {
-        err << map.lastError() << "\n";
-        return 1;
-    }
-    if (to == 0xFFFFFFFFu) to = map.songEndTick();
-
-    AudioEngine engine;
-    NotificationQueue queue;
-    std::unique_ptr<EmbeddedSynth> synth;
-    std::unique_ptr<MidiStream> stream;
-    if (port.empty()) {
-        const std::string sf = EmbeddedSynth::defaultSoundFont();
-        if (sf.empty()) {
-            err << "play: no General MIDI SoundFont (install fluid-soundfont-gm) - use --port for an external synthesizer\n";
+    const bool isSong = endsWithIgnoringCase(path, ".uta");
+    if (!isSong) {
+        // The reader's own text for a file that cannot be played.
+        MidiFile probe;
+        if (!probe.load(path)) {
+            err << probe.lastError() << "\n";
             return 1;
         }
-        synth = std::make_unique<EmbeddedSynth>(engine);
-        if (!synth->load(sf)) {
-            err << synth->lastError() << "\n";
-            return 1;
-        }
-        stream = std::make_unique<SynthMidiStream>(engine, queue, *synth);
-    } else {
-        stream = std::make_unique<AlsaSeqMidiStream>(engine, queue, port);
+    } else if (!fileExists(path)) {
+        err << "play: " << path << " not found\n";
+        return 1;
     }
-    engine.startRealTime();
+    CliSession s(common);
+    if (!(isSong ? s.session().openSong(path) : s.session().openMidi(path))) return 1;
+    if (to == 0xFFFFFFFFu) to = s.tempoMap().songEndTick();
+    if (from >= to) {
+        err << "play: --from must lie before --to\n";
+        return 2;
+    }
 
-    MidiStreamPlayer player(file, *stream);
-    PlayOwner owner(map, out, from, to);
-    owner.player = &player;
+    TransportRig rig;
+    if (!rig.setUp(s, port, err)) return 1;
+    rig.engine().startRealTime();
+    Transport& t = rig.transport();
+    PositionLine shown(s.tempoMap(), out);
+    t.addListener(&shown);
+
     interrupted = false;
     auto previous = std::signal(SIGINT, onInterrupt);
-    int status = 0;
-    if (!player.play(owner, from, to)) {
-        err << player.lastError() << "\n";
-        status = 1;
+    bool ok;
+    if (loop) {
+        ok = t.loopPlay();
+    } else {
+        t.setBetween(from, to);
+        ok = t.playBetween();
     }
-    while (status == 0 && !owner.closed && !interrupted) {
-        queue.waitAndPump(std::chrono::milliseconds(50));
-        if (owner.failed) {
-            err << "\n" << player.lastError() << "\n";
-            status = 1;
-        }
+    while (ok && !interrupted && (t.state() != Transport::State::Idle || t.looping())) {
+        // A loop restarts on the close notification that follows the end.
+        rig.queue().waitAndPump(std::chrono::milliseconds(50));
     }
-    uint32_t ticks = 0;
-    const bool havePosition = player.position(ticks);
-    if (!player.stop()) {
-        err << "\n" << player.lastError() << "\n";
-        status = 1;
-    }
+    if (interrupted) ok = t.stop() && ok;
     std::signal(SIGINT, previous);
-    if (interrupted && havePosition) out << "\r" << map.positionText(from + ticks);
-    out << "\n";
-    engine.stop();
-    queue.cancel(&owner);
-    return status;
+    rig.queue().pump();
+    t.removeListener(&shown);
+    out << "\r" << s.tempoMap().positionText(t.currentPosition()) << "\x1b[K\n";
+    return ok && t.lastError().empty() ? 0 : 1;
 }
 
 }  // namespace kantor::cli

@@ -9,8 +9,13 @@
 #include "base/FileIO.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
+#include "cli/TransportRig.h"
 #include "song/LyricsImport.h"
+#include "audio/WavFile.h"
+#include "audio/WaveOutDevice.h"
 #include "synth/SongRenderer.h"
+#include "synth/SoundFormat.h"
+#include "synth/SoundTexts.h"
 #include "voice/SyllableLookup.h"
 
 namespace kantor::cli {
@@ -42,6 +47,7 @@ struct Parsed {
     std::string output;
     uint64_t from = 0, to = 0xFFFFFFFF, quality = 0, channel = 0, note = 0;
     bool haveQuality = false, haveChannel = false, haveNote = false;
+    bool mix = false;
 };
 
 bool parseArgs(const std::string& cmd, const Args& args, Parsed& p, std::ostream& err) {
@@ -61,6 +67,8 @@ bool parseArgs(const std::string& cmd, const Args& args, Parsed& p, std::ostream
                 return false;
             }
             p.output = args[++i];
+        } else if (a == "--mix" && cmd == "render") {
+            p.mix = true;
         } else if (a == "--from") {
             if (!value(0xFFFFFFFF, p.from)) return false;
         } else if (a == "--to") {
@@ -109,6 +117,40 @@ bool sameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, ec);
 }
 
+// render --mix: MIDI on the embedded synthesizer, the vocal and the inserted waves, played
+// through the transport on the virtual clock and written as one stereo file.
+int renderMix(CliSession& s, const Parsed& p, std::ostream& out, std::ostream& err) {
+    TransportRig rig;
+    if (!rig.setUp(s, "", err)) return 1;
+    if (p.haveQuality) rig.transport().setQualityCode(static_cast<uint16_t>(p.quality));
+    rig.engine().startVirtual(&rig.queue(), 64);
+    Transport& t = rig.transport();
+    const uint32_t end = p.to == 0xFFFFFFFF ? s.tempoMap().songEndTick() : static_cast<uint32_t>(p.to);
+    {
+        ProgressBar bar;
+        t.setProgress(std::ref(bar));
+        t.setBetween(static_cast<uint32_t>(p.from), end);
+        if (!t.playBetween()) return 1;  // the transport has shown why
+        t.setProgress({});
+    }
+    if (t.state() == Transport::State::Idle) {
+        err << "render: nothing to play\n";
+        return 1;
+    }
+    if (!rig.mixdown(p.output, 3000, err)) return 1;
+    WavReader reader;
+    WaveFormatTriple format;
+    uint32_t size = 0;
+    if (!reader.readFormat(p.output, format) || !reader.readDataSize(p.output, size)) {
+        err << reader.lastError() << "\n";
+        return 1;
+    }
+    const SampleFormat sf{format.bitsPerSample, format.channels, format.samplesPerSec};
+    const uint32_t ms = millisecondsForBytes(format.packed(), format.samplesPerSec, size);
+    out << "Mixdown\n" << p.output << "\nFormat : " << formatText(sf) << "\nTime : " << durationText(ms) << "\n";
+    return 0;
+}
+
 }  // namespace
 
 int render(const Args& argsIn, std::ostream& out, std::ostream& err) {
@@ -122,6 +164,7 @@ int render(const Args& argsIn, std::ostream& out, std::ostream& err) {
     }
     CliSession s(common);
     if (!s.session().openSong(p.input)) return 1;
+    if (p.mix) return renderMix(s, p, out, err);
     SongRenderer renderer(s.song(), s.engine());
     RenderRequest r;
     r.startTick = static_cast<uint32_t>(p.from);

@@ -10,9 +10,12 @@ void usage(std::ostream& err) {
     err << "usage: kantor-cli COMMAND ...\n"
            "  info [--json] FILE          summary of a MIDI (.mid), song (.uta), voice (.vxb) or WAV (.wav) file\n"
            "  pos FILE.mid TICK...        position text and milliseconds of ticks\n"
-           "  play FILE.mid [--from TICK] [--to TICK] [--port CLIENT:PORT]   play a MIDI file\n"
+           "  play FILE.uta|FILE.mid [--from TICK] [--to TICK] [--loop] [--port CLIENT:PORT]\n"
+           "                              play a song (MIDI and vocal) or a MIDI file in real time\n"
            "  render SONG.uta -o OUT.wav [--from TICK] [--to TICK] [--quality CODE]\n"
            "                              sing the song into a WAV file\n"
+           "  render SONG.uta --mix -o OUT.wav [--from TICK] [--to TICK]\n"
+           "                              mix MIDI, vocal and inserted waves into a stereo WAV file\n"
            "  phrase SONG.uta --channel C --note N -o OUT.wav\n"
            "                              sing the phrase of a note (N counted from 1) into a WAV file\n"
            "  new MIDI.mid -o SONG.uta --vox C --lyrics FILE [--vox C --lyrics FILE ...] [--voice NAME]\n"
@@ -68,7 +71,7 @@ int run(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& cmd = args[0];
     if (cmd == "info") return info(rest, out, err);
     if (cmd == "pos") return pos(rest, out, err);
-    if (cmd == "play") { int play(const Args&, std::ostream&, std::ostream&); return play(rest, out, err); }
+    if (cmd == "play") return play(rest, out, err);
     if (cmd == "voice") return voice(rest, out, err);
     if (cmd == "render") return render(rest, out, err);
     if (cmd == "phrase") return phrase(rest, out, err);

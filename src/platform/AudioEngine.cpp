@@ -131,7 +131,7 @@ void AudioEngine::advance(uint64_t frames, const int16_t* inputStereo) {
             inputStereo += n * 2;
             in = virtualIn_.data();
         }
-        render(virtualOut_.data(), in, n);
+        renderVirtualBlock(in, n);
         if (capture_) {
             for (uint32_t i = 0; i < n * 2; ++i) captured_.push_back(toPcm16(virtualOut_[i]));
         }
@@ -159,17 +159,30 @@ void AudioEngine::detach(EngineClient* c) {
     for (auto& list : stages_) list.erase(std::remove(list.begin(), list.end(), c), list.end());
 }
 
+void AudioEngine::runStages(int from, int to, const float* input, uint32_t frames, uint64_t frame) {
+    std::lock_guard<std::mutex> lock(clientsMutex_);
+    for (int s = from; s < to; ++s) {
+        for (EngineClient* c : stages_[s]) c->process(mix_.data(), input, frames, frame);
+    }
+}
+
+void AudioEngine::renderVirtualBlock(const float* in, uint32_t frames) {
+    std::fill(mix_.begin(), mix_.begin() + frames * 2, 0.0f);
+    const float* input = in ? in : silence_.data();
+    const uint64_t frame = frameTime_.load(std::memory_order_relaxed);
+    runStages(0, 1, input, frames, frame);
+    if (pumpQueue_) pumpQueue_->pump();
+    runStages(1, 3, input, frames, frame);
+    for (uint32_t i = 0; i < frames * 2; ++i) virtualOut_[i] = std::clamp(mix_[i], -1.0f, 1.0f);
+    frameTime_.store(frame + frames, std::memory_order_release);
+}
+
 void AudioEngine::render(float* out, const float* in, uint32_t frames) {
     frames = std::min(frames, kMaxBlock);
     std::fill(mix_.begin(), mix_.begin() + frames * 2, 0.0f);
     const float* input = in ? in : silence_.data();
     const uint64_t frame = frameTime_.load(std::memory_order_relaxed);
-    {
-        std::lock_guard<std::mutex> lock(clientsMutex_);
-        for (auto& list : stages_) {
-            for (EngineClient* c : list) c->process(mix_.data(), input, frames, frame);
-        }
-    }
+    runStages(0, 3, input, frames, frame);
     if (out) {
         for (uint32_t i = 0; i < frames * 2; ++i) out[i] = std::clamp(mix_[i], -1.0f, 1.0f);
     }

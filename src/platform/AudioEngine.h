@@ -60,7 +60,9 @@ public:
     const std::string& deviceNote() const { return deviceNote_; }
 
     // The virtual clock: processes `frames` frames in blocks. `inputStereo`, when given, is
-    // the 16-bit interleaved stereo input for those frames.
+    // the 16-bit interleaved stereo input for those frames. The queue is also pumped between
+    // the MIDI streams and the sound sources of each block, so that a wave started by a
+    // marker's notification can begin on the marker's own frame within the same block.
     void advance(uint64_t frames, const int16_t* inputStereo = nullptr);
     // Capture of the mixed output as 16-bit interleaved stereo (virtual clock only).
     void setCapture(bool on);
@@ -86,6 +88,10 @@ public:
 private:
     struct Device;
     void runNull();
+    // Runs the clients of stages [from, to) over one block into mix_.
+    void runStages(int from, int to, const float* input, uint32_t frames, uint64_t frame);
+    // One block of the virtual clock into virtualOut_, pumping between the stages.
+    void renderVirtualBlock(const float* in, uint32_t frames);
 
     std::mutex clientsMutex_;
     std::vector<EngineClient*> stages_[3];

@@ -72,6 +72,7 @@ int EngineWaveOut::open(const WaveFormat& f, NotificationTarget* owner) {
         phase_ = 0;
         primed_ = false;
         prevL_ = prevR_ = curL_ = curR_ = 0;
+        startPending_ = false;
     }
     engine_.attach(this, EngineStage::Source);
     return kDeviceOk;
@@ -136,6 +137,15 @@ int EngineWaveOut::reset() {
     phase_ = 0;
     primed_ = false;
     prevL_ = prevR_ = curL_ = curR_ = 0;
+    startPending_ = false;
+    return kDeviceOk;
+}
+
+int EngineWaveOut::scheduleStart(uint64_t frame) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!open_) return kDeviceInvalidHandle;
+    startPending_ = true;
+    startFrame_ = frame;
     return kDeviceOk;
 }
 
@@ -201,44 +211,55 @@ bool EngineWaveOut::nextFrame(float& l, float& r, uint64_t frame) {
     return true;
 }
 
+bool EngineWaveOut::produce(float& l, float& r, uint64_t frame) {
+    if (format_.samplesPerSec == AudioEngine::kSampleRate) return nextFrame(l, r, frame);
+    if (!primed_) {
+        if (!nextFrame(curL_, curR_, frame)) return false;
+        prevL_ = curL_;
+        prevR_ = curR_;
+        primed_ = true;
+    }
+    while (phase_ >= (uint64_t(1) << 32)) {
+        phase_ -= uint64_t(1) << 32;
+        prevL_ = curL_;
+        prevR_ = curR_;
+        if (!nextFrame(curL_, curR_, frame)) {
+            primed_ = false;
+            phase_ = 0;
+            return false;
+        }
+    }
+    const float t = float(phase_ & 0xFFFFFFFFu) / 4294967296.0f;
+    l = prevL_ + (curL_ - prevL_) * t;
+    r = prevR_ + (curR_ - prevR_) * t;
+    phase_ += step_;
+    return true;
+}
+
 void EngineWaveOut::process(float* mix, const float*, uint32_t frames, uint64_t frame) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!open_ || paused_ || !head_) return;
+    uint32_t first = 0;
+    if (startPending_) {
+        if (startFrame_ >= frame + frames) return;  // not yet
+        if (startFrame_ >= frame) {
+            first = static_cast<uint32_t>(startFrame_ - frame);
+        } else {
+            // Started late (the notification was handled after its frame had sounded):
+            // the overdue frames are dropped, so the rest lies on the sample clock.
+            float l, r;
+            for (uint64_t late = frame - startFrame_; late > 0; --late) {
+                if (!produce(l, r, frame)) break;
+            }
+        }
+        startPending_ = false;
+    }
     const uint32_t volume = engine_.waveVolume();
     const float gl = float(volume & 0xFFFF) / 65535.0f;
     const float gr = float(volume >> 16) / 65535.0f;
-    const bool direct = format_.samplesPerSec == AudioEngine::kSampleRate;
-    for (uint32_t i = 0; i < frames; ++i) {
+    for (uint32_t i = first; i < frames; ++i) {
         float l, r;
-        if (direct) {
-            if (!nextFrame(l, r, frame + i)) break;
-        } else {
-            if (!primed_) {
-                if (!nextFrame(curL_, curR_, frame + i)) break;
-                prevL_ = curL_;
-                prevR_ = curR_;
-                primed_ = true;
-            }
-            bool more = true;
-            while (phase_ >= (uint64_t(1) << 32)) {
-                phase_ -= uint64_t(1) << 32;
-                prevL_ = curL_;
-                prevR_ = curR_;
-                if (!nextFrame(curL_, curR_, frame + i)) {
-                    more = false;
-                    break;
-                }
-            }
-            if (!more) {
-                primed_ = false;
-                phase_ = 0;
-                break;
-            }
-            const float t = float(phase_ & 0xFFFFFFFFu) / 4294967296.0f;
-            l = prevL_ + (curL_ - prevL_) * t;
-            r = prevR_ + (curR_ - prevR_) * t;
-            phase_ += step_;
-        }
+        if (!produce(l, r, frame + i)) break;
         mix[2 * i] += l * gl;
         mix[2 * i + 1] += r * gr;
     }

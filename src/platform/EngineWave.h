@@ -31,6 +31,7 @@ public:
     int close() override;
     int position(uint32_t& bytes) override;
     bool isOpen() const override;
+    int scheduleStart(uint64_t frame) override;
     int deviceCount() const override { return 1; }
     int caps(WaveOutCaps& c) override;
     int getVolume(uint32_t& volume) override;
@@ -40,6 +41,8 @@ public:
 
 private:
     bool nextFrame(float& l, float& r, uint64_t frame);
+    // The next output frame of the queued data at the engine rate; false when it has run out.
+    bool produce(float& l, float& r, uint64_t frame);
     void finishHeader(uint64_t frame);
     void returnAll(uint64_t frame);
 
@@ -59,6 +62,9 @@ private:
     uint64_t step_ = 0;
     float prevL_ = 0, prevR_ = 0, curL_ = 0, curR_ = 0;
     bool primed_ = false;
+    // A scheduled start: nothing sounds before this engine frame.
+    bool startPending_ = false;
+    uint64_t startFrame_ = 0;
 };
 
 class EngineWaveIn : public WaveIn, public EngineClient {

@@ -56,6 +56,14 @@ public:
     // Bytes played since opening or the last reset.
     virtual int position(uint32_t& bytes) = 0;
     virtual bool isOpen() const = 0;
+    // The next buffer written to the idle device starts on this frame of the audio engine's
+    // clock (the frame a MIDI marker notification carries) instead of the next block. A
+    // frame already past drops the overdue part, so the sound stays on the sample clock.
+    // Cleared by reset. Devices without a shared clock do not support it.
+    virtual int scheduleStart(uint64_t frame) {
+        (void)frame;
+        return kDeviceNotSupported;
+    }
     // Device-wide: the number of wave output devices, capabilities and volume
     // (left in the low 16 bits, right in the high 16 bits).
     virtual int deviceCount() const = 0;

@@ -1,0 +1,172 @@
+#pragma once
+// The transport: plays a song's MIDI file through the MIDI stream player and, in step with
+// it, the rendered vocal phrases on a wave output device. Markers planted in the MIDI stream
+// (each phrase's start tick, each lyric line, a sixteenth-note grid) start the phrase waves
+// and move the song position; no other clock is consulted while playing.
+//
+// Everything runs on the owner's thread: the owner pumps the notification queue to which the
+// MIDI stream and the wave device post, and every notification reaches onNotification().
+// Errors are shown through the UserPrompt, titled "Error", as they happen (also those of the
+// notifications); the play operations also return false with the text kept.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "audio/MarkerList.h"
+#include "audio/WaveOutDevice.h"
+#include "base/LastError.h"
+#include "midi/MidiStreamPlayer.h"
+#include "synth/SongRenderer.h"
+
+namespace kantor {
+
+class MidiFile;
+class Song;
+class SynthEngine;
+class TempoMap;
+class UserPrompt;
+struct LyricLine;
+struct VoxEvent;
+
+// The codes of a position notification.
+enum class PositionCode : int {
+    Position = 0,        // pause, stop, end of play; to the channel list also at every marker
+    PositionSet = 50,    // the position was set from the main panel
+    LoopStart = 70,      // loop play starts (position 0)
+    MarkerReached = 90,  // a marker was reached while playing (main panel only)
+};
+
+// Who a position notification is meant for.
+enum class PositionReceiver { MainPanel, ChannelList };
+
+// The windows that follow the transport.
+class TransportListener {
+public:
+    virtual ~TransportListener() = default;
+    // `line` is the lyric line of the marker reached (code 90), or null.
+    virtual void positionNotify(PositionReceiver receiver, PositionCode code, uint32_t tick,
+                                const LyricLine* line) = 0;
+    // The start or stop position of "between" play changed.
+    virtual void betweenChanged(uint32_t start, uint32_t stop) {
+        (void)start;
+        (void)stop;
+    }
+};
+
+// What the inserted wave check found.
+enum class InsertedWaves { None, Present, Cancel };
+
+class Transport : public MidiStreamOwner, public LastError {
+public:
+    enum class State { Idle, Playing, Paused };
+
+    Transport(Song& song, const MidiFile& midi, const TempoMap& tempoMap, SynthEngine& engine, MidiStream& stream,
+              WaveOut& waveOut, UserPrompt& prompt);
+    ~Transport() override;
+    Transport(const Transport&) = delete;
+    Transport& operator=(const Transport&) = delete;
+
+    void addListener(TransportListener* l);
+    void removeListener(TransportListener* l);
+    // The song's output sample format code for the render (the sound quality setting).
+    void setQualityCode(uint16_t code) { qualityCode_ = code; }
+    void setProgress(RenderProgress progress) { progress_ = std::move(progress); }
+
+    // After a MIDI file has been opened: position 0, between = [0, start of the last measure].
+    void resetPositions();
+
+    // The play commands. Each stops what is playing first; without a MIDI file they do
+    // nothing. True when the play started or there was nothing to do (a cancelled inserted
+    // wave question included): state() tells which.
+    bool playFromTop();
+    bool playFromLastPosition();
+    bool playBetween();
+    bool loopPlay();
+    bool pauseOrRestart();
+    bool stop();
+    // Plays the MIDI alone for one note of a vocal channel (channel 1-16): that channel
+    // soloed and only the note's number sounding.
+    bool auditionNote(int channel, const VoxEvent& event);
+
+    // The receiver of every device notification.
+    void onNotification(const Notification& n) override;
+
+    // The position shown (code 50 to the channel list).
+    void setCurrentPosition(uint32_t tick);
+    void setBetween(uint32_t start, uint32_t stop);
+
+    State state() const;
+    bool looping() const { return loop_; }
+    uint32_t currentPosition() const { return currentPosition_; }
+    uint32_t lastPosition() const { return lastPosition_; }
+    uint32_t startPosition() const { return startPosition_; }
+    uint32_t stopPosition() const { return stopPosition_; }
+    uint32_t playStart() const { return playStart_; }
+    uint32_t playEnd() const { return playEnd_; }
+    // The song position now: the stream's position counted from the actual play start, or
+    // the current position when nothing plays.
+    uint32_t songPosition();
+
+    const std::vector<Marker>& markers() const { return markers_; }
+    const std::vector<PlaybackPiece>& phrases() const { return phrases_; }
+    const std::array<bool, 16>& effectiveMidiMutes() const { return midiMute_; }
+    const std::array<bool, 16>& effectiveVoxMutes() const { return voxMute_; }
+    // The lyric lines of the song in tick order, as the markers refer to them.
+    const std::vector<const LyricLine*>& lyricLines() const { return lines_; }
+
+    // The inserted wave check: asks (Yes/No, "Error") about the first file that is missing,
+    // unreadable or in a format that cannot be mixed; Yes plays on without it.
+    InsertedWaves checkInsertedWaves();
+
+    // MidiStreamOwner.
+    std::size_t markerCount() const override { return markers_.size(); }
+    uint32_t markerTick(std::size_t index) const override { return markers_[index].tick; }
+    bool midiMuted(int channel) const override { return midiMute_[static_cast<std::size_t>(channel & 15)]; }
+    uint8_t noteFilter() const override { return noteFilter_; }
+    void streamClosed() override;
+
+    MidiStreamPlayer& player() { return player_; }
+    WaveOutDevice& waveOut() { return wave_; }
+
+private:
+    bool playRange(uint32_t start, uint32_t end);
+    void computeEffectiveMutes();
+    void freePerPlay();
+    void notify(PositionReceiver receiver, PositionCode code, uint32_t tick, const LyricLine* line = nullptr);
+    void notifyBoth(PositionCode code, uint32_t tick);
+    bool showError(const std::string& text);
+    void onMarker(const Notification& n);
+
+    Song& song_;
+    const MidiFile& midi_;
+    const TempoMap& tempoMap_;
+    SynthEngine& engine_;
+    UserPrompt& prompt_;
+    MidiStreamPlayer player_;
+    WaveOutDevice wave_;
+    SongRenderer renderer_;
+    std::vector<TransportListener*> listeners_;
+    RenderProgress progress_;
+    uint16_t qualityCode_ = 8;
+
+    uint32_t currentPosition_ = 0;
+    uint32_t playOffset_ = 0;  // the actual play start once a play has started
+    uint32_t startPosition_ = 0;
+    uint32_t stopPosition_ = 0;
+    uint32_t playStart_ = 0;
+    uint32_t playEnd_ = 0;
+    uint32_t lastPosition_ = 0;
+    bool loop_ = false;
+    bool endedByItself_ = false;  // the last stream closed at the song's end
+
+    std::vector<Marker> markers_;
+    std::vector<PlaybackPiece> phrases_;
+    std::vector<const LyricLine*> lines_;
+    std::array<bool, 16> midiMute_{};
+    std::array<bool, 16> voxMute_{};
+    uint8_t noteFilter_ = 255;
+};
+
+}  // namespace kantor

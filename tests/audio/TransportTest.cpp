@@ -1,0 +1,342 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "TransportFixture.h"
+#include "audio/MarkerList.h"
+#include "audio/WavFile.h"
+
+namespace kantor {
+namespace {
+
+using test::SongNotes;
+using test::TransportFixture;
+
+std::vector<Measure> fourFour(uint32_t count, uint32_t division = 480) {
+    std::vector<Measure> m;
+    for (uint32_t i = 0; i < count; ++i) m.push_back({i * 4 * division, 4 * division, 4, 4});
+    return m;
+}
+
+std::vector<uint32_t> ticksOf(const std::vector<Marker>& list) {
+    std::vector<uint32_t> t;
+    for (const Marker& m : list) t.push_back(m.tick);
+    return t;
+}
+
+// ---- the marker list ------------------------------------------------------------------
+
+TEST(MarkerList, PhraseOnALyricLineSharesItsMarkerAndTheGridFillsTheRest) {
+    // One 4/4 measure: grid every 120 ticks, 60 ticks of tolerance.
+    const auto list = buildMarkerList(0, 1920, {{480, 0}}, {{480, 7}, {890, 8}}, fourFour(1), 480);
+    const std::vector<uint32_t> expected = {0, 120, 240, 360, 480, 600, 720, 890, 960, 1080, 1200, 1320,
+                                            1440, 1560, 1680, 1800};
+    EXPECT_EQ(ticksOf(list), expected);
+    // The lyric line and the phrase at 480 are one marker.
+    const Marker shared{480, 7, 0};
+    EXPECT_EQ(list[4], shared);
+    // 840 lies closer than 60 ticks to the phrase at 890 and is left out; 960 is not.
+    EXPECT_EQ(list[7], (Marker{890, 8, Marker::kNone}));
+    for (const Marker& m : list)
+        if (m.tick != 480 && m.tick != 890) {
+            EXPECT_EQ(m.phrase, Marker::kNone);
+        }
+}
+
+TEST(MarkerList, RangeStartShowsTheLastLineBeforeItAndDropsEarlierPhrases) {
+    // The line at 100 is remembered and shown from 1000; the phrase at 500 gets no marker.
+    auto list = buildMarkerList(1000, 3840, {{100, 0}, {2000, 1}}, {{500, 3}, {2500, 4}}, {}, 480);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0], (Marker{1000, Marker::kNone, 0}));
+    EXPECT_EQ(list[1], (Marker{2000, Marker::kNone, 1}));
+    EXPECT_EQ(list[2], (Marker{2500, 4, Marker::kNone}));
+    // A line on the start tick itself takes the place of the remembered one.
+    list = buildMarkerList(1000, 3840, {{100, 0}, {1000, 1}}, {}, {}, 480);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0], (Marker{1000, Marker::kNone, 1}));
+}
+
+TEST(MarkerList, GridStartsAtTheRangeAndEndsOnTheRangeEnd) {
+    // Range [250, 500]: grid ticks 360 and 480, then 600 is clamped to 500 and ends the list.
+    const auto list = buildMarkerList(250, 500, {}, {}, fourFour(2), 480);
+    EXPECT_EQ(ticksOf(list), (std::vector<uint32_t>{360, 480, 500}));
+    // 3/4 at 96 ticks a quarter: sixteenths of 24 ticks; with no other marker the one at 0
+    // lies on the reference tick 0 and is left out.
+    const std::vector<Measure> threeFour = {{0, 288, 3, 4}};
+    EXPECT_EQ(ticksOf(buildMarkerList(0, 100000, {}, {}, threeFour, 96)),
+              (std::vector<uint32_t>{24, 48, 72, 96, 120, 144, 168, 192, 216, 240, 264}));
+    // A measure shorter than a quarter note has no grid (and does not divide by zero).
+    EXPECT_TRUE(buildMarkerList(0, 100000, {}, {}, {{0, 40, 1, 16}}, 96).empty());
+}
+
+TEST(MarkerList, NeverGrowsBeyondTheMarkerCap) {
+    // 80 000 measures of sixteen sixteenths would make 1.28 million grid markers.
+    const auto list = buildMarkerList(0, 0xFFFFFFF0u, {}, {}, fourFour(80000, 96), 96);
+    EXPECT_EQ(list.size(), kMaxMarkers);
+    EXPECT_EQ(kMaxMarkers, 0xFFFFEu);
+    EXPECT_EQ(buildMarkerList(0, 1920, {{0, 0}, {10, 1}, {20, 2}}, {}, fourFour(1), 480, 2).size(), 2u);
+}
+
+// ---- playing --------------------------------------------------------------------------
+
+TEST(Transport, EveryPhraseWaveStartsOnItsMarkersSample) {
+    // One second apart, at ticks 960, 1920 and 2880 (1, 2 and 3 s).
+    TransportFixture f({{0, 69, {{960, 1400}, {1920, 2300}, {2880, 3300}}}});
+    f.engine.setCapture(true);
+    ASSERT_TRUE(f.transport->playFromTop()) << f.transport->lastError();
+    ASSERT_EQ(f.transport->state(), Transport::State::Playing);
+    const auto& phrases = f.transport->phrases();
+    ASSERT_EQ(phrases.size(), 3u);
+    f.runToEnd(6000);
+    const std::vector<int16_t> out = f.engine.takeCaptured();
+    for (const PlaybackPiece& p : phrases) {
+        // The first sounding sample of the phrase block, and where the mix must have it.
+        std::size_t lead = 0;
+        while (lead < p.data.sampleCount() && std::abs(p.data.sample(lead)) < 64) ++lead;
+        const uint64_t expected = f.frameOf(p.startTick) + lead;
+        // The output is the vocal alone: its first sample at or after the marker's frame.
+        uint64_t first = f.frameOf(p.startTick);
+        while (first < out.size() / 2 && std::abs(out[2 * first]) < 64) ++first;
+        EXPECT_EQ(first, expected) << "phrase at tick " << p.startTick;
+        // Nothing of it sounds before (the previous phrase has long ended).
+        for (uint64_t k = f.frameOf(p.startTick) - 4410; k < f.frameOf(p.startTick); ++k) ASSERT_EQ(out[2 * k], 0);
+    }
+}
+
+TEST(Transport, StopShowsTheSongPositionReachedAndPauseHoldsIt) {
+    TransportFixture f({{0, 69, {{960, 1400}, {5760, 6000}}}});
+    ASSERT_TRUE(f.transport->playFromTop());
+    f.run(1000);
+    ASSERT_TRUE(f.transport->pauseOrRestart());
+    EXPECT_EQ(f.transport->state(), Transport::State::Paused);
+    const uint32_t paused = f.transport->currentPosition();
+    EXPECT_NEAR(static_cast<double>(paused), 960.0, 3.0);
+    EXPECT_EQ(f.listener.notices.back().code, PositionCode::Position);
+    EXPECT_EQ(f.listener.notices.back().tick, paused);
+    EXPECT_FALSE(f.waveOut->isOpen() && f.transport->waveOut().isPlaying());  // the vocal is cut at once
+    f.run(500);
+    EXPECT_EQ(f.transport->songPosition(), paused);
+    ASSERT_TRUE(f.transport->pauseOrRestart());
+    EXPECT_EQ(f.transport->state(), Transport::State::Playing);
+    f.run(500);
+    ASSERT_TRUE(f.transport->stop());
+    EXPECT_EQ(f.transport->state(), Transport::State::Idle);
+    EXPECT_NEAR(static_cast<double>(f.transport->currentPosition()), 1440.0, 3.0);
+    EXPECT_EQ(f.transport->lastPosition(), f.transport->currentPosition());
+    EXPECT_FALSE(f.waveOut->isOpen());
+    EXPECT_TRUE(f.transport->markers().empty());
+    EXPECT_TRUE(f.transport->phrases().empty());
+}
+
+TEST(Transport, PositionsCountFromTheActualPlayStartWhenAPhraseWidensIt) {
+    // Play from 1000: the phrase of the note at 1000 begins before it (the consonant is
+    // placed ahead of the note), so the stream starts earlier.
+    TransportFixture f({{0, 69, {{1000, 1400}, {3000, 3400}}}});
+    f.transport->setBetween(1000, 3840);
+    ASSERT_TRUE(f.transport->playBetween());
+    const uint32_t start = f.transport->playStart();
+    ASSERT_LT(start, 1000u);  // the consonant is placed ahead of the note
+    ASSERT_TRUE(f.transport->markers().size() > 0);
+    EXPECT_EQ(f.transport->markers().front().tick, start);
+    f.run(1000);
+    ASSERT_TRUE(f.transport->stop());
+    EXPECT_NEAR(static_cast<double>(f.transport->currentPosition()), start + 960.0, 3.0);
+}
+
+TEST(Transport, PlayEndingByItselfLeavesThePositionAtTheEnd) {
+    TransportFixture f({{0, 69, {{480, 900}}}});
+    f.transport->setBetween(0, 1920);
+    ASSERT_TRUE(f.transport->playBetween());
+    f.runToEnd(5000);
+    EXPECT_EQ(f.transport->state(), Transport::State::Idle);
+    EXPECT_EQ(f.transport->currentPosition(), 1920u);
+    EXPECT_FALSE(f.waveOut->isOpen());
+    ASSERT_FALSE(f.listener.notices.empty());
+    EXPECT_EQ(f.listener.notices.back().code, PositionCode::Position);
+    EXPECT_EQ(f.listener.notices.back().tick, 1920u);
+    // Markers were reported on the way: code 90 to the panel, 0 to the channel list.
+    // (the MIDI data ends with the note off at 900: the grid up to there, 480 replaced by
+    // the phrase marker just before it).
+    std::vector<uint32_t> reached;
+    for (const test::Notice& n : f.listener.notices)
+        if (n.code == PositionCode::MarkerReached) reached.push_back(n.tick);
+    ASSERT_EQ(reached.size(), 8u);
+    EXPECT_EQ(reached[3], 360u);
+    EXPECT_GT(reached[4], 400u);
+    EXPECT_LT(reached[4], 480u);
+    EXPECT_EQ(reached[7], 840u);
+}
+
+TEST(Transport, LoopRepeatsFromTheTopUntilStop) {
+    TransportFixture f({{0, 69, {{480, 900}}}});
+    ASSERT_TRUE(f.transport->loopPlay());
+    EXPECT_TRUE(f.transport->looping());
+    EXPECT_EQ(f.listener.count(PositionCode::LoopStart), 1);
+    // The song is one measure (2 s) and a bit: three passes in 7 s.
+    for (int i = 0; i < 700; ++i) f.run(10);
+    EXPECT_GE(f.listener.count(PositionCode::LoopStart), 3);
+    EXPECT_EQ(f.transport->state(), Transport::State::Playing);
+    const int loops = f.listener.count(PositionCode::LoopStart);
+    ASSERT_TRUE(f.transport->stop());
+    EXPECT_FALSE(f.transport->looping());
+    f.run(4000);
+    EXPECT_EQ(f.transport->state(), Transport::State::Idle);
+    EXPECT_EQ(f.listener.count(PositionCode::LoopStart), loops);
+}
+
+TEST(Transport, NewPlayWhileLoopingDoesNotRestartTheLoop) {
+    TransportFixture f({{0, 69, {{480, 900}}}});
+    ASSERT_TRUE(f.transport->loopPlay());
+    f.run(300);
+    ASSERT_TRUE(f.transport->playFromTop());  // stops the loop; its close must not restart it
+    EXPECT_FALSE(f.transport->looping());
+    f.runToEnd(6000);
+    EXPECT_EQ(f.transport->state(), Transport::State::Idle);
+    EXPECT_EQ(f.listener.count(PositionCode::LoopStart), 1);
+}
+
+TEST(Transport, SoloOnChannelThreeSilencesTheOthersInMidiAndVocal) {
+    TransportFixture f({{0, 69, {{480, 900}}}, {2, 60, {{960, 1400}}}});
+    f.song.channelFlags().set(ChannelFlags::MidiSolo, 2, true);
+    f.song.channelFlags().set(ChannelFlags::VoxSolo, 2, true);
+    ASSERT_TRUE(f.transport->playFromTop());
+    for (int c = 0; c < 16; ++c) {
+        EXPECT_EQ(f.transport->effectiveMidiMutes()[c], c != 2) << c;
+        EXPECT_EQ(f.transport->effectiveVoxMutes()[c], c != 2) << c;
+    }
+    ASSERT_EQ(f.transport->phrases().size(), 1u);  // channel 1's vocal is not rendered
+    EXPECT_LT(f.transport->phrases()[0].startTick, 960u);
+    EXPECT_GT(f.transport->phrases()[0].startTick, 900u);
+    f.runToEnd(5000);
+    int notesOn3 = 0;
+    for (const RecordedMidiEvent& e : f.stream->sink().events()) {
+        if ((e.status & 0xE0) == 0x80) {
+            EXPECT_EQ(e.status & 0x0F, 2);
+            ++notesOn3;
+        }
+    }
+    EXPECT_EQ(notesOn3, 2);  // note on and off of channel 3 only
+    // Only a solo silences: without flags everything plays.
+    f.song.channelFlags().clear();
+    ASSERT_TRUE(f.transport->playFromTop());
+    EXPECT_EQ(f.transport->phrases().size(), 2u);
+}
+
+TEST(Transport, AuditionSoundsOneNoteOfTheChannelAndRestoresTheFlags) {
+    TransportFixture f({{0, 69, {{480, 900}}}, {2, 60, {{480, 900}, {960, 1400}}}});
+    f.song.channelFlags().set(ChannelFlags::VoxMute, 5, true);
+    const ChannelFlags before = f.song.channelFlags();
+    const VoxEvent& note = *f.song.channel(2).events[1];
+    ASSERT_TRUE(f.transport->auditionNote(3, note));
+    EXPECT_EQ(f.song.channelFlags(), before);
+    EXPECT_EQ(f.transport->noteFilter(), 255);
+    EXPECT_TRUE(f.transport->markers().empty());
+    EXPECT_FALSE(f.waveOut->isOpen());
+    f.runToEnd(3000);
+    std::vector<RecordedMidiEvent> notes;
+    for (const RecordedMidiEvent& e : f.stream->sink().events())
+        if ((e.status & 0xE0) == 0x80) notes.push_back(e);
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0].status, 0x92);
+    EXPECT_EQ(notes[0].data1, 60);
+    EXPECT_EQ(f.transport->currentPosition(), 1400u);
+}
+
+TEST(Transport, WithoutAMidiFileNothingPlays) {
+    TransportFixture f({{0, 69, {{480, 900}}}});
+    MidiFile none;
+    TempoMap empty;
+    Transport t(f.song, none, empty, f.synth, *f.stream, *f.waveOut, f.prompt);
+    EXPECT_TRUE(t.playFromTop());
+    EXPECT_EQ(t.state(), Transport::State::Idle);
+    EXPECT_EQ(f.stream->calls(VirtualMidiStream::Op::Open), 0);
+}
+
+TEST(Transport, StreamFailureIsShownAndLeavesTheTransportIdle) {
+    TransportFixture f({{0, 69, {{480, 900}}}});
+    f.stream->failNext(VirtualMidiStream::Op::Open, kDeviceNoDriver);
+    EXPECT_FALSE(f.transport->playFromTop());
+    EXPECT_EQ(f.transport->state(), Transport::State::Idle);
+    ASSERT_EQ(f.prompt.shown.size(), 1u);
+    EXPECT_EQ(f.prompt.shown[0].caption, "Error");
+    EXPECT_EQ(f.prompt.shown[0].text, deviceErrorText(kDeviceNoDriver));
+    EXPECT_FALSE(f.waveOut->isOpen());
+    EXPECT_TRUE(f.transport->phrases().empty());
+}
+
+// ---- the inserted wave check -----------------------------------------------------------
+
+void writeWav(const std::string& path, uint16_t bits, uint32_t rate) {
+    std::vector<uint8_t> bytes = wavHeader(packFormat(bits, 1), rate, 400);
+    bytes.resize(bytes.size() + 400, 0);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void insertWave(Song& song, const std::string& path) {
+    WaveInsert w;
+    w.position = 480;
+    w.setPath(path);
+    w.waveValue1 = packFormat(16, 1);
+    w.waveValue2 = 44100;
+    ASSERT_TRUE(song.putWaveInsert(w));
+}
+
+TEST(TransportInsertedWaves, EachProblemAsksWhetherToPlayOnWithoutTheFile) {
+    TransportFixture f({{0, 69, {{480, 900}}}});
+    EXPECT_EQ(f.transport->checkInsertedWaves(), InsertedWaves::None);
+
+    insertWave(f.song, f.dir.file("gone.wav"));
+    f.prompt.answer = PromptAnswer::No;
+    EXPECT_EQ(f.transport->checkInsertedWaves(), InsertedWaves::Cancel);
+    ASSERT_EQ(f.prompt.shown.size(), 1u);
+    EXPECT_EQ(f.prompt.shown[0].kind, "yesno");
+    EXPECT_EQ(f.prompt.shown[0].caption, "Error");
+    EXPECT_EQ(f.prompt.shown[0].text,
+              "Midiﾌｧｲﾙと同じﾌｫﾙﾀﾞに gone.wav が見つかりません。\n挿入WaveFileを無視して再生しますか？");
+
+    // Answering No plays nothing.
+    ASSERT_TRUE(f.transport->playFromTop());
+    EXPECT_EQ(f.transport->state(), Transport::State::Idle);
+    EXPECT_EQ(f.stream->calls(VirtualMidiStream::Op::Open), 0);
+    // Yes plays on.
+    f.prompt.answer = PromptAnswer::Yes;
+    ASSERT_TRUE(f.transport->playFromTop());
+    EXPECT_EQ(f.transport->state(), Transport::State::Playing);
+    ASSERT_TRUE(f.transport->stop());
+}
+
+TEST(TransportInsertedWaves, UnreadableAndUnsuitableFilesNameTheReason) {
+    TransportFixture f({{0, 69, {{480, 900}}}});
+    std::ofstream(f.dir.file("junk.wav")) << "not a wave";
+    insertWave(f.song, f.dir.file("junk.wav"));
+    f.prompt.answer = PromptAnswer::No;
+    EXPECT_EQ(f.transport->checkInsertedWaves(), InsertedWaves::Cancel);
+    WavReader reader;
+    WaveFormatTriple format;
+    ASSERT_FALSE(reader.readFormat(f.dir.file("junk.wav"), format));
+    EXPECT_EQ(f.prompt.shown.back().text, "junk.wav : " + reader.lastError() + "\n挿入Waveﾌｧｲﾙを無視して再生しますか？");
+
+    f.song.waveInserts().clear();
+    writeWav(f.dir.file("odd.wav"), 16, 8000);
+    insertWave(f.song, f.dir.file("odd.wav"));
+    EXPECT_EQ(f.transport->checkInsertedWaves(), InsertedWaves::Cancel);
+    EXPECT_EQ(f.prompt.shown.back().text,
+              "odd.wav : 挿入Waveﾌｧｲﾙが対応してないWaveﾌｧｲﾙ形式です。\n現在選択できるのは 16bit, 11025kHz or 22050kHz "
+              "or 44100kHz のWaveﾌｧｲﾙです。\n挿入Waveﾌｧｲﾙを無視して再生しますか？");
+
+    // An 8-bit file in a 16-bit song is refused the same way; a good one passes silently.
+    f.song.waveInserts().clear();
+    writeWav(f.dir.file("eight.wav"), 8, 22050);
+    insertWave(f.song, f.dir.file("eight.wav"));
+    EXPECT_EQ(f.transport->checkInsertedWaves(), InsertedWaves::Cancel);
+    f.song.waveInserts().clear();
+    writeWav(f.dir.file("good.wav"), 16, 22050);
+    insertWave(f.song, f.dir.file("good.wav"));
+    const std::size_t asked = f.prompt.shown.size();
+    EXPECT_EQ(f.transport->checkInsertedWaves(), InsertedWaves::Present);
+    EXPECT_EQ(f.prompt.shown.size(), asked);
+}
+
+}  // namespace
+}  // namespace kantor
