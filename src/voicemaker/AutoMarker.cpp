@@ -21,9 +21,11 @@ constexpr std::size_t kLongestLoop = 22050;  // half a second
 // Normalised correlation of x[s, s+n) with x[s+lag, s+lag+n); the caller keeps the
 // ranges inside x.
 double correlation(std::span<const int16_t> x, std::size_t s, std::size_t n, std::size_t lag) {
+    const int16_t* p = x.data() + s;
+    const int16_t* q = p + lag;
     double xy = 0, xx = 0, yy = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        double a = x[s + i], b = x[s + i + lag];
+        double a = p[i], b = q[i];
         xy += a * b;
         xx += a * a;
         yy += b * b;

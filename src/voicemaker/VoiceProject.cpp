@@ -10,10 +10,12 @@
 namespace kantor {
 namespace {
 
+// A field holds at most size - 1 bytes of text and its zero; a field without the zero
+// is cut there too, as the writer would cut it.
 std::string fieldText(ByteReader& r, std::size_t size) {
     std::span<const uint8_t> v = r.view(size);
     if (v.empty()) return {};
-    return cp932FieldToUtf8(v.data(), v.size());
+    return cp932FieldToUtf8(v.data(), v.size() - 1);
 }
 
 // cp932 cut to fieldSize - 1 bytes without splitting a double-byte character.

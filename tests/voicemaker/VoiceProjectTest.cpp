@@ -210,6 +210,21 @@ TEST(VoiceProjectTest, ItemTextsLoseTrailingWhiteSpace) {
     EXPECT_EQ(q.items[0]->pitchName, "C3    (ﾄﾞ)");
 }
 
+TEST(VoiceProjectTest, FieldWithoutItsZeroIsCutLikeTheWriterCutsIt) {
+    VoiceProject p;
+    p.items.push_back(VoiceItem::make("KA", "か", 60));
+    std::vector<uint8_t> b = p.toBytes();
+    // The code field: eleven blanks and a lead byte, no zero.
+    for (std::size_t i = 0; i < 11; ++i) b[280 + i] = ' ';
+    b[280 + 11] = 0xE6;
+    VoiceProject q;
+    ASSERT_TRUE(q.loadBytes(b));
+    EXPECT_TRUE(q.items[0]->isBlank());
+    VoiceProject r;
+    ASSERT_TRUE(r.loadBytes(q.toBytes()));
+    EXPECT_TRUE(r.items[0]->isBlank());
+}
+
 TEST(VoiceProjectTest, ChangedState) {
     test::TempDir dir;
     VoiceProject p;

@@ -1,0 +1,104 @@
+// kantor-cli voice: list, info, import, export, delete, build and automark on a voice
+// folder given by --voice-dir.
+#include <gtest/gtest.h>
+
+#include "SyntheticVowel.h"
+#include "base/FileIO.h"
+#include "support/CliRun.h"
+#include "support/TempDir.h"
+#include "voicemaker/VoiceProject.h"
+
+namespace kantor {
+namespace {
+
+using test::runCli;
+
+TEST(VoiceCommandTest, MakeAVoiceAndManageIt) {
+    test::TempDir dir;
+    const std::string voices = dir.path() + "/voices";
+    // A project whose items have sound but no markers yet.
+    VoiceProject p;
+    p.voiceName = "CLI voice";
+    p.comment = "made by a test";
+    for (int pitch : {60, 67}) {
+        test::SyntheticVowel v;
+        v.f0 = 440.0 * std::pow(2.0, (pitch - 81) / 12.0);
+        auto item = VoiceItem::make("KA", "か", pitch);
+        ASSERT_TRUE(setItemSound(*item, v.render()));
+        p.items.push_back(std::move(item));
+    }
+    p.items.push_back(VoiceItem::blank());
+    const std::string project = dir.file("cli.vxbprj");
+    ASSERT_TRUE(p.save(project));
+
+    auto r = runCli({"voice", "--voice-dir", voices, "build", project});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("ﾌﾟﾛﾊﾟﾃｨ が設定されてません。"), std::string::npos) << r.err;
+
+    r = runCli({"voice", "automark", project});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "marked 2 items\n");
+    VoiceProject marked;
+    ASSERT_TRUE(marked.load(project));
+    EXPECT_TRUE(marked.items[0]->hasProperties());
+
+    r = runCli({"voice", "--voice-dir", voices, "build", project});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string id = r.out.substr(0, r.out.size() - 1);
+    EXPECT_EQ(id.rfind("vxb", 0), 0u);
+    EXPECT_TRUE(fileExists(voices + "/" + id + ".vxb"));
+    r = runCli({"voice", "--voice-dir", voices, "build", project, "--replace", "MaleVox"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "MaleVox\n");
+
+    r = runCli({"voice", "--voice-dir", voices, "list"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("MaleVox\tCLI voice\t16bit, 44100Hz, Mono  FileSize: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(built-in)"), std::string::npos);
+    EXPECT_NE(r.out.find(id + "\tCLI voice\t"), std::string::npos);
+
+    r = runCli({"voice", "--voice-dir", voices, "info", id});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Voice名: CLI voice"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Samples: 3"), std::string::npos) << r.out;
+
+    const std::string exported = dir.file("copy.vxb");
+    r = runCli({"voice", "--voice-dir", voices, "export", id, exported});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = runCli({"voice", "--voice-dir", voices, "export", id, exported});
+    EXPECT_EQ(r.status, 1) << "an existing target needs --force";
+    r = runCli({"voice", "--voice-dir", voices, "export", id, exported, "--force"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = runCli({"voice", "--voice-dir", voices, "export", "MaleVox", dir.file("male.vxb")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(fileExists(dir.file("male.vxb")));
+
+    r = runCli({"voice", "--voice-dir", voices, "import", exported});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string imported = r.out.substr(0, r.out.size() - 1);
+    EXPECT_NE(imported, id);
+
+    r = runCli({"voice", "--voice-dir", voices, "delete", "MaleVox"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(fileExists(voices + "/MaleVox.vxb"));
+    r = runCli({"voice", "--voice-dir", voices, "delete", imported});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fileExists(voices + "/" + imported + ".vxb"));
+
+    EXPECT_EQ(runCli({"voice", "--voice-dir", voices, "info", "../x"}).status, 2);
+    EXPECT_EQ(runCli({"voice", "frobnicate"}).status, 2);
+    EXPECT_EQ(runCli({"voice", "--voice-dir"}).status, 2);
+}
+
+TEST(VoiceCommandTest, VoiceFolderFromTheEnvironment) {
+    test::TempDir dir;
+    ::setenv("KANTOR_VOICE_DIR", dir.path().c_str(), 1);
+    dir.write("vxb5.vxb", {});
+    auto r = runCli({"voice", "list"});
+    ::unsetenv("KANTOR_VOICE_DIR");
+    EXPECT_EQ(r.status, 1);  // the empty file cannot be read
+    EXPECT_NE(r.err.find("Voice データの読み込みに失敗しました。"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace kantor
