@@ -12,7 +12,7 @@ namespace kantor::voicegen {
 
 void addBreath(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed) {
     const double fs = rate;
-    const std::size_t before = static_cast<std::size_t>(0.075 * fs);  // breath before the voice
+    const std::size_t before = static_cast<std::size_t>(kBreathSeconds * fs);  // breath before the voice
     const std::size_t into = static_cast<std::size_t>(0.030 * fs);    // and under its start
     const std::size_t analysis = static_cast<std::size_t>(0.030 * fs);
     const std::size_t at = vowelStart + static_cast<std::size_t>(0.015 * fs);
@@ -100,6 +100,49 @@ HoldWindow steadiestStretch(const std::vector<PitchFrame>& frames, double from, 
     return best;
 }
 
+bool placeSeamlessLoop(std::span<const int16_t> x, double period, uint32_t from, uint32_t to, uint32_t minSpan,
+                       uint32_t& c, uint32_t& d) {
+    if (period <= 0.0 || to <= from || to + 8 > x.size() || from < 8) return false;
+    auto rising = [&](std::size_t i) { return x[i - 1] < 0 && x[i] >= 0; };
+    auto mismatch = [&](std::size_t a, std::size_t b) {
+        double m = 0.0;
+        for (int k = -3; k <= 3; ++k) m += std::abs(double(x[a + k]) - double(x[b + k]));
+        return m;
+    };
+    struct Candidate {
+        std::size_t c, d;
+        double cost;
+    };
+    std::vector<Candidate> found;
+    for (std::size_t cc = from; cc < from + static_cast<std::size_t>(3 * period) && cc < to; ++cc) {
+        if (!rising(cc)) continue;
+        for (int n = static_cast<int>((to - cc) / period); n >= 1 && n * period >= minSpan; --n) {
+            const long long ideal = std::llround(static_cast<double>(cc) + n * period);
+            for (long long dd = ideal - 2; dd <= ideal + 2; ++dd) {
+                if (dd <= static_cast<long long>(cc) || dd >= static_cast<long long>(to) || !rising(static_cast<std::size_t>(dd)))
+                    continue;
+                found.push_back({cc, static_cast<std::size_t>(dd), mismatch(cc, static_cast<std::size_t>(dd))});
+            }
+        }
+    }
+    if (found.empty()) return false;
+    double least = 1e300;
+    for (const Candidate& k : found) least = std::min(least, k.cost);
+    // The longest loop among the near-best seams that passes the seam rule: the jump
+    // from the sample before D to the one at C is no larger than any inside the loop.
+    std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) { return a.d - a.c > b.d - b.c; });
+    for (const Candidate& k : found) {
+        if (k.cost > 1.5 * least + 200.0) continue;
+        int inner = 0;
+        for (std::size_t i = k.c; i + 1 < k.d; ++i) inner = std::max(inner, std::abs(x[i + 1] - x[i]));
+        if (std::abs(x[k.c] - x[k.d - 1]) > inner) continue;
+        c = static_cast<uint32_t>(k.c);
+        d = static_cast<uint32_t>(k.d);
+        return true;
+    }
+    return false;
+}
+
 bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const SyllablePlan& plan, double spokenF0,
                 double targetF0, uint32_t breathSeed, MadeSample& out, std::string& error) {
     if (spoken.empty() || spokenRate == 0 || spokenF0 <= 0.0 || targetF0 <= 0.0) {
@@ -108,6 +151,7 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     }
     const double vowelStartSec = vowelStartSeconds(plan);
     Signal x16(spoken.begin(), spoken.end());
+    double breathFrom = 0.0;  // seconds
     if (plan.breath) {
         // The breath comes just before the voice starts (the glide of HYA..HYO, or the
         // vowel), which may be a little after the pause ends.
@@ -115,6 +159,7 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
         const std::vector<PitchFrame> f16 = trackPitch(x16, spokenRate / 200, p16 / 1.35, p16 * 1.35, 0.7, 150.0);
         const double at = vowelOnset(f16, (kBreathSilence - 0.02) * spokenRate, (kBreathSilence + 0.35) * spokenRate);
         addBreath(x16, spokenRate, static_cast<std::size_t>(at), breathSeed);
+        breathFrom = at / spokenRate - kBreathSeconds;
     }
     const Signal x = resample(x16, spokenRate, kRate);
     const double fs = kRate;
@@ -218,13 +263,26 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
         for (float& v : y) v *= 32000.0f / top;
     }
 
+    // Clean silence before the consonant: whatever the voice left there (a breath of
+    // noise, the tail of its pause) would only blur where the syllable starts.
+    const double consonantStart = (plan.breath ? breathFrom : kLeadSilence) * fs;
+    const std::size_t gate = static_cast<std::size_t>(std::max(0.0, consonantStart - 0.015 * fs));
+    const std::size_t rise = static_cast<std::size_t>(0.005 * fs);
+    for (std::size_t i = 0; i < gate + rise && i < outLen; ++i) {
+        if (i < gate) {
+            y[i] = 0.0f;
+        } else {
+            y[i] *= static_cast<float>(static_cast<double>(i - gate) / static_cast<double>(rise));
+        }
+    }
+
     out.pcm = toPcm16(y);
-    const double consonant = (plan.breath ? 0.075 * fs : (vowelStartSec - kLeadSilence) * fs) +
-                             std::max(0.0, vowelStart - expected);
     out.b = static_cast<uint32_t>(std::lround(vowelStart));
-    out.a = static_cast<uint32_t>(std::max(0.0, vowelStart - consonant - 0.01 * fs));
-    placeLoop(period, out.b + static_cast<uint32_t>(0.30 * fs), out.b + static_cast<uint32_t>(0.95 * fs),
-              static_cast<uint32_t>(0.4 * fs), out.c, out.d);
+    out.a = static_cast<uint32_t>(gate);
+    const uint32_t loopFrom = static_cast<uint32_t>(leave + blend + 0.05 * fs);
+    const uint32_t loopTo = std::min(out.b + static_cast<uint32_t>(0.98 * fs), static_cast<uint32_t>(outLen - 0.05 * fs));
+    if (!placeSeamlessLoop(out.pcm, period, loopFrom, loopTo, static_cast<uint32_t>(0.1 * fs), out.c, out.d))
+        placeLoop(period, loopFrom, loopTo, static_cast<uint32_t>(0.1 * fs), out.c, out.d);
     return true;
 }
 

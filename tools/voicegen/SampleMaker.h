@@ -16,6 +16,7 @@ namespace kantor::voicegen {
 inline constexpr uint32_t kRate = 44100;
 inline constexpr double kSampleSeconds = 1.5;  // length of every sample
 inline constexpr double kSteadyRms = 5000.0;   // level of the held vowel
+inline constexpr double kBreathSeconds = 0.06;  // the breath of an "h" before the voice
 
 struct MadeSample {
     std::vector<int16_t> pcm;  // 16-bit mono, kRate
@@ -44,6 +45,13 @@ struct HoldWindow {
     double to = 0.0;
 };
 HoldWindow steadiestStretch(const std::vector<PitchFrame>& frames, double from, double to, double length);
+
+// Loop markers C and D inside [from, to) cut at rising zero crossings whole periods
+// apart where the waveform at D best matches the one at C, the loop as long as the seam
+// allows, and passing the seam rule (the jump from the sample before D to the one at C
+// no larger than any jump inside the loop). False when no such pair exists.
+bool placeSeamlessLoop(std::span<const int16_t> x, double period, uint32_t from, uint32_t to, uint32_t minSpan,
+                       uint32_t& c, uint32_t& d);
 
 // Loop markers C and D inside [from, to): D - C is the whole number of periods that
 // lies closest to a whole number of samples, among spans of at least minSpan samples.
