@@ -13,6 +13,7 @@
 #include "midi/SmfWriter.h"
 #include "midi/TempoMap.h"
 #include "platform/AudioEngine.h"
+#include "platform/EmbeddedSynth.h"
 #include "platform/EngineWave.h"
 #include "platform/NotificationQueue.h"
 #include "platform/VirtualMidiStream.h"
@@ -66,15 +67,20 @@ public:
     RecordingPrompt prompt;
     RecordingListener listener;
     std::unique_ptr<VirtualMidiStream> stream;
+    // With a SoundFont: the embedded synthesizer and its stream play instead.
+    std::unique_ptr<EmbeddedSynth> gm;
+    std::unique_ptr<SynthMidiStream> gmStream;
     std::unique_ptr<EngineWaveOut> waveOut;
     std::unique_ptr<Transport> transport;
 
     // Every note of a vocal channel is a phrase of one syllable "A".
-    explicit TransportFixture(const std::vector<SongNotes>& channels, uint32_t blockFrames = 64) {
+    explicit TransportFixture(const std::vector<SongNotes>& channels, uint32_t blockFrames = 64,
+                              const std::string& soundFont = "",
+                              const std::vector<std::pair<uint32_t, uint32_t>>& tempos = {{0, 500000}}) {
         writeSyntheticVoice(dir.path(), "TestVox", {{"A", "あ", 60}, {"A", "あ", 69}}, 441, 22050);
         bank.setVoiceFolder(dir.path());
         SmfTrack t;
-        t.tempo(0, 500000);
+        for (auto [tick, us] : tempos) t.tempo(tick, us);
         for (const SongNotes& c : channels)
             for (auto [s, e] : c.notes) t.note(s, e, static_cast<uint8_t>(c.channel), static_cast<uint8_t>(c.key), 100);
         EXPECT_TRUE(midi.loadImage(buildSmf(0, 480, {t}), dir.file("s.mid")));
@@ -94,7 +100,14 @@ public:
         engine.startVirtual(&queue, blockFrames);
         stream = std::make_unique<VirtualMidiStream>(engine, queue);
         waveOut = std::make_unique<EngineWaveOut>(engine, queue);
-        transport = std::make_unique<Transport>(song, midi, map, synth, *stream, *waveOut, prompt);
+        MidiStream* s = stream.get();
+        if (!soundFont.empty()) {
+            gm = std::make_unique<EmbeddedSynth>(engine);
+            EXPECT_TRUE(gm->load(soundFont)) << gm->lastError();
+            gmStream = std::make_unique<SynthMidiStream>(engine, queue, *gm);
+            s = gmStream.get();
+        }
+        transport = std::make_unique<Transport>(song, midi, map, synth, *s, *waveOut, prompt);
         transport->addListener(&listener);
         transport->resetPositions();
     }
@@ -103,6 +116,7 @@ public:
         Transport* t = transport.release();
         delete t;
         queue.cancel(t);
+        engine.stop();
     }
 
     // Advances the clock by whole seconds' worth of milliseconds.

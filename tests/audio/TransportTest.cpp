@@ -86,9 +86,11 @@ TEST(Transport, EveryPhraseWaveStartsOnItsMarkersSample) {
     f.engine.setCapture(true);
     ASSERT_TRUE(f.transport->playFromTop()) << f.transport->lastError();
     ASSERT_EQ(f.transport->state(), Transport::State::Playing);
-    const auto& phrases = f.transport->phrases();
+    // A copy: the transport frees its phrases when the play ends.
+    const std::vector<PlaybackPiece> phrases = f.transport->phrases();
     ASSERT_EQ(phrases.size(), 3u);
     f.runToEnd(6000);
+    EXPECT_TRUE(f.transport->phrases().empty());
     const std::vector<int16_t> out = f.engine.takeCaptured();
     for (const PlaybackPiece& p : phrases) {
         // The first sounding sample of the phrase block, and where the mix must have it.
