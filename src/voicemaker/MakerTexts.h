@@ -15,6 +15,14 @@ inline constexpr const char* kNotProject = "Vxb作成ﾌﾟﾛｼﾞｪｸﾄﾌ
 inline constexpr const char* kUnsupportedVersion = "未対応なﾊﾞｰｼﾞｮﾝのVxb作成ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙです。";
 inline constexpr const char* kAskSave = "VoiceData作成ﾌﾟﾛｼﾞｪｸﾄを保存しますか？";
 
+// Adding an item (shown titled "ERROR"), and the duplicate question.
+inline constexpr const char* kCaptionUpperError = "ERROR";
+inline constexpr const char* kNoPitchSelected = "音程が選択されていません。";
+inline constexpr const char* kNoCodeSelected = "ｺｰﾄﾞ（ﾛｰﾏ字） - 表記（ひらがな）が選択されていません。";
+inline constexpr const char* kEmptyCode = "ｺｰﾄﾞ（ﾛｰﾏ字）が空白です。";
+inline constexpr const char* kEmptyNotation = "表記（ひらがな）が空白です。";
+inline constexpr const char* kDuplicateItem = "音程とｺｰﾄﾞが一致するItemが既に存在します。\n[OK]：継続、[ｷｬﾝｾﾙ]：中断";
+
 // Wave import and export (shown titled "Error").
 inline constexpr const char* kUnsupportedWave =
     "未対応なWaveﾌｧｲﾙ形式です。\n現在選択できるのは %s のWaveﾌｧｲﾙです。\n";
