@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libfluidsynth-dev fluid-soundfont-gm portaudio19-dev libasound2-dev
-  festival festvox-itapc16k festvox-italp16k sox
+  festival festvox-itapc16k festvox-italp16k
 )
 
 missing=()
