@@ -1,13 +1,91 @@
-// Writes the demo song's MIDI file: kantor-make-demo OUT_FOLDER
-// The melody is on channel 1, with koto, strings, bass and a little percussion around it.
+// Writes the demo song: kantor-make-demo OUT_FOLDER  ->  DEMOS20.mid and DEMOS20.uta
+// The melody is on channel 1, sung by MaleVox with the lyrics in phrases, with koto,
+// strings, bass and a little percussion around it.
 #include <cstdio>
 #include <string>
 
 #include "DemoSong.h"
 #include "base/FileIO.h"
+#include "midi/MidiFile.h"
 #include "midi/SmfWriter.h"
+#include "song/Song.h"
+#include "song/SongFile.h"
+#include "song/VoxTrackBuilder.h"
+#include "voice/SyllableTable.h"
 
 using namespace kantor;
+
+namespace {
+
+std::string kanaOf(const std::string& code) {
+    for (const SyllableRow& row : syllableTable()) {
+        if (code == row.code) return std::string(row.kana);
+    }
+    return "";
+}
+
+// The song over the MIDI file: channel 1 sung by MaleVox, one syllable a note, a phrase
+// head and a lyric line at the start of every line of the song.
+bool writeSong(const std::string& folder, const std::string& midiPath, uint32_t lead) {
+    MidiFile midi;
+    if (!midi.load(midiPath)) {
+        std::fprintf(stderr, "kantor-make-demo: %s\n", midi.lastError().c_str());
+        return false;
+    }
+    Song song;
+    song.resetDefaults();
+    song.songDefaults().voiceName = "MaleVox";
+    TitleInfo& t = song.titleInfo();
+    t.title = "さくら さくら";
+    t.lyricist = "日本古謡";
+    t.composer = "日本古謡";
+    t.arranger = "Kantor";
+    t.comment = "日本の伝統的な歌 (パブリックドメイン)";
+    if (!makeVoxChannel(song, midi.channel(0), 0)) {
+        std::fprintf(stderr, "kantor-make-demo: %s\n", song.lastError().c_str());
+        return false;
+    }
+    auto& events = song.channel(0).events;
+    const std::vector<demo::MelodyNote> melody = demo::melody();
+    std::size_t e = 0;
+    uint32_t tick = lead;
+    std::string line;
+    uint32_t lineTick = lead;
+    for (std::size_t i = 0; i < melody.size(); ++i) {
+        const demo::MelodyNote& n = melody[i];
+        if (n.phraseHead) {
+            if (!line.empty()) song.putLyricLine(lineTick, line);
+            line.clear();
+            lineTick = tick;
+        }
+        if (n.note > 0 && e < events.size()) {
+            VoxEvent& ev = *events[e];
+            ev.setCode(0, n.code);
+            ev.syllableLength[0] = 1;
+            ev.hasLyric = 1;
+            if (n.phraseHead) song.makePhraseHead(0, e);
+            // A vowel that only carries on the syllable before it is not written in the line.
+            const std::string code = n.code;
+            const bool carriesOn = !n.phraseHead && code.size() == 1 && i > 0 &&
+                                   std::string(melody[i - 1].code).back() == code[0];
+            if (!carriesOn) line += kanaOf(code);
+            ++e;
+        }
+        tick += n.length;
+    }
+    if (!line.empty()) song.putLyricLine(lineTick, line);
+
+    SongFile file;
+    const std::string path = joinPath(folder, "DEMOS20.uta");
+    if (!file.write(song, path, midiPath, midi.division())) {
+        std::fprintf(stderr, "kantor-make-demo: %s\n", file.lastError().c_str());
+        return false;
+    }
+    std::printf("%s\n", path.c_str());
+    return true;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -71,5 +149,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("%s\n", path.c_str());
-    return 0;
+    return writeSong(folder, path, lead) ? 0 : 1;
 }

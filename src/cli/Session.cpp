@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/BuiltinData.h"
+
 namespace kantor::cli {
 
 bool takeCommonOptions(Args& args, CommonOptions& options, std::ostream& err) {
@@ -42,6 +44,9 @@ CliSession::CliSession(const CommonOptions& options)
       loader_(voices_),
       session_(song_, midi_, tempoMap_, prompt_, stream_, loader_),
       engine_(voices_, tempoMap_) {
+    // The first start puts the built-in voices and the demo song into the user's folders.
+    folders_.createFolders();
+    installBuiltinData(folders_);
     settings_.load(folders_.settingsFilePath());
     engine_.setMidiDelayCorrection(settings_.midiDelayCorrection());
 }

@@ -5,6 +5,7 @@
 
 #include "base/FileIO.h"
 #include "cli/Commands.h"
+#include "platform/BuiltinData.h"
 #include "platform/Folders.h"
 #include "platform/StderrPrompt.h"
 #include "voice/VoiceBank.h"
@@ -65,7 +66,10 @@ bool parseOptions(const Args& args, VoiceOptions& o, std::ostream& err) {
 std::string voiceFolderOf(const VoiceOptions& o) {
     FolderOverrides overrides;
     overrides.voiceDir = o.voiceDir;
-    return Folders::fromEnvironment(overrides).voiceFolder();
+    Folders folders = Folders::fromEnvironment(overrides);
+    // The first start puts the built-in voices into the voice folder.
+    installBuiltinData(folders);
+    return folders.voiceFolder();
 }
 
 bool ensureFolder(const std::string& folder, std::ostream& err) {

@@ -7,6 +7,7 @@
 #include "support/CliRun.h"
 #include "midi/SmfWriter.h"
 #include "support/SyntheticVoice.h"
+#include "support/ScratchFolders.h"
 #include "support/TempDir.h"
 
 namespace kantor {
@@ -39,6 +40,7 @@ protected:
         return a;
     }
 
+    test::ScratchFolders scratch;
     test::TempDir dir;
     std::string voiceDir, configDir, midi;
 };

@@ -1,0 +1,76 @@
+#include "platform/BuiltinData.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "base/FileIO.h"
+#include "platform/Folders.h"
+
+namespace kantor {
+namespace fs = std::filesystem;
+
+std::vector<std::string> builtinDataFolders(const Folders& folders) {
+    std::vector<std::string> out;
+    if (const char* env = std::getenv("KANTOR_BUILTIN_DIR"); env && *env) out.emplace_back(env);
+#ifdef KANTOR_BUILTIN_DATA_DIR
+    out.emplace_back(KANTOR_BUILTIN_DATA_DIR);
+#endif
+    if (!folders.installFolder().empty()) out.push_back(joinPath(folders.installFolder(), "../share/kantor"));
+    return out;
+}
+
+namespace {
+
+// Finds `sub/name` in the first data folder that has it.
+std::string findBuilt(const std::vector<std::string>& sources, const std::string& sub, const std::string& name) {
+    for (const std::string& s : sources) {
+        const std::string p = joinPath(joinPath(s, sub), name);
+        if (fileExists(p)) return p;
+    }
+    return "";
+}
+
+bool placeFile(const std::string& from, const std::string& to) {
+    std::error_code ec;
+    fs::create_directories(fs::path(to).parent_path(), ec);
+    const std::string temp = to + ".part";
+    fs::remove(temp, ec);
+    ec.clear();
+    fs::create_hard_link(from, temp, ec);
+    if (ec) {
+        ec.clear();
+        if (!fs::copy_file(from, temp, ec) || ec) {
+            fs::remove(temp, ec);
+            return false;
+        }
+    }
+    // Another program starting at the same time may have put it there first: keep theirs.
+    if (fileExists(to)) {
+        fs::remove(temp, ec);
+        return true;
+    }
+    fs::rename(temp, to, ec);
+    return !ec;
+}
+
+}  // namespace
+
+std::vector<std::string> installBuiltinData(const Folders& folders, std::vector<std::string>* missing) {
+    std::vector<std::string> placed;
+    const std::vector<std::string> sources = builtinDataFolders(folders);
+    auto install = [&](const std::string& sub, const std::string& name, const std::string& folder) {
+        const std::string to = joinPath(folder, name);
+        if (fileExists(to)) return;
+        const std::string from = findBuilt(sources, sub, name);
+        if (from.empty() || !placeFile(from, to)) {
+            if (missing) missing->push_back(name);
+            return;
+        }
+        placed.push_back(to);
+    };
+    for (const char* v : kBuiltinVoiceNames) install("voices", std::string(v) + ".vxb", folders.voiceFolder());
+    for (const char* f : kDemoSongFiles) install("sample", f, folders.sampleFolder());
+    return placed;
+}
+
+}  // namespace kantor
