@@ -96,3 +96,27 @@ TEST(VoicegenLpc, FindsTheCoefficientsOfAResonance) {
 
 }  // namespace
 }  // namespace kantor::voicegen
+
+namespace kantor::voicegen {
+namespace {
+
+TEST(VoicegenSignal, UnwrapsSixteenBitOverflow) {
+    // A loud sine that went past full scale and wrapped around, as 16-bit storage does.
+    Signal truth(2133), wrapped(2133);  // twenty whole periods
+    for (std::size_t i = 0; i < truth.size(); ++i) {
+        truth[i] = static_cast<float>(std::round(45000.0 * std::sin(2 * std::numbers::pi * 150.0 * i / 16000.0)));
+        const int v = static_cast<int>(truth[i]);
+        wrapped[i] = static_cast<float>(static_cast<int16_t>(static_cast<uint16_t>(v & 0xFFFF)));
+    }
+    Signal x = wrapped;
+    EXPECT_GT(unwrapOverflow(x), 100u);
+    EXPECT_EQ(x, truth);
+    // Sound within range is left alone, and so is a lone big step (no jump back).
+    Signal quiet = {0.0f, 30000.0f, 5000.0f, -25000.0f, 1000.0f, 20000.0f, -20000.0f, -19000.0f, -18000.0f};
+    Signal copy = quiet;
+    EXPECT_EQ(unwrapOverflow(copy), 0u);
+    EXPECT_EQ(copy, quiet);
+}
+
+}  // namespace
+}  // namespace kantor::voicegen

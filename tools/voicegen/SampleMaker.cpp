@@ -151,6 +151,7 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     }
     const double vowelStartSec = vowelStartSeconds(plan);
     Signal x16(spoken.begin(), spoken.end());
+    unwrapOverflow(x16);
     double breathFrom = 0.0;  // seconds
     if (plan.breath) {
         // The breath comes just before the voice starts (the glide of HYA..HYO, or the

@@ -122,6 +122,29 @@ Signal fromPcm16(std::span<const int16_t> x) {
     return y;
 }
 
+std::size_t unwrapOverflow(Signal& x) {
+    // An excursion past full scale shows as a jump from near one rail to near the other,
+    // a short stretch on the wrong side, and the jump back. Only such pairs are undone;
+    // a lone big step (loud noise can make one) is left as it is.
+    constexpr double kRail = 16384.0;
+    constexpr std::size_t kLongest = 64;  // samples an excursion may last
+    std::size_t changed = 0;
+    for (std::size_t n = 1; n < x.size(); ++n) {
+        const double a = x[n - 1], b = x[n];
+        if (std::abs(b - a) <= 32767.0 || std::abs(a) < kRail || std::abs(b) < kRail || (a > 0) == (b > 0)) continue;
+        const double sign = b > 0 ? 1.0 : -1.0;  // the side the wrapped stretch lies on
+        std::size_t m = n + 1;
+        while (m < x.size() && m - n <= kLongest && x[m] * sign > 0) ++m;
+        if (m >= x.size() || m - n > kLongest) continue;
+        // x[m] is back on the right side: was that the jump back from the rail?
+        if (std::abs(static_cast<double>(x[m]) - x[m - 1]) <= 32767.0 || std::abs(x[m - 1]) < kRail) continue;
+        for (std::size_t k = n; k < m; ++k) x[k] = static_cast<float>(x[k] - sign * 65536.0);
+        changed += m - n;
+        n = m;
+    }
+    return changed;
+}
+
 double rms(std::span<const float> x, std::size_t begin, std::size_t end) {
     end = std::min(end, x.size());
     if (begin >= end) return 0.0;

@@ -36,6 +36,14 @@ private:
 std::vector<int16_t> toPcm16(std::span<const float> x);
 Signal fromPcm16(std::span<const int16_t> x);
 
+// Undoes 16-bit wrap-around (the diphone voices' synthesis overflows that way on loud
+// vowels): a jump from near one rail to near the other, a stretch of at most 64 samples
+// on the wrong side, and a jump back are taken as the sound having gone past full scale,
+// and the lost 65536 is put back, so that it continues beyond full scale instead of
+// jumping to the other side. A lone big step is left alone. Returns the number of
+// samples changed.
+std::size_t unwrapOverflow(Signal& x);
+
 // Root mean square of x[begin, end) (0 for an empty range).
 double rms(std::span<const float> x, std::size_t begin, std::size_t end);
 // Largest absolute sample value.
