@@ -65,14 +65,17 @@ int SongRenderer::countPhrases(const RenderRequest& r) const {
     return n;
 }
 
-bool SongRenderer::renderPhraseNotes(int c, std::size_t head, const std::vector<const VoxEvent*>& notes,
-                                     uint32_t rangeStart, uint32_t rangeEnd) {
-    const VoxEvent* h = song_.event(c, head);
+// The request for one phrase: its settings (the head's, completed from the defaults), its
+// start at the earliest note (or the range end) and its length up to the latest note end
+// (or the range start).
+PhraseRequest SongRenderer::phraseRequest(int c, const VoxEvent& head, const std::vector<const VoxEvent*>& notes,
+                                          uint32_t rangeStart, uint32_t rangeEnd) const {
     const TempoMap& map = engine_.tempoMap();
     PhraseRequest req;
-    req.settings = song_.resolvePhraseSettings(c, h ? h->phraseIndex : uint16_t(0));
+    req.settings = song_.resolvePhraseSettings(c, head.phraseIndex);
     uint32_t first = rangeEnd, last = rangeStart;
     for (const VoxEvent* e : notes) {
+        if (!e) continue;
         first = std::min(first, e->startTick);
         last = std::max(last, e->endTick);
     }
@@ -82,10 +85,16 @@ bool SongRenderer::renderPhraseNotes(int c, std::size_t head, const std::vector<
     req.positionValue = req.settings.positionValue;
     req.volume = req.settings.phraseVolume;
     req.channel = c + 1;
-    req.phraseGroup = h ? h->phraseGroup : 0;
+    req.phraseGroup = head.phraseGroup;
     req.shift = req.settings.timingOffset;
+    return req;
+}
+
+bool SongRenderer::renderPhraseNotes(int c, const VoxEvent& head, const std::vector<const VoxEvent*>& notes,
+                                     uint32_t rangeStart, uint32_t rangeEnd) {
+    const PhraseRequest req = phraseRequest(c, head, notes, rangeStart, rangeEnd);
     std::vector<SynthNote> synthNotes;
-    if (!engine_.buildNoteList(notes, req.settings, synthNotes)) return fail(engine_.lastError());
+    if (!engine_.buildNoteList(notes, req.settings, synthNotes)) return failAndFree(engine_.lastError());
     if (!engine_.renderPhrase(req, synthNotes)) return failAndFree(engine_.lastError());
     return true;
 }
@@ -99,7 +108,7 @@ bool SongRenderer::renderSong(const RenderRequest& r, std::vector<PlaybackPiece>
     for (int c = 0; c < 16; ++c) {
         if (r.voxMuted[static_cast<std::size_t>(c)] || !song_.isVoxChannel(c)) continue;
         for (const Phrase& p : phrasesOf(c, r)) {
-            if (!renderPhraseNotes(c, p.head, p.notes, r.startTick, r.endTick)) return false;
+            if (!renderPhraseNotes(c, *song_.event(c, p.head), p.notes, r.startTick, r.endTick)) return false;
             if (progress) progress(++done, total);
         }
         if (!engine_.mixChannel(c + 1)) return failAndFree(engine_.lastError());
@@ -116,28 +125,7 @@ bool SongRenderer::renderSelection(int c, const std::vector<const VoxEvent*>& no
     clearError();
     if (notes.empty() || !notes.front() || notes.front()->phraseIndex == 0) return true;
     if (!engine_.start(qualityCode)) return failAndFree(engine_.lastError());
-    // The head's own phrase settings serve for the whole list.
-    const VoxEvent* front = notes.front();
-    PhraseRequest req;
-    req.settings = song_.resolvePhraseSettings(c, front->phraseIndex);
-    uint32_t first = rangeEnd, last = rangeStart;
-    for (const VoxEvent* e : notes) {
-        if (!e) continue;
-        first = std::min(first, e->startTick);
-        last = std::max(last, e->endTick);
-    }
-    const TempoMap& map = engine_.tempoMap();
-    req.startTick = first;
-    req.lengthMs = map.millisecondsBetween(first, std::max(first, last));
-    req.startMs = map.millisecondsBetween(0, first);
-    req.positionValue = req.settings.positionValue;
-    req.volume = req.settings.phraseVolume;
-    req.channel = c + 1;
-    req.phraseGroup = front->phraseGroup;
-    req.shift = req.settings.timingOffset;
-    std::vector<SynthNote> synthNotes;
-    if (!engine_.buildNoteList(notes, req.settings, synthNotes)) return failAndFree(engine_.lastError());
-    if (!engine_.renderPhrase(req, synthNotes)) return failAndFree(engine_.lastError());
+    if (!renderPhraseNotes(c, *notes.front(), notes, rangeStart, rangeEnd)) return false;
     return finalMixdown("", playback);
 }
 

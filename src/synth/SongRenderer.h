@@ -15,6 +15,7 @@ namespace kantor {
 
 class Song;
 class SynthEngine;
+struct PhraseRequest;
 class TempoMap;
 struct VoxEvent;
 
@@ -69,7 +70,9 @@ private:
         std::vector<const VoxEvent*> notes;
     };
     std::vector<Phrase> phrasesOf(int channel, const RenderRequest& request) const;
-    bool renderPhraseNotes(int channel, std::size_t head, const std::vector<const VoxEvent*>& notes,
+    PhraseRequest phraseRequest(int channel, const VoxEvent& head, const std::vector<const VoxEvent*>& notes,
+                                uint32_t rangeStart, uint32_t rangeEnd) const;
+    bool renderPhraseNotes(int channel, const VoxEvent& head, const std::vector<const VoxEvent*>& notes,
                            uint32_t rangeStart, uint32_t rangeEnd);
     bool addInsertedWaves();
     bool finalMixdown(const std::string& path, std::vector<PlaybackPiece>& playback);
