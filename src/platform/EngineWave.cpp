@@ -22,18 +22,42 @@ void storeSample(uint8_t* p, uint16_t bits, float v) {
     }
 }
 
-template <class H>
-void queueHeader(H*& head, H*& tail, H& h) {
-    h.next = nullptr;
-    if (tail) {
-        tail->next = &h;
-    } else {
-        head = &h;
-    }
-    tail = &h;
+}  // namespace
+
+int EngineWaveDevice::prepare(WaveHeader& h) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!open_) return kDeviceInvalidHandle;
+    if (!h.data || h.bufferLength == 0) return kDeviceInvalidParameter;
+    h.flags.fetch_or(kHeaderPrepared);
+    return kDeviceOk;
 }
 
-}  // namespace
+int EngineWaveDevice::unprepare(WaveHeader& h) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!open_) return kDeviceInvalidHandle;
+    if (h.flags.load() & kHeaderInQueue) return kDeviceStillPlaying;
+    h.flags.fetch_and(~kHeaderPrepared);
+    return kDeviceOk;
+}
+
+int EngineWaveDevice::admit(WaveHeader& h) {
+    if (!open_) return kDeviceInvalidHandle;
+    uint32_t f = h.flags.load();
+    if (!(f & kHeaderPrepared)) return kDeviceUnprepared;
+    if (f & kHeaderInQueue) return kDeviceStillPlaying;
+    h.flags.store((f & ~kHeaderDone) | kHeaderInQueue);
+    return kDeviceOk;
+}
+
+void EngineWaveDevice::enqueue(WaveHeader& h) {
+    h.next = nullptr;
+    if (tail_) {
+        tail_->next = &h;
+    } else {
+        head_ = &h;
+    }
+    tail_ = &h;
+}
 
 int checkEngineWaveFormat(const WaveFormat& f) {
     if (f.formatTag != 1) return kDeviceBadFormat;
@@ -46,7 +70,7 @@ int checkEngineWaveFormat(const WaveFormat& f) {
 
 // ---- output -------------------------------------------------------------------------
 
-EngineWaveOut::EngineWaveOut(AudioEngine& engine, NotificationQueue& queue) : engine_(engine), queue_(queue) {}
+EngineWaveOut::EngineWaveOut(AudioEngine& engine, NotificationQueue& queue) : EngineWaveDevice(engine, queue) {}
 
 EngineWaveOut::~EngineWaveOut() {
     engine_.detach(this);
@@ -78,36 +102,11 @@ int EngineWaveOut::open(const WaveFormat& f, NotificationTarget* owner) {
     return kDeviceOk;
 }
 
-bool EngineWaveOut::isOpen() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return open_;
-}
-
-int EngineWaveOut::prepareHeader(WaveHeader& h) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_) return kDeviceInvalidHandle;
-    if (!h.data || h.bufferLength == 0) return kDeviceInvalidParameter;
-    h.flags.fetch_or(kHeaderPrepared);
-    return kDeviceOk;
-}
-
-int EngineWaveOut::unprepareHeader(WaveHeader& h) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_) return kDeviceInvalidHandle;
-    if (h.flags.load() & kHeaderInQueue) return kDeviceStillPlaying;
-    h.flags.fetch_and(~kHeaderPrepared);
-    return kDeviceOk;
-}
-
 int EngineWaveOut::write(WaveHeader& h) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_) return kDeviceInvalidHandle;
-    uint32_t f = h.flags.load();
-    if (!(f & kHeaderPrepared)) return kDeviceUnprepared;
-    if (f & kHeaderInQueue) return kDeviceStillPlaying;
-    h.flags.store((f & ~kHeaderDone) | kHeaderInQueue);
+    if (int r = admit(h)) return r;
     if (!head_) cursor_ = 0;
-    queueHeader(head_, tail_, h);
+    enqueue(h);
     return kDeviceOk;
 }
 
@@ -267,7 +266,7 @@ void EngineWaveOut::process(float* mix, const float*, uint32_t frames, uint64_t 
 
 // ---- input --------------------------------------------------------------------------
 
-EngineWaveIn::EngineWaveIn(AudioEngine& engine, NotificationQueue& queue) : engine_(engine), queue_(queue) {}
+EngineWaveIn::EngineWaveIn(AudioEngine& engine, NotificationQueue& queue) : EngineWaveDevice(engine, queue) {}
 
 EngineWaveIn::~EngineWaveIn() { engine_.detach(this); }
 
@@ -290,36 +289,11 @@ int EngineWaveIn::open(const WaveFormat& f, NotificationTarget* owner) {
     return kDeviceOk;
 }
 
-bool EngineWaveIn::isOpen() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return open_;
-}
-
-int EngineWaveIn::prepareHeader(WaveHeader& h) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_) return kDeviceInvalidHandle;
-    if (!h.data || h.bufferLength == 0) return kDeviceInvalidParameter;
-    h.flags.fetch_or(kHeaderPrepared);
-    return kDeviceOk;
-}
-
-int EngineWaveIn::unprepareHeader(WaveHeader& h) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_) return kDeviceInvalidHandle;
-    if (h.flags.load() & kHeaderInQueue) return kDeviceStillPlaying;
-    h.flags.fetch_and(~kHeaderPrepared);
-    return kDeviceOk;
-}
-
 int EngineWaveIn::addBuffer(WaveHeader& h) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_) return kDeviceInvalidHandle;
-    uint32_t f = h.flags.load();
-    if (!(f & kHeaderPrepared)) return kDeviceUnprepared;
-    if (f & kHeaderInQueue) return kDeviceStillPlaying;
+    if (int r = admit(h)) return r;
     h.bytesRecorded = 0;
-    h.flags.store((f & ~kHeaderDone) | kHeaderInQueue);
-    queueHeader(head_, tail_, h);
+    enqueue(h);
     return kDeviceOk;
 }
 

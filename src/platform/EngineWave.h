@@ -15,22 +15,50 @@ namespace kantor {
 // Whether the engine's wave devices take this format.
 int checkEngineWaveFormat(const WaveFormat& f);
 
-class EngineWaveOut : public WaveOut, public EngineClient {
+// What the engine's output and input devices share: the open state, the owner, the format
+// and the queue of headers, all under one mutex, and the header bookkeeping.
+class EngineWaveDevice {
+protected:
+    EngineWaveDevice(AudioEngine& engine, NotificationQueue& queue) : engine_(engine), queue_(queue) {}
+    bool openNow() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return open_;
+    }
+    int prepare(WaveHeader& h);
+    int unprepare(WaveHeader& h);
+    // With the mutex held: marks a prepared header queued, or says why it can't be.
+    int admit(WaveHeader& h);
+    // With the mutex held: appends a header to the queue.
+    void enqueue(WaveHeader& h);
+
+    AudioEngine& engine_;
+    NotificationQueue& queue_;
+    mutable std::mutex mutex_;
+    bool open_ = false;
+    NotificationTarget* owner_ = nullptr;
+    WaveFormat format_;
+    WaveHeader* head_ = nullptr;
+    WaveHeader* tail_ = nullptr;
+    uint32_t position_ = 0;
+    uint64_t phase_ = 0;
+};
+
+class EngineWaveOut : public WaveOut, public EngineClient, private EngineWaveDevice {
 public:
     EngineWaveOut(AudioEngine& engine, NotificationQueue& queue);
     ~EngineWaveOut() override;
 
     int queryFormat(const WaveFormat& f) override;
     int open(const WaveFormat& f, NotificationTarget* owner) override;
-    int prepareHeader(WaveHeader& h) override;
-    int unprepareHeader(WaveHeader& h) override;
+    int prepareHeader(WaveHeader& h) override { return prepare(h); }
+    int unprepareHeader(WaveHeader& h) override { return unprepare(h); }
     int write(WaveHeader& h) override;
     int reset() override;
     int pause() override;
     int restart() override;
     int close() override;
     int position(uint32_t& bytes) override;
-    bool isOpen() const override;
+    bool isOpen() const override { return openNow(); }
     int scheduleStart(uint64_t frame) override;
     int deviceCount() const override { return 1; }
     int caps(WaveOutCaps& c) override;
@@ -46,19 +74,10 @@ private:
     void finishHeader(uint64_t frame);
     void returnAll(uint64_t frame);
 
-    AudioEngine& engine_;
-    NotificationQueue& queue_;
-    mutable std::mutex mutex_;
-    bool open_ = false;
     bool paused_ = false;
-    NotificationTarget* owner_ = nullptr;
-    WaveFormat format_;
-    WaveHeader* head_ = nullptr;
-    WaveHeader* tail_ = nullptr;
     uint32_t cursor_ = 0;
-    uint32_t position_ = 0;
-    // Rate conversion: linear interpolation between the last two source frames.
-    uint64_t phase_ = 0;  // 32.32 fixed point
+    // Rate conversion: linear interpolation between the last two source frames; phase_ is
+    // 32.32 fixed point.
     uint64_t step_ = 0;
     float prevL_ = 0, prevR_ = 0, curL_ = 0, curR_ = 0;
     bool primed_ = false;
@@ -67,39 +86,29 @@ private:
     uint64_t startFrame_ = 0;
 };
 
-class EngineWaveIn : public WaveIn, public EngineClient {
+class EngineWaveIn : public WaveIn, public EngineClient, private EngineWaveDevice {
 public:
     EngineWaveIn(AudioEngine& engine, NotificationQueue& queue);
     ~EngineWaveIn() override;
 
     int queryFormat(const WaveFormat& f) override;
     int open(const WaveFormat& f, NotificationTarget* owner) override;
-    int prepareHeader(WaveHeader& h) override;
-    int unprepareHeader(WaveHeader& h) override;
+    int prepareHeader(WaveHeader& h) override { return prepare(h); }
+    int unprepareHeader(WaveHeader& h) override { return unprepare(h); }
     int addBuffer(WaveHeader& h) override;
     int start() override;
     int stop() override;
     int reset() override;
     int close() override;
     int position(uint32_t& bytes) override;
-    bool isOpen() const override;
+    bool isOpen() const override { return openNow(); }
 
     void process(float* mix, const float* input, uint32_t frames, uint64_t frame) override;
 
 private:
     void finishHeader(uint64_t frame);
 
-    AudioEngine& engine_;
-    NotificationQueue& queue_;
-    mutable std::mutex mutex_;
-    bool open_ = false;
     bool started_ = false;
-    NotificationTarget* owner_ = nullptr;
-    WaveFormat format_;
-    WaveHeader* head_ = nullptr;
-    WaveHeader* tail_ = nullptr;
-    uint32_t position_ = 0;
-    uint64_t phase_ = 0;
 };
 
 }  // namespace kantor
