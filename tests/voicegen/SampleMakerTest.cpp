@@ -53,6 +53,16 @@ TEST(VoicegenSampleMaker, HoldsTheNotePitchAndLevelBetweenItsMarkers) {
         EXPECT_LT(q.levelSpreadDb, 0.6) << f0;
         // The whole vowel after B, not just the loop, holds the pitch.
         EXPECT_LT(measureStretch(fromPcm16(s.pcm), kRate, s.b + 2205, s.pcm.size() - 2205, f0).worstCents, 3.0);
+        // And no step anywhere in the vowel: the sharpest bend of the waveform
+        // is no sharper than inside the loop.
+        auto bend = [&](std::size_t i) { return std::abs(s.pcm[i + 1] - 2 * s.pcm[i] + s.pcm[i - 1]); };
+        int loopBend = 0, worstBend = 0;
+        std::size_t worstAt = 0;
+        for (std::size_t i = s.c; i < s.d; ++i) loopBend = std::max(loopBend, bend(i));
+        for (std::size_t i = s.b + 441; i + 1 < s.pcm.size(); ++i) {
+            if (bend(i) > worstBend) worstBend = bend(i), worstAt = i;
+        }
+        EXPECT_LE(worstBend, 2 * loopBend + 30) << f0 << " Hz, at sample " << worstAt;
     }
 }
 

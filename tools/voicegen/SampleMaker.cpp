@@ -236,7 +236,9 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     for (double c = 0.0; c < static_cast<double>(levelFrom) + 2 * block; c += block / 2) {
         const std::size_t b0 = static_cast<std::size_t>(std::max(0.0, c - block / 2));
         const double r = rms(y, b0, b0 + static_cast<std::size_t>(block));
-        const double limit = (c < vowelStart ? 0.45 : 0.9) * kSteadyRms;
+        // From the hold on the level is already held: no limit there, so that the gain
+        // comes back to one smoothly.
+        const double limit = c < vowelStart ? 0.45 * kSteadyRms : c < leave ? 0.9 * kSteadyRms : 1e300;
         limitAt.push_back(c);
         limitGain.push_back(r > limit ? limit / r : 1.0);
     }
