@@ -1,4 +1,5 @@
 #include "midi/MidiStreamPlayer.h"
+#include "midi/StreamCalls.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +10,6 @@
 namespace kantor {
 namespace {
 
-constexpr std::size_t kMaxErrorText = 1023;
 constexpr uint32_t kNoMarker = 0xFFFFFFFFu;
 
 // Reads a variable-length quantity at image[pos..size); false when the data ends inside it.
@@ -64,11 +64,7 @@ MidiStreamPlayer::MidiStreamPlayer(const MidiFile& file, MidiStream& stream) : f
 
 MidiStreamPlayer::~MidiStreamPlayer() { stop(); }
 
-bool MidiStreamPlayer::platformFail(int code) {
-    std::string text = stream_.errorText(code);
-    if (text.size() > kMaxErrorText) text.resize(kMaxErrorText);
-    return fail(text);
-}
+bool MidiStreamPlayer::platformFail(int code) { return fail(streamErrorText(stream_, code)); }
 
 void MidiStreamPlayer::beginConversion(const MidiStreamOwner* owner, uint32_t start, uint32_t end) {
     owner_ = owner;
@@ -177,30 +173,13 @@ bool MidiStreamPlayer::bufferDone(const MidiHeader* header) {
 
 bool MidiStreamPlayer::stop() {
     if (!streamOpen_) return true;
-    bool ok = true;
-    std::string text;
-    auto check = [&](int r) {
-        if (r != kDeviceOk) {
-            ok = false;
-            text = stream_.errorText(r);
-            if (text.size() > kMaxErrorText) text.resize(kMaxErrorText);
-        }
-    };
-    check(stream_.stop());
-    // Both buffers: a queued buffer comes back from stop done and still prepared.
-    for (MidiHeader& h : headers_) {
-        if (h.flags.load() != 0) {
-            check(stream_.unprepareHeader(h));
-            h.flags = 0;
-        }
-    }
-    check(stream_.close());
+    const std::string text = stopAndCloseStream(stream_, headers_);
     streamOpen_ = false;
     playState_ = PlayState::Stopped;
     MidiStreamOwner* hook = closeHook_;
     closeHook_ = nullptr;
     if (hook) hook->streamClosed();
-    if (!ok) return fail(text);
+    if (!text.empty()) return fail(text);
     return true;
 }
 

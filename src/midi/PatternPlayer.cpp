@@ -1,4 +1,5 @@
 #include "midi/PatternPlayer.h"
+#include "midi/StreamCalls.h"
 
 #include <algorithm>
 
@@ -7,7 +8,6 @@
 
 namespace kantor {
 namespace {
-constexpr std::size_t kMaxErrorText = 1023;
 constexpr const char* kTooMany = "容量ｵｰﾊﾞｰ、再生ﾎﾞｲｽ数を減らしてください。";
 constexpr uint8_t kSystemOn[6] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
 }  // namespace
@@ -23,11 +23,7 @@ int64_t PatternPlayer::ticksForMilliseconds(double ms) {
     return static_cast<int64_t>(double(kDivision) * ms * 1000.0 / double(kTempo));
 }
 
-bool PatternPlayer::platformFail(int code) {
-    std::string text = stream_.errorText(code);
-    if (text.size() > kMaxErrorText) text.resize(kMaxErrorText);
-    return fail(text);
-}
+bool PatternPlayer::platformFail(int code) { return fail(streamErrorText(stream_, code)); }
 
 bool PatternPlayer::open(NotificationTarget* owner) {
     clearError();
@@ -117,24 +113,10 @@ bool PatternPlayer::bufferDone(const MidiHeader* header) {
 
 bool PatternPlayer::stop() {
     if (!open_) return true;
-    bool ok = true;
-    std::string text;
-    auto check = [&](int r) {
-        if (r != kDeviceOk) {
-            ok = false;
-            text = stream_.errorText(r);
-            if (text.size() > kMaxErrorText) text.resize(kMaxErrorText);
-        }
-    };
-    check(stream_.stop());
-    if (header_.flags.load() != 0) {
-        check(stream_.unprepareHeader(header_));
-        header_.flags = 0;
-    }
-    check(stream_.close());
+    const std::string text = stopAndCloseStream(stream_, std::span<MidiHeader>(&header_, 1));
     open_ = false;
     playing_ = false;
-    if (!ok) return fail(text);
+    if (!text.empty()) return fail(text);
     return true;
 }
 
