@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "Bandwidth.h"
 #include "Lpc.h"
 #include "PitchTracker.h"
 #include "Psola.h"
@@ -190,6 +191,9 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     const std::size_t outLen = static_cast<std::size_t>(kSampleSeconds * fs);
     const double period = fs / targetF0;
     Signal y = psolaConstantPitch(x, marks, period, outLen, holdVowelMap(leave, blend, hold.from, hold.to, 0.1));
+    // The consonant's hiss above the voices' 8 kHz (up to where the output still follows
+    // the input, just into the vowel).
+    extendNoiseBand(y, x, 0, static_cast<std::size_t>(std::min(leave, vowelStart + 0.01 * fs)), fs, breathSeed + 7);
 
     // Level: from the start of the blend on, hold the vowel at kSteadyRms period by period;
     // the sound before keeps its own shape, scaled like the hold's start but never
