@@ -76,7 +76,10 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
     std::string folder = folderOf(target_);
-    std::string pattern = joinPath(folder.empty() ? "." : folder, "." + fileNameOf(target_) + ".XXXXXX");
+    std::string name(1, '.');
+    name += fileNameOf(target_);
+    name += ".XXXXXX";
+    std::string pattern = joinPath(folder.empty() ? "." : folder, name);
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     if (takeFault(Fault::Open)) {
