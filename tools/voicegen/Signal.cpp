@@ -33,7 +33,7 @@ namespace {
 // The resampling kernel, tabulated finely and read with linear interpolation.
 class KernelTable {
 public:
-    KernelTable(double fc, double half) : fc_(fc), half_(half) {
+    KernelTable(double fc, double half) : half_(half) {
         const std::size_t n = static_cast<std::size_t>(std::ceil(half * kSteps)) + 2;
         table_.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
@@ -52,7 +52,6 @@ public:
 
 private:
     static constexpr double kSteps = 1024.0;
-    double fc_;
     double half_;
     std::vector<double> table_;
 };
