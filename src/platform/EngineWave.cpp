@@ -49,6 +49,25 @@ int EngineWaveDevice::admit(WaveHeader& h) {
     return kDeviceOk;
 }
 
+int EngineWaveDevice::closeDevice(EngineClient* client) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!open_) return kDeviceInvalidHandle;
+        if (head_) return kDeviceStillPlaying;
+        open_ = false;
+        owner_ = nullptr;
+    }
+    engine_.detach(client);
+    return kDeviceOk;
+}
+
+int EngineWaveDevice::bytePosition(uint32_t& bytes) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!open_) return kDeviceInvalidHandle;
+    bytes = position_;
+    return kDeviceOk;
+}
+
 void EngineWaveDevice::enqueue(WaveHeader& h) {
     h.next = nullptr;
     if (tail_) {
@@ -159,25 +178,6 @@ int EngineWaveOut::restart() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!open_) return kDeviceInvalidHandle;
     paused_ = false;
-    return kDeviceOk;
-}
-
-int EngineWaveOut::close() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!open_) return kDeviceInvalidHandle;
-        if (head_) return kDeviceStillPlaying;
-        open_ = false;
-        owner_ = nullptr;
-    }
-    engine_.detach(this);
-    return kDeviceOk;
-}
-
-int EngineWaveOut::position(uint32_t& bytes) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_) return kDeviceInvalidHandle;
-    bytes = position_;
     return kDeviceOk;
 }
 
@@ -332,25 +332,6 @@ int EngineWaveIn::reset() {
     started_ = false;
     while (head_) finishHeader(engine_.frameTime());
     position_ = 0;
-    return kDeviceOk;
-}
-
-int EngineWaveIn::close() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!open_) return kDeviceInvalidHandle;
-        if (head_) return kDeviceStillPlaying;
-        open_ = false;
-        owner_ = nullptr;
-    }
-    engine_.detach(this);
-    return kDeviceOk;
-}
-
-int EngineWaveIn::position(uint32_t& bytes) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_) return kDeviceInvalidHandle;
-    bytes = position_;
     return kDeviceOk;
 }
 

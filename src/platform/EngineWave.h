@@ -30,6 +30,9 @@ protected:
     int admit(WaveHeader& h);
     // With the mutex held: appends a header to the queue.
     void enqueue(WaveHeader& h);
+    // Closes the device (refused while headers are queued) and takes it off the engine.
+    int closeDevice(EngineClient* client);
+    int bytePosition(uint32_t& bytes) const;
 
     AudioEngine& engine_;
     NotificationQueue& queue_;
@@ -56,8 +59,8 @@ public:
     int reset() override;
     int pause() override;
     int restart() override;
-    int close() override;
-    int position(uint32_t& bytes) override;
+    int close() override { return closeDevice(this); }
+    int position(uint32_t& bytes) override { return bytePosition(bytes); }
     bool isOpen() const override { return openNow(); }
     int scheduleStart(uint64_t frame) override;
     int deviceCount() const override { return 1; }
@@ -99,8 +102,8 @@ public:
     int start() override;
     int stop() override;
     int reset() override;
-    int close() override;
-    int position(uint32_t& bytes) override;
+    int close() override { return closeDevice(this); }
+    int position(uint32_t& bytes) override { return bytePosition(bytes); }
     bool isOpen() const override { return openNow(); }
 
     void process(float* mix, const float* input, uint32_t frames, uint64_t frame) override;
