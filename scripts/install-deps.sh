@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, skipping what is already present.
-# Usage: scripts/install-deps.sh [group...]   groups: build (default), all
+# Usage: scripts/install-deps.sh   (as root, or with sudo)
 set -euo pipefail
 
 packages=(
