@@ -6,6 +6,7 @@
 #include "base/FileIO.h"
 #include "midi/MidiFile.h"
 #include "midi/TempoMap.h"
+#include "platform/NotificationQueue.h"
 #include "platform/UserPrompt.h"
 #include "song/Song.h"
 #include "synth/SoundFormat.h"
@@ -164,6 +165,7 @@ bool Transport::playRange(uint32_t start, uint32_t end) {
     if (!stop()) return false;
     wave_.close();
     freePerPlay();
+    dropStaleNotifications();
     if (!midi_.isLoaded() || tempoMap_.measures().empty()) return true;
     computeEffectiveMutes();
     playOffset_ = start;
@@ -250,6 +252,7 @@ bool Transport::auditionNote(int channel, const VoxEvent& event) {
     if (!stop()) return false;
     wave_.close();
     freePerPlay();
+    dropStaleNotifications();
     if (!midi_.isLoaded() || channel < 1 || channel > 16) return true;
     ChannelFlags& flags = song_.channelFlags();
     const ChannelFlags saved = flags;
@@ -265,6 +268,10 @@ bool Transport::auditionNote(int channel, const VoxEvent& event) {
     flags = saved;
     if (!ok) return showError(player_.lastError());
     return true;
+}
+
+void Transport::dropStaleNotifications() {
+    if (queue_) queue_->cancel(this);
 }
 
 void Transport::streamClosed() {

@@ -22,6 +22,8 @@
 
 namespace kantor {
 
+class NotificationQueue;
+
 class MidiFile;
 class Song;
 class SynthEngine;
@@ -72,6 +74,10 @@ public:
     void removeListener(TransportListener* l);
     // The song's output sample format code for the render (the sound quality setting).
     void setQualityCode(uint16_t code) { qualityCode_ = code; }
+    // The queue the devices post this transport's notifications to. A new play drops what
+    // the previous stream left in it: a marker read from a buffer the new play has filled
+    // again would start the wrong phrase.
+    void setNotificationQueue(NotificationQueue* queue) { queue_ = queue; }
     void setProgress(RenderProgress progress) { progress_ = std::move(progress); }
 
     // After a MIDI file has been opened: position 0, between = [0, start of the last measure].
@@ -131,6 +137,7 @@ public:
     WaveOutDevice& waveOut() { return wave_; }
 
 private:
+    void dropStaleNotifications();
     bool playRange(uint32_t start, uint32_t end);
     void computeEffectiveMutes();
     void freePerPlay();
@@ -144,6 +151,7 @@ private:
     const TempoMap& tempoMap_;
     SynthEngine& engine_;
     UserPrompt& prompt_;
+    NotificationQueue* queue_ = nullptr;
     MidiStreamPlayer player_;
     WaveOutDevice wave_;
     SongRenderer renderer_;

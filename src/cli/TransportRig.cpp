@@ -63,6 +63,7 @@ bool TransportRig::setUp(CliSession& s, const std::string& port, std::ostream& e
     transport_ = std::make_unique<Transport>(s.song(), s.midi(), s.tempoMap(), s.engine(), *stream_, *waveOut_,
                                              prompt_);
     transport_->setQualityCode(s.settings().outputQualityCode());
+    transport_->setNotificationQueue(&queue_);
     transport_->resetPositions();
     return true;
 }

@@ -69,6 +69,13 @@ std::size_t NotificationQueue::pending() const {
     return count_;
 }
 
+std::size_t NotificationQueue::pendingFor(const NotificationTarget* target) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < count_; ++i) n += ring_[(head_ + i) % ring_.size()].target == target;
+    return n;
+}
+
 std::size_t NotificationQueue::dropped() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return dropped_;

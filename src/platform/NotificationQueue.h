@@ -32,6 +32,7 @@ public:
     void wake();
 
     std::size_t pending() const;
+    std::size_t pendingFor(const NotificationTarget* target) const;
     std::size_t dropped() const;
 
 private:

@@ -109,6 +109,7 @@ public:
         }
         transport = std::make_unique<Transport>(song, midi, map, synth, *s, *waveOut, prompt);
         transport->addListener(&listener);
+        transport->setNotificationQueue(&queue);
         transport->resetPositions();
     }
     ~TransportFixture() {

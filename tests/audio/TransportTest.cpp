@@ -198,6 +198,29 @@ TEST(Transport, NewPlayWhileLoopingDoesNotRestartTheLoop) {
     EXPECT_EQ(f.listener.count(PositionCode::LoopStart), 1);
 }
 
+TEST(Transport, ANewPlayDropsWhatThePreviousStreamLeftQueued) {
+    // What a new play leaves queued by itself, played twice in a row.
+    TransportFixture plain({{0, 69, {{480, 900}}}});
+    ASSERT_TRUE(plain.transport->playFromTop());
+    plain.run(100);
+    ASSERT_TRUE(plain.transport->playFromTop());
+    const std::size_t ownPending = plain.queue.pendingFor(plain.transport.get());
+
+    // The same with notifications of the old stream still waiting to be pumped when the user
+    // plays again: a marker read from a buffer the new play has filled again would start the
+    // wrong phrase, so they go.
+    TransportFixture f({{0, 69, {{480, 900}}}});
+    ASSERT_TRUE(f.transport->playFromTop());
+    f.run(100);
+    Notification stale;
+    stale.kind = NotificationKind::MidiMarker;
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(f.queue.post(f.transport.get(), stale));
+    ASSERT_TRUE(f.transport->playFromTop());
+    EXPECT_EQ(f.queue.pendingFor(f.transport.get()), ownPending);
+    f.runToEnd(6000);
+    EXPECT_EQ(f.transport->state(), Transport::State::Idle);
+}
+
 TEST(Transport, SoloOnChannelThreeSilencesTheOthersInMidiAndVocal) {
     TransportFixture f({{0, 69, {{480, 900}}}, {2, 60, {{960, 1400}}}});
     f.song.channelFlags().set(ChannelFlags::MidiSolo, 2, true);
