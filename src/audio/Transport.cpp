@@ -219,6 +219,8 @@ bool Transport::playRange(uint32_t start, uint32_t end) {
                                tempoMap_.division());
 
     endedByItself_ = false;
+    // The vocal may sound on after the MIDI file's last event: the stream waits for it.
+    player_.setHoldTo(phrases_.empty() ? 0 : engine_.latestTick());
     if (!player_.play(*this, playStart_, playEnd_)) {
         std::string text = player_.lastError();
         wave_.close();
@@ -263,6 +265,7 @@ bool Transport::auditionNote(int channel, const VoxEvent& event) {
     lastPosition_ = playEnd_ = event.endTick;
     noteFilter_ = static_cast<uint8_t>(std::min<uint32_t>(event.noteKey, 127));
     endedByItself_ = false;
+    player_.setHoldTo(0);
     const bool ok = player_.play(*this, playStart_, playEnd_);
     noteFilter_ = 255;
     flags = saved;

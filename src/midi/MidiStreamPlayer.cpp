@@ -79,6 +79,7 @@ void MidiStreamPlayer::beginConversion(const MidiStreamOwner* owner, uint32_t st
     runningLength_ = 0;
     endState_ = 0;
     started_ = false;
+    tail_ = false;
     readPos_ = file_.trackDataOffset();
     for (auto& c : chase_) c = {0, 0, 0};
     chasePending_ = false;
@@ -244,6 +245,23 @@ MidiStreamPlayer::FillResult MidiStreamPlayer::fill(int i) {
     };
 
     for (;;) {
+        if (tail_) {
+            // The MIDI data has ended before the owner's sound does (a phrase's wave sounds on
+            // after the last MIDI event): the markers still due are planted, and the stream
+            // lasts until then so that nothing is cut.
+            if (!w.fits(12)) break;
+            if (nextMarkerTick_ != kNoMarker && nextMarkerTick_ <= holdTo_) {
+                const uint32_t gap = nextMarkerTick_ > currentTick_ ? nextMarkerTick_ - currentTick_ : 0;
+                w.event(gap, kMarkerWord | (markerIndex_ & 0xFFFFFu));
+                currentTick_ += gap;
+                ++markerIndex_;
+                nextMarkerTick_ = markerIndex_ < markerCount_ ? owner_->markerTick(markerIndex_) : kNoMarker;
+                continue;
+            }
+            w.event((holdTo_ > currentTick_ ? holdTo_ - currentTick_ : 0) + file_.division() / 2, kMevtNop);
+            result = FillResult::EndReached;
+            break;
+        }
         std::size_t p = readPos_;
         uint32_t d = 0;
         if (!readVarLen(img, size, p, d)) {
@@ -342,6 +360,10 @@ MidiStreamPlayer::FillResult MidiStreamPlayer::fill(int i) {
                 break;
             }
             if (type == 0x2F) {
+                if (started_ && uint64_t(currentTick_) + rem < holdTo_) {
+                    tail_ = true;
+                    continue;
+                }
                 result = FillResult::EndReached;
                 break;
             }

@@ -46,6 +46,9 @@ public:
 
     // Opens a stream with `owner` receiving its notifications and starts sending. Succeeds
     // doing nothing when no file is loaded.
+    // Keeps the stream going after the MIDI data ends, up to this tick (0: not at all), with
+    // the markers still due: the owner's sound may last longer than the MIDI file.
+    void setHoldTo(uint32_t tick) { holdTo_ = tick; }
     bool play(MidiStreamOwner& owner, uint32_t start, uint32_t end);
     // For every buffer-done notification. Succeeds also when the song has ended (the stream
     // is then stopped and closed).
@@ -92,6 +95,9 @@ private:
     uint16_t runningLength_ = 0;
     int endState_ = 0;
     bool started_ = false;
+    // The MIDI data has ended before holdTo_: what remains is markers and waiting.
+    bool tail_ = false;
+    uint32_t holdTo_ = 0;
     bool streamOpen_ = false;
     PlayState playState_ = PlayState::Stopped;
     std::size_t readPos_ = 0;

@@ -106,6 +106,28 @@ TEST(Transport, EveryPhraseWaveStartsOnItsMarkersSample) {
     }
 }
 
+TEST(Transport, AVocalSoundingAfterTheLastMidiEventIsPlayedToItsEnd) {
+    // The MIDI file ends with its note off at 900; the phrase is sung a second later.
+    TransportFixture f({{0, 69, {{480, 900}}}});
+    f.song.songDefaults().timingOffset = 1000;
+    f.engine.setCapture(true);
+    ASSERT_TRUE(f.transport->playFromTop()) << f.transport->lastError();
+    const std::vector<PlaybackPiece> phrases = f.transport->phrases();
+    ASSERT_EQ(phrases.size(), 1u);
+    ASSERT_GT(phrases[0].startTick, 900u);
+    f.runToEnd(6000);
+    EXPECT_EQ(f.transport->state(), Transport::State::Idle);
+    const std::vector<int16_t> out = f.engine.takeCaptured();
+    // The whole phrase sounds: its last loud sample is in the output.
+    const PlaybackPiece& p = phrases[0];
+    std::size_t last = p.data.sampleCount();
+    while (last > 0 && std::abs(p.data.sample(last - 1)) < 64) --last;
+    ASSERT_GT(last, 0u);
+    const uint64_t frame = f.frameOf(p.startTick) + last - 1;
+    ASSERT_LT(2 * frame, out.size());
+    EXPECT_EQ(out[2 * frame], p.data.sample(last - 1));
+}
+
 TEST(Transport, StopShowsTheSongPositionReachedAndPauseHoldsIt) {
     TransportFixture f({{0, 69, {{960, 1400}, {5760, 6000}}}});
     ASSERT_TRUE(f.transport->playFromTop());
