@@ -17,11 +17,6 @@ namespace {
 
 constexpr const char* kZeroFrequency = "Note frequency is 0.";
 
-std::string trimBlanks(std::string s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
-    return s;
-}
-
 uint32_t clampTick(int64_t t) {
     if (t < 0) return 0;
     if (t > 0xFFFFFFFFll) return 0xFFFFFFFFu;
@@ -89,7 +84,7 @@ bool SynthEngine::buildNoteList(const std::vector<const VoxEvent*>& notes, const
             const std::size_t k = static_cast<std::size_t>(i);
             if (ev->syllableLength[k] == 0) continue;
             SynthNote n;
-            n.code = trimBlanks(ev->codeText(i));
+            n.code = ev->codeText(i);  // trailing blanks already removed
             n.frequency = frequency;
             n.lengthMs = share[k];
             n.pitch = ev->noteKey;
@@ -156,7 +151,7 @@ bool SynthEngine::renderPhrase(const PhraseRequest& request, const std::vector<S
     if (!active_) return failAndFree("The synthesis engine has not been started.");
     if (request.channel < 1 || request.channel > 16 || request.lengthMs == 0) return true;
 
-    const std::string voiceName = trimBlanks(request.settings.voiceName);
+    const std::string voiceName = trimTrailingBlanks(request.settings.voiceName);
     if (!voices_.ensureVoiceLoaded(voiceName)) return fail(voices_.lastError());
     const Voice* voice = voices_.findVoice(voiceName);
     if (!voice) return failAndFree(voices_.lastError().empty() ? "Voice not loaded." : voices_.lastError());
