@@ -79,6 +79,15 @@ void AudioEngine::startRealTime() {
     // No sound device: the null device keeps real time.
     deviceNote_ = kNoDeviceNote;
     if (!noteShown.exchange(true)) std::fprintf(stderr, "%s\n", kNoDeviceNote);
+    runNullDevice();
+}
+
+void AudioEngine::startNull() {
+    stop();
+    runNullDevice();
+}
+
+void AudioEngine::runNullDevice() {
     kind_ = Kind::Null;
     nullRunning_ = true;
     nullThread_ = std::thread([this] { runNull(); });

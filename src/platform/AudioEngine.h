@@ -51,6 +51,8 @@ public:
     // Runs in real time on the default sound device, or on the null device when none can be
     // opened. Never fails for want of a sound device.
     void startRealTime();
+    // Real time on the null device even when a sound device exists (tests, silent runs).
+    void startNull();
     // Runs on the virtual clock. When `pumpQueue` is given it is pumped after every block of
     // `blockFrames` frames, on the thread that calls advance().
     void startVirtual(NotificationQueue* pumpQueue = nullptr, uint32_t blockFrames = 64);
@@ -88,6 +90,7 @@ public:
 private:
     struct Device;
     void runNull();
+    void runNullDevice();
     // Runs the clients of stages [from, to) over one block into mix_.
     void runStages(int from, int to, const float* input, uint32_t frames, uint64_t frame);
     // One block of the virtual clock into virtualOut_, pumping between the stages.

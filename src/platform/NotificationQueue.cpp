@@ -17,6 +17,7 @@ bool NotificationQueue::post(NotificationTarget* target, const Notification& n) 
         ++count_;
     }
     cv_.notify_one();
+    if (postHook_) postHook_();
     return true;
 }
 

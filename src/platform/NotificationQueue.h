@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -28,6 +29,10 @@ public:
     std::size_t waitAndPump(std::chrono::milliseconds timeout);
     // Drops every pending notification for the target (a target that goes away calls it).
     void cancel(NotificationTarget* target);
+    // Called after every post, on the posting thread, outside the lock: the owner's thread
+    // schedules its pump there (the desktop program posts a queued call to its GUI thread).
+    // Set it before the devices start.
+    void setPostHook(std::function<void()> hook) { postHook_ = std::move(hook); }
     // Wakes a waiting pump without a notification.
     void wake();
 
@@ -49,6 +54,7 @@ private:
     std::size_t count_ = 0;
     std::size_t dropped_ = 0;
     bool woken_ = false;
+    std::function<void()> postHook_;
 };
 
 }  // namespace kantor

@@ -1,5 +1,7 @@
 #include "song/TitleInfo.h"
 
+#include "base/Codepage.h"
+
 #include "song/TextField.h"
 
 namespace kantor {
@@ -39,6 +41,30 @@ TitleInfo TitleInfo::read(ByteReader& r) {
     TitleInfo t;
     for (const Field& f : fields()) t.*f.member = readTextField(r, f.size);
     return t;
+}
+
+const std::array<TitleInfo::EditField, 12>& TitleInfo::editFields() {
+    static const std::array<EditField, 12> fields = {{
+        {"title", 52, &TitleInfo::title},
+        {"lyricistLabel", 12, &TitleInfo::lyricistLabel},
+        {"lyricist", 28, &TitleInfo::lyricist},
+        {"composerLabel", 12, &TitleInfo::composerLabel},
+        {"composer", 28, &TitleInfo::composer},
+        {"arrangerLabel", 12, &TitleInfo::arrangerLabel},
+        {"arranger", 28, &TitleInfo::arranger},
+        {"extraLine1", 28, &TitleInfo::extraLine1},
+        {"extraLine2", 28, &TitleInfo::extraLine2},
+        {"extraLine3", 28, &TitleInfo::extraLine3},
+        {"commentLabel", 12, &TitleInfo::commentLabel},
+        {"comment", 60, &TitleInfo::comment},
+    }};
+    return fields;
+}
+
+bool TitleInfo::fitsEditLimit(const std::string& utf8, std::size_t limit) {
+    bool exact = true;
+    const std::string bytes = utf8ToCp932(utf8, &exact);
+    return exact && bytes.size() <= limit;
 }
 
 }  // namespace kantor

@@ -33,6 +33,18 @@ struct TitleInfo {
     // The twelve fields in file order (header offset 0x014 onwards, no gaps).
     static const std::array<Field, 12>& fields();
 
+    // What the title input dialog lets the user type into each field, in cp932 bytes (less
+    // than the field holds): the title 52, the names and extra lines 28, the comment 60, the
+    // labels 12.
+    struct EditField {
+        const char* name;
+        std::size_t limit;
+        std::string TitleInfo::*member;
+    };
+    static const std::array<EditField, 12>& editFields();
+    // True when the text converts to cp932 exactly and fits the limit.
+    static bool fitsEditLimit(const std::string& utf8, std::size_t limit);
+
     void write(ByteWriter& w) const;  // 380 bytes
     static TitleInfo read(ByteReader& r);
 

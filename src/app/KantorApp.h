@@ -1,0 +1,67 @@
+#pragma once
+// The desktop program: the application owner with its Qt services, the small hub window,
+// the main panel a moment later, and the windows the panel opens. Device notifications
+// reach the GUI thread as queued calls: the owner's queue asks for a pump, which runs here.
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "app/AppContext.h"
+#include "app/FileChooser.h"
+#include "app/HubWindow.h"
+#include "app/MainPanel.h"
+#include "app/QtPrompt.h"
+
+namespace kantor::app {
+
+struct AppOptions {
+    HubOptions hub;
+    std::string startFile;  // the file named on the command line
+    int panelDelayMs = 1500;
+    // Tests and screenshots bring their own prompt and file dialogs (null: the real ones).
+    UserPrompt* prompt = nullptr;
+    FileChooser* files = nullptr;
+    std::function<void(const QString&)> openUrl;
+};
+
+class KantorApp : public QObject {
+    Q_OBJECT
+public:
+    explicit KantorApp(AppOptions options);
+    ~KantorApp() override;
+
+    // Start-up: the owner starts, the hub window shows, and after the delay the panel.
+    void start();
+    // Makes the panel at once (the timer does it otherwise) and opens the start file.
+    MainPanel* showPanel();
+
+    Hub& hub() { return *hub_; }
+    AppContext& context() { return *ctx_; }
+    MainPanel* panel() const { return panel_; }
+    HubWindow* hubWindow() const { return hubWindow_.get(); }
+    // Pumps the device notifications now (also scheduled by itself after every post).
+    void pump();
+
+signals:
+    void panelShown();
+    void finished();
+
+private:
+    void installWindows(MainPanel& p);
+    void shutDown();
+
+    AppOptions options_;
+    QtPrompt qtPrompt_;
+    QtFileChooser qtFiles_;
+    std::unique_ptr<Hub> hub_;
+    std::unique_ptr<AppContext> ctx_;
+    std::unique_ptr<HubWindow> hubWindow_;
+    QPointer<MainPanel> panel_;
+    std::atomic<bool> pumpScheduled_{false};
+    bool shutDown_ = false;
+};
+
+}  // namespace kantor::app

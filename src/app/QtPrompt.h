@@ -1,0 +1,25 @@
+#pragma once
+// Message boxes of the core's operations, shown as Qt dialogs over a parent window.
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/UserPrompt.h"
+
+namespace kantor::app {
+
+class QtPrompt : public UserPrompt {
+public:
+    void setParent(QWidget* parent) { parent_ = parent; }
+    // A box titled "Error" (or "ERROR", "error") gets the critical icon, others the
+    // information icon.
+    void notice(const std::string& caption, const std::string& text) override;
+    void warning(const std::string& caption, const std::string& text) override;
+    PromptAnswer askYesNo(const std::string& caption, const std::string& text) override;
+    // With the warning icon, as the save question has it.
+    PromptAnswer askYesNoCancel(const std::string& caption, const std::string& text) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+}  // namespace kantor::app

@@ -1,0 +1,96 @@
+#include "app/Screenshots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "app/KantorApp.h"
+#include "app/MidiOutputDialog.h"
+#include "app/TitleInfoWindow.h"
+#include "app/WaveVolumeWindow.h"
+#include "base/FileIO.h"
+#include "settings/StartupTexts.h"
+
+namespace kantor::app {
+
+namespace {
+
+// Message boxes are drawn, not waited for.
+class SilentPrompt : public UserPrompt {
+public:
+    void notice(const std::string&, const std::string&) override {}
+    void warning(const std::string&, const std::string&) override {}
+    PromptAnswer askYesNo(const std::string&, const std::string&) override { return PromptAnswer::Yes; }
+    PromptAnswer askYesNoCancel(const std::string&, const std::string&) override { return PromptAnswer::No; }
+};
+
+bool save(QWidget* w, const QString& dir, const char* name) {
+    w->show();
+    w->adjustSize();
+    QApplication::processEvents();
+    const QString path = QDir(dir).filePath(QString(name) + ".png");
+    const bool ok = w->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
+    return ok;
+}
+
+}  // namespace
+
+int writeScreenshots(const std::string& dirText) {
+    const QString dir = QString::fromStdString(dirText);
+    QDir().mkpath(dir);
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) return 1;
+    const std::string root = scratch.path().toStdString();
+    SilentPrompt prompt;
+    ScriptedFileChooser files;
+    AppOptions o;
+    o.hub.audio = HubOptions::Audio::Off;
+    o.hub.folders.dataDir = root + "/data";
+    o.hub.folders.configDir = root + "/config";
+    o.hub.folders.documentsDir = root + "/documents";
+    o.prompt = &prompt;
+    o.files = &files;
+    o.openUrl = [](const QString&) {};
+    KantorApp app(std::move(o));
+    app.hub().startUp();
+    int failures = 0;
+
+    HubWindow hubWindow;
+    failures += !save(&hubWindow, dir, "hub-window");
+    hubWindow.hide();
+
+    MainPanel* panel = app.showPanel();
+    failures += !save(panel, dir, "main-panel-empty");
+    const std::string demo = app.hub().folders().sampleFolder() + names::kDemoSong;
+    if (!app.hub().openSong(demo)) {
+        std::fprintf(stderr, "the demo song %s did not open\n", demo.c_str());
+        return 1;
+    }
+    // A position in the second line of the song, with its lyric line.
+    const PanelSteps steps = app.hub().steps();
+    app.hub().setCurrentPosition(steps.snap(app.hub().tempoMap().division() * 4 * 9));
+    panel->refresh();
+    failures += !save(panel, dir, "main-panel");
+
+    TitleInfoWindow title(app.context());
+    failures += !save(&title, dir, "title-info");
+    TitleInputDialog input(app.hub().song().titleInfo());
+    failures += !save(&input, dir, "title-input");
+    WaveVolumeWindow volume(app.context());
+    failures += !save(&volume, dir, "wave-volume");
+    MidiOutputDialog midi(app.context());
+    failures += !save(&midi, dir, "midi-output");
+
+    QMessageBox first(QMessageBox::Information, text::kFirstRunCaption, text::kFirstRunNotice, QMessageBox::Ok);
+    failures += !save(&first, dir, "first-run-notice");
+    QMessageBox save1(QMessageBox::Warning, "確認", "歌声データを保存しますか？",
+                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    failures += !save(&save1, dir, "save-prompt");
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace kantor::app

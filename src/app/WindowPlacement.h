@@ -1,0 +1,21 @@
+#pragma once
+// Window rectangles kept in the settings: a window takes its stored place when it is made
+// (kept on the desktop) and stores its normal rectangle when it goes.
+#include <QWidget>
+
+#include "settings/Settings.h"
+
+namespace kantor::app {
+
+enum class DefaultPlace { Keep, Centred, MainPanel, Below };
+
+// Applies the stored rectangle of (kind, index), or the default place when none is stored.
+// `below` is the window a Below placement goes under.
+void restorePlacement(QWidget* w, const Settings& settings, WindowKind kind, int index, bool takeStoredSize,
+                      DefaultPlace place, const QWidget* below = nullptr);
+void storePlacement(const QWidget* w, Settings& settings, WindowKind kind, int index = 0);
+
+// The desktop's available area as the settings' rectangles count.
+WindowRect desktopRect(const QWidget* w);
+
+}  // namespace kantor::app

@@ -1,0 +1,77 @@
+// kantor: the desktop program.
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/KantorApp.h"
+#include "app/Resources.h"
+#include "app/Screenshots.h"
+#include "platform/InstanceLock.h"
+#include "settings/StartFile.h"
+#include "settings/StartupTexts.h"
+
+namespace {
+
+const char* kUsage =
+    "Usage: kantor [FILE.uta | FILE.mid]\n"
+    "A singing-voice synthesizer for Japanese lyrics: opens a song (.uta) or a Standard MIDI File\n"
+    "(.mid), sings the lyrics of its vocal tracks in step with the MIDI, saves songs and exports WAV.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help            show this help and exit\n"
+    "  --version             show the version and exit\n"
+    "  --audio MODE          device (default), null (keep real time without sound)\n"
+    "  --screenshots DIR     write a PNG of every window, with the demo song open, and exit\n"
+    "\n"
+    "The settings, voices and demo song live in the XDG folders (see kantor-cli --help).\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    kantor::app::AppOptions options;
+    options.hub.audio = kantor::HubOptions::Audio::RealTime;
+    std::string screenshots;
+    std::vector<const char*> rest = {argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (a == "--version") {
+            std::printf("kantor %s (My Kantorellion 2.1.0 compatible files), Qt %s\n", KANTOR_VERSION, qVersion());
+            return 0;
+        }
+        if (a == "--audio" && i + 1 < argc) {
+            const std::string m = argv[++i];
+            if (m == "null") options.hub.audio = kantor::HubOptions::Audio::Null;
+            continue;
+        }
+        if (a == "--screenshots" && i + 1 < argc) {
+            screenshots = argv[++i];
+            continue;
+        }
+        rest.push_back(argv[i]);
+    }
+    QApplication app(argc, argv);
+    kantor::app::initResources();
+    QApplication::setApplicationName("kantor");
+    QApplication::setApplicationDisplayName("My Kantorellion");
+    QApplication::setWindowIcon(QIcon(":/icons/kantor.svg"));
+    QApplication::setDesktopFileName("kantor");
+    if (!screenshots.empty()) return kantor::app::writeScreenshots(screenshots);
+
+    kantor::InstanceLock lock;
+    if (lock.acquire() == kantor::InstanceLock::Result::AlreadyRunning) {
+        QMessageBox::critical(nullptr, kantor::text::kAppTitle, kantor::text::kAlreadyRunning);
+        return 1;
+    }
+    options.startFile = kantor::startFileFromArguments(static_cast<int>(rest.size()), rest.data());
+    kantor::app::KantorApp k(std::move(options));
+    QObject::connect(&k, &kantor::app::KantorApp::finished, &app, &QApplication::quit);
+    k.start();
+    return app.exec();
+}

@@ -1,0 +1,347 @@
+#include "hub/Hub.h"
+
+#include <filesystem>
+
+#include "base/FileIO.h"
+#include "platform/BuiltinData.h"
+#include "platform/UserPrompt.h"
+#include "settings/StartFile.h"
+#include "settings/StartupTexts.h"
+#include "synth/SongRenderer.h"
+
+namespace kantor {
+
+namespace {
+
+std::string withExtension(const std::string& path, const std::string& ext) {
+    const std::string name = fileNameOf(path);
+    const std::size_t dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    return joinPath(folderOf(path), stem + ext);
+}
+
+std::string canonicalFolder(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(path, ec);
+    if (ec) return {};
+    p = std::filesystem::weakly_canonical(p, ec);
+    if (ec) return {};
+    return p.parent_path().string();
+}
+
+}  // namespace
+
+Hub::Document::Document(Hub& hub)
+    : session(song, midi, tempoMap, hub.prompt_, hub, hub.loader_), engine(hub.voices_, tempoMap) {
+    engine.setMidiDelayCorrection(hub.settings_.midiDelayCorrection());
+}
+
+Hub::Hub(UserPrompt& prompt, HubOptions options)
+    : prompt_(prompt),
+      options_(std::move(options)),
+      folders_(Folders::fromEnvironment(options_.folders)),
+      settings_(folders_.settingsDefaults()),
+      voices_(folders_.voiceFolder()),
+      loader_(voices_),
+      doc_(std::make_unique<Document>(*this)) {}
+
+Hub::~Hub() {
+    if (rig_) rig_->detach();
+    doc_.reset();
+    rig_.reset();
+}
+
+std::string Hub::midiOutputPath() const { return joinPath(folderOf(folders_.settingsFilePath()), MidiOutputChoice::kFileName); }
+
+void Hub::startUp() {
+    if (started_) return;
+    started_ = true;
+    // The first start puts the built-in voices and the demo song into the user's folders.
+    folders_.createFolders();
+    installBuiltinData(folders_);
+    settings_.load(folders_.settingsFilePath());
+    if (settings_.voiceFolderText().empty()) settings_.setVoiceFolderText(folders_.voiceFolderText());
+    doc_->engine.setMidiDelayCorrection(settings_.midiDelayCorrection());
+    midiOutput_ = MidiOutputChoice::load(midiOutputPath());
+    if (options_.midiPortGiven) midiOutput_.alsaPort = options_.midiPort;
+    if (options_.audio == HubOptions::Audio::Off) return;
+
+    makeDevices();
+}
+
+bool Hub::setMidiOutput(const MidiOutputChoice& choice) {
+    stop();
+    midiOutput_ = choice;
+    std::string error;
+    midiOutput_.save(midiOutputPath(), &error);
+    if (options_.audio == HubOptions::Audio::Off) return true;
+    if (rig_) rig_->detach();
+    rig_.reset();
+    makeDevices();
+    return rig_ != nullptr;
+}
+
+void Hub::makeDevices() {
+    deviceError_.clear();
+    rig_ = std::make_unique<TransportRig>();
+    rig_->queue().setPostHook([this] {
+        if (postHook_) postHook_();
+    });
+    if (!rig_->setUpDevices(midiOutput_.alsaPort, deviceError_)) {
+        rig_.reset();
+        return;
+    }
+    switch (options_.audio) {
+        case HubOptions::Audio::RealTime: rig_->engine().startRealTime(); break;
+        case HubOptions::Audio::Null: rig_->engine().startNull(); break;
+        case HubOptions::Audio::Virtual: rig_->engine().startVirtual(&rig_->queue(), 64); break;
+        case HubOptions::Audio::Off: break;
+    }
+    // The device's own volume is kept to be restored at exit; the stored one applies now.
+    keptVolume_ = rig_->engine().waveVolume();
+    rig_->engine().setWaveVolume(uint32_t{settings_.waveVolumeLeft()} | uint32_t{settings_.waveVolumeRight()} << 16);
+    attachTransport();
+}
+
+void Hub::shutDown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    if (rig_) {
+        if (rig_->attached()) rig_->transport().stop();
+        const uint32_t inUse = rig_->engine().waveVolume();
+        rig_->engine().setWaveVolume(keptVolume_);
+        settings_.setWaveVolume(static_cast<uint16_t>(inUse & 0xFFFF), static_cast<uint16_t>(inUse >> 16));
+        rig_->detach();
+    }
+    settings_.save(folders_.settingsFilePath());
+    rig_.reset();
+}
+
+std::string Hub::deviceNote() const { return rig_ ? rig_->engine().deviceNote() : std::string(); }
+
+void Hub::attachTransport() {
+    if (!rig_ || !rig_->devicesReady()) return;
+    rig_->detach();
+    if (!doc_->midi.isLoaded()) return;
+    // With the embedded synthesizer MIDI and vocal leave through the same audio callback:
+    // there is no delay to correct.
+    doc_->engine.setMidiDelayCorrection(rig_->embeddedSynth() ? 0 : settings_.midiDelayCorrection());
+    Transport& t = rig_->attach(doc_->song, doc_->midi, doc_->tempoMap, doc_->engine, prompt_,
+                                settings_.outputQualityCode());
+    t.addListener(this);
+    t.setProgress([this](int done, int total) { each([&](HubListener& l) { l.renderProgress(done, total); }); });
+    t.setBetween(range_.start, range_.stop);
+}
+
+// --- The song -------------------------------------------------------------------------------
+
+std::string Hub::midiPath() const {
+    if (!doc_->song.midiPath().empty()) return doc_->song.midiPath();
+    return doc_->midi.path();
+}
+
+bool Hub::openInto(const std::function<bool(SongSession&)>& open, const std::string& path) {
+    auto fresh = std::make_unique<Document>(*this);
+    if (!open(fresh->session)) return false;  // the session has shown why; nothing changed
+    if (rig_) rig_->detach();
+    doc_ = std::move(fresh);
+    current_ = 0;
+    range_ = {doc_->session.startPosition(), doc_->session.stopPosition()};
+    attachTransport();
+    settings_.addRecentFile(path);
+    each([](HubListener& l) { l.songChanged(); });
+    each([&](HubListener& l) { l.betweenChanged(range_.start, range_.stop); });
+    return true;
+}
+
+bool Hub::openMidi(const std::string& path) {
+    return openInto([&](SongSession& s) { return s.openMidi(path); }, path);
+}
+
+bool Hub::openSong(const std::string& path) {
+    return openInto([&](SongSession& s) { return s.openSong(path); }, path);
+}
+
+bool Hub::openByExtension(const std::string& path) {
+    switch (startFileKind(path)) {
+        case StartFileKind::Midi: return openMidi(path);
+        case StartFileKind::Song: return openSong(path);
+        case StartFileKind::None: break;
+    }
+    return false;
+}
+
+bool Hub::saveTo(const std::string& songPath) {
+    const bool renamed = songPath != doc_->song.songPath();
+    if (!doc_->session.saveSong(midiPath(), songPath)) return false;
+    settings_.addRecentFile(songPath);
+    each([](HubListener& l) { l.modifiedChanged(); });
+    if (renamed) each([](HubListener& l) { l.songChanged(); });
+    return true;
+}
+
+bool Hub::save() {
+    if (!hasMidi() || doc_->song.songPath().empty()) return false;
+    return saveTo(doc_->song.songPath());
+}
+
+bool Hub::saveAs(const std::string& songPath) {
+    if (!hasMidi() || !inMidiFolder(songPath)) return false;
+    return saveTo(songPath);
+}
+
+bool Hub::inMidiFolder(const std::string& path) const {
+    const std::string a = canonicalFolder(path);
+    const std::string b = canonicalFolder(midiPath());
+    return !a.empty() && a == b;
+}
+
+std::string Hub::proposedSongPath() const {
+    if (!doc_->song.songPath().empty()) return doc_->song.songPath();
+    return withExtension(midiPath(), ".uta");
+}
+
+std::string Hub::proposedWavPath() const {
+    const std::string base = doc_->song.songPath().empty() ? midiPath() : doc_->song.songPath();
+    return withExtension(base, ".wav");
+}
+
+void Hub::setModified(bool modified) {
+    if (doc_->song.modified() == modified) return;
+    doc_->song.setModified(modified);
+    each([](HubListener& l) { l.modifiedChanged(); });
+}
+
+void Hub::titleChanged() {
+    setModified(true);
+    each([](HubListener& l) { l.songChanged(); });
+}
+
+std::string Hub::windowTitle() const {
+    const std::string& t = doc_->song.titleInfo().title;
+    return t.empty() ? std::string(text::kAppTitle) : t;
+}
+
+bool Hub::exportSongWav(const std::string& path, std::string& info) {
+    if (!hasMidi()) return false;
+    stop();
+    SongRenderer renderer(doc_->song, doc_->engine);
+    RenderRequest r;
+    r.startTick = 0;
+    r.endTick = 0xFFFFFFFF;
+    r.outputPath = path;
+    r.qualityCode = settings_.outputQualityCode();
+    r.voxMuted = SongRenderer::voxMutesOf(doc_->song);
+    std::vector<PlaybackPiece> pieces;
+    // The export renders as the command line does: the stored correction applies.
+    doc_->engine.setMidiDelayCorrection(settings_.midiDelayCorrection());
+    const bool ok = renderer.renderSong(
+        r, pieces, [this](int done, int total) { each([&](HubListener& l) { l.renderProgress(done, total); }); });
+    each([](HubListener& l) { l.renderProgress(0, 0); });
+    if (rig_ && rig_->embeddedSynth()) doc_->engine.setMidiDelayCorrection(0);
+    if (!ok) {
+        prompt_.notice(SongSession::kErrorCaption, renderer.lastError());
+        return false;
+    }
+    if (pieces.empty()) {
+        prompt_.notice(SongSession::kErrorCaption, "歌う音符がありません。");
+        return false;
+    }
+    info = waveInfoText(path, doc_->tempoMap, doc_->engine.earliestTick());
+    return true;
+}
+
+// --- The transport --------------------------------------------------------------------------
+
+Transport* Hub::transport() { return canPlay() ? &rig_->transport() : nullptr; }
+
+Transport::State Hub::playState() const {
+    return rig_ && rig_->attached() ? rig_->transport().state() : Transport::State::Idle;
+}
+
+bool Hub::play(bool (Transport::*op)()) {
+    Transport* t = transport();
+    if (!t) return false;
+    const bool ok = (t->*op)();
+    each([](HubListener& l) { l.playStateChanged(); });
+    return ok;
+}
+
+bool Hub::playFromTop() { return play(&Transport::playFromTop); }
+bool Hub::playFromLastPosition() { return play(&Transport::playFromLastPosition); }
+bool Hub::playBetween() { return play(&Transport::playBetween); }
+bool Hub::loopPlay() { return play(&Transport::loopPlay); }
+bool Hub::pauseOrRestart() { return play(&Transport::pauseOrRestart); }
+
+bool Hub::stop() {
+    Transport* t = transport();
+    if (!t) return true;
+    const bool ok = t->stop();
+    t->waveOut().close();
+    each([](HubListener& l) { l.playStateChanged(); });
+    return ok;
+}
+
+bool Hub::stopAndCloseStream(std::string& error) {
+    Transport* t = transport();
+    if (!t) return true;
+    if (!t->stop()) {
+        error = t->lastError();
+        return false;
+    }
+    t->waveOut().close();
+    return true;
+}
+
+uint32_t Hub::currentPosition() const {
+    return rig_ && rig_->attached() ? rig_->transport().currentPosition() : current_;
+}
+
+void Hub::setCurrentPosition(uint32_t tick) {
+    current_ = tick;
+    if (Transport* t = transport()) t->setCurrentPosition(tick);
+}
+
+PlayRange Hub::range() const { return range_; }
+
+void Hub::setRange(PlayRange r) {
+    range_ = r;
+    if (Transport* t = transport()) t->setBetween(r.start, r.stop);
+    each([&](HubListener& l) { l.betweenChanged(r.start, r.stop); });
+}
+
+std::string Hub::positionText(uint32_t tick, uint32_t* beatLength) const {
+    if (!hasMidi()) {
+        if (beatLength) *beatLength = 0;
+        return "000 : 0 : 000";
+    }
+    return doc_->tempoMap.positionText(tick, beatLength);
+}
+
+void Hub::setWaveVolume(uint16_t left, uint16_t right) {
+    settings_.setWaveVolume(left, right);
+    if (rig_) rig_->engine().setWaveVolume(uint32_t{left} | uint32_t{right} << 16);
+}
+
+// --- Notifications --------------------------------------------------------------------------
+
+void Hub::addListener(HubListener* l) { listeners_.push_back(l); }
+
+void Hub::removeListener(HubListener* l) { std::erase(listeners_, l); }
+
+void Hub::setPostHook(std::function<void()> hook) { postHook_ = std::move(hook); }
+
+std::size_t Hub::pump() { return rig_ ? rig_->queue().pump() : 0; }
+
+void Hub::positionNotify(PositionReceiver r, PositionCode c, uint32_t tick, const LyricLine* line) {
+    if (r == PositionReceiver::MainPanel) current_ = tick;
+    each([&](HubListener& l) { l.positionNotify(r, c, tick, line); });
+    if (c != PositionCode::MarkerReached) each([](HubListener& l) { l.playStateChanged(); });
+}
+
+void Hub::betweenChanged(uint32_t start, uint32_t stop) {
+    range_ = {start, stop};
+    each([&](HubListener& l) { l.betweenChanged(start, stop); });
+}
+
+}  // namespace kantor

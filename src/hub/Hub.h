@@ -1,0 +1,217 @@
+#pragma once
+// The application owner: the object that lives as long as the program and owns what the
+// windows share — the folders, the settings, the voice bank, the song with its MIDI file,
+// measure table and tempo list, the synthesis engine, and the transport with its devices.
+// The desktop program's windows and the command line both work through it, so both start,
+// open, save, play and stop the same way. It has no window of its own and no toolkit code.
+//
+// Threads: the devices post their notifications to the hub's queue from the audio thread;
+// the owner's thread pumps the queue (pump()), and every listener call happens there. A
+// post hook lets the owner schedule that pump on its own thread (the desktop program posts
+// a queued call to its GUI thread); nothing reaches a window from another thread.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/Transport.h"
+#include "hub/PanelCounters.h"
+#include "hub/TransportRig.h"
+#include "midi/MidiFile.h"
+#include "midi/TempoMap.h"
+#include "platform/Folders.h"
+#include "settings/MidiOutputChoice.h"
+#include "settings/Settings.h"
+#include "song/MidiStreamStopper.h"
+#include "song/Song.h"
+#include "song/SongSession.h"
+#include "synth/SynthEngine.h"
+#include "synth/VoiceBankLoader.h"
+#include "voice/VoiceBank.h"
+
+namespace kantor {
+
+class UserPrompt;
+
+struct HubOptions {
+    // How sound is made: Off (commands that only read and render), RealTime (the sound
+    // device, or the null device when there is none), Null (real time without a device),
+    // Virtual (a clock the caller advances: tests and offline mixdown).
+    enum class Audio { Off, RealTime, Null, Virtual };
+
+    FolderOverrides folders;
+    Audio audio = Audio::Off;
+    // The MIDI output: empty = the choice file beside the settings decides.
+    std::string midiPort;
+    bool midiPortGiven = false;
+};
+
+// The windows that follow the song and the transport.
+class HubListener : public TransportListener {
+public:
+    // A song was opened or closed, saved under a new name, or its title changed.
+    virtual void songChanged() {}
+    // The modified mark changed.
+    virtual void modifiedChanged() {}
+    // The render before a play or an export advanced (total 0 clears the bar).
+    virtual void renderProgress(int done, int total) {
+        (void)done;
+        (void)total;
+    }
+    // The transport started, paused, restarted or stopped.
+    virtual void playStateChanged() {}
+    void positionNotify(PositionReceiver, PositionCode, uint32_t, const LyricLine*) override {}
+};
+
+class Hub : private MidiStreamStopper, private TransportListener {
+public:
+    Hub(UserPrompt& prompt, HubOptions options = {});
+    ~Hub() override;
+    Hub(const Hub&) = delete;
+    Hub& operator=(const Hub&) = delete;
+
+    // Start-up: the user's folders, the built-in voices and demo song on the first start,
+    // the settings file (a missing or foreign one sets settingsMissing()), the voice folder
+    // text written at the first start, the devices (unless Off) and the stored wave volume,
+    // after keeping the device's own to restore at exit.
+    void startUp();
+    // Exit: the transport stops, the device's volume comes back, the volume in use and the
+    // settings are saved (atomically: a failed save leaves the old file). Safe to call twice.
+    void shutDown();
+
+    bool settingsMissing() const { return settings_.settingsMissing(); }
+    // Empty, or why the devices could not be made (the program then cannot play).
+    const std::string& deviceError() const { return deviceError_; }
+    // Empty, or the note that the null device stands in for a missing sound device.
+    std::string deviceNote() const;
+
+    Folders& folders() { return folders_; }
+    Settings& settings() { return settings_; }
+    VoiceBank& voices() { return voices_; }
+    UserPrompt& prompt() { return prompt_; }
+    Song& song() { return doc_->song; }
+    const Song& song() const { return doc_->song; }
+    MidiFile& midi() { return doc_->midi; }
+    const MidiFile& midi() const { return doc_->midi; }
+    TempoMap& tempoMap() { return doc_->tempoMap; }
+    const TempoMap& tempoMap() const { return doc_->tempoMap; }
+    SongSession& session() { return doc_->session; }
+    SynthEngine& engine() { return doc_->engine; }
+    MidiOutputChoice& midiOutput() { return midiOutput_; }
+    std::string midiOutputPath() const;
+
+    // --- The song -------------------------------------------------------------------------
+    bool hasMidi() const { return doc_->midi.isLoaded(); }
+    // The MIDI file of the song (for a song file, the one beside it).
+    std::string midiPath() const;
+    // Opening reads into a new document: on failure the reader's text is shown (caption
+    // "Error") and the song already open stays open and unchanged. On success the path goes
+    // to the top of the recent files.
+    bool openMidi(const std::string& path);
+    bool openSong(const std::string& path);
+    // By the last three letters: "mid" or "uta" (any case). Other endings do nothing (false).
+    bool openByExtension(const std::string& path);
+    // Saves under the song's own name; false when it has none yet (the caller asks for one).
+    bool save();
+    // Saves under a new name, which must lie in the MIDI file's folder (see inMidiFolder).
+    bool saveAs(const std::string& songPath);
+    // True when `path` lies in the folder of the song's MIDI file (a song finds its MIDI file
+    // beside itself).
+    bool inMidiFolder(const std::string& path) const;
+    // The name the save dialog proposes: the song's own, else the MIDI file's with ".uta".
+    std::string proposedSongPath() const;
+    // The name the WAV export proposes: the song's (or MIDI file's) title with ".wav".
+    std::string proposedWavPath() const;
+    void setModified(bool modified);
+    // After the title information changed.
+    void titleChanged();
+    // The song's title text, or the program title when it is empty.
+    std::string windowTitle() const;
+
+    // Renders the song's vocal (the whole song, no inserted waves) into a WAV file. On
+    // success `info` is the "Wave Info." text; on failure the error is shown ("Error").
+    bool exportSongWav(const std::string& path, std::string& info);
+
+    // --- The transport --------------------------------------------------------------------
+    bool canPlay() const { return rig_ && rig_->attached(); }
+    // Null when nothing can play (no devices, or no MIDI file).
+    Transport* transport();
+    TransportRig* rig() { return rig_.get(); }
+    bool playFromTop();
+    bool playFromLastPosition();
+    bool playBetween();
+    bool loopPlay();
+    bool pauseOrRestart();
+    bool stop();
+    Transport::State playState() const;
+
+    uint32_t currentPosition() const;
+    void setCurrentPosition(uint32_t tick);  // also tells the channel list (code 50)
+    PlayRange range() const;
+    void setRange(PlayRange r);
+    PanelSteps steps() const { return PanelSteps::of(doc_->tempoMap); }
+    std::string positionText(uint32_t tick, uint32_t* beatLength = nullptr) const;
+
+    // The wave output volume (left, right), applied to the device and kept in the settings.
+    void setWaveVolume(uint16_t left, uint16_t right);
+    // How many volume controls the wave output has (2: left and right apart).
+    int waveVolumeControls() const { return 2; }
+    // The device volume kept at start (left in the low 16 bits), restored at exit.
+    uint32_t keptDeviceVolume() const { return keptVolume_; }
+
+    // Chooses where the MIDI goes and keeps the choice in its file beside the settings. The
+    // devices are made again at once; false (with deviceError()) when they cannot be.
+    bool setMidiOutput(const MidiOutputChoice& choice);
+
+    // --- Notifications --------------------------------------------------------------------
+    void addListener(HubListener* l);
+    void removeListener(HubListener* l);
+    // Called (from any thread) whenever a device posted a notification for the owner to pump.
+    void setPostHook(std::function<void()> hook);
+    // Delivers the pending device notifications (owner's thread). Returns how many.
+    std::size_t pump();
+
+private:
+    struct Document {
+        Document(Hub& hub);
+        Song song;
+        MidiFile midi;
+        TempoMap tempoMap;
+        SongSession session;
+        SynthEngine engine;
+    };
+    bool openInto(const std::function<bool(SongSession&)>& open, const std::string& path);
+    void attachTransport();
+    void makeDevices();
+    bool saveTo(const std::string& songPath);
+    bool stopAndCloseStream(std::string& error) override;
+    void positionNotify(PositionReceiver r, PositionCode c, uint32_t tick, const LyricLine* line) override;
+    void betweenChanged(uint32_t start, uint32_t stop) override;
+    template <typename F>
+    void each(F f) {
+        const std::vector<HubListener*> ls = listeners_;
+        for (HubListener* l : ls) f(*l);
+    }
+    bool play(bool (Transport::*op)());
+
+    UserPrompt& prompt_;
+    HubOptions options_;
+    Folders folders_;
+    Settings settings_;
+    VoiceBank voices_;
+    VoiceBankLoader loader_;
+    MidiOutputChoice midiOutput_;
+    std::unique_ptr<Document> doc_;
+    std::unique_ptr<TransportRig> rig_;
+    std::vector<HubListener*> listeners_;
+    std::string deviceError_;
+    std::function<void()> postHook_;
+    uint32_t keptVolume_ = 0xFFFFFFFFu;
+    uint32_t current_ = 0;
+    PlayRange range_;
+    bool started_ = false;
+    bool shutDown_ = false;
+};
+
+}  // namespace kantor
