@@ -1,0 +1,277 @@
+// The application owner headless: start-up and exit, opening and saving, the counters'
+// arithmetic, and the small models the windows show.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "audio/WaveVolume.h"
+#include "base/FileIO.h"
+#include "hub/Hub.h"
+#include "hub/PanelCounters.h"
+#include "midi/SmfWriter.h"
+#include "settings/MidiOutputChoice.h"
+#include "song/TestPrompt.h"
+#include "support/ScratchFolders.h"
+#include "support/TempDir.h"
+
+namespace kantor {
+namespace {
+
+using test::RecordingPrompt;
+using test::ScratchFolders;
+using test::TempDir;
+
+void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// 4/4, then 6/8 from measure 3; a few notes on channel 1; 480 ticks a quarter.
+std::vector<uint8_t> songMidi() {
+    SmfTrack t;
+    t.tempo(0, 500000).timeSignature(0, 4, 2).timeSignature(3840, 6, 3);
+    for (uint32_t i = 0; i < 8; ++i) t.note(i * 480, i * 480 + 400, 0, 60 + int(i), 100);
+    t.endOfTrack(3840 + 1440 * 2);
+    return buildSmf(0, 480, {t});
+}
+
+struct HubFixture {
+    ScratchFolders scratch;
+    TempDir dir;
+    RecordingPrompt prompt;
+    std::unique_ptr<Hub> hub;
+    HubFixture() {
+        hub = std::make_unique<Hub>(prompt);
+        hub->startUp();
+        writeBytes(dir.file("song.mid"), songMidi());
+    }
+    std::string settingsPath() const { return hub->folders().settingsFilePath(); }
+};
+
+TEST(Hub, FirstStartSetsDefaultsAndExitSavesThem) {
+    HubFixture f;
+    EXPECT_TRUE(f.hub->settingsMissing());
+    // The voice folder text is written at the first start, the first recent file is the demo.
+    EXPECT_EQ(f.hub->settings().voiceFolderText(), f.hub->folders().voiceFolderText());
+    EXPECT_EQ(f.hub->settings().recentFile(0), f.hub->folders().sampleFolder() + "DEMOS20.uta");
+    EXPECT_FALSE(f.hub->hasMidi());
+    EXPECT_EQ(f.hub->positionText(0), "000 : 0 : 000");
+    f.hub->settings().setWaveVolume(0x1234, 0x5678);
+    f.hub->shutDown();
+    f.hub->shutDown();  // twice is harmless
+    ASSERT_TRUE(fileExists(f.settingsPath()));
+
+    // The next start finds the file: no first-run notice, the volume comes back.
+    Hub again(f.prompt);
+    again.startUp();
+    EXPECT_FALSE(again.settingsMissing());
+    EXPECT_EQ(again.settings().waveVolumeLeft(), 0x1234);
+    EXPECT_EQ(again.settings().waveVolumeRight(), 0x5678);
+}
+
+TEST(Hub, ForeignSettingsVersionCountsAsFirstRun) {
+    ScratchFolders scratch;
+    RecordingPrompt prompt;
+    {
+        Hub h(prompt);
+        h.startUp();
+        h.shutDown();
+    }
+    Hub h0(prompt);
+    const std::string path = h0.folders().settingsFilePath();
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(readWholeFile(path, bytes), ReadStatus::Ok);
+    bytes[0] = 0xD1;  // 2001
+    bytes[1] = 0x07;
+    writeBytes(path, bytes);
+    Hub h(prompt);
+    h.startUp();
+    EXPECT_TRUE(h.settingsMissing());
+}
+
+TEST(Hub, OpeningAndSaving) {
+    HubFixture f;
+    Hub& h = *f.hub;
+    const std::string mid = f.dir.file("song.mid");
+    ASSERT_TRUE(h.openMidi(mid));
+    EXPECT_TRUE(h.hasMidi());
+    EXPECT_EQ(h.settings().recentFile(0), mid);
+    EXPECT_EQ(h.range().start, 0u);
+    EXPECT_EQ(h.range().stop, h.tempoMap().measures().back().start);
+    EXPECT_EQ(h.proposedSongPath(), f.dir.file("song.uta"));
+    EXPECT_EQ(h.proposedWavPath(), f.dir.file("song.wav"));
+
+    // A song finds its MIDI file beside itself: another folder is refused.
+    TempDir other;
+    EXPECT_FALSE(h.inMidiFolder(other.file("song.uta")));
+    EXPECT_FALSE(h.saveAs(other.file("song.uta")));
+    EXPECT_FALSE(fileExists(other.file("song.uta")));
+    EXPECT_FALSE(h.save());  // no name yet
+
+    h.song().titleInfo().title = "題名";
+    h.titleChanged();
+    EXPECT_TRUE(h.song().modified());
+    EXPECT_EQ(h.windowTitle(), "題名");
+    ASSERT_TRUE(h.saveAs(f.dir.file("song.uta")));
+    EXPECT_FALSE(h.song().modified());
+    EXPECT_EQ(h.settings().recentFile(0), f.dir.file("song.uta"));
+    EXPECT_EQ(h.settings().recentFile(1), mid);
+
+    ASSERT_TRUE(h.openSong(f.dir.file("song.uta")));
+    EXPECT_EQ(h.song().titleInfo().title, "題名");
+    EXPECT_TRUE(h.save());
+}
+
+TEST(Hub, DamagedFileLeavesTheOpenSongAsItWas) {
+    HubFixture f;
+    Hub& h = *f.hub;
+    ASSERT_TRUE(h.openMidi(f.dir.file("song.mid")));
+    h.song().titleInfo().title = "keep";
+    h.setModified(true);
+    const std::size_t measures = h.tempoMap().measures().size();
+    const std::string recent = h.settings().recentFile(0);
+
+    writeBytes(f.dir.file("bad.uta"), {'M', 'y', ' ', 'K', 0, 1, 2});
+    writeBytes(f.dir.file("bad.mid"), {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0});
+    f.prompt.shown.clear();
+    EXPECT_FALSE(h.openSong(f.dir.file("bad.uta")));
+    EXPECT_FALSE(h.openMidi(f.dir.file("bad.mid")));
+    EXPECT_FALSE(h.openSong(f.dir.file("missing.uta")));
+    ASSERT_EQ(f.prompt.shown.size(), 3u);
+    for (const auto& s : f.prompt.shown) {
+        EXPECT_EQ(s.caption, "Error");
+        EXPECT_FALSE(s.text.empty());
+    }
+    EXPECT_TRUE(h.hasMidi());
+    EXPECT_EQ(h.song().titleInfo().title, "keep");
+    EXPECT_TRUE(h.song().modified());
+    EXPECT_EQ(h.tempoMap().measures().size(), measures);
+    EXPECT_EQ(h.settings().recentFile(0), recent);
+    EXPECT_FALSE(h.openByExtension(f.dir.file("notes.txt")));
+}
+
+TEST(Hub, VolumeIsKeptAppliedAndRestored) {
+    ScratchFolders scratch;
+    RecordingPrompt prompt;
+    HubOptions o;
+    o.audio = HubOptions::Audio::Virtual;
+    Hub h(prompt, o);
+    h.startUp();
+    if (!h.rig()) GTEST_SKIP() << "no SoundFont: " << h.deviceError();
+    EXPECT_EQ(h.keptDeviceVolume(), 0xFFFFFFFFu);
+    EXPECT_EQ(h.rig()->engine().waveVolume(), 0x7FFF7FFFu);  // the stored default
+    h.setWaveVolume(100, 200);
+    EXPECT_EQ(h.rig()->engine().waveVolume(), 100u | 200u << 16);
+    h.shutDown();
+    EXPECT_EQ(h.settings().waveVolumeLeft(), 100);
+    EXPECT_EQ(h.settings().waveVolumeRight(), 200);
+}
+
+TEST(PanelCounters, StepsRangeAndSnapping) {
+    HubFixture f;
+    ASSERT_TRUE(f.hub->openMidi(f.dir.file("song.mid")));
+    const PanelSteps s = f.hub->steps();
+    EXPECT_EQ(s.step, 240u);  // 4/4 and 6/8: half a quarter note
+    EXPECT_EQ(s.rangeMax, f.hub->tempoMap().measures().back().start);
+    EXPECT_EQ(s.spinRange(), int((s.rangeMax + 120) / 240));
+    EXPECT_EQ(s.snap(479), 480u);  // one tick before a boundary rounds to it
+    EXPECT_EQ(s.snap(359), 240u);
+    EXPECT_EQ(s.snap(360), 480u);
+
+    PlayRange r{0, 1920};
+    r = setStartAt(r, 959, s);
+    EXPECT_EQ(r, (PlayRange{960, 1920}));
+    r = setStartAt(r, 1920, s);  // at the stop: the stop goes to the last measure
+    EXPECT_EQ(r, (PlayRange{1920, s.rangeMax}));
+    r = setStopAt(r, 1000, s);  // before the start: the start goes to 0
+    EXPECT_EQ(r, (PlayRange{0, 960}));
+    EXPECT_EQ(moveStartSpin(r, 4, s), (PlayRange{960, s.rangeMax}));
+    EXPECT_EQ(moveStopSpin({960, 1920}, 2, s), (PlayRange{0, 480}));
+
+    const PanelSteps none = PanelSteps::of(TempoMap());
+    EXPECT_EQ(none.step, 0u);
+    EXPECT_EQ(none.spinRange(), 0);
+    EXPECT_EQ(none.spinPosition(1000), 0);
+}
+
+TEST(PanelCounters, LyricLineFollowsThePlay) {
+    Song song;
+    for (auto [tick, text] : {std::pair{960u, "two"}, {0u, "one"}, {960u, "two-b"}, {3000u, "three"}}) {
+        auto l = std::make_unique<LyricLine>();
+        l->position = tick;
+        l->text = text;
+        song.lyricLines().push_back(std::move(l));
+    }
+    LyricDisplay d;
+    d.setLines(song);
+    d.setFor(0);
+    EXPECT_EQ(d.text(), "one");
+    d.setFor(2000);
+    EXPECT_EQ(d.text(), "two-b");  // equal positions keep song order
+    d.advance(100);                // never steps back
+    EXPECT_EQ(d.text(), "two-b");
+    d.advance(3000);
+    EXPECT_EQ(d.text(), "three");
+    d.clear();
+    d.setFor(5000);
+    EXPECT_EQ(d.text(), "");
+}
+
+TEST(MidiOutputChoice, TextAndFile) {
+    EXPECT_TRUE(MidiOutputChoice::fromText("").embedded());
+    EXPECT_EQ(MidiOutputChoice::fromText("output=alsa:128:0\n").alsaPort, "128:0");
+    EXPECT_EQ(MidiOutputChoice::fromText("output=alsa:FLUID Synth:0\r\n").alsaPort, "FLUID Synth:0");
+    EXPECT_TRUE(MidiOutputChoice::fromText("output=alsa:128\n").embedded());
+    EXPECT_TRUE(MidiOutputChoice::fromText("output=alsa::0\n").embedded());
+    EXPECT_TRUE(MidiOutputChoice::fromText("garbage\x01\n").embedded());
+    TempDir dir;
+    MidiOutputChoice c;
+    c.alsaPort = "20:1";
+    ASSERT_TRUE(c.save(dir.file("m.conf")));
+    EXPECT_EQ(MidiOutputChoice::load(dir.file("m.conf")).alsaPort, "20:1");
+    EXPECT_TRUE(MidiOutputChoice::load(dir.file("missing.conf")).embedded());
+}
+
+TEST(WaveVolume, SlidersSyncAndDevice) {
+    Settings settings;
+    std::vector<std::pair<int, int>> applied;
+    WaveVolume v(settings, 2, [&](uint16_t l, uint16_t r) { applied.push_back({l, r}); });
+    EXPECT_EQ(v.leftSlider(), 65535 - 0x7FFF);
+    EXPECT_TRUE(v.sync());
+    EXPECT_TRUE(v.moveLeft(0));  // the top is full volume, and the right side follows
+    EXPECT_EQ(settings.waveVolumeLeft(), 65535);
+    EXPECT_EQ(settings.waveVolumeRight(), 65535);
+    EXPECT_EQ(v.rightSlider(), 0);
+    EXPECT_FALSE(v.moveRight(0));  // unchanged: nothing goes to the device
+    EXPECT_EQ(applied.size(), 1u);
+    v.setSync(false);
+    EXPECT_TRUE(v.moveRight(65535));
+    EXPECT_EQ(settings.waveVolumeLeft(), 65535);
+    EXPECT_EQ(settings.waveVolumeRight(), 0);
+    v.close();
+    EXPECT_FALSE(settings.lrSync());
+
+    // A device that cannot set the sides apart keeps them together.
+    WaveVolume mono(settings, 1, nullptr);
+    EXPECT_TRUE(mono.sync());
+    EXPECT_FALSE(mono.syncChangeable());
+    mono.setSync(false);
+    EXPECT_TRUE(mono.sync());
+    EXPECT_TRUE(mono.moveLeft(100));
+    EXPECT_EQ(settings.waveVolumeLeft(), settings.waveVolumeRight());
+}
+
+TEST(TitleInfo, EditLimitsInCp932Bytes) {
+    std::size_t total = 0;
+    for (const auto& f : TitleInfo::editFields()) total += f.limit;
+    EXPECT_EQ(total, 52u + 6 * 28 + 60 + 4 * 12);
+    EXPECT_TRUE(TitleInfo::fitsEditLimit(std::string(52, 'a'), 52));
+    EXPECT_FALSE(TitleInfo::fitsEditLimit(std::string(53, 'a'), 52));
+    EXPECT_TRUE(TitleInfo::fitsEditLimit("作詞：", 12));          // 6 bytes
+    EXPECT_FALSE(TitleInfo::fitsEditLimit("あいうえおかき", 12));  // 14 bytes
+    EXPECT_TRUE(TitleInfo::fitsEditLimit("ｱｲｳｴｵｶｷｸｹｺｻｼ", 12));  // half-width: one byte each
+    EXPECT_FALSE(TitleInfo::fitsEditLimit("Café", 12));            // no cp932 code
+}
+
+}  // namespace
+}  // namespace kantor
