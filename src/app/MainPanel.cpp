@@ -595,7 +595,11 @@ void MainPanel::songChanged() {
     refresh();
 }
 
-void MainPanel::modifiedChanged() { setWindowModified(hub_.hasMidi() && hub_.song().modified()); }
+void MainPanel::modifiedChanged() {
+    // A modified song shows a mark after its title.
+    const QString t = q(hub_.windowTitle());
+    setWindowTitle(hub_.hasMidi() && hub_.song().modified() ? t + " *" : t);
+}
 
 void MainPanel::renderProgress(int done, int total) {
     if (total <= 0) {

@@ -38,7 +38,9 @@ void restorePlacement(QWidget* w, const Settings& settings, WindowKind kind, int
 }
 
 void storePlacement(const QWidget* w, Settings& settings, WindowKind kind, int index) {
-    const QRect g = w->isMaximized() || w->isMinimized() ? w->normalGeometry() : w->geometry();
+    // The window's place is its frame's (as move() takes it), its size the content's.
+    const bool normal = !w->isMaximized() && !w->isMinimized();
+    const QRect g = normal ? QRect(w->pos(), w->size()) : w->normalGeometry();
     if (!g.isValid()) return;
     settings.setWindowRect(kind, {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()}, index);
 }

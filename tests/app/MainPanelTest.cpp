@@ -1,0 +1,308 @@
+// The desktop program on the offscreen platform: the main panel's states and commands with
+// scripted dialogs, start-up and first run, window places, and a whole session as a user
+// would have it: the demo song played on the null device and exported to WAV.
+#include <QAction>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
+#include <fstream>
+
+#include "app/KantorApp.h"
+#include "app/TitleInfoWindow.h"
+#include "app/WaveVolumeWindow.h"
+#include "base/FileIO.h"
+#include "midi/SmfWriter.h"
+#include "platform/InstanceLock.h"
+#include "settings/StartupTexts.h"
+#include "song/TestPrompt.h"
+#include "support/CliRun.h"
+#include "support/ScratchFolders.h"
+#include "support/TempDir.h"
+
+using namespace kantor;
+using namespace kantor::app;
+
+namespace {
+
+void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::vector<uint8_t> smallMidi(int notes) {
+    SmfTrack t;
+    t.tempo(0, 500000).timeSignature(0, 4, 2);
+    for (int i = 0; i < notes; ++i) t.note(uint32_t(i) * 480, uint32_t(i) * 480 + 400, 0, 60, 100);
+    t.endOfTrack(uint32_t(notes) * 480 + 1920);
+    return buildSmf(0, 480, {t});
+}
+
+// A program with scripted answers in scratch folders.
+struct Session {
+    test::ScratchFolders scratch;
+    test::TempDir dir;
+    test::RecordingPrompt prompt;
+    ScriptedFileChooser files;
+    QStringList opened;
+    std::unique_ptr<KantorApp> app;
+    explicit Session(HubOptions::Audio audio = HubOptions::Audio::Off) {
+        AppOptions o;
+        o.hub.audio = audio;
+        o.prompt = &prompt;
+        o.files = &files;
+        o.panelDelayMs = 0;
+        o.openUrl = [this](const QString& url) { opened << url; };
+        app = std::make_unique<KantorApp>(std::move(o));
+        writeBytes(dir.file("a.mid"), smallMidi(8));
+    }
+    MainPanel& panel() {
+        MainPanel* p = app->showPanel();
+        return *p;
+    }
+    int count(const std::string& text) const {
+        int n = 0;
+        for (const auto& s : prompt.shown) n += s.text == text;
+        return n;
+    }
+};
+
+}  // namespace
+
+class MainPanelTest : public QObject {
+    Q_OBJECT
+private slots:
+    void withoutASongEverythingThatNeedsOneIsDisabled() {
+        Session s;
+        MainPanel& p = s.panel();
+        for (int c : {MainPanel::Save, MainPanel::SaveAs, MainPanel::ChannelList, MainPanel::TitleWindow,
+                      MainPanel::MuteSolo, MainPanel::WaveVolumeWindow, MainPanel::LyricWindow})
+            QVERIFY2(!p.action(c)->isEnabled(), qPrintable(QString::number(c)));
+        for (int b : {MainPanel::TitleButton, MainPanel::MuteButton, MainPanel::VolumeButton, MainPanel::LyricButton,
+                      MainPanel::WaveButton})
+            QVERIFY(!p.button(b)->isEnabled());
+        QCOMPARE(p.positionText(), QString("000 : 0 : 000"));
+        QCOMPARE(p.startText(), QString("000 : 0 : 000"));
+        QCOMPARE(p.stopText(), QString("000 : 0 : 000"));
+        QCOMPARE(p.windowTitle(), QString("My Kantorellion"));
+        // The effector settings item leaves the menu when the enabling is computed.
+        QVERIFY(!p.settingsMenu()->actions().contains(p.action(MainPanel::EffectSettings)));
+        // Setting positions without a song shows the empty position.
+        p.run(MainPanel::SetStart);
+        QCOMPARE(p.startText(), QString("000 : 0 : 000"));
+    }
+
+    void openingASongEnablesTheWindowsAndSetsTheCounters() {
+        Session s;
+        MainPanel& p = s.panel();
+        s.files.answers = {s.dir.file("a.mid")};
+        p.run(MainPanel::NewSong);
+        QVERIFY(s.app->hub().hasMidi());
+        QVERIFY(p.action(MainPanel::Save)->isEnabled());
+        QVERIFY(p.button(MainPanel::TitleButton)->isEnabled());
+        QVERIFY(p.button(MainPanel::WaveButton)->isEnabled());
+        QCOMPARE(p.positionText(), QString("001 : 1 : 000"));
+        QCOMPARE(p.stopText(), QString::fromStdString(s.app->hub().positionText(s.app->hub().range().stop)));
+        QCOMPARE(p.steps().step, 480u);
+        // Set start one tick before a step boundary: it rounds to the boundary.
+        s.app->hub().setCurrentPosition(959);
+        p.positionSpin()->stepBy(2);  // 2 steps: tick 960
+        QCOMPARE(p.positionText(), QString::fromStdString(s.app->hub().positionText(960)));
+        p.run(MainPanel::SetStart);
+        QCOMPARE(s.app->hub().range().start, 960u);
+        // A start at or after the stop sends the stop to the last measure.
+        p.stopSpin()->stepBy(-1000);
+        QCOMPARE(s.app->hub().range().start, 0u);
+        p.startSpin()->stepBy(3);
+        QCOMPARE(s.app->hub().range().start, 1440u);
+        QCOMPARE(s.app->hub().range().stop, p.steps().rangeMax);
+    }
+
+    void theSavePromptsThreeAnswers() {
+        Session s;
+        MainPanel& p = s.panel();
+        QVERIFY(s.app->hub().openMidi(s.dir.file("a.mid")));
+        s.app->hub().setModified(true);
+        writeBytes(s.dir.file("b.mid"), smallMidi(4));
+
+        // Cancel: the song stays open and unchanged.
+        s.prompt.answer = PromptAnswer::Cancel;
+        s.files.answers = {s.dir.file("b.mid")};
+        p.run(MainPanel::NewSong);
+        QCOMPARE(s.count("歌声データを保存しますか？"), 1);
+        QCOMPARE(s.app->hub().midiPath(), s.dir.file("a.mid"));
+        QVERIFY(s.app->hub().song().modified());
+        QCOMPARE(s.files.asked, 0);
+
+        // Yes: saved under a name in the MIDI file's folder, then the command goes on.
+        s.prompt.answer = PromptAnswer::Yes;
+        s.files.answers = {s.dir.file("a.uta"), s.dir.file("b.mid")};
+        p.run(MainPanel::NewSong);
+        QVERIFY(fileExists(s.dir.file("a.uta")));
+        QCOMPARE(s.app->hub().midiPath(), s.dir.file("b.mid"));
+
+        // No: the edits go, the command goes on.
+        s.app->hub().setModified(true);
+        s.prompt.answer = PromptAnswer::No;
+        s.files.answers = {s.dir.file("a.uta")};
+        p.run(MainPanel::OpenSong);
+        QCOMPARE(s.app->hub().song().songPath(), s.dir.file("a.uta"));
+    }
+
+    void aSaveOutsideTheMidiFolderIsRefusedUntilCancelled() {
+        Session s;
+        MainPanel& p = s.panel();
+        QVERIFY(s.app->hub().openMidi(s.dir.file("a.mid")));
+        test::TempDir other;
+        s.files.answers = {other.file("x.uta"), other.file("y.uta")};  // then cancel
+        QVERIFY(!p.saveAsDialog());
+        QCOMPARE(s.count("Midiﾌｧｲﾙと同じﾌｫﾙﾀﾞに格納してください。"), 2);
+        QCOMPARE(s.files.asked, 3);
+        QVERIFY(!fileExists(other.file("x.uta")));
+        // Save without a name asks for one.
+        s.files.answers = {s.dir.file("named.uta")};
+        p.run(MainPanel::Save);
+        QVERIFY(fileExists(s.dir.file("named.uta")));
+        QCOMPARE(QString::fromStdString(s.app->hub().settings().recentFile(0)),
+                 QString::fromStdString(s.dir.file("named.uta")));
+    }
+
+    void recentFilesKeepFourAndAFailedOpenDoesNotMove() {
+        Session s;
+        MainPanel& p = s.panel();
+        for (int i = 0; i < 5; ++i) {
+            writeBytes(s.dir.file("m" + std::to_string(i) + ".mid"), smallMidi(2));
+            QVERIFY(s.app->hub().openMidi(s.dir.file("m" + std::to_string(i) + ".mid")));
+        }
+        p.rebuildRecent();
+        QCOMPARE(p.recentMenu()->actions().size(), 4);
+        QCOMPARE(p.recentMenu()->actions()[0]->text(), "&1 " + QString::fromStdString(s.dir.file("m4.mid")));
+        QCOMPARE(p.recentMenu()->actions()[3]->text(), "&4 " + QString::fromStdString(s.dir.file("m1.mid")));
+        // Reopening the third moves it to the top without dropping any.
+        p.run(103);
+        QCOMPARE(QString::fromStdString(s.app->hub().settings().recentFile(0)),
+                 QString::fromStdString(s.dir.file("m2.mid")));
+        QCOMPARE(QString::fromStdString(s.app->hub().settings().recentFile(3)),
+                 QString::fromStdString(s.dir.file("m1.mid")));
+        // An entry whose file is gone fails with the reader's text and stays where it is.
+        std::remove(s.dir.file("m1.mid").c_str());
+        s.prompt.shown.clear();
+        p.run(104);
+        QCOMPARE(int(s.prompt.shown.size()), 1);
+        QCOMPARE(QString::fromStdString(s.prompt.shown[0].caption), QString("Error"));
+        QCOMPARE(QString::fromStdString(s.app->hub().settings().recentFile(3)),
+                 QString::fromStdString(s.dir.file("m1.mid")));
+        QCOMPARE(s.app->hub().midiPath(), s.dir.file("m2.mid"));
+    }
+
+    void firstRunShowsTheNoticeOnce() {
+        Session s;
+        s.app->showPanel();
+        QCOMPARE(s.count(text::kFirstRunNotice), 1);
+        s.app->panel()->close();
+        Session* again = nullptr;
+        (void)again;
+        // The settings file now exists: a second start shows nothing.
+        AppOptions o;
+        test::RecordingPrompt prompt2;
+        ScriptedFileChooser files2;
+        o.prompt = &prompt2;
+        o.files = &files2;
+        KantorApp second(std::move(o));
+        second.showPanel();
+        for (const auto& shown : prompt2.shown) QVERIFY(shown.text != text::kFirstRunNotice);
+    }
+
+    void windowPlacesAreStoredAndKeptOnTheDesktop() {
+        Session s;
+        MainPanel& p = s.panel();
+        p.move(123, 145);
+        QApplication::processEvents();
+        p.close();
+        const WindowRect r = s.app->hub().settings().windowRect(WindowKind::MainPanel);
+        QCOMPARE(r.left, 123);
+        QCOMPARE(r.top, 145);
+        // A stored negative top comes back at 0.
+        Settings& st = s.app->hub().settings();
+        st.setWindowRect(WindowKind::TitleInfo, {40, -30, 440, 270});
+        QVERIFY(s.app->hub().openMidi(s.dir.file("a.mid")));
+        TitleInfoWindow w(s.app->context());
+        QCOMPARE(w.pos().y(), 0);
+        QCOMPARE(w.pos().x(), 40);
+    }
+
+    void singleInstance() {
+        test::TempDir dir;
+        InstanceLock first, second;
+        QCOMPARE(int(first.acquire(dir.path())), int(InstanceLock::Result::Acquired));
+        QCOMPARE(int(second.acquire(dir.path())), int(InstanceLock::Result::AlreadyRunning));
+    }
+
+    void titleAndVolumeWindows() {
+        Session s;
+        MainPanel& p = s.panel();
+        QVERIFY(s.app->hub().openMidi(s.dir.file("a.mid")));
+        auto* title = qobject_cast<TitleInfoWindow*>(p.openWindow(MainPanel::TitleWindow));
+        QVERIFY(title);
+        QCOMPARE(p.openWindow(MainPanel::TitleWindow), title);  // activated, not made again
+        TitleInputDialog d(s.app->hub().song().titleInfo());
+        QTest::keyClicks(d.field("title"), QString(60, 'x'));
+        QCOMPARE(d.field("title")->text().size(), 52);  // the limit holds
+        d.field("comment")->setText("ｺﾒﾝﾄ");
+        QCOMPARE(QString::fromStdString(d.result().comment), QString("ｺﾒﾝﾄ"));
+
+        auto* vol = qobject_cast<WaveVolumeWindow*>(p.openWindow(MainPanel::WaveVolumeWindow));
+        QVERIFY(vol);
+        vol->left()->setValue(0);  // the top: full volume, both sides with LRSync
+        QCOMPARE(int(s.app->hub().settings().waveVolumeLeft()), 65535);
+        QCOMPARE(int(s.app->hub().settings().waveVolumeRight()), 65535);
+        QCOMPARE(vol->right()->value(), 0);
+
+        p.run(MainPanel::ReadMe);
+        QCOMPARE(s.opened.size(), 1);
+        QVERIFY(s.opened[0].endsWith("ReadMe.html"));
+    }
+
+    // A user's session: the demo song opens, plays from the top on the null device with
+    // positions and lyric lines arriving on the counters, pauses, stops, and its WAV export
+    // through the panel equals the command line's render.
+    void playTheDemoAndExportIt() {
+        Session s(HubOptions::Audio::Null);
+        MainPanel& p = s.panel();
+        if (!s.app->hub().canPlay() && !s.app->hub().deviceError().empty())
+            QSKIP(qPrintable(QString::fromStdString(s.app->hub().deviceError())));
+        const std::string demo = s.app->hub().folders().sampleFolder() + names::kDemoSong;
+        if (!fileExists(demo)) QSKIP("the built-in demo song is made by release builds");
+        QVERIFY(p.openPath(demo));
+        QVERIFY(s.app->hub().canPlay());
+        const QString top = p.positionText();
+        QTest::mouseClick(p.button(MainPanel::PlayTop), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(p.positionText() != top, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!p.lyricText().isEmpty(), 5000);
+        QCOMPARE(int(s.app->hub().playState()), int(Transport::State::Playing));
+        QTest::mouseClick(p.button(MainPanel::Pause), Qt::LeftButton);
+        QCOMPARE(int(s.app->hub().playState()), int(Transport::State::Paused));
+        const QString paused = p.positionText();
+        QTest::qWait(300);
+        QCOMPARE(p.positionText(), paused);
+        QTest::mouseClick(p.button(MainPanel::Stop), Qt::LeftButton);
+        QCOMPARE(int(s.app->hub().playState()), int(Transport::State::Idle));
+
+        s.files.answers = {s.dir.file("panel.wav")};
+        s.prompt.shown.clear();
+        QTest::mouseClick(p.button(MainPanel::WaveButton), Qt::LeftButton);
+        QCOMPARE(int(s.prompt.shown.size()), 1);
+        QCOMPARE(QString::fromStdString(s.prompt.shown[0].caption), QString("Wave Info."));
+        QVERIFY(QString::fromStdString(s.prompt.shown[0].text).contains("Midi Position : [ "));
+        const test::CliResult r = test::runCli({"render", demo, "-o", s.dir.file("cli.wav")});
+        QCOMPARE(r.status, 0);
+        std::vector<uint8_t> a, b;
+        QVERIFY(readWholeFile(s.dir.file("panel.wav"), a) == ReadStatus::Ok);
+        QVERIFY(readWholeFile(s.dir.file("cli.wav"), b) == ReadStatus::Ok);
+        QVERIFY(a.size() > 44);
+        QVERIFY(a == b);
+    }
+};
+
+QTEST_MAIN(MainPanelTest)
+#include "MainPanelTest.moc"
