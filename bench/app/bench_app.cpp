@@ -1,0 +1,131 @@
+// The desktop program's responsiveness on the demo song, on the null sound device (real
+// time, no sound card needed), offscreen:
+//   - opening the demo song after the panel has appeared;
+//   - from pressing "Play From Top" to the first sound the engine makes (render included);
+//   - the longest time the GUI thread goes without running its event loop while playing.
+// Each is measured `runs` times; the worst and the median are printed.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "app/KantorApp.h"
+#include "platform/AudioEngine.h"
+#include "settings/StartupTexts.h"
+
+using namespace kantor;
+using namespace kantor::app;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+class SilentPrompt : public UserPrompt {
+public:
+    void notice(const std::string& c, const std::string& t) override { std::fprintf(stderr, "[%s] %s\n", c.c_str(), t.c_str()); }
+    void warning(const std::string& c, const std::string& t) override { notice(c, t); }
+    PromptAnswer askYesNo(const std::string&, const std::string&) override { return PromptAnswer::Yes; }
+    PromptAnswer askYesNoCancel(const std::string&, const std::string&) override { return PromptAnswer::No; }
+};
+
+// Watches the engine's mixed output for the first sound after it is armed.
+class FirstSound : public EngineClient {
+public:
+    std::atomic<bool> armed{false};
+    std::atomic<int64_t> heardAt{0};
+    void process(float* mix, const float*, uint32_t frames, uint64_t) override {
+        if (!armed.load()) return;
+        for (uint32_t i = 0; i < frames * 2; ++i) {
+            if (mix[i] > 1e-4f || mix[i] < -1e-4f) {
+                heardAt.store(Clock::now().time_since_epoch().count());
+                armed.store(false);
+                return;
+            }
+        }
+    }
+};
+
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+void report(const char* what, std::vector<double> v, double target) {
+    std::sort(v.begin(), v.end());
+    std::printf("%-44s median %7.1f ms   worst %7.1f ms   target %6.0f ms   %s\n", what, v[v.size() / 2], v.back(),
+                target, v.back() <= target ? "ok" : "MISSED");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication qapp(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    QTemporaryDir scratch;
+    const std::string root = scratch.path().toStdString();
+    SilentPrompt prompt;
+    ScriptedFileChooser files;
+    AppOptions o;
+    o.hub.audio = HubOptions::Audio::Null;
+    o.hub.folders.dataDir = root + "/data";
+    o.hub.folders.configDir = root + "/config";
+    o.hub.folders.documentsDir = root + "/documents";
+    o.prompt = &prompt;
+    o.files = &files;
+    o.panelDelayMs = 0;
+    KantorApp app(std::move(o));
+    MainPanel* panel = app.showPanel();
+    QApplication::processEvents();
+    const std::string demo = app.hub().folders().sampleFolder() + names::kDemoSong;
+    if (!app.hub().rig()) {
+        std::fprintf(stderr, "cannot play: %s\n", app.hub().deviceError().c_str());
+        return 1;
+    }
+    FirstSound probe;
+    app.hub().rig()->engine().attach(&probe, EngineStage::Capture);
+
+    std::vector<double> open, firstSound, gaps;
+    for (int r = 0; r < runs; ++r) {
+        auto t0 = Clock::now();
+        if (!panel->openPath(demo)) return 1;
+        QApplication::processEvents();
+        open.push_back(ms(Clock::now() - t0));
+
+        // Play from top: the click runs the render and starts the stream on this thread.
+        QApplication::processEvents();
+        probe.heardAt = 0;
+        probe.armed = true;
+        t0 = Clock::now();
+        panel->run(MainPanel::PlayTop);
+        while (probe.heardAt.load() == 0 && ms(Clock::now() - t0) < 2000) QApplication::processEvents();
+        firstSound.push_back(ms(Clock::duration(probe.heardAt.load()) - t0.time_since_epoch()));
+
+        // Play on for three seconds, timing the gaps between turns of the event loop.
+        double worst = 0;
+        auto last = Clock::now();
+        QTimer tick;
+        tick.setInterval(1);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const auto now = Clock::now();
+            worst = std::max(worst, ms(now - last));
+            last = now;
+        });
+        tick.start();
+        const auto end = Clock::now() + std::chrono::seconds(3);
+        while (Clock::now() < end) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        tick.stop();
+        gaps.push_back(worst);
+        panel->run(MainPanel::Stop);
+        QApplication::processEvents();
+    }
+    std::printf("demo song, %d runs, null sound device, offscreen\n", runs);
+    report("open the demo song (panel shown)", open, 300);
+    report("play from top to first sound (render incl.)", firstSound, 150);
+    report("longest GUI thread gap while playing", gaps, 30);
+    app.hub().rig()->engine().detach(&probe);
+    panel->close();
+    return 0;
+}
