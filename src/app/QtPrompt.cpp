@@ -1,11 +1,21 @@
 #include "app/QtPrompt.h"
 
 #include <QMessageBox>
+#include <algorithm>
 
 namespace kantor::app {
 
 namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+void fitText(QMessageBox& box, const std::string& text) {
+    int widest = 0;
+    for (const QString& line : q(text).split('\n')) widest = std::max(widest, box.fontMetrics().horizontalAdvance(line));
+    box.setStyleSheet(QString("QLabel#qt_msgbox_label { min-width: %1px; }").arg(std::min(widest + 8, 640)));
+}
+
+namespace {
 
 bool isErrorCaption(const std::string& caption) {
     return caption == "Error" || caption == "ERROR" || caption == "error";
@@ -15,11 +25,13 @@ bool isErrorCaption(const std::string& caption) {
 void QtPrompt::notice(const std::string& caption, const std::string& text) {
     QMessageBox box(isErrorCaption(caption) ? QMessageBox::Critical : QMessageBox::Information, q(caption), q(text),
                     QMessageBox::Ok, parent_);
+    fitText(box, text);
     box.exec();
 }
 
 void QtPrompt::warning(const std::string& caption, const std::string& text) {
     QMessageBox box(QMessageBox::Warning, q(caption), q(text), QMessageBox::Ok, parent_);
+    fitText(box, text);
     box.exec();
 }
 

@@ -1,11 +1,16 @@
 #pragma once
 // Message boxes of the core's operations, shown as Qt dialogs over a parent window.
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
 #include "platform/UserPrompt.h"
 
 namespace kantor::app {
+
+// Widens a message box to its longest line (up to a limit), so that its text keeps the
+// line breaks it was written with.
+void fitText(QMessageBox& box, const std::string& text);
 
 class QtPrompt : public UserPrompt {
 public:

@@ -9,6 +9,7 @@
 
 #include "app/KantorApp.h"
 #include "app/MidiOutputDialog.h"
+#include "app/QtPrompt.h"
 #include "app/TitleInfoWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "base/FileIO.h"
@@ -48,7 +49,7 @@ int writeScreenshots(const std::string& dirText) {
     SilentPrompt prompt;
     ScriptedFileChooser files;
     AppOptions o;
-    o.hub.audio = HubOptions::Audio::Off;
+    o.hub.audio = HubOptions::Audio::Null;  // the transport buttons as a user sees them
     o.hub.folders.dataDir = root + "/data";
     o.hub.folders.configDir = root + "/config";
     o.hub.folders.documentsDir = root + "/documents";
@@ -86,6 +87,7 @@ int writeScreenshots(const std::string& dirText) {
     failures += !save(&midi, dir, "midi-output");
 
     QMessageBox first(QMessageBox::Information, text::kFirstRunCaption, text::kFirstRunNotice, QMessageBox::Ok);
+    fitText(first, text::kFirstRunNotice);
     failures += !save(&first, dir, "first-run-notice");
     QMessageBox save1(QMessageBox::Warning, "確認", "歌声データを保存しますか？",
                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);

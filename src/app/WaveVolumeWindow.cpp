@@ -23,10 +23,10 @@ WaveVolumeWindow::WaveVolumeWindow(AppContext& ctx, QWidget* parent) : QWidget(p
         s->setTickInterval(8192);
         s->setSingleStep(1024);
         s->setPageStep(8192);
-        s->setInvertedAppearance(true);  // the top is full volume: position 0
-        s->setInvertedControls(true);
         s->setMinimumHeight(160);
-        s->setValue(value);
+        // The slider shows the volume itself (full at the top); the model counts positions
+        // from the top, as the volume's complement.
+        s->setValue(WaveVolume::kSliderMax - value);
         return s;
     };
     left_ = make(model_->leftSlider());
@@ -39,24 +39,25 @@ WaveVolumeWindow::WaveVolumeWindow(AppContext& ctx, QWidget* parent) : QWidget(p
     sync_->setChecked(model_->sync());
     sync_->setEnabled(model_->syncChangeable());
     g->addWidget(sync_, 2, 0, 1, 2, Qt::AlignHCenter);
-    connect(left_, &QSlider::valueChanged, this, [this](int p) {
-        if (model_->moveLeft(p)) follow();
+    connect(left_, &QSlider::valueChanged, this, [this](int v) {
+        if (model_->moveLeft(WaveVolume::kSliderMax - v)) follow();
     });
-    connect(right_, &QSlider::valueChanged, this, [this](int p) {
-        if (model_->moveRight(p)) follow();
+    connect(right_, &QSlider::valueChanged, this, [this](int v) {
+        if (model_->moveRight(WaveVolume::kSliderMax - v)) follow();
     });
     connect(sync_, &QCheckBox::toggled, this, [this](bool on) {
         model_->setSync(on);
         sync_->setChecked(model_->sync());
     });
+    setMinimumWidth(170);
     adjustSize();
     restorePlacement(this, hub.settings(), WindowKind::WaveVolume, 0, false, DefaultPlace::Centred);
 }
 
 void WaveVolumeWindow::follow() {
     const QSignalBlocker bl(left_), br(right_);
-    left_->setValue(model_->leftSlider());
-    right_->setValue(model_->rightSlider());
+    left_->setValue(WaveVolume::kSliderMax - model_->leftSlider());
+    right_->setValue(WaveVolume::kSliderMax - model_->rightSlider());
 }
 
 void WaveVolumeWindow::closeEvent(QCloseEvent* e) {

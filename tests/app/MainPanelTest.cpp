@@ -253,10 +253,10 @@ private slots:
 
         auto* vol = qobject_cast<WaveVolumeWindow*>(p.openWindow(MainPanel::WaveVolumeWindow));
         QVERIFY(vol);
-        vol->left()->setValue(0);  // the top: full volume, both sides with LRSync
+        vol->left()->setValue(vol->left()->maximum());  // the top: full volume, both sides with LRSync
         QCOMPARE(int(s.app->hub().settings().waveVolumeLeft()), 65535);
         QCOMPARE(int(s.app->hub().settings().waveVolumeRight()), 65535);
-        QCOMPARE(vol->right()->value(), 0);
+        QCOMPARE(vol->right()->value(), vol->right()->maximum());
 
         p.run(MainPanel::ReadMe);
         QCOMPARE(s.opened.size(), 1);

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Writes a PNG of every window of the desktop program, with the demo song open, at 100% and
+# 200% scale: out/screenshots/100/*.png and out/screenshots/200/*.png. Offscreen: no display
+# is needed. Builds first (release).
+# Usage: scripts/screenshots.sh [OUTDIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=${1:-out/screenshots}
+scripts/install-deps.sh
+scripts/build.sh release
+for scale in 100 200; do
+  factor=$(awk "BEGIN { print $scale / 100 }")
+  QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=$factor build/src/app/kantor --screenshots "$out/$scale" \
+    2> >(grep -v 'does not support' >&2)
+done
+echo "Screenshots in $out/100 and $out/200"
