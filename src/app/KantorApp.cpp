@@ -59,7 +59,12 @@ MainPanel* KantorApp::showPanel() {
     p->raise();
     p->activateWindow();
     if (hubWindow_) hubWindow_->hide();
-    if (!hub_->deviceNote().empty()) p->statusBar()->showMessage(QString::fromStdString(hub_->deviceNote()));
+    if (!hub_->deviceNote().empty()) {
+        // Said once, at the foot of the panel.
+        p->statusBar()->showMessage("ｻｳﾝﾄﾞﾃﾞﾊﾞｲｽがありません。音を出さずに実時間で再生します。");
+        p->statusBar()->setToolTip(QString::fromStdString(hub_->deviceNote()));
+        p->setFixedSize(p->sizeHint());
+    }
     if (!hub_->deviceError().empty()) ctx_->prompt.notice("Error", hub_->deviceError());
     emit panelShown();
     if (hub_->settingsMissing()) {
@@ -83,6 +88,7 @@ void KantorApp::installWindows(MainPanel& p) {
     });
     p.setWindowFactory(MainPanel::MidiOutput, [this](MainPanel& panel) -> QWidget* {
         auto* d = new MidiOutputDialog(*ctx_, &panel);
+        d->setAttribute(Qt::WA_DeleteOnClose);
         d->setModal(true);
         return d;
     });

@@ -10,16 +10,13 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QRadioButton>
-#include <QButtonGroup>
 #include <QDialog>
-#include <QDialogButtonBox>
-#include <QGroupBox>
 #include <QMessageBox>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/HelpPages.h"
+#include "app/SoundQualityDialog.h"
 #include "app/WindowPlacement.h"
 #include "base/FileIO.h"
 #include "settings/StartupTexts.h"
@@ -532,39 +529,9 @@ void MainPanel::writeWav() {
 }
 
 void MainPanel::soundQuality() {
-    QDialog d(this);
-    d.setWindowTitle("音質設定");
-    auto* v = new QVBoxLayout(&d);
-    auto group = [&](const char* title, std::initializer_list<const char*> items, QButtonGroup*& g) {
-        auto* box = new QGroupBox(title, &d);
-        auto* h = new QHBoxLayout(box);
-        g = new QButtonGroup(&d);
-        int id = 0;
-        for (const char* item : items) {
-            auto* r = new QRadioButton(item, box);
-            g->addButton(r, id++);
-            h->addWidget(r);
-        }
-        v->addWidget(box);
-    };
-    QButtonGroup *bits = nullptr, *rate = nullptr, *chans = nullptr;
-    group("Bit", {"16 bit", "8 bit"}, bits);
-    group("Sampling", {"11 kHz", "22 kHz", "44 kHz"}, rate);
-    group("Channel", {"Mono", "Stereo"}, chans);
-    // Only 16-bit mono output can be mixed and sung: the other choices are shown but fixed.
-    bits->button(1)->setEnabled(false);
-    chans->button(1)->setEnabled(false);
-    const uint16_t code = hub_.settings().outputQualityCode();
-    bits->button(0)->setChecked(true);
-    chans->button(0)->setChecked(true);
-    rate->button(std::min(code / 4, 2))->setChecked(true);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &d);
-    buttons->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
-    connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
-    v->addWidget(buttons);
+    SoundQualityDialog d(hub_.settings().outputQualityCode(), this);
     if (d.exec() != QDialog::Accepted) return;
-    hub_.settings().setOutputQualityCode(static_cast<uint16_t>(4 * rate->checkedId()));
+    hub_.settings().setOutputQualityCode(d.qualityCode());
     if (Transport* t = hub_.transport()) t->setQualityCode(hub_.settings().outputQualityCode());
 }
 

@@ -10,7 +10,6 @@ namespace kantor::app {
 
 MidiOutputDialog::MidiOutputDialog(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setWindowTitle("Midi出力先の選択");
-    setAttribute(Qt::WA_DeleteOnClose);
     auto* v = new QVBoxLayout(this);
     embedded_ = new QRadioButton("内蔵シンセサイザー (General MIDI SoundFont)", this);
     alsa_ = new QRadioButton("ALSA シーケンサーのポート：", this);

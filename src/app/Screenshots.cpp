@@ -10,6 +10,7 @@
 #include "app/KantorApp.h"
 #include "app/MidiOutputDialog.h"
 #include "app/QtPrompt.h"
+#include "app/SoundQualityDialog.h"
 #include "app/TitleInfoWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "base/FileIO.h"
@@ -85,6 +86,9 @@ int writeScreenshots(const std::string& dirText) {
     failures += !save(&volume, dir, "wave-volume");
     MidiOutputDialog midi(app.context());
     failures += !save(&midi, dir, "midi-output");
+
+    SoundQualityDialog quality(app.hub().settings().outputQualityCode());
+    failures += !save(&quality, dir, "sound-quality");
 
     QMessageBox first(QMessageBox::Information, text::kFirstRunCaption, text::kFirstRunNotice, QMessageBox::Ok);
     fitText(first, text::kFirstRunNotice);

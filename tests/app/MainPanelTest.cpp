@@ -4,12 +4,16 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QMimeData>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 #include <fstream>
 
 #include "app/KantorApp.h"
+#include "app/MidiOutputDialog.h"
+#include "app/SoundQualityDialog.h"
 #include "app/TitleInfoWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "base/FileIO.h"
@@ -229,6 +233,42 @@ private slots:
         TitleInfoWindow w(s.app->context());
         QCOMPARE(w.pos().y(), 0);
         QCOMPARE(w.pos().x(), 40);
+    }
+
+    void droppingAFileOpensIt() {
+        Session s;
+        MainPanel& p = s.panel();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(s.dir.file("notes.txt"))),
+                      QUrl::fromLocalFile(QString::fromStdString(s.dir.file("a.mid")))});
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&p, &drop);
+        QVERIFY2(s.app->hub().hasMidi(), qPrintable(QString::number(drop.isAccepted())));
+        QCOMPARE(s.app->hub().midiPath(), s.dir.file("a.mid"));
+    }
+
+    void soundQualityAndMidiOutputDialogs() {
+        SoundQualityDialog q(4);
+        QCOMPARE(int(q.qualityCode()), 4);
+        q.rates()->button(2)->click();
+        QCOMPARE(int(q.qualityCode()), 8);
+        SoundQualityDialog odd(11);  // an 8-bit stereo code shows as 16-bit mono at its rate
+        QCOMPARE(int(odd.qualityCode()), 8);
+
+        Session s;
+        s.app->hub().startUp();
+        MidiOutputDialog d(s.app->context());
+        QVERIFY(d.embedded()->isChecked());
+        d.alsa()->setChecked(true);
+        d.port()->setText("not a port");
+        d.accept();  // refused with a warning, the choice unchanged
+        QCOMPARE(s.count("ALSA のポートは「クライアント:ポート」で入力してください。（例 128:0）"), 1);
+        QVERIFY(s.app->hub().midiOutput().embedded());
+        d.port()->setText("128:0");
+        d.accept();
+        QCOMPARE(QString::fromStdString(s.app->hub().midiOutput().alsaPort), QString("128:0"));
+        QCOMPARE(QString::fromStdString(MidiOutputChoice::load(s.app->hub().midiOutputPath()).alsaPort),
+                 QString("128:0"));
     }
 
     void singleInstance() {

@@ -1,0 +1,47 @@
+#include "app/SoundQualityDialog.h"
+
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace kantor::app {
+
+SoundQualityDialog::SoundQualityDialog(uint16_t qualityCode, QWidget* parent) : QDialog(parent) {
+    setWindowTitle("音質設定");
+    auto* v = new QVBoxLayout(this);
+    auto group = [&](const char* title, std::initializer_list<const char*> items) {
+        auto* box = new QGroupBox(title, this);
+        auto* h = new QHBoxLayout(box);
+        auto* g = new QButtonGroup(this);
+        int id = 0;
+        for (const char* item : items) {
+            auto* r = new QRadioButton(item, box);
+            g->addButton(r, id++);
+            h->addWidget(r);
+        }
+        h->addStretch(1);
+        v->addWidget(box);
+        return g;
+    };
+    bits_ = group("Bit", {"16 bit", "8 bit"});
+    rate_ = group("Sampling", {"11 kHz", "22 kHz", "44 kHz"});
+    channels_ = group("Channel", {"Mono", "Stereo"});
+    bits_->button(1)->setEnabled(false);
+    channels_->button(1)->setEnabled(false);
+    bits_->button(0)->setChecked(true);
+    channels_->button(0)->setChecked(true);
+    rate_->button(std::min(qualityCode / 4, 2))->setChecked(true);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    v->addWidget(buttons);
+}
+
+uint16_t SoundQualityDialog::qualityCode() const { return static_cast<uint16_t>(4 * std::max(0, rate_->checkedId())); }
+
+}  // namespace kantor::app

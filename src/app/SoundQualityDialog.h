@@ -1,0 +1,25 @@
+#pragma once
+// "音質設定": the sample format of the rendered vocal and the wave output. Only 16-bit mono
+// can be mixed and sung, so the dialog offers 16 bit at 11, 22 or 44 kHz; 8 bit and stereo
+// are shown and fixed.
+#include <QButtonGroup>
+#include <QDialog>
+#include <cstdint>
+
+namespace kantor::app {
+
+class SoundQualityDialog : public QDialog {
+    Q_OBJECT
+public:
+    SoundQualityDialog(uint16_t qualityCode, QWidget* parent = nullptr);
+    // The quality code chosen: 4 × rate index (16 bit, mono).
+    uint16_t qualityCode() const;
+    QButtonGroup* rates() const { return rate_; }
+
+private:
+    QButtonGroup* bits_ = nullptr;
+    QButtonGroup* rate_ = nullptr;
+    QButtonGroup* channels_ = nullptr;
+};
+
+}  // namespace kantor::app
