@@ -70,6 +70,18 @@ TEST(MarkerList, GridStartsAtTheRangeAndEndsOnTheRangeEnd) {
     EXPECT_TRUE(buildMarkerList(0, 100000, {}, {}, {{0, 40, 1, 16}}, 96).empty());
 }
 
+TEST(MarkerList, GridMarkersExactlyOneToleranceAwayStay) {
+    // 4/4 at 480: sixteenths of 120 ticks, 60 ticks of tolerance. The grid markers at 0 and
+    // 120 lie exactly 60 ticks from the lyric line at 60 and are kept.
+    const auto list = buildMarkerList(0, 1920, {{60, 0}}, {}, fourFour(1), 480);
+    const std::vector<uint32_t> expected = {0,   60,  120,  240,  360,  480,  600,  720,  840,
+                                            960, 1080, 1200, 1320, 1440, 1560, 1680, 1800};
+    EXPECT_EQ(ticksOf(list), expected);
+    EXPECT_EQ(list[1], (Marker{60, Marker::kNone, 0}));
+    // A line at 61 lies one tick closer to 120, which goes; 0 is 61 ticks away and stays.
+    EXPECT_EQ(ticksOf(buildMarkerList(0, 1920, {{61, 0}}, {}, fourFour(1), 480)).size(), expected.size() - 1);
+}
+
 TEST(MarkerList, NeverGrowsBeyondTheMarkerCap) {
     // 80 000 measures of sixteen sixteenths would make 1.28 million grid markers.
     const auto list = buildMarkerList(0, 0xFFFFFFF0u, {}, {}, fourFour(80000, 96), 96);

@@ -29,5 +29,14 @@ TEST(Codepage, ReplacesWhatCannotBeConverted) {
     EXPECT_EQ(cp932FieldToUtf8(field, sizeof field), "ab");
 }
 
+TEST(Codepage, AnUnassignedDoubleByteCodeIsOneCharacter) {
+    // Lead bytes run from 0x81 to 0x9F and from 0xE0 to 0xFC. A code with a lead byte and a
+    // trail byte that maps to nothing (row 0xEF, or past the last extension in row 0xFC)
+    // becomes one U+FFFD; its trail byte is not read as a character of its own.
+    EXPECT_EQ(cp932ToUtf8("A\xEF\x40" "B"), "A\xEF\xBF\xBD" "B");
+    EXPECT_EQ(cp932ToUtf8("A\xFC\x4C" "B"), "A\xEF\xBF\xBD" "B");
+    EXPECT_EQ(cp932ToUtf8("A\xFC\x4B" "B"), "A\xE9\xBB\x91" "B");  // the last one there is
+}
+
 }  // namespace
 }  // namespace kantor

@@ -115,6 +115,21 @@ TEST(MidiFile, RiffWrappedFileLoadsLikeTheBareFile) {
     EXPECT_EQ(b.headerMagic(), "MThd");
 }
 
+TEST(MidiFile, RiffWrappedFormatZeroFileReadsItsTrackAfterTheWrapper) {
+    // The track data of a wrapped format 0 file starts 20 bytes later than in the bare file.
+    SmfTrack all(true);
+    addMusic(all, all, all);
+    std::vector<uint8_t> smf = buildSmf(0, 480, {all});
+    MidiFile a, b;
+    ASSERT_TRUE(loadBytes(a, smf));
+    ASSERT_TRUE(loadBytes(b, wrapRiff(smf))) << b.lastError();
+    EXPECT_EQ(b.format(), 0);
+    EXPECT_EQ(b.trackDataOffset(), a.trackDataOffset() + 20);
+    EXPECT_EQ(picture(a), picture(b));
+    EXPECT_EQ(b.songEndTick(), 1920u);
+    EXPECT_EQ(b.channel(9).size(), 3u);
+}
+
 TEST(MidiFile, TrackCountAndFormatLimits) {
     std::vector<SmfTrack> tracks(64);
     tracks[3].note(0, 10, 3, 60, 64);
@@ -376,6 +391,38 @@ TEST(MidiFile, MergeEqualsTheTickByTickWalk) {
         ASSERT_TRUE(loadBytes(m, smf));
         EXPECT_EQ(m.image(), referenceMerge(smf)) << "round " << round;
     }
+}
+
+TEST(MidiFile, ChannelPressureTakesOneDataByteInTheMerge) {
+    // Channel pressure (0xDn) and program change (0xCn) carry one data byte, pitch bend
+    // (0xEn) two; a format 1 merge that copied 0xDn with two data bytes would swallow the
+    // next delta-time and lose the notes after it.
+    SmfTrack tempo, one, two(true);
+    tempo.tempo(0, 500000);
+    one.raw(0, {0xD0, 0x40}).note(10, 20, 0, 60, 100).raw(30, {0xD0, 0x20}).raw(40, {0xD0, 0x10});
+    one.note(50, 60, 0, 62, 90);
+    two.programChange(0, 1, 5).raw(5, {0xD1, 0x7F}).raw(6, {0xD1, 0x00}).pitchBend(7, 1, 0x2000);
+    two.note(8, 70, 1, 48, 80);
+    SmfTrack all;
+    all.tempo(0, 500000);
+    all.raw(0, {0xD0, 0x40}).programChange(0, 1, 5).raw(5, {0xD1, 0x7F}).raw(6, {0xD1, 0x00});
+    all.pitchBend(7, 1, 0x2000).note(8, 70, 1, 48, 80).note(10, 20, 0, 60, 100).raw(30, {0xD0, 0x20});
+    all.raw(40, {0xD0, 0x10}).note(50, 60, 0, 62, 90);
+    const std::vector<uint8_t> smf = buildSmf(1, 480, {tempo, one, two});
+    MidiFile m, flat;
+    ASSERT_TRUE(loadBytes(m, smf)) << m.lastError();
+    ASSERT_TRUE(loadBytes(flat, buildSmf(0, 480, {all}))) << flat.lastError();
+    EXPECT_EQ(m.image(), referenceMerge(smf));
+    auto notes = [](const MidiFile& f, int c) {
+        std::vector<std::pair<uint32_t, uint32_t>> r;
+        for (const auto& e : f.channel(c))
+            if (e->isNote()) r.emplace_back(e->value1, e->value2);
+        return r;
+    };
+    EXPECT_EQ(notes(m, 0), (std::vector<std::pair<uint32_t, uint32_t>>{{60, 10}, {62, 50}}));
+    EXPECT_EQ(notes(m, 1), (std::vector<std::pair<uint32_t, uint32_t>>{{48, 8}}));
+    EXPECT_EQ(picture(m), picture(flat));
+    EXPECT_EQ(m.songEndTick(), 70u);
 }
 
 }  // namespace

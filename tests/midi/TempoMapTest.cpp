@@ -35,6 +35,9 @@ TEST(TempoMap, MeasuresWithoutSignatureAreFourFourAndReachPastTheEnd) {
     EXPECT_LT(ms[ms.size() - 2].start, l->midi.songEndTick());
     EXPECT_EQ(l->map.positionText(1000), "001 : 3 : 040");
     EXPECT_EQ(l->map.positionText(0), "001 : 1 : 000");
+    // A measure's first tick belongs to it, not to the measure before.
+    EXPECT_EQ(l->map.positionText(1919), "001 : 4 : 479");
+    EXPECT_EQ(l->map.positionText(1920), "002 : 1 : 000");
     EXPECT_EQ(l->map.positionText(1920 * 2 + 479), "003 : 1 : 479");
     EXPECT_EQ(l->map.positionText(4000000000u), "000 : 0 : 000");
 }
@@ -92,6 +95,19 @@ TEST(TempoMap, MillisecondsAndTickOffsets) {
     EXPECT_EQ(l->map.tickOffset(-500, 960), -480);
     EXPECT_EQ(l->map.tickOffset(0, 960), 0);
     EXPECT_EQ(l->map.ticksForMilliseconds(1000, 500000), 960);
+}
+
+TEST(TempoMap, MillisecondsToTicksTruncate) {
+    SmfTrack t;
+    t.tempo(0, 500000).note(0, 4000, 0, 60, 100);
+    auto l = load(t);
+    // 1 ms at 480 ticks a quarter and 500 000 us a quarter is 0.96 ticks: 0, not 1.
+    EXPECT_EQ(l->map.ticksForMilliseconds(1, 500000), 0);
+    EXPECT_EQ(l->map.ticksForMilliseconds(1001, 500000), 960);  // 960.96
+    EXPECT_EQ(l->map.ticksForMilliseconds(-1, 500000), 0);      // toward zero
+    EXPECT_EQ(l->map.tickOffset(1, 0), 0);
+    EXPECT_EQ(l->map.tickOffset(1001, 0), 960);
+    EXPECT_EQ(l->map.tickOffset(-1001, 1920), -960);
 }
 
 TEST(TempoMap, TempoChangesSplitTheTime) {

@@ -190,6 +190,21 @@ TEST(SettingsFile, OverlongPluginPathIsCutOnACharacterBoundary) {
     EXPECT_EQ(t.toBytes(), f);
 }
 
+TEST(SettingsFile, OverlongAsciiPluginPathKeepsFiveHundredElevenBytes) {
+    // A 512-byte record holds 511 bytes of text and its terminating zero.
+    const std::string path = "/" + std::string(598, 'x') + "z";
+    Settings s;
+    s.setPluginFiles({path});
+    std::vector<uint8_t> f = s.toBytes();
+    ASSERT_EQ(f.size(), kSettingsBlockSize + kSettingsRecordSize);
+    EXPECT_EQ(f[kSettingsBlockSize + 510], 'x');
+    EXPECT_EQ(f[kSettingsBlockSize + 511], 0);
+    Settings t;
+    ASSERT_TRUE(t.loadFromBytes(f));
+    ASSERT_EQ(t.pluginFiles().size(), 1u);
+    EXPECT_EQ(t.pluginFiles()[0], path.substr(0, 511));
+}
+
 TEST(SettingsFile, FailedSaveKeepsTheOldFile) {
     TempDir dir;
     const std::string path = dir.path + "/Kantor.ini";

@@ -75,6 +75,34 @@ TEST(SyllableShifter, ShortSyllablesAreCutLongOnesLoop) {
     for (std::size_t i = 0; i < 4000; ++i) ASSERT_EQ(out.sound.sample(4000 + i), x.sample(4000 + i)) << i;
 }
 
+TEST(SyllableShifter, TailAfterTheLoopIsTheSoundFromD) {
+    // An octave up: 40000 bytes become 20000, the markers halve. C = 8000 and D = 19500
+    // after the shift, a loop of 11500 bytes. With the length a whole number of loops
+    // longer than the shifted sound, the 500 bytes after D are left for the tail, which is
+    // then the release from D (too short for a level glide) rather than the loop again.
+    SoundBuffer x = ramp(20000);
+    SyllableShiftInput in;
+    in.sample = &x;
+    in.sampleFrequency = 220000;
+    in.targetFrequency = 440000;  // a period of 100 samples
+    in.markerB = 4000;
+    in.markerC = 16000;
+    in.markerD = 39000;
+    in.neededBytes = 20000 + 11500 - 2000;  // T = P + one loop
+    SyllableShiftOutput out;
+    ASSERT_TRUE(shiftSyllable(in, out));
+    ASSERT_EQ(out.sound.byteLength(), 31500u);
+
+    SoundBuffer shifted;
+    ASSERT_TRUE(shifted.allocate(20000));
+    ASSERT_EQ(pitchShift(x, 220000, 440000, shifted, 20000), 20000u);
+    const std::size_t T = 31500 / 2, tail = 250, D = 19500 / 2;
+    for (std::size_t i = 0; i < tail; ++i)
+        ASSERT_EQ(out.sound.sample(T - tail + i), shifted.sample(D + i)) << i;
+    // Before the loop the sound is the shifted sound itself.
+    for (std::size_t i = 0; i < 4000; ++i) ASSERT_EQ(out.sound.sample(i), shifted.sample(i)) << i;
+}
+
 TEST(SyllableShifter, LongSustainGlidesAndEmptyLoopsAreSafe) {
     SoundBuffer x = ramp(10000);
     SyllableShiftInput in;
