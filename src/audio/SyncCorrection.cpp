@@ -112,6 +112,7 @@ bool SyncCorrection::buildPattern(PatternPlayer& player, uint8_t drumNote, int32
 
 void SyncCorrection::stopPattern() {
     waveMode_ = false;
+    closeWhenPlayed_ = false;
     if (!player_.stop()) showError(player_.lastError());
     if (!wave_.close()) showError(wave_.lastError());
     dropStaleNotifications();
@@ -164,6 +165,7 @@ void SyncCorrection::accept(SoundSettings& settings) const { settings.setMidiDel
 
 void SyncCorrection::close() {
     waveMode_ = false;
+    closeWhenPlayed_ = false;
     player_.stop();
     wave_.close();
     dropStaleNotifications();
@@ -189,17 +191,29 @@ void SyncCorrection::onMidiDone(const Notification& n) {
     if (player_.isPlaying()) return;  // not the pattern's buffer, or not played yet
     if (!ok) showError(player_.lastError());
     waveMode_ = false;
-    if (!wave_.close()) showError(wave_.lastError());
     playEnabled_ = true;
+    // A late click (a long voice sound with a large correction) may outlast the stream's
+    // end: it plays to its end before the wave output closes.
+    if (wave_.isPlaying()) {
+        closeWhenPlayed_ = true;
+        return;
+    }
+    if (!wave_.close()) showError(wave_.lastError());
+}
+
+void SyncCorrection::onWaveDone(const Notification& n) {
+    if (!wave_.bufferDone(static_cast<const WaveHeader*>(n.header))) showError(wave_.lastError());
+    if (closeWhenPlayed_ && !wave_.isPlaying()) {
+        closeWhenPlayed_ = false;
+        if (!wave_.close()) showError(wave_.lastError());
+    }
 }
 
 void SyncCorrection::onNotification(const Notification& n) {
     switch (n.kind) {
         case NotificationKind::MidiMarker: onMarker(n); break;
         case NotificationKind::MidiDone: onMidiDone(n); break;
-        case NotificationKind::WaveOutDone:
-            if (!wave_.bufferDone(static_cast<const WaveHeader*>(n.header))) showError(wave_.lastError());
-            break;
+        case NotificationKind::WaveOutDone: onWaveDone(n); break;
         case NotificationKind::MidiClose:
         case NotificationKind::WaveInData: break;
     }

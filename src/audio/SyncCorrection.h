@@ -8,7 +8,8 @@
 // stop() for its buttons, and hands every device notification addressed to this object
 // (it is the owner of the stream and of the wave output) to onNotification(); after each
 // call it shows valueText() and enables its "Play" button by playEnabled(). On OK it calls
-// accept(); on cancel nothing; closing (or destroying) it calls close().
+// accept(); on cancel nothing; closing (or destroying) it calls close(). When the pattern
+// ends, "Play" is enabled again and the wave output closes once its last click has played.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -105,6 +106,7 @@ private:
     void stopPattern();
     void onMarker(const Notification& n);
     void onMidiDone(const Notification& n);
+    void onWaveDone(const Notification& n);
 
     UserPrompt& prompt_;
     NotificationQueue* queue_;
@@ -119,6 +121,8 @@ private:
     int waveSound_ = 0;
     bool waveMode_ = false;
     bool playEnabled_ = true;
+    // The pattern has ended while its last click still sounds.
+    bool closeWhenPlayed_ = false;
 };
 
 }  // namespace kantor

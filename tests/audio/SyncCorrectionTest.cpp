@@ -180,6 +180,24 @@ TEST_P(SyncCorrectionTiming, EachWaveClickStartsOnItsDrumNoteShiftedByTheCorrect
 
 INSTANTIATE_TEST_SUITE_P(SyncCorrectionDelays, SyncCorrectionTiming, ::testing::Values(0, -500, 500, -27));
 
+TEST(SyncCorrection, ALateVoiceClickPlaysToItsEndAfterThePattern) {
+    // At +500 ms the last "O" (0.53 s) starts at 4.5 s and outlasts the stream's end at 5 s.
+    Rig rig(500);
+    rig.sync.play(0, SyncSounds::kVoiceO);
+    rig.runToEnd();
+    EXPECT_TRUE(rig.sync.playEnabled());
+    rig.engine.advance(4410);
+    EXPECT_FALSE(rig.engineWave.isOpen());
+    const SoundBuffer& o = rig.sync.sounds().sound(SyncSounds::kVoiceO);
+    std::size_t last = o.sampleCount();
+    while (last > 0 && std::abs(o.sample(last - 1)) < kLoud) --last;
+    ASSERT_GT(last, 22050u);
+    const std::vector<int16_t> out = rig.engine.takeCaptured();
+    const std::size_t frame = 4 * 44100 + 22050 + last - 1;
+    ASSERT_LT(2 * frame, out.size());
+    EXPECT_NEAR(out[2 * frame], o.sample(last - 1), 1);
+}
+
 TEST(SyncCorrection, StopEndsThePatternAndPlayingAgainRestartsItCleanly) {
     Rig rig(0);
     rig.sync.play(0, SyncSounds::kVoiceA);
