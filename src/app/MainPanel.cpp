@@ -625,14 +625,18 @@ void MainPanel::dragEnterEvent(QDragEnterEvent* e) {
 }
 
 void MainPanel::dropEvent(QDropEvent* e) {
-    for (const QUrl& u : e->mimeData()->urls()) {
+    if (openDropped(e->mimeData()->urls())) e->acceptProposedAction();
+}
+
+bool MainPanel::openDropped(const QList<QUrl>& urls) {
+    for (const QUrl& u : urls) {
         const std::string p = u.toLocalFile().toStdString();
         if (hasExtension(p, "uta") || hasExtension(p, "mid")) {
-            e->acceptProposedAction();
             if (savePrompt()) openPath(p);
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 }  // namespace kantor::app

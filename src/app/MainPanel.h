@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <QUrl>
 #include <array>
 #include <functional>
 #include <map>
@@ -90,6 +91,9 @@ public:
     // is cancelled.
     bool saveAsDialog();
     bool openPath(const std::string& path);
+    // Files dropped on the panel: the first song or MIDI file among them opens (after the
+    // save question). False when none of them is one.
+    bool openDropped(const QList<QUrl>& urls);
 
     // What the panel shows (tests read them).
     QString positionText() const { return position_->text(); }
