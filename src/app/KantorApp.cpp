@@ -7,6 +7,7 @@
 
 #include "app/MidiOutputDialog.h"
 #include "app/Resources.h"
+#include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "settings/StartupTexts.h"
@@ -85,6 +86,12 @@ void KantorApp::installWindows(MainPanel& p) {
     });
     p.setWindowFactory(MainPanel::WaveVolumeWindow, [this](MainPanel& panel) -> QWidget* {
         return new WaveVolumeWindow(*ctx_, &panel);
+    });
+    p.setWindowFactory(MainPanel::SyncCorrection, [this](MainPanel& panel) -> QWidget* {
+        auto* d = new SyncCorrectionDialog(*ctx_, &panel);
+        d->setAttribute(Qt::WA_DeleteOnClose);
+        d->setModal(true);
+        return d;
     });
     p.setWindowFactory(MainPanel::MidiOutput, [this](MainPanel& panel) -> QWidget* {
         auto* d = new MidiOutputDialog(*ctx_, &panel);

@@ -11,6 +11,7 @@
 #include "app/MidiOutputDialog.h"
 #include "app/QtPrompt.h"
 #include "app/SoundQualityDialog.h"
+#include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "base/FileIO.h"
@@ -87,6 +88,8 @@ int writeScreenshots(const std::string& dirText) {
     MidiOutputDialog midi(app.context());
     failures += !save(&midi, dir, "midi-output");
 
+    SyncCorrectionDialog sync(app.context());
+    failures += !save(&sync, dir, "sync-correction");
     SoundQualityDialog quality(app.hub().settings().outputQualityCode());
     failures += !save(&quality, dir, "sound-quality");
 

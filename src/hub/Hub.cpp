@@ -323,6 +323,12 @@ void Hub::setWaveVolume(uint16_t left, uint16_t right) {
     if (rig_) rig_->engine().setWaveVolume(uint32_t{left} | uint32_t{right} << 16);
 }
 
+void Hub::applySoundSettings() {
+    const bool embedded = rig_ && rig_->embeddedSynth();
+    doc_->engine.setMidiDelayCorrection(embedded ? 0 : settings_.midiDelayCorrection());
+    if (Transport* t = transport()) t->setQualityCode(settings_.outputQualityCode());
+}
+
 // --- Notifications --------------------------------------------------------------------------
 
 void Hub::addListener(HubListener* l) { listeners_.push_back(l); }

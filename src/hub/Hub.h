@@ -164,6 +164,10 @@ public:
     // devices are made again at once; false (with deviceError()) when they cannot be.
     bool setMidiOutput(const MidiOutputChoice& choice);
 
+    // After the sound settings changed (the sync correction's OK): the delay correction
+    // applies from the next render (with the embedded synthesizer there is none to apply).
+    void applySoundSettings();
+
     // --- Notifications --------------------------------------------------------------------
     void addListener(HubListener* l);
     void removeListener(HubListener* l);

@@ -26,6 +26,7 @@ void TransportRig::tearDown() {
 
 bool TransportRig::setUpDevices(const std::string& port, std::string& error) {
     tearDown();
+    port_ = port;
     if (port.empty()) {
         const std::string sf = EmbeddedSynth::defaultSoundFont();
         if (sf.empty()) {
@@ -44,6 +45,17 @@ bool TransportRig::setUpDevices(const std::string& port, std::string& error) {
     }
     waveOut_ = std::make_unique<EngineWaveOut>(engine_, queue_);
     return true;
+}
+
+std::unique_ptr<MidiStream> TransportRig::makeStream() {
+    if (!stream_) return nullptr;
+    if (synth_) return std::make_unique<SynthMidiStream>(engine_, queue_, *synth_);
+    return std::make_unique<AlsaSeqMidiStream>(engine_, queue_, port_);
+}
+
+std::unique_ptr<EngineWaveOut> TransportRig::makeWaveOut() {
+    if (!stream_) return nullptr;
+    return std::make_unique<EngineWaveOut>(engine_, queue_);
 }
 
 Transport& TransportRig::attach(Song& song, const MidiFile& midi, const TempoMap& tempoMap, SynthEngine& engine,

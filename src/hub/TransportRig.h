@@ -43,6 +43,12 @@ public:
     void detach();
     bool attached() const { return transport_ != nullptr; }
 
+    // A MIDI stream and a wave output of their own for a window that plays by itself (the
+    // sync correction's test pattern), on the same engine, synthesizer or port, and queue.
+    // Null before the devices are made.
+    std::unique_ptr<MidiStream> makeStream();
+    std::unique_ptr<EngineWaveOut> makeWaveOut();
+
     AudioEngine& engine() { return engine_; }
     NotificationQueue& queue() { return queue_; }
     Transport& transport() { return *transport_; }
@@ -61,6 +67,7 @@ private:
     std::unique_ptr<MidiStream> stream_;
     std::unique_ptr<EngineWaveOut> waveOut_;
     std::unique_ptr<Transport> transport_;
+    std::string port_;
 };
 
 }  // namespace kantor

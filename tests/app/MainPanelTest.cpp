@@ -13,6 +13,7 @@
 #include "app/KantorApp.h"
 #include "app/MidiOutputDialog.h"
 #include "app/SoundQualityDialog.h"
+#include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "base/FileIO.h"
@@ -266,6 +267,37 @@ private slots:
         QCOMPARE(QString::fromStdString(s.app->hub().midiOutput().alsaPort), QString("128:0"));
         QCOMPARE(QString::fromStdString(MidiOutputChoice::load(s.app->hub().midiOutputPath()).alsaPort),
                  QString("128:0"));
+    }
+
+    void syncCorrectionKeepsItsValueOnlyOnOk() {
+        Session s(HubOptions::Audio::Virtual);
+        s.app->hub().startUp();
+        if (!s.app->hub().rig()) QSKIP("no SoundFont");
+        {
+            SyncCorrectionDialog d(s.app->context());
+            QCOMPARE(d.valueText(), QString("0 msec"));
+            d.step(1);
+            QCOMPARE(d.valueText(), QString("+1 msec"));
+            d.step(-2);
+            QCOMPARE(d.valueText(), QString("-1  msec"));
+            d.reject();  // ｷｬﾝｾﾙ: the stored value stays
+        }
+        QCOMPARE(s.app->hub().settings().midiDelayCorrection(), 0);
+        {
+            SyncCorrectionDialog d(s.app->context());
+            for (int i = 0; i < 600; ++i) d.step(1);  // stops at +500
+            QCOMPARE(d.valueText(), QString("+500 msec"));
+            d.play();
+            QVERIFY(!d.playButton()->isEnabled());
+            d.stopPattern();
+            d.accept();
+        }
+        QCOMPARE(s.app->hub().settings().midiDelayCorrection(), 500);
+        // Without devices the value can still be read.
+        Session off;
+        SyncCorrectionDialog d(off.app->context());
+        QCOMPARE(d.valueText(), QString("0 msec"));
+        QVERIFY(!d.playButton()->isEnabled());
     }
 
     void singleInstance() {
