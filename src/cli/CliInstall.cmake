@@ -23,6 +23,8 @@ if(KANTOR_HELP2MAN AND NOT KANTOR_FUZZ)
     VERBATIM)
   add_custom_target(kantor-cli-man ALL DEPENDS ${kantor_cli_man})
   install(FILES ${kantor_cli_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # For the test that renders it (tests/CMakeLists.txt).
+  set(KANTOR_CLI_MAN ${kantor_cli_man} PARENT_SCOPE)
 elseif(NOT KANTOR_FUZZ)
   message(STATUS "help2man not found: the manual page kantor-cli(1) is not made")
 endif()

@@ -259,7 +259,7 @@ struct CommandLine {
                          "Make a song from a MIDI file: the channel of each --vox becomes a vocal track and sings "
                          "the lyrics of the --lyrics file that follows it. The song is written beside its MIDI "
                          "file (the MIDI file is copied there when -o names another folder).",
-                         "kantor-cli new song.mid -o song.uta --vox 1 --lyrics lyrics.txt --voice MaleVox");
+                         "kantor-cli new a.mid -o a.uta --vox 1 --lyrics a.txt --voice MaleVox");
         newCmd->add_option("MIDI.mid", newSong.midiPath, "the MIDI file")->required();
         newCmd->add_option("-o,--output", newSong.output, "the song file to write")->type_name("SONG.uta")->required();
         voxOpt = newCmd->add_option("--vox", vox, "a channel to sing, followed by its --lyrics")
@@ -445,6 +445,10 @@ int run(const Args& args, std::ostream& out, std::ostream& err) {
     };
     if (!args[0].empty() && args[0][0] != '-' && !known(line.app, args[0])) {
         err << "unknown command: " << args[0] << "\nRun 'kantor-cli --help' for the list of commands.\n";
+        return 2;
+    }
+    if (args[0].size() > 1 && args[0][0] == '-' && !line.app.get_option_no_throw(args[0].substr(0, args[0].find('=')))) {
+        err << "kantor-cli: unknown option " << args[0] << "\nRun 'kantor-cli --help' for its options.\n";
         return 2;
     }
     if (args[0] == "voice") {
