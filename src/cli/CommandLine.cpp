@@ -293,6 +293,11 @@ struct CommandLine {
         voiceCmd->require_subcommand(1);
         voiceCmd->add_option("--voice-dir", voice.voiceDir, "the voice folder, instead of KANTOR_VOICE_DIR or the default")
             ->type_name("DIR");
+        // Earlier versions took these anywhere on the line; they stay accepted before the command.
+        voiceCmd->add_flag("--json", voice.json)->group("");
+        voiceCmd->add_flag("--force", voice.force)->group("");
+        voiceCmd->add_flag("--keep", voice.keep)->group("");
+        voiceCmd->add_option("--replace", voice.replace)->group("");
         voiceCommand("list", "list the voices",
                      "List the voices of the voice folder: identifier, voice name and description, one a line; the "
                      "built-in voices are marked.",

@@ -6,6 +6,8 @@
 #include "KantorVersion.h"
 #include "midi/SmfWriter.h"
 #include "support/CliRun.h"
+#include "support/ScratchFolders.h"
+#include "support/SyntheticVoice.h"
 #include "support/TempDir.h"
 
 namespace kantor {
@@ -90,6 +92,7 @@ TEST(CommandLine, VersionNamesTheProjectVersionAndTheSoundLibraries) {
 }
 
 TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
+    test::ScratchFolders scratch;
     test::TempDir dir;
     const std::string song = dir.file("s.uta"), wav = dir.file("o.wav");
     const struct {
@@ -144,6 +147,22 @@ TEST(CommandLine, OptionsMayStandBeforeOrAfterTheirCommandsArguments) {
     const auto r = runCli({"pos", midi, "0", "480"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "0\t001 : 1 : 000\t0 ms\n480\t001 : 2 : 000\t500 ms\n");
+}
+
+TEST(CommandLine, VoiceOptionsStandBeforeOrAfterTheVoiceCommand) {
+    test::ScratchFolders scratch;
+    test::TempDir dir;
+    const std::string voices = dir.file("voices");
+    std::filesystem::create_directories(voices);
+    test::writeSyntheticVoice(voices, "TestVox", {{"A", "あ", 69}});
+    auto r = runCli({"voice", "--voice-dir", voices, "--json", "info", "TestVox"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"title\":\"TestVox\"", 0), 0u) << r.out;
+    const auto after = runCli({"voice", "info", "TestVox", "--json", "--voice-dir", voices});
+    EXPECT_EQ(after.status, 0) << after.err;
+    EXPECT_EQ(after.out, r.out);
+    r = runCli({"voice", "--force", "export", "vxb99", dir.file("out.vxb"), "--voice-dir", voices});
+    EXPECT_EQ(r.status, 1) << "a missing voice is an error, not a usage error: " << r.err;
 }
 
 TEST(CommandLine, JsonIsOneValidObjectWithItsKeysInOrder) {
