@@ -1,41 +1,90 @@
 #pragma once
 // The commands of kantor-cli. Each returns the process exit status:
 // 0 success, 1 failure (the reason on `err`), 2 usage error.
+// run() parses the command line (cli/CommandLine.cpp) and calls the command with its options.
+#include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kantor::cli {
 
 using Args = std::vector<std::string>;
 
+// Options every song command takes; they win over the environment variables.
+struct CommonOptions {
+    std::string voiceDir;   // --voice-dir
+    std::string configDir;  // --config-dir (the folder of the settings file)
+    std::string dataDir;    // --data-dir
+};
+
 // kantor-cli info [--json] FILE   (.mid/.midi, .uta, .vxb, .wav by extension)
-int info(const Args& args, std::ostream& out, std::ostream& err);
+struct InfoArgs {
+    std::string path;
+    bool json = false;
+};
+int info(const InfoArgs& args, std::ostream& out, std::ostream& err);
 int infoMidi(const std::string& path, bool json, std::ostream& out, std::ostream& err);
 int infoSong(const std::string& path, bool json, std::ostream& out, std::ostream& err);
 int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostream& err);
 int infoWav(const std::string& path, bool json, std::ostream& out, std::ostream& err);
 
 // kantor-cli pos FILE.mid TICK...
-int pos(const Args& args, std::ostream& out, std::ostream& err);
+struct PosArgs {
+    std::string path;
+    std::vector<uint32_t> ticks;
+};
+int pos(const PosArgs& args, std::ostream& out, std::ostream& err);
 
-// kantor-cli play FILE.uta|FILE.mid [--from TICK] [--to TICK] [--loop] [--port CLIENT:PORT]
-int play(const Args& args, std::ostream& out, std::ostream& err);
+// kantor-cli play FILE.uta|FILE.mid [--from TICK] [--to TICK] [--loop] [--port CLIENT:PORT] [--quiet]
+struct PlayArgs {
+    CommonOptions common;
+    std::string path, port;
+    uint32_t from = 0, to = 0xFFFFFFFFu;
+    bool haveRange = false, loop = false, quiet = false;
+};
+int play(const PlayArgs& args, std::ostream& out, std::ostream& err);
 
-// kantor-cli render SONG.uta -o OUT.wav [--from TICK] [--to TICK] [--quality CODE]
-// kantor-cli render SONG.uta --mix -o OUT.wav [--from TICK] [--to TICK]
-int render(const Args& args, std::ostream& out, std::ostream& err);
-// kantor-cli phrase SONG.uta --channel C --note N -o OUT.wav
-int phrase(const Args& args, std::ostream& out, std::ostream& err);
-// kantor-cli new MIDI.mid -o SONG.uta --vox C --lyrics FILE [--voice NAME]
-int newSong(const Args& args, std::ostream& out, std::ostream& err);
+// kantor-cli render SONG.uta -o OUT.wav [--from TICK] [--to TICK] [--quality CODE] [--quiet]
+// kantor-cli render SONG.uta --mix -o OUT.wav [--from TICK] [--to TICK] [--quiet]
+// kantor-cli phrase SONG.uta --channel C --note N -o OUT.wav [--quality CODE]
+struct RenderArgs {
+    CommonOptions common;
+    std::string input;
+    std::string output;
+    uint64_t from = 0, to = 0xFFFFFFFF, quality = 0, channel = 0, note = 0;
+    bool haveQuality = false;
+    bool mix = false;
+    bool quiet = false;
+};
+int render(const RenderArgs& args, std::ostream& out, std::ostream& err);
+int phrase(const RenderArgs& args, std::ostream& out, std::ostream& err);
 
-// kantor-cli voice list|info ID|import FILE|export ID FILE|delete ID|build PROJECT [--replace ID]|automark PROJECT
-int voice(const Args& args, std::ostream& out, std::ostream& err);
+// kantor-cli new MIDI.mid -o SONG.uta --vox C --lyrics FILE [--vox C --lyrics FILE ...] [--voice NAME]
+struct NewArgs {
+    CommonOptions common;
+    std::string midiPath, output, voiceName;
+    std::vector<std::pair<int, std::string>> pairs;  // channel (0-based), lyrics file
+};
+int newSong(const NewArgs& args, std::ostream& out, std::ostream& err);
+
+// kantor-cli voice [--voice-dir DIR] list|info ID|import FILE|export ID FILE|delete ID|build PROJECT [--replace ID]|automark PROJECT
+struct VoiceArgs {
+    std::string voiceDir;
+    std::string replace;
+    bool json = false;
+    bool force = false;
+    bool keep = false;
+    std::string command;  // list, info, import, export, delete, build or automark
+    Args operands;
+};
+int voice(const VoiceArgs& args, std::ostream& out, std::ostream& err);
 
 // Runs a whole command line (args without the program name).
 int run(const Args& args, std::ostream& out, std::ostream& err);
 
-void usage(std::ostream& err);
+// "kantor-cli 0.1" and the sound libraries, as --version prints them.
+std::string versionText();
 
 }  // namespace kantor::cli

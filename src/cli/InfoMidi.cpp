@@ -1,10 +1,9 @@
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <ostream>
 
-#include "base/Json.h"
 #include "cli/Commands.h"
+#include "cli/JsonOut.h"
 #include "midi/MidiFile.h"
 #include "midi/PitchName.h"
 #include "midi/TempoMap.h"
@@ -26,32 +25,37 @@ const char* kindName(ChannelEventKind k) {
     return "unknown";
 }
 
-void writeEventJson(JsonWriter& j, const ChannelEvent& e) {
-    j.beginObject();
-    j.field("kind", kindName(e.kind));
+Json eventJson(const ChannelEvent& e) {
+    Json j;
+    j["kind"] = kindName(e.kind);
     switch (e.kind) {
         case ChannelEventKind::Note:
-            j.field("note", e.value1).field("velocity", e.velocity).field("start", e.value2).field("end", e.value3);
+            j["note"] = e.value1;
+            j["velocity"] = e.velocity;
+            j["start"] = e.value2;
+            j["end"] = e.value3;
             break;
         case ChannelEventKind::TimeSignature:
-            j.field("tick", e.value1).field("numerator", e.value2).field("denominator", e.value3);
+            j["tick"] = e.value1;
+            j["numerator"] = e.value2;
+            j["denominator"] = e.value3;
             break;
         case ChannelEventKind::Tempo:
-            j.field("tick", e.value2).field("usPerQuarter", e.value1);
+            j["tick"] = e.value2;
+            j["usPerQuarter"] = e.value1;
             break;
         case ChannelEventKind::EndOfTrack:
-            j.field("tick", e.value2);
+            j["tick"] = e.value2;
             break;
         case ChannelEventKind::SystemExclusive:
         case ChannelEventKind::ControlChange:
         case ChannelEventKind::ProgramChange:
-            j.field("tick", e.value2);
-            j.key("data").beginArray();
-            for (uint8_t b : e.data) j.value(b);
-            j.endArray();
+            j["tick"] = e.value2;
+            j["data"] = Json::array();
+            for (uint8_t b : e.data) j["data"].push_back(b);
             break;
     }
-    j.endObject();
+    return j;
 }
 
 // Loads the file and its tempo map; on failure says why on `err`.
@@ -75,36 +79,29 @@ int infoMidi(const std::string& path, bool json, std::ostream& out, std::ostream
     if (!loadMidi(path, midi, map, err)) return 1;
 
     if (json) {
-        JsonWriter j;
-        j.beginObject();
-        j.field("format", midi.format()).field("tracks", midi.trackCount()).field("division", midi.division());
-        j.field("songEndTick", midi.songEndTick());
-        j.key("channels").beginArray();
+        Json j;
+        j["format"] = midi.format();
+        j["tracks"] = midi.trackCount();
+        j["division"] = midi.division();
+        j["songEndTick"] = midi.songEndTick();
+        Json& channels = j["channels"] = Json::array();
         for (int c = 0; c < MidiFile::kChannels; ++c) {
-            j.beginArray();
+            Json events = Json::array();
             for (const auto& e : midi.channel(c)) {
-                if (e) writeEventJson(j, *e);
+                if (e) events.push_back(eventJson(*e));
             }
-            j.endArray();
+            channels.push_back(std::move(events));
         }
-        j.endArray();
-        j.key("measures").beginArray();
+        Json& measures = j["measures"] = Json::array();
         for (const Measure& m : map.measures()) {
-            j.beginObject()
-                .field("start", m.start)
-                .field("length", m.length)
-                .field("numerator", m.numerator)
-                .field("denominator", m.denominator)
-                .endObject();
+            measures.push_back(Json{{"start", m.start},
+                                    {"length", m.length},
+                                    {"numerator", m.numerator},
+                                    {"denominator", m.denominator}});
         }
-        j.endArray();
-        j.key("tempos").beginArray();
-        for (const TempoRecord& t : map.tempos()) {
-            j.beginObject().field("tick", t.tick).field("usPerQuarter", t.usPerQuarter).endObject();
-        }
-        j.endArray();
-        j.endObject();
-        out << j.str() << "\n";
+        Json& tempos = j["tempos"] = Json::array();
+        for (const TempoRecord& t : map.tempos()) tempos.push_back(Json{{"tick", t.tick}, {"usPerQuarter", t.usPerQuarter}});
+        writeJson(j, out);
         return 0;
     }
 
@@ -162,25 +159,11 @@ int infoMidi(const std::string& path, bool json, std::ostream& out, std::ostream
     return 0;
 }
 
-int pos(const Args& args, std::ostream& out, std::ostream& err) {
-    if (args.size() < 2) {
-        err << "usage: kantor-cli pos FILE.mid TICK...\n";
-        return 2;
-    }
-    std::vector<uint32_t> ticks;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        uint32_t t = 0;
-        auto [p, ec] = std::from_chars(a.data(), a.data() + a.size(), t);
-        if (ec != std::errc() || p != a.data() + a.size()) {
-            err << "pos: not a tick: " << a << "\n";
-            return 2;
-        }
-        ticks.push_back(t);
-    }
+int pos(const PosArgs& args, std::ostream& out, std::ostream& err) {
+    const std::vector<uint32_t>& ticks = args.ticks;
     MidiFile midi;
     TempoMap map;
-    if (!loadMidi(args[0], midi, map, err)) return 1;
+    if (!loadMidi(args.path, midi, map, err)) return 1;
     for (uint32_t t : ticks) {
         out << t << "\t" << map.positionText(t) << "\t" << map.millisecondsBetween(0, t) << " ms\n";
     }

@@ -3,8 +3,8 @@
 #include <ostream>
 
 #include "base/Codepage.h"
-#include "base/Json.h"
 #include "cli/Commands.h"
+#include "cli/JsonOut.h"
 #include "song/Song.h"
 #include "song/SongFile.h"
 
@@ -16,39 +16,50 @@ const char* const kFlagKeys[ChannelFlags::kRows] = {"midiMute", "voxMute", "midi
 // Syllable codes are ASCII in every file this system writes; anything else is shown as cp932.
 std::string codeUtf8(const VoxEvent& e, int slot) { return cp932ToUtf8(e.codeText(slot)); }
 
-void settingsJson(JsonWriter& j, const VoiceSettings& s) {
-    j.beginObject();
-    j.field("ownVoice", s.ownVoice).field("ownTuning", s.ownTuning).field("ownVolume", s.ownVolume);
-    j.field("ownTiming", s.ownTiming).field("ownEffects", s.ownEffects).field("ownPositionValue", s.ownPositionValue);
-    j.field("voiceName", s.voiceName).field("tuning", s.tuning).field("phraseVolume", s.phraseVolume);
-    j.field("positionValue", s.positionValue).field("timingOffset", s.timingOffset);
-    j.key("effect").beginArray();
-    for (int32_t e : s.effect) j.value(e);
-    j.endArray();
-    j.endObject();
+Json settingsJson(const VoiceSettings& s) {
+    Json j;
+    j["ownVoice"] = s.ownVoice;
+    j["ownTuning"] = s.ownTuning;
+    j["ownVolume"] = s.ownVolume;
+    j["ownTiming"] = s.ownTiming;
+    j["ownEffects"] = s.ownEffects;
+    j["ownPositionValue"] = s.ownPositionValue;
+    j["voiceName"] = s.voiceName;
+    j["tuning"] = s.tuning;
+    j["phraseVolume"] = s.phraseVolume;
+    j["positionValue"] = s.positionValue;
+    j["timingOffset"] = s.timingOffset;
+    j["effect"] = Json::array();
+    for (int32_t e : s.effect) j["effect"].push_back(e);
+    return j;
 }
 
 template <typename T, std::size_t N>
-void arrayJson(JsonWriter& j, std::string_view key, const std::array<T, N>& a) {
-    j.key(key).beginArray();
-    for (const T& v : a) j.value(v);
-    j.endArray();
+Json arrayJson(const std::array<T, N>& a) {
+    Json j = Json::array();
+    for (const T& v : a) j.push_back(v);
+    return j;
 }
 
-void eventJson(JsonWriter& j, const VoxEvent& e) {
-    j.beginObject();
-    j.field("midiEventIndex", e.midiEventIndex).field("noteNumber", e.noteNumber).field("noteKey", e.noteKey);
-    j.field("startTick", e.startTick).field("endTick", e.endTick).field("hasLyric", e.hasLyric);
-    j.field("noteVolume", e.noteVolume);
-    j.key("syllableCode").beginArray();
-    for (int k = 0; k < VoxEvent::kSlots; ++k) j.value(codeUtf8(e, k));
-    j.endArray();
-    arrayJson(j, "syllableLength", e.syllableLength);
-    arrayJson(j, "syllableVolume", e.syllableVolume);
-    arrayJson(j, "syllableSettingsIndex", e.syllableSettingsIndex);
-    j.field("phraseIndex", e.phraseIndex).field("phraseGroup", e.phraseGroup);
-    j.field("noteSettingsIndex", e.noteSettingsIndex).field("noteParam", e.noteParam);
-    j.endObject();
+Json eventJson(const VoxEvent& e) {
+    Json j;
+    j["midiEventIndex"] = e.midiEventIndex;
+    j["noteNumber"] = e.noteNumber;
+    j["noteKey"] = e.noteKey;
+    j["startTick"] = e.startTick;
+    j["endTick"] = e.endTick;
+    j["hasLyric"] = e.hasLyric;
+    j["noteVolume"] = e.noteVolume;
+    j["syllableCode"] = Json::array();
+    for (int k = 0; k < VoxEvent::kSlots; ++k) j["syllableCode"].push_back(codeUtf8(e, k));
+    j["syllableLength"] = arrayJson(e.syllableLength);
+    j["syllableVolume"] = arrayJson(e.syllableVolume);
+    j["syllableSettingsIndex"] = arrayJson(e.syllableSettingsIndex);
+    j["phraseIndex"] = e.phraseIndex;
+    j["phraseGroup"] = e.phraseGroup;
+    j["noteSettingsIndex"] = e.noteSettingsIndex;
+    j["noteParam"] = e.noteParam;
+    return j;
 }
 
 template <typename T>
@@ -59,57 +70,59 @@ std::size_t present(const SlotList<T>& list) {
 }
 
 void printJson(const Song& s, std::ostream& out) {
-    JsonWriter j;
-    j.beginObject();
-    j.field("songPath", s.songPath()).field("midiFile", s.storedMidiName()).field("midiPath", s.midiPath());
-    j.field("storedDivision", s.storedDivision());
-    for (const auto& f : TitleInfo::fields()) j.field(f.name, s.titleInfo().*f.member);
-    j.key("channelFlags").beginObject();
+    Json j;
+    j["songPath"] = s.songPath();
+    j["midiFile"] = s.storedMidiName();
+    j["midiPath"] = s.midiPath();
+    j["storedDivision"] = s.storedDivision();
+    for (const auto& f : TitleInfo::fields()) j[std::string(f.name)] = s.titleInfo().*f.member;
+    Json flags;
     for (int row = 0; row < ChannelFlags::kRows; ++row) {
-        j.key(kFlagKeys[row]).beginArray();
+        Json values = Json::array();
         for (int c = 0; c < ChannelFlags::kChannels; ++c)
-            j.value(s.channelFlags().get(static_cast<ChannelFlags::Row>(row), c));
-        j.endArray();
+            values.push_back(s.channelFlags().get(static_cast<ChannelFlags::Row>(row), c));
+        flags[kFlagKeys[row]] = std::move(values);
     }
-    j.endObject();
-    j.key("reserved").beginArray().value(s.reserved1).value(s.reserved2).value(s.reserved3).endArray();
-    j.key("songDefaults");
-    settingsJson(j, s.songDefaults());
-    j.key("channelDefaults").beginArray();
-    for (int c = 0; c < Song::kChannels; ++c) settingsJson(j, s.channelDefaults(c));
-    j.endArray();
-    j.key("lyricLines").beginArray();
+    j["channelFlags"] = std::move(flags);
+    j["reserved"] = Json::array({s.reserved1, s.reserved2, s.reserved3});
+    j["songDefaults"] = settingsJson(s.songDefaults());
+    Json defaults = Json::array();
+    for (int c = 0; c < Song::kChannels; ++c) defaults.push_back(settingsJson(s.channelDefaults(c)));
+    j["channelDefaults"] = std::move(defaults);
+    Json lines = Json::array();
     for (const auto& l : s.lyricLines())
-        if (l) j.beginObject().field("position", l->position).field("text", l->text).endObject();
-    j.endArray();
-    j.key("waveInserts").beginArray();
+        if (l) lines.push_back(Json{{"position", l->position}, {"text", l->text}});
+    j["lyricLines"] = std::move(lines);
+    Json waves = Json::array();
     for (const auto& w : s.waveInserts()) {
         if (!w) continue;
-        j.beginObject().field("position", w->position).field("path", w->path).field("name", w->name);
-        j.field("waveValue1", w->waveValue1).field("waveValue2", w->waveValue2).endObject();
+        waves.push_back(Json{{"position", w->position},
+                             {"path", w->path},
+                             {"name", w->name},
+                             {"waveValue1", w->waveValue1},
+                             {"waveValue2", w->waveValue2}});
     }
-    j.endArray();
-    j.key("channels").beginArray();
+    j["waveInserts"] = std::move(waves);
+    Json channels = Json::array();
     for (int c = 0; c < Song::kChannels; ++c) {
         const VoxChannel& ch = s.channel(c);
-        j.beginObject().field("channel", c + 1);
-        j.field("phraseCount", present(ch.phrases)).field("syllableSettingsCount", present(ch.syllableSettings));
-        j.field("noteSettingsCount", present(ch.noteSettings)).field("eventCount", present(ch.events));
-        j.key("phrases").beginArray();
-        for (const auto& p : ch.phrases) {
-            if (p) settingsJson(j, *p);
-            else j.null();
-        }
-        j.endArray();
-        j.key("events").beginArray();
+        Json cj;
+        cj["channel"] = c + 1;
+        cj["phraseCount"] = present(ch.phrases);
+        cj["syllableSettingsCount"] = present(ch.syllableSettings);
+        cj["noteSettingsCount"] = present(ch.noteSettings);
+        cj["eventCount"] = present(ch.events);
+        Json phrases = Json::array();
+        for (const auto& p : ch.phrases) phrases.push_back(p ? settingsJson(*p) : Json(nullptr));
+        cj["phrases"] = std::move(phrases);
+        Json events = Json::array();
         for (const auto& e : ch.events)
-            if (e) eventJson(j, *e);
-        j.endArray();
-        j.endObject();
+            if (e) events.push_back(eventJson(*e));
+        cj["events"] = std::move(events);
+        channels.push_back(std::move(cj));
     }
-    j.endArray();
-    j.endObject();
-    out << j.str() << "\n";
+    j["channels"] = std::move(channels);
+    writeJson(j, out);
 }
 
 std::string settingsText(const VoiceSettings& s, bool ownOnly) {

@@ -3,8 +3,8 @@
 #include <ostream>
 
 #include "base/FileIO.h"
-#include "base/Json.h"
 #include "cli/Commands.h"
+#include "cli/JsonOut.h"
 #include "synth/SoundFormat.h"
 #include "synth/SoundTexts.h"
 #include "voice/VoiceFile.h"
@@ -37,23 +37,31 @@ int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostrea
     }
     const std::string formatText = formatTextOf(h.formatCode);
     if (json) {
-        JsonWriter j;
-        j.beginObject();
-        j.field("title", voice->name).field("magic", h.magic).field("voiceName", h.voiceName);
-        j.field("comment", h.comment).field("comment2", h.comment2).field("version", h.version);
-        j.field("formatCode", h.formatCode).field("format", formatText).field("tuning", h.tuning);
-        j.field("sampleCount", h.sampleCount).field("extensionSize", h.extensionSize);
-        j.key("samples").beginArray();
+        Json j;
+        j["title"] = voice->name;
+        j["magic"] = h.magic;
+        j["voiceName"] = h.voiceName;
+        j["comment"] = h.comment;
+        j["comment2"] = h.comment2;
+        j["version"] = h.version;
+        j["formatCode"] = h.formatCode;
+        j["format"] = formatText;
+        j["tuning"] = h.tuning;
+        j["sampleCount"] = h.sampleCount;
+        j["extensionSize"] = h.extensionSize;
+        Json samples = Json::array();
         for (const auto& s : voice->samples) {
-            j.beginObject();
-            j.field("code", s->code).field("kana", s->kana).field("pitch", s->pitch);
-            j.field("dataSize", s->dataSize()).field("markerB", s->markerB).field("markerC", s->markerC);
-            j.field("markerD", s->markerD).field("usable", s->usable());
-            j.endObject();
+            samples.push_back(Json{{"code", s->code},
+                                   {"kana", s->kana},
+                                   {"pitch", s->pitch},
+                                   {"dataSize", s->dataSize()},
+                                   {"markerB", s->markerB},
+                                   {"markerC", s->markerC},
+                                   {"markerD", s->markerD},
+                                   {"usable", s->usable()}});
         }
-        j.endArray();
-        j.endObject();
-        out << j.str() << "\n";
+        j["samples"] = std::move(samples);
+        writeJson(j, out);
         return 0;
     }
     char line[256];

@@ -2,8 +2,8 @@
 #include <ostream>
 
 #include "audio/WavFile.h"
-#include "base/Json.h"
 #include "cli/Commands.h"
+#include "cli/JsonOut.h"
 #include "synth/SoundFormat.h"
 #include "synth/SoundTexts.h"
 
@@ -20,13 +20,15 @@ int infoWav(const std::string& path, bool json, std::ostream& out, std::ostream&
     const uint32_t ms = millisecondsForBytes(f.packed(), f.samplesPerSec, size);
     const std::string format = sampleFormatText(f.packed(), f.samplesPerSec);
     if (json) {
-        JsonWriter j;
-        j.beginObject();
-        j.field("formatTag", f.formatTag).field("bitsPerSample", f.bitsPerSample).field("channels", f.channels);
-        j.field("samplesPerSec", f.samplesPerSec).field("format", format).field("dataSize", size);
-        j.field("milliseconds", ms).field("duration", durationText(ms));
-        j.endObject();
-        out << j.str() << "\n";
+        writeJson(Json{{"formatTag", f.formatTag},
+                       {"bitsPerSample", f.bitsPerSample},
+                       {"channels", f.channels},
+                       {"samplesPerSec", f.samplesPerSec},
+                       {"format", format},
+                       {"dataSize", size},
+                       {"milliseconds", ms},
+                       {"duration", durationText(ms)}},
+                  out);
         return 0;
     }
     out << "WAV file: " << path << "\n";

@@ -4,7 +4,6 @@
 // and the current lyric line as the stream's markers arrive. Without a sound device the
 // engine keeps real time on its null device. Ctrl-C stops cleanly.
 #include <atomic>
-#include <charconv>
 #include <csignal>
 #include <ostream>
 
@@ -21,11 +20,6 @@ namespace {
 std::atomic<bool> interrupted{false};
 
 extern "C" void onInterrupt(int) { interrupted = true; }
-
-bool parseTick(const std::string& s, uint32_t& v) {
-    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    return ec == std::errc() && p == s.data() + s.size();
-}
 
 bool endsWithIgnoringCase(const std::string& s, const std::string& tail) {
     if (s.size() < tail.size()) return false;
@@ -58,43 +52,11 @@ private:
 
 }  // namespace
 
-int play(const Args& argsIn, std::ostream& out, std::ostream& err) {
-    Args args = argsIn;
-    CommonOptions common;
-    if (!takeCommonOptions(args, common, err)) return 2;
-    std::string path, port;
-    uint32_t from = 0, to = 0xFFFFFFFFu;
-    bool haveRange = false, loop = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if ((a == "--from" || a == "--to") && i + 1 < args.size()) {
-            if (!parseTick(args[++i], a == "--from" ? from : to)) {
-                err << "play: " << a << " needs a tick\n";
-                return 2;
-            }
-            haveRange = true;
-        } else if (a == "--port" && i + 1 < args.size()) {
-            port = args[++i];
-        } else if (a == "--loop") {
-            loop = true;
-        } else if (!a.empty() && a[0] == '-') {
-            err << "play: unknown option " << a << "\n";
-            return 2;
-        } else if (path.empty()) {
-            path = a;
-        } else {
-            err << "play: one file at a time\n";
-            return 2;
-        }
-    }
-    if (path.empty()) {
-        err << "usage: kantor-cli play FILE.uta|FILE.mid [--from TICK] [--to TICK] [--loop] [--port CLIENT:PORT]\n";
-        return 2;
-    }
-    if (loop && haveRange) {
-        err << "play: --loop plays the whole song from the top; it takes no --from or --to\n";
-        return 2;
-    }
+int play(const PlayArgs& a, std::ostream& out, std::ostream& err) {
+    const CommonOptions& common = a.common;
+    const std::string& path = a.path;
+    const std::string& port = a.port;
+    uint32_t from = a.from, to = a.to;
     const bool isSong = endsWithIgnoringCase(path, ".uta");
     if (!isSong) {
         // The reader's own text for a file that cannot be played.
@@ -120,12 +82,12 @@ int play(const Args& argsIn, std::ostream& out, std::ostream& err) {
     rig.engine().startRealTime();
     Transport& t = rig.transport();
     PositionLine shown(s.tempoMap(), out);
-    t.addListener(&shown);
+    if (!a.quiet) t.addListener(&shown);
 
     interrupted = false;
     auto previous = std::signal(SIGINT, onInterrupt);
     bool ok;
-    if (loop) {
+    if (a.loop) {
         ok = t.loopPlay();
     } else {
         t.setBetween(from, to);
@@ -139,7 +101,7 @@ int play(const Args& argsIn, std::ostream& out, std::ostream& err) {
     std::signal(SIGINT, previous);
     rig.queue().pump();
     t.removeListener(&shown);
-    out << "\r" << s.tempoMap().positionText(t.currentPosition()) << "\x1b[K\n";
+    if (!a.quiet) out << "\r" << s.tempoMap().positionText(t.currentPosition()) << "\x1b[K\n";
     return ok && t.lastError().empty() ? 0 : 1;
 }
 

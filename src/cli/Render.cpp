@@ -1,14 +1,13 @@
 // kantor-cli render, phrase and new: the song commands that sing.
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <ostream>
 
 #include "base/FileIO.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
+#include "cli/Terminal.h"
 #include "cli/TransportRig.h"
 #include "song/LyricsImport.h"
 #include "audio/WavFile.h"
@@ -21,89 +20,39 @@
 namespace kantor::cli {
 namespace {
 
-// A progress bar on standard error, drawn only when it is a terminal.
+// The progress of a render on standard error: a bar redrawn in place on a terminal, a plain
+// line every tenth of the way otherwise, nothing with --quiet.
 class ProgressBar {
 public:
-    ProgressBar() : tty_(::isatty(2) == 1) {}
+    ProgressBar(std::ostream& err, bool quiet) : err_(err), quiet_(quiet), tty_(isTerminal(err)) {}
     ~ProgressBar() {
-        if (tty_ && drawn_) std::fputc('\n', stderr);
+        if (tty_ && drawn_) err_ << "\n" << std::flush;
     }
     void operator()(int done, int total) {
-        if (!tty_ || total <= 0) return;
+        if (quiet_ || total <= 0) return;
+        if (!tty_) {
+            const int tenth = done * 10 / total;
+            if (tenth == lastTenth_) return;
+            lastTenth_ = tenth;
+            err_ << done << "/" << total << " phrases\n" << std::flush;
+            return;
+        }
         const int width = 40;
-        const int filled = done * width / total;
-        std::fprintf(stderr, "\r[%.*s%*s] %d/%d phrases", filled, "========================================",
-                     width - filled, "", done, total);
+        const int filled = std::clamp(done * width / total, 0, width);
+        char line[128];
+        std::snprintf(line, sizeof line, "\r[%.*s%*s] %d/%d phrases", filled,
+                      "========================================", width - filled, "", done, total);
+        err_ << line << std::flush;
         drawn_ = true;
     }
 
 private:
+    std::ostream& err_;
+    bool quiet_;
     bool tty_;
     bool drawn_ = false;
+    int lastTenth_ = -1;
 };
-
-struct Parsed {
-    std::string input;
-    std::string output;
-    uint64_t from = 0, to = 0xFFFFFFFF, quality = 0, channel = 0, note = 0;
-    bool haveQuality = false, haveChannel = false, haveNote = false;
-    bool mix = false;
-};
-
-bool parseArgs(const std::string& cmd, const Args& args, Parsed& p, std::ostream& err) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](uint64_t max, uint64_t& out) {
-            if (i + 1 >= args.size() || !parseNumber(args[i + 1], max, out)) {
-                err << cmd << ": " << a << " needs a number\n";
-                return false;
-            }
-            ++i;
-            return true;
-        };
-        if (a == "-o" || a == "--output") {
-            if (i + 1 >= args.size()) {
-                err << cmd << ": -o needs a file\n";
-                return false;
-            }
-            p.output = args[++i];
-        } else if (a == "--mix" && cmd == "render") {
-            p.mix = true;
-        } else if (a == "--from") {
-            if (!value(0xFFFFFFFF, p.from)) return false;
-        } else if (a == "--to") {
-            if (!value(0xFFFFFFFF, p.to)) return false;
-        } else if (a == "--quality") {
-            if (!value(11, p.quality)) return false;
-            p.haveQuality = true;
-        } else if (a == "--channel") {
-            if (!value(16, p.channel) || p.channel == 0) {
-                err << cmd << ": channels are 1 to 16\n";
-                return false;
-            }
-            p.haveChannel = true;
-        } else if (a == "--note") {
-            if (!value(0xFFFFFFFF, p.note) || p.note == 0) {
-                err << cmd << ": notes are counted from 1\n";
-                return false;
-            }
-            p.haveNote = true;
-        } else if (!a.empty() && a[0] == '-') {
-            err << cmd << ": unknown option " << a << "\n";
-            return false;
-        } else if (p.input.empty()) {
-            p.input = a;
-        } else {
-            err << cmd << ": one song at a time\n";
-            return false;
-        }
-    }
-    if (p.input.empty() || p.output.empty()) {
-        err << "usage: kantor-cli " << cmd << " SONG.uta -o OUT.wav ...\n";
-        return false;
-    }
-    return true;
-}
 
 bool sameFolder(const std::string& a, const std::string& b) {
     std::error_code ec1, ec2;
@@ -119,7 +68,7 @@ bool sameFile(const std::string& a, const std::string& b) {
 
 // render --mix: MIDI on the embedded synthesizer, the vocal and the inserted waves, played
 // through the transport on the virtual clock and written as one stereo file.
-int renderMix(CliSession& s, const Parsed& p, std::ostream& out, std::ostream& err) {
+int renderMix(CliSession& s, const RenderArgs& p, std::ostream& out, std::ostream& err) {
     TransportRig rig;
     if (!rig.setUp(s, "", err)) return 1;
     if (p.haveQuality) rig.transport().setQualityCode(static_cast<uint16_t>(p.quality));
@@ -127,7 +76,7 @@ int renderMix(CliSession& s, const Parsed& p, std::ostream& out, std::ostream& e
     Transport& t = rig.transport();
     const uint32_t end = p.to == 0xFFFFFFFF ? s.tempoMap().songEndTick() : static_cast<uint32_t>(p.to);
     {
-        ProgressBar bar;
+        ProgressBar bar(err, p.quiet);
         t.setProgress(std::ref(bar));
         t.setBetween(static_cast<uint32_t>(p.from), end);
         if (!t.playBetween()) return 1;  // the transport has shown why
@@ -153,11 +102,8 @@ int renderMix(CliSession& s, const Parsed& p, std::ostream& out, std::ostream& e
 
 }  // namespace
 
-int render(const Args& argsIn, std::ostream& out, std::ostream& err) {
-    Args args = argsIn;
-    CommonOptions common;
-    Parsed p;
-    if (!takeCommonOptions(args, common, err) || !parseArgs("render", args, p, err)) return 2;
+int render(const RenderArgs& p, std::ostream& out, std::ostream& err) {
+    const CommonOptions& common = p.common;
     if (p.from >= p.to) {
         err << "render: --from must lie before --to\n";
         return 2;
@@ -174,7 +120,7 @@ int render(const Args& argsIn, std::ostream& out, std::ostream& err) {
     r.voxMuted = SongRenderer::voxMutesOf(s.song());
     std::vector<PlaybackPiece> pieces;
     {
-        ProgressBar bar;
+        ProgressBar bar(err, p.quiet);
         if (!renderer.renderSong(r, pieces, std::ref(bar))) {
             err << renderer.lastError() << "\n";
             return 1;
@@ -188,15 +134,8 @@ int render(const Args& argsIn, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-int phrase(const Args& argsIn, std::ostream& out, std::ostream& err) {
-    Args args = argsIn;
-    CommonOptions common;
-    Parsed p;
-    if (!takeCommonOptions(args, common, err) || !parseArgs("phrase", args, p, err)) return 2;
-    if (!p.haveChannel || !p.haveNote) {
-        err << "usage: kantor-cli phrase SONG.uta --channel C --note N -o OUT.wav\n";
-        return 2;
-    }
+int phrase(const RenderArgs& p, std::ostream& out, std::ostream& err) {
+    const CommonOptions& common = p.common;
     CliSession s(common);
     if (!s.session().openSong(p.input)) return 1;
     const int c = static_cast<int>(p.channel) - 1;
@@ -215,46 +154,12 @@ int phrase(const Args& argsIn, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-int newSong(const Args& argsIn, std::ostream& out, std::ostream& err) {
-    Args args = argsIn;
-    CommonOptions common;
-    if (!takeCommonOptions(args, common, err)) return 2;
-    std::string midiPath, output, voiceName;
-    std::vector<std::pair<int, std::string>> pairs;  // channel (0-based), lyrics file
-    int pendingChannel = -1;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "-o" && hasValue) {
-            output = args[++i];
-        } else if (a == "--voice" && hasValue) {
-            voiceName = args[++i];
-        } else if (a == "--vox" && hasValue) {
-            uint64_t c = 0;
-            if (!parseNumber(args[++i], 16, c) || c == 0 || pendingChannel >= 0) {
-                err << "new: --vox takes a channel 1 to 16, followed by its --lyrics\n";
-                return 2;
-            }
-            pendingChannel = static_cast<int>(c) - 1;
-        } else if (a == "--lyrics" && hasValue) {
-            if (pendingChannel < 0) {
-                err << "new: --lyrics follows its --vox channel\n";
-                return 2;
-            }
-            pairs.emplace_back(pendingChannel, args[++i]);
-            pendingChannel = -1;
-        } else if (!a.empty() && a[0] != '-' && midiPath.empty()) {
-            midiPath = a;
-        } else {
-            err << "new: unexpected " << a << "\n";
-            return 2;
-        }
-    }
-    if (midiPath.empty() || output.empty() || pairs.empty() || pendingChannel >= 0) {
-        err << "usage: kantor-cli new MIDI.mid -o SONG.uta --vox C --lyrics FILE [--vox C --lyrics FILE ...] "
-               "[--voice NAME]\n";
-        return 2;
-    }
+int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
+    const CommonOptions& common = a.common;
+    const std::string& midiPath = a.midiPath;
+    const std::string& output = a.output;
+    const std::string& voiceName = a.voiceName;
+    const auto& pairs = a.pairs;
     CliSession s(common);
     if (!s.session().openMidi(midiPath)) return 1;
     Song& song = s.song();

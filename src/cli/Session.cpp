@@ -6,27 +6,6 @@
 
 namespace kantor::cli {
 
-bool takeCommonOptions(Args& args, CommonOptions& options, std::ostream& err) {
-    Args rest;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string* target = nullptr;
-        if (args[i] == "--voice-dir") target = &options.voiceDir;
-        if (args[i] == "--config-dir") target = &options.configDir;
-        if (args[i] == "--data-dir") target = &options.dataDir;
-        if (!target) {
-            rest.push_back(args[i]);
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            err << args[i] << " needs a folder\n";
-            return false;
-        }
-        *target = args[++i];
-    }
-    args = std::move(rest);
-    return true;
-}
-
 namespace {
 Folders makeFolders(const CommonOptions& o) {
     FolderOverrides f;

@@ -20,17 +20,6 @@
 
 namespace kantor::cli {
 
-// Options every song command takes; they win over the environment variables.
-struct CommonOptions {
-    std::string voiceDir;   // --voice-dir
-    std::string configDir;  // --config-dir (the folder of the settings file)
-    std::string dataDir;    // --data-dir
-};
-
-// Takes "--voice-dir DIR", "--config-dir DIR" and "--data-dir DIR" out of args.
-// False (with a message on err) when an option lacks its value.
-bool takeCommonOptions(Args& args, CommonOptions& options, std::ostream& err);
-
 class CliSession {
 public:
     explicit CliSession(const CommonOptions& options);

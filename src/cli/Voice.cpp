@@ -17,53 +17,7 @@
 namespace kantor::cli {
 namespace {
 
-struct VoiceOptions {
-    std::string voiceDir;
-    std::string replace;
-    bool json = false;
-    bool force = false;
-    bool keep = false;
-    Args operands;
-};
-
-int voiceUsage(std::ostream& err) {
-    err << "usage: kantor-cli voice [--voice-dir DIR] list\n"
-           "       kantor-cli voice [--voice-dir DIR] info [--json] ID\n"
-           "       kantor-cli voice [--voice-dir DIR] import FILE.vxb\n"
-           "       kantor-cli voice [--voice-dir DIR] export ID FILE.vxb [--force]\n"
-           "       kantor-cli voice [--voice-dir DIR] delete ID\n"
-           "       kantor-cli voice [--voice-dir DIR] build PROJECT.vxbprj [--replace ID]\n"
-           "       kantor-cli voice automark PROJECT.vxbprj [--keep]\n";
-    return 2;
-}
-
-// False (usage printed) on an unknown option or a missing value.
-bool parseOptions(const Args& args, VoiceOptions& o, std::ostream& err) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--voice-dir" || a == "--replace") {
-            if (i + 1 >= args.size()) {
-                err << "voice: " << a << " needs a value\n";
-                return false;
-            }
-            (a == "--voice-dir" ? o.voiceDir : o.replace) = args[++i];
-        } else if (a == "--json") {
-            o.json = true;
-        } else if (a == "--force") {
-            o.force = true;
-        } else if (a == "--keep") {
-            o.keep = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            err << "voice: unknown option " << a << "\n";
-            return false;
-        } else {
-            o.operands.push_back(a);
-        }
-    }
-    return true;
-}
-
-std::string voiceFolderOf(const VoiceOptions& o) {
+std::string voiceFolderOf(const VoiceArgs& o) {
     FolderOverrides overrides;
     overrides.voiceDir = o.voiceDir;
     Folders folders = Folders::fromEnvironment(overrides);
@@ -106,11 +60,9 @@ int outcomeStatus(Outcome o, const std::string& what, const LastError& source, s
 
 }  // namespace
 
-int voice(const Args& args, std::ostream& out, std::ostream& err) {
-    VoiceOptions o;
-    if (!parseOptions(args, o, err) || o.operands.empty()) return voiceUsage(err);
-    const std::string cmd = o.operands[0];
-    const Args ops(o.operands.begin() + 1, o.operands.end());
+int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
+    const std::string& cmd = o.command;
+    const Args& ops = o.operands;
     const std::string folder = voiceFolderOf(o);
 
     if (cmd == "list" && ops.empty()) return list(folder, out, err);
@@ -188,7 +140,8 @@ int voice(const Args& args, std::ostream& out, std::ostream& err) {
         out << "marked " << marked << " item" << (marked == 1 ? "" : "s") << "\n";
         return problems.empty() ? 0 : 1;
     }
-    return voiceUsage(err);
+    err << "voice: unknown command " << cmd << "\n";
+    return 2;
 }
 
 }  // namespace kantor::cli

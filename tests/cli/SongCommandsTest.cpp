@@ -108,5 +108,23 @@ TEST_F(SongCommands, SongInAnotherFolderTakesItsMidiFileAlong) {
     EXPECT_EQ(r.status, 0) << r.err;
 }
 
+TEST_F(SongCommands, ProgressIsPlainLinesOffATerminalAndQuietSilencesIt) {
+    const std::string song = dir.file("song.uta");
+    Result r = run(common({"new", midi, "-o", song, "--vox", "1", "--lyrics", dir.file("lyrics.txt"), "--voice",
+                           "TestVox"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The lyrics make two phrases; the test's standard error is no terminal.
+    r = run(common({"render", song, "-o", dir.file("a.wav")}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find('\r'), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("2/2 phrases\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("Wave Info."), std::string::npos);
+
+    r = run(common({"render", song, "-o", dir.file("b.wav"), "--quiet"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("Wave Info."), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kantor

@@ -1,0 +1,490 @@
+// The command line of kantor-cli: every command with its options, parsed with CLI11. The help
+// of each command, the manual page (made from --help-all by help2man) and the exit statuses all
+// come from these definitions: 0 for help and version, 2 for anything the parser refuses.
+#include <CLI/CLI.hpp>
+
+#include <map>
+#include <ostream>
+#include <sstream>
+
+#include "KantorVersion.h"
+#include "cli/Commands.h"
+#include "cli/Session.h"
+#include "platform/SoundLibraries.h"
+
+namespace kantor::cli {
+namespace {
+
+constexpr const char* kProgram = "kantor-cli";
+
+// Words of `text` in lines of at most `width` characters, every line after the first indented.
+std::string wrap(const std::string& text, std::size_t width, std::size_t indent) {
+    std::istringstream words(text);
+    std::string out, line, word;
+    while (words >> word) {
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            out += line + "\n" + std::string(indent, ' ');
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    return out + line;
+}
+
+// The help of a command: usage, what it does, its arguments and options ("-o OUT.wav", with
+// "(required)" in the description), the commands below it by their summaries, and an example.
+class HelpFormatter : public CLI::Formatter {
+public:
+    static constexpr std::size_t kWidth = 79;
+    static constexpr std::size_t kColumn = 28;
+
+    HelpFormatter() {
+        column_width(kColumn);
+        label("Positionals", "Arguments");
+        label("SUBCOMMAND", "COMMAND");
+        label("SUBCOMMANDS", "COMMAND");
+    }
+    void summary(const CLI::App* app, std::string text) { summaries_[app] = std::move(text); }
+
+    std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override {
+        std::string text = make_usage(app, name) + "\n" + wrap(app->get_description(), kWidth, 0) + "\n" +
+                           make_positionals(app) + make_groups(app, mode) + make_subcommands(app, mode) + "\n" +
+                           make_footer(app);
+        // CLI11 puts an empty line both after a group and before the next.
+        for (std::size_t at; (at = text.find("\n\n\n")) != std::string::npos;) text.erase(at, 1);
+        return text;
+    }
+    std::string make_subcommand(const CLI::App* sub) const override {
+        auto it = summaries_.find(sub);
+        return item(sub->get_name(), it == summaries_.end() ? sub->get_description() : it->second);
+    }
+    std::string make_option(const CLI::Option* opt, bool positional) const override {
+        return item(make_option_name(opt, positional) + make_option_opts(opt), make_option_desc(opt));
+    }
+    std::string make_option_opts(const CLI::Option* opt) const override {
+        if (opt->get_positional() || opt->get_type_size() == 0) return "";
+        std::string text = " " + opt->get_type_name();
+        if (opt->get_expected_max() > 1) text += " ...";
+        return text;
+    }
+    std::string make_option_desc(const CLI::Option* opt) const override {
+        std::string desc = opt->get_description();
+        if (opt->get_required() && !opt->get_positional()) desc += " (required)";
+        return desc;
+    }
+
+private:
+    // "  NAME   description", the description wrapped in its column.
+    static std::string item(const std::string& name, const std::string& desc) {
+        std::string line = "  " + name;
+        if (line.size() + 1 > kColumn) line += "\n" + std::string(kColumn, ' ');
+        else line.resize(kColumn, ' ');
+        return line + wrap(desc, kWidth - kColumn, kColumn) + "\n";
+    }
+    std::map<const CLI::App*, std::string> summaries_;
+};
+
+// A whole decimal number in [min, max]; otherwise the message says what the value should be.
+CLI::Validator number(uint64_t min, uint64_t max, std::string what) {
+    return CLI::Validator(
+        [=](std::string& text) -> std::string {
+            uint64_t v = 0;
+            if (parseNumber(text, max, v) && v >= min) return {};
+            return text + " is not " + what;
+        },
+        "");
+}
+
+const CLI::Validator& tick() {
+    static const CLI::Validator v = number(0, 0xFFFFFFFF, "a tick (0 to 4294967295)");
+    return v;
+}
+const CLI::Validator& channel() {
+    static const CLI::Validator v = number(1, 16, "a channel (1 to 16)");
+    return v;
+}
+
+CLI::App* command(CLI::App& parent, const std::string& name, const std::string& summary,
+                  const std::string& description, const std::string& example) {
+    CLI::App* c = parent.add_subcommand(name, description);
+    c->footer("Example:\n  " + example);
+    c->set_help_all_flag();
+    std::static_pointer_cast<HelpFormatter>(parent.get_formatter())->summary(c, summary);
+    return c;
+}
+
+void addCommonOptions(CLI::App* c, CommonOptions& o) {
+    c->add_option("--voice-dir", o.voiceDir, "the voice folder, instead of KANTOR_VOICE_DIR or the default")
+        ->type_name("DIR")
+        ->group("Folders");
+    c->add_option("--config-dir", o.configDir,
+                  "the folder of the settings file Kantor.ini, instead of KANTOR_CONFIG_DIR or the default")
+        ->type_name("DIR")
+        ->group("Folders");
+    c->add_option("--data-dir", o.dataDir, "the data folder, instead of KANTOR_DATA_DIR or the default")
+        ->type_name("DIR")
+        ->group("Folders");
+}
+
+// Everything the parser fills in, and the commands it was filled for.
+struct CommandLine {
+    CLI::App app{"kantor-cli: the command-line tools of Kantor, a singing-voice synthesizer for Japanese lyrics",
+                 kProgram};
+    InfoArgs info;
+    PosArgs pos;
+    PlayArgs play;
+    RenderArgs render, phrase;
+    NewArgs newSong;
+    std::vector<std::string> vox, lyrics;
+    VoiceArgs voice;
+    std::string voiceId, voiceFile;  // the operands of the voice commands
+
+    CLI::App *infoCmd, *posCmd, *playCmd, *renderCmd, *phraseCmd, *newCmd, *voiceCmd;
+    CLI::Option *voxOpt, *lyricsOpt, *playFrom, *playTo, *renderQuality, *phraseQuality;
+
+    CommandLine() {
+        app.formatter(std::make_shared<HelpFormatter>());
+        app.set_version_flag("--version", [] { return versionText(); },
+                             "print the version and the sound libraries, and exit");
+        app.set_help_flag("-h,--help", "print this help and exit");
+        app.set_help_all_flag("--help-all", "print the help of every command and exit");
+        app.require_subcommand(1);
+        app.footer(
+            "Run 'kantor-cli COMMAND --help' for the options of a command.\n"
+            "Errors go to standard error with exit status 1; usage errors exit with status 2.\n"
+            "The song commands use the folders and settings of the desktop program; the\n"
+            "environment variables KANTOR_DATA_DIR, KANTOR_CONFIG_DIR, KANTOR_VOICE_DIR,\n"
+            "KANTOR_DOCUMENTS_DIR and KANTOR_SAMPLE_DIR replace them.");
+        defineInfo();
+        definePos();
+        definePlay();
+        defineRender();
+        definePhrase();
+        defineNew();
+        defineVoice();
+        for (CLI::App* c : app.get_subcommands({})) c->group("Commands");
+    }
+
+    void defineInfo() {
+        infoCmd = command(app, "info", "summary of a MIDI, song, voice or WAV file",
+                          "Print a summary of a MIDI file (.mid), song (.uta), voice file (.vxb) or WAV file (.wav), "
+                          "chosen by the file's extension.",
+                          "kantor-cli info --json song.uta");
+        infoCmd->add_option("FILE", info.path, "the file")->required();
+        infoCmd->add_flag("--json", info.json, "print one JSON object instead of text");
+    }
+
+    void definePos() {
+        posCmd = command(app, "pos", "position texts and milliseconds of MIDI ticks",
+                         "Print the position text (measure : beat : tick) and the milliseconds from tick 0 of "
+                         "ticks of a MIDI file.",
+                         "kantor-cli pos song.mid 0 1920");
+        posCmd->add_option("FILE.mid", pos.path, "the MIDI file")->required();
+        posCmd->add_option("TICK", pos.ticks, "ticks")->required()->check(tick());
+    }
+
+    void definePlay() {
+        playCmd = command(app, "play", "play a song or a MIDI file in real time",
+                          "Play a song (its MIDI file and the sung vocal) or a MIDI file in real time, showing the "
+                          "position and the current lyric line. Ctrl-C stops and shows the position reached.",
+                          "kantor-cli play song.uta --from 1920");
+        playCmd->add_option("FILE", play.path, "the song (.uta) or MIDI file (.mid)")->required();
+        playFrom = playCmd->add_option("--from", play.from, "start at this tick")->type_name("TICK")->check(tick());
+        playTo = playCmd->add_option("--to", play.to, "stop at this tick")->type_name("TICK")->check(tick());
+        playCmd->add_flag("--loop", play.loop, "repeat the whole song from the top")
+            ->excludes(playFrom)
+            ->excludes(playTo);
+        playCmd->add_option("--port", play.port,
+                            "send the MIDI to this ALSA sequencer port instead of the embedded synthesizer "
+                            "('aconnect -l' lists them)")
+            ->type_name("CLIENT:PORT");
+        playCmd->add_flag("-q,--quiet", play.quiet, "show no position");
+        addCommonOptions(playCmd, play.common);
+    }
+
+    void addRenderOptions(CLI::App* c, RenderArgs& r) {
+        c->add_option("SONG.uta", r.input, "the song file")->required();
+        c->add_option("-o,--output", r.output, "the WAV file to write")->type_name("OUT.wav")->required();
+    }
+
+    void defineRender() {
+        renderCmd = command(app, "render", "sing a song into a WAV file, or mix it with --mix",
+                            "Sing the vocal of a song (its sung channels that are not muted) into a WAV file that "
+                            "starts with the first sung sound, and print the wave's facts. With --mix, mix the MIDI "
+                            "(embedded synthesizer), the vocal and the inserted waves into a stereo 16-bit 44100 Hz "
+                            "WAV file.",
+                            "kantor-cli render song.uta -o song.wav");
+        addRenderOptions(renderCmd, render);
+        renderCmd->add_flag("--mix", render.mix, "mix MIDI, vocal and inserted waves");
+        renderCmd->add_option("--from", render.from, "only the notes starting at or after this tick")
+            ->type_name("TICK")
+            ->check(tick());
+        renderCmd->add_option("--to", render.to, "only the notes starting before this tick")
+            ->type_name("TICK")
+            ->check(tick());
+        renderQuality = renderCmd
+                            ->add_option("--quality", render.quality,
+                                         "the sample format code: 8 for 44100 Hz, 4 for 22050 Hz, 0 for 11025 Hz "
+                                         "(default: the settings file's)")
+                            ->type_name("CODE")
+                            ->check(number(0, 11, "a sample format code (0 to 11)"));
+        renderCmd->add_flag("-q,--quiet", render.quiet, "draw no progress");
+        addCommonOptions(renderCmd, render.common);
+    }
+
+    void definePhrase() {
+        phraseCmd = command(app, "phrase", "sing the phrase of a note into a WAV file",
+                            "Sing the phrase that a note belongs to, up to the next beat after its last note, into "
+                            "a WAV file, and print the wave's facts.",
+                            "kantor-cli phrase song.uta --channel 1 --note 5 -o phrase.wav");
+        addRenderOptions(phraseCmd, phrase);
+        phraseCmd->add_option("--channel", phrase.channel, "the channel of the note")
+            ->type_name("C")
+            ->required()
+            ->check(channel());
+        phraseCmd->add_option("--note", phrase.note, "the note, counted from 1 in the channel")
+            ->type_name("N")
+            ->required()
+            ->check(number(1, 0xFFFFFFFF, "a note number (counted from 1)"));
+        phraseQuality = phraseCmd
+                            ->add_option("--quality", phrase.quality,
+                                         "the sample format code (default: the settings file's)")
+                            ->type_name("CODE")
+                            ->check(number(0, 11, "a sample format code (0 to 11)"));
+        addCommonOptions(phraseCmd, phrase.common);
+    }
+
+    void defineNew() {
+        newCmd = command(app, "new", "make a song: MIDI channels sing lyrics files",
+                         "Make a song from a MIDI file: the channel of each --vox becomes a vocal track and sings "
+                         "the lyrics of the --lyrics file that follows it. The song is written beside its MIDI "
+                         "file (the MIDI file is copied there when -o names another folder).",
+                         "kantor-cli new a.mid -o a.uta --vox 1 --lyrics a.txt --voice MaleVox");
+        newCmd->add_option("MIDI.mid", newSong.midiPath, "the MIDI file")->required();
+        newCmd->add_option("-o,--output", newSong.output, "the song file to write")->type_name("SONG.uta")->required();
+        voxOpt = newCmd->add_option("--vox", vox, "a channel to sing, followed by its --lyrics")
+                     ->type_name("C")
+                     ->required()
+                     ->allow_extra_args(false)
+                     ->check(channel());
+        lyricsOpt = newCmd->add_option("--lyrics", lyrics, "the lyrics of the channel before: UTF-8 text, one phrase "
+                                                           "a line, syllables separated by blanks")
+                        ->type_name("FILE")
+                        ->required()
+                        ->allow_extra_args(false);
+        newCmd->add_option("--voice", newSong.voiceName, "the voice that sings the song")->type_name("NAME");
+        addCommonOptions(newCmd, newSong.common);
+    }
+
+    CLI::App* voiceCommand(const std::string& name, const std::string& summary, const std::string& description,
+                           const std::string& example) {
+        CLI::App* c = command(*voiceCmd, name, summary, description, example);
+        // --voice-dir may also follow the voice command's own arguments.
+        c->fallthrough();
+        c->group("Commands");
+        return c;
+    }
+
+    void defineVoice() {
+        voiceCmd = command(app, "voice", "the voice folder and voice data projects",
+                           "Work on the voice folder: list, show, import, export and delete voices, place the "
+                           "markers of a voice data project and build it into a voice.",
+                           "kantor-cli voice list");
+        voiceCmd->require_subcommand(1);
+        voiceCmd->add_option("--voice-dir", voice.voiceDir, "the voice folder, instead of KANTOR_VOICE_DIR or the default")
+            ->type_name("DIR");
+        // Earlier versions took these anywhere on the line; they stay accepted before the command.
+        voiceCmd->add_flag("--json", voice.json)->group("");
+        voiceCmd->add_flag("--force", voice.force)->group("");
+        voiceCmd->add_flag("--keep", voice.keep)->group("");
+        voiceCmd->add_option("--replace", voice.replace)->group("");
+        voiceCommand("list", "list the voices",
+                     "List the voices of the voice folder: identifier, voice name and description, one a line; the "
+                     "built-in voices are marked.",
+                     "kantor-cli voice list");
+        CLI::App* c = voiceCommand("info", "show a voice", "Print a voice of the voice folder as 'kantor-cli info FILE.vxb' does.",
+                                   "kantor-cli voice info MaleVox");
+        c->add_option("ID", voiceId, "the voice identifier")->required();
+        c->add_flag("--json", voice.json, "print one JSON object instead of text");
+        c = voiceCommand("import", "copy a voice file into the folder", "Copy a voice file into the voice folder under a new identifier, and print it.",
+                         "kantor-cli voice import alto.vxb");
+        c->add_option("FILE.vxb", voiceFile, "the voice file")->required();
+        c = voiceCommand("export", "copy a voice out of the folder",
+                         "Copy a voice out of the voice folder. The built-in voices cannot be exported.",
+                         "kantor-cli voice export vxb3 alto.vxb --force");
+        c->add_option("ID", voiceId, "the voice identifier")->required();
+        c->add_option("FILE.vxb", voiceFile, "the voice file to write")->required();
+        c->add_flag("--force", voice.force, "replace an existing file");
+        c = voiceCommand("delete", "remove a voice", "Remove a voice from the voice folder. The built-in voices cannot be deleted.",
+                         "kantor-cli voice delete vxb3");
+        c->add_option("ID", voiceId, "the voice identifier")->required();
+        c = voiceCommand("build", "build a voice data project into a voice",
+                         "Build a voice data project into a voice file of the voice folder under a new identifier "
+                         "(or the one --replace names), and print the identifier.",
+                         "kantor-cli voice build alto.vxbprj --replace vxb3");
+        c->add_option("PROJECT.vxbprj", voiceFile, "the voice data project")->required();
+        c->add_option("--replace", voice.replace, "replace this voice")->type_name("ID");
+        c = voiceCommand("automark", "place the markers of a voice data project",
+                         "Place the markers of every item of a voice data project that has sound, and save the "
+                         "project. Items without a usable vowel are listed on standard error (exit status 1).",
+                         "kantor-cli voice automark alto.vxbprj --keep");
+        c->add_option("PROJECT.vxbprj", voiceFile, "the voice data project")->required();
+        c->add_flag("--keep", voice.keep, "leave the items that already have markers alone");
+    }
+
+    // The help of every command after the program's own, for the manual page.
+    // Each command's help is a section headed by its name, indented below it.
+    std::string helpAll() const {
+        std::string text = app.help();
+        auto section = [&](const CLI::App* c, const std::string& prefix) {
+            std::string help = c->help(prefix);
+            text += "\n" + prefix + " " + c->get_name() + ":\n";
+            for (std::size_t at = 0, end; at < help.size(); at = end + 1) {
+                end = help.find('\n', at);
+                if (end == std::string::npos) end = help.size();
+                const std::string line = help.substr(at, end - at);
+                // Group labels ("Options:") would each become a heading of their own.
+                if (!line.empty() && line[0] != ' ' && line.back() == ':' && line != "Example:") continue;
+                if (!line.empty()) text += "  " + line;
+                text += "\n";
+            }
+        };
+        for (const CLI::App* c : app.get_subcommands({})) {
+            section(c, kProgram);
+            for (const CLI::App* s : c->get_subcommands({})) section(s, std::string(kProgram) + " " + c->get_name());
+        }
+        return text;
+    }
+
+    // The innermost command that was being parsed: "render", "voice export", or "" for none.
+    std::string commandPath() const {
+        std::string path;
+        const CLI::App* at = &app;
+        for (;;) {
+            std::vector<const CLI::App*> subs = at->get_subcommands([](const CLI::App*) { return true; });
+            const CLI::App* parsed = nullptr;
+            for (const CLI::App* s : subs)
+                if (s->parsed()) parsed = s;
+            if (!parsed) break;
+            path += (path.empty() ? "" : " ") + parsed->get_name();
+            at = parsed;
+        }
+        return path;
+    }
+
+    // --vox and --lyrics pair up in the order given. False with a message when they do not.
+    bool pairLyrics(std::ostream& err) {
+        std::size_t v = 0, l = 0;
+        int pending = -1;
+        for (const CLI::Option* o : newCmd->parse_order()) {
+            if (o == voxOpt && v < vox.size()) {
+                if (pending >= 0) {
+                    err << "new: --vox takes a channel 1 to 16, followed by its --lyrics\n";
+                    return false;
+                }
+                pending = std::stoi(vox[v++]) - 1;
+            } else if (o == lyricsOpt && l < lyrics.size()) {
+                if (pending < 0) {
+                    err << "new: --lyrics follows its --vox channel\n";
+                    return false;
+                }
+                newSong.pairs.emplace_back(pending, lyrics[l++]);
+                pending = -1;
+            }
+        }
+        if (pending >= 0) {
+            err << "new: --vox " << pending + 1 << " has no --lyrics\n";
+            return false;
+        }
+        return true;
+    }
+
+    int dispatch(std::ostream& out, std::ostream& err) {
+        if (infoCmd->parsed()) return cli::info(info, out, err);
+        if (posCmd->parsed()) return cli::pos(pos, out, err);
+        if (playCmd->parsed()) {
+            play.haveRange = playFrom->count() > 0 || playTo->count() > 0;
+            return cli::play(play, out, err);
+        }
+        if (renderCmd->parsed()) {
+            render.haveQuality = renderQuality->count() > 0;
+            return cli::render(render, out, err);
+        }
+        if (phraseCmd->parsed()) {
+            phrase.haveQuality = phraseQuality->count() > 0;
+            return cli::phrase(phrase, out, err);
+        }
+        if (newCmd->parsed()) {
+            if (!pairLyrics(err)) return 2;
+            return cli::newSong(newSong, out, err);
+        }
+        if (voiceCmd->parsed()) {
+            for (const CLI::App* s : voiceCmd->get_subcommands())
+                if (s->parsed()) voice.command = s->get_name();
+            const std::string& c = voice.command;
+            if (c == "info" || c == "delete" || c == "export") voice.operands.push_back(voiceId);
+            if (c != "list" && c != "info" && c != "delete") voice.operands.push_back(voiceFile);
+            return cli::voice(voice, out, err);
+        }
+        return 2;
+    }
+};
+
+}  // namespace
+
+std::string versionText() {
+    return std::string(kProgram) + " " + kVersion + "\nSound libraries: " + soundLibraryVersions();
+}
+
+int run(const Args& args, std::ostream& out, std::ostream& err) {
+    CommandLine line;
+    if (args.empty()) {
+        err << line.app.help();
+        return 2;
+    }
+    // An unknown command is named as such, rather than as an unexpected argument.
+    auto known = [](const CLI::App& parent, const std::string& name) {
+        for (const CLI::App* c : parent.get_subcommands({}))
+            if (c->get_name() == name) return true;
+        return false;
+    };
+    if (!args[0].empty() && args[0][0] != '-' && !known(line.app, args[0])) {
+        err << "unknown command: " << args[0] << "\nRun 'kantor-cli --help' for the list of commands.\n";
+        return 2;
+    }
+    if (args[0].size() > 1 && args[0][0] == '-' && !line.app.get_option_no_throw(args[0].substr(0, args[0].find('=')))) {
+        err << "kantor-cli: unknown option " << args[0] << "\nRun 'kantor-cli --help' for its options.\n";
+        return 2;
+    }
+    if (args[0] == "voice") {
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "--voice-dir") ++i;
+            else if (args[i].empty() || args[i][0] != '-') {
+                if (known(*line.voiceCmd, args[i])) break;
+                err << "voice: unknown command " << args[i] << "\nRun 'kantor-cli voice --help' for the list of commands.\n";
+                return 2;
+            }
+        }
+    }
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        line.app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << line.app.help();
+        return 0;
+    } catch (const CLI::CallForAllHelp&) {
+        out << line.helpAll();
+        return 0;
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << "\n";
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        const std::string path = line.commandPath();
+        err << (path.empty() ? kProgram : path) << ": " << e.what() << "\n"
+            << "Run 'kantor-cli " << (path.empty() ? "" : path + " ") << "--help' for its options.\n";
+        return 2;
+    }
+    return line.dispatch(out, err);
+}
+
+}  // namespace kantor::cli
