@@ -33,6 +33,9 @@ int newSong(const Args& args, std::ostream& out, std::ostream& err);
 // kantor-cli voice list|info ID|import FILE|export ID FILE|delete ID|build PROJECT [--replace ID]|automark PROJECT
 int voice(const Args& args, std::ostream& out, std::ostream& err);
 
+// kantor-cli effect list|add FILE.ncp|remove N|set SONG.uta [--channel C [--note N]] [P:E ...]
+int effect(const Args& args, std::ostream& out, std::ostream& err);
+
 // Runs a whole command line (args without the program name).
 int run(const Args& args, std::ostream& out, std::ostream& err);
 

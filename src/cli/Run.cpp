@@ -21,6 +21,10 @@ void usage(std::ostream& err) {
            "  new MIDI.mid -o SONG.uta --vox C --lyrics FILE [--vox C --lyrics FILE ...] [--voice NAME]\n"
            "                              make a song: channel C sings the lyrics of FILE\n"
            "  voice [--voice-dir DIR] list|info ID|import FILE|export ID FILE|delete ID|build PROJECT.vxbprj [--replace ID]|automark PROJECT.vxbprj\n"
+           "  effect list|add FILE.ncp|remove N\n"
+           "                              the registered effect plug-ins (numbers as songs refer to them)\n"
+           "  effect set SONG.uta [--channel C [--note N]] [P:E [P:E [P:E]]]\n"
+           "                              the effects of the song, a channel or a phrase (plug-in:effect)\n"
            "  song commands also take --voice-dir DIR, --config-dir DIR and --data-dir DIR\n";
 }
 
@@ -76,6 +80,7 @@ int run(const Args& args, std::ostream& out, std::ostream& err) {
     if (cmd == "render") return render(rest, out, err);
     if (cmd == "phrase") return phrase(rest, out, err);
     if (cmd == "new") return newSong(rest, out, err);
+    if (cmd == "effect") return effect(rest, out, err);
     err << "unknown command: " << cmd << "\n";
     usage(err);
     return 2;
