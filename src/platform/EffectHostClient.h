@@ -3,6 +3,9 @@
 // library, so that a library that crashes, hangs or returns nonsense takes only its process
 // with it. Each effect application must finish within the time limit (5 s by default): a host
 // that does not answer by then is killed and the application reported as failed.
+//
+// A host ends with the thread that started it (and when its socket closes): load and run the
+// libraries on one long-lived thread, the user-interface thread.
 #include <chrono>
 #include <memory>
 #include <string>
