@@ -143,6 +143,20 @@ TEST_F(EffectHostTest, ACrashAHangAndALieEndTheHostAndNotTheProgram) {
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.outputTaken);
     EXPECT_NE(r.errorText.find("cannot be right"), std::string::npos) << r.errorText;
+
+    // A length that runs past the library's buffer into memory it cannot read, and a length
+    // without a buffer: the host says so and ends.
+    auto overread = load(test::badEffect("overread"));
+    ASSERT_TRUE(overread);
+    r = overread->run(44100, 1, bytesOf(std::vector<int16_t>(1000, 5)));
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.errorText.find("more than its buffer holds"), std::string::npos) << r.errorText;
+    EXPECT_EQ(overread->run(44100, 1, bytesOf({1})).errorText, "The effect host has already ended.");
+    auto null = load(test::badEffect("nulloutput"));
+    ASSERT_TRUE(null);
+    r = null->run(44100, 1, bytesOf({1, 2}));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.errorText, "The effect library returned no output buffer for 4 bytes.");
 }
 
 }  // namespace

@@ -4,11 +4,14 @@
  *   BAD_CRASH       wefDoEffect crashes
  *   BAD_HANG        wefDoEffect never returns
  *   BAD_LONGOUTPUT  wefDoEffect claims an output far longer than the buffer it returns
+ *   BAD_OVERREAD    wefDoEffect claims an output that runs into memory it cannot read
+ *   BAD_NULLOUTPUT  wefDoEffect returns no output buffer but a length
  * Otherwise it passes the phrase through unchanged. */
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include "kantor_effect.h"
@@ -39,6 +42,22 @@ int32_t wefDoEffect(int32_t sampleRate, int32_t effectNumber, const int16_t* inp
     (void)output;
     (void)outputBytes;
     for (;;) pause();
+#elif defined(BAD_NULLOUTPUT)
+    (void)input;
+    *output = NULL;
+    *outputBytes = inputBytes;
+    return 0;
+#elif defined(BAD_OVERREAD)
+    /* The input's pages, then a page nobody may read; the claimed length reaches into it. */
+    const size_t page = (size_t)sysconf(_SC_PAGESIZE);
+    const size_t held = ((size_t)inputBytes + page - 1) / page * page;
+    uint8_t* p = mmap(NULL, held + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return 2;
+    mprotect(p + held, page, PROT_NONE);
+    memcpy(p, input, (size_t)inputBytes);
+    *output = (int16_t*)p;
+    *outputBytes = (int32_t)(held + page);
+    return 0;
 #else
     int16_t* y = malloc((size_t)inputBytes + 2);
     if (!y) return 2;
@@ -54,7 +73,11 @@ int32_t wefDoEffect(int32_t sampleRate, int32_t effectNumber, const int16_t* inp
 }
 
 int32_t wefFreeBuffer(int16_t* output) {
+#if !defined(BAD_OVERREAD)
     free(output);
+#else
+    (void)output;  /* never reached: the host stops first */
+#endif
     return 0;
 }
 
