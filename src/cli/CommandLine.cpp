@@ -139,7 +139,8 @@ struct CommandLine {
     VoiceArgs voice;
     std::string voiceId, voiceFile;  // the operands of the voice commands
 
-    CLI::App *infoCmd, *posCmd, *playCmd, *renderCmd, *phraseCmd, *newCmd, *voiceCmd;
+    CLI::App *infoCmd, *posCmd, *playCmd, *renderCmd, *phraseCmd, *newCmd, *voiceCmd, *effectCmd;
+    EffectArgs effect;
     CLI::Option *voxOpt, *lyricsOpt, *playFrom, *playTo, *renderQuality, *phraseQuality;
 
     CommandLine() {
@@ -162,6 +163,7 @@ struct CommandLine {
         definePhrase();
         defineNew();
         defineVoice();
+        defineEffect();
         for (CLI::App* c : app.get_subcommands({})) c->group("Commands");
     }
 
@@ -332,6 +334,43 @@ struct CommandLine {
         c->add_flag("--keep", voice.keep, "leave the items that already have markers alone");
     }
 
+    void defineEffect() {
+        effectCmd = command(app, "effect", "the registered effect plug-ins and a song's effects",
+                            "Register effect plug-ins (description files .ncp) and choose the effects that the "
+                            "song, a channel or a phrase uses. Plug-ins are numbered as songs refer to them; "
+                            "removing one leaves its number free, so songs keep their effects.",
+                            "kantor-cli effect add /usr/local/lib/kantor/effects/echo/echo.ncp");
+        effectCmd->require_subcommand(1);
+        effectCmd->fallthrough();  // the folder options may follow the subcommand
+        addCommonOptions(effectCmd, effect.common);
+        auto sub = [&](const std::string& name, const std::string& summary, const std::string& description,
+                       const std::string& example) {
+            CLI::App* c = command(*effectCmd, name, summary, description, example);
+            c->callback([this, name] { effect.command = name; });
+            return c;
+        };
+        sub("list", "list the registered plug-ins", "List the registered plug-ins with their numbers and effects.",
+            "kantor-cli effect list");
+        sub("add", "register a description file", "Register a plug-in description file (.ncp).",
+            "kantor-cli effect add echo.ncp")
+            ->add_option("FILE.ncp", effect.file, "the description file")
+            ->required();
+        sub("remove", "remove a plug-in", "Remove plug-in N; the plug-ins after it keep their numbers.",
+            "kantor-cli effect remove 2")
+            ->add_option("N", effect.which, "the plug-in number")
+            ->required();
+        CLI::App* set = sub("set", "set the effects of a song, channel or phrase",
+                            "Set the effects of the song defaults, of a channel's defaults (--channel) or of the "
+                            "phrase that note N of the channel begins (--note): up to three PLUGIN:EFFECT pairs; "
+                            "none clears them. The song is saved.",
+                            "kantor-cli effect set song.uta --channel 1 1:2");
+        set->add_option("SONG.uta", effect.file, "the song")->required();
+        set->add_option("--channel", effect.channel, "the channel (1 to 16)")->check(channel());
+        set->add_option("--note", effect.note, "the note that begins the phrase, counted from 1")
+            ->check(number(1, 0xFFFFFFFF, "a note number (from 1)"));
+        set->add_option("EFFECT", effect.references, "PLUGIN:EFFECT, at most three");
+    }
+
     // The help of every command after the program's own, for the manual page.
     // Each command's help is a section headed by its name, indented below it.
     std::string helpAll() const {
@@ -426,6 +465,7 @@ struct CommandLine {
             if (c != "list" && c != "info" && c != "delete") voice.operands.push_back(voiceFile);
             return cli::voice(voice, out, err);
         }
+        if (effectCmd->parsed()) return cli::effect(effect, out, err);
         return 2;
     }
 };

@@ -81,6 +81,18 @@ struct VoiceArgs {
 };
 int voice(const VoiceArgs& args, std::ostream& out, std::ostream& err);
 
+// kantor-cli effect list|add FILE.ncp|remove N|set SONG.uta [--channel C [--note N]] [P:E ...]
+struct EffectArgs {
+    CommonOptions common;
+    std::string command;  // list, add, remove or set
+    std::string file;     // add: the description file; set: the song
+    std::string which;    // remove: the plug-in number
+    uint64_t channel = 0;  // set: 1-16, 0 = the song defaults
+    uint64_t note = 0;     // set: counted from 1, 0 = the channel defaults
+    Args references;       // set: up to three PLUGIN:EFFECT
+};
+int effect(const EffectArgs& args, std::ostream& out, std::ostream& err);
+
 // Runs a whole command line (args without the program name).
 int run(const Args& args, std::ostream& out, std::ostream& err);
 

@@ -22,12 +22,14 @@ CliSession::CliSession(const CommonOptions& options)
       voices_(folders_.voiceFolder()),
       loader_(voices_),
       session_(song_, midi_, tempoMap_, prompt_, stream_, loader_),
+      effects_(effectLoader_, prompt_, [this] { return settings_.pluginFiles(); }),
       engine_(voices_, tempoMap_) {
     // The first start puts the built-in voices and the demo song into the user's folders.
     folders_.createFolders();
     installBuiltinData(folders_);
     settings_.load(folders_.settingsFilePath());
     engine_.setMidiDelayCorrection(settings_.midiDelayCorrection());
+    engine_.setEffects(&effects_);
 }
 
 bool parseNumber(const std::string& text, uint64_t max, uint64_t& value) {

@@ -8,6 +8,8 @@
 #include "cli/Commands.h"
 #include "midi/MidiFile.h"
 #include "midi/TempoMap.h"
+#include "plugins/EffectRack.h"
+#include "platform/EffectHostClient.h"
 #include "platform/Folders.h"
 #include "platform/StderrPrompt.h"
 #include "settings/Settings.h"
@@ -32,6 +34,7 @@ public:
     TempoMap& tempoMap() { return tempoMap_; }
     SongSession& session() { return session_; }
     SynthEngine& engine() { return engine_; }
+    EffectRack& effects() { return effects_; }
 
 private:
     class NoStream : public MidiStreamStopper {
@@ -48,6 +51,9 @@ private:
     MidiFile midi_;
     TempoMap tempoMap_;
     SongSession session_;
+    // The registered effect libraries, each in an effect host; outlives the engine.
+    EffectHostLoader effectLoader_;
+    EffectRack effects_;
     SynthEngine engine_;
 };
 

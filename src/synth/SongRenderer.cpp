@@ -25,7 +25,7 @@ std::array<bool, 16> SongRenderer::voxMutesOf(const Song& song) {
 }
 
 bool SongRenderer::failAndFree(std::string_view text) {
-    engine_.freeLists();
+    engine_.releaseAll();
     return fail(text);
 }
 

@@ -27,13 +27,22 @@ uint32_t clampTick(int64_t t) {
 
 SynthEngine::SynthEngine(VoiceBank& voices, const TempoMap& tempoMap) : voices_(voices), tempoMap_(tempoMap) {}
 
+SynthEngine::~SynthEngine() {
+    if (effects_) effects_->unloadAll();
+}
+
 void SynthEngine::freeLists() {
     for (auto& l : lists_) l.clear();
     for (auto& g : groups_) g.clear();
 }
 
-bool SynthEngine::failAndFree(std::string_view text) {
+void SynthEngine::releaseAll() {
     freeLists();
+    if (effects_) effects_->unloadAll();
+}
+
+bool SynthEngine::failAndFree(std::string_view text) {
+    releaseAll();
     return fail(text);
 }
 
@@ -47,6 +56,10 @@ bool SynthEngine::start(uint16_t qualityCode) {
     outPacked_ = packFormat(formatBits(packed), 1);
     outRate_ = rate;
     freeLists();
+    if (effects_) {
+        effects_->unloadAll();
+        effects_->loadAll();
+    }
     earliestTick_ = 0xFFFFFFFF;
     latestTick_ = 0;
     active_ = true;
@@ -188,7 +201,8 @@ bool SynthEngine::renderPhrase(const PhraseRequest& request, const std::vector<S
     rendered.clear();
     applyVolume(phrase.data, request.volume);
 
-    if (effects_) effects_->apply(request.settings.effect, phrase.data, outRate_);
+    if (effects_ && !effects_->apply(request.settings.effect, phrase.data, outRate_))
+        return failAndFree(text::kOutOfMemory);
 
     // File it at its song position.
     phrase.durationMs = millisecondsForBytes(outPacked_, outRate_, phrase.data.byteLength());

@@ -48,8 +48,14 @@ struct PhraseRequest {
 class PhraseEffects {
 public:
     virtual ~PhraseEffects() = default;
-    // Runs the phrase through the three effect references in order.
-    virtual void apply(const std::array<int32_t, 3>& effects, SoundBuffer& phrase, uint32_t rate) = 0;
+    // Loads the effects anew; the engine calls it whenever it starts a render.
+    virtual void loadAll() {}
+    // Releases them; the engine calls it when it releases its rendered data after a failure
+    // and when it is destroyed.
+    virtual void unloadAll() {}
+    // Runs the phrase through the three effect references in order. False only when memory
+    // runs out (the phrase then fails).
+    virtual bool apply(const std::array<int32_t, 3>& effects, SoundBuffer& phrase, uint32_t rate) = 0;
 };
 
 class SynthEngine : public LastError {
@@ -59,10 +65,14 @@ public:
     static constexpr int kWaveRightList = 17;  // list 18: right channels of stereo waves
 
     SynthEngine(VoiceBank& voices, const TempoMap& tempoMap);
+    ~SynthEngine();
+    SynthEngine(const SynthEngine&) = delete;
+    SynthEngine& operator=(const SynthEngine&) = delete;
 
     // Starts a render: sets the output format from a sample format code (forced to mono),
-    // frees every list and marks the engine active.
+    // frees every list, loads the effects anew and marks the engine active.
     bool start(uint16_t qualityCode);
+    // The effect stage (nullptr: none). It must outlive the engine or be detached first.
     void setEffects(PhraseEffects* effects) { effects_ = effects; }
     // The MIDI–wave delay correction in milliseconds (0 when MIDI and wave share one clock).
     void setMidiDelayCorrection(int32_t ms) { delayCorrection_ = ms; }
@@ -83,6 +93,8 @@ public:
 
     std::array<std::vector<SoundEntry>, kLists>& lists() { return lists_; }
     void freeLists();
+    // Releases all rendered data after a failure: the lists and the loaded effects.
+    void releaseAll();
 
     // Song-wide earliest start tick and latest end tick of everything rendered.
     uint32_t earliestTick() const { return earliestTick_; }
