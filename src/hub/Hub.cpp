@@ -34,6 +34,7 @@ std::string canonicalFolder(const std::string& path) {
 Hub::Document::Document(Hub& hub)
     : session(song, midi, tempoMap, hub.prompt_, hub, hub.loader_), engine(hub.voices_, tempoMap) {
     engine.setMidiDelayCorrection(hub.settings_.midiDelayCorrection());
+    engine.setEffects(&hub.effects_);
 }
 
 Hub::Hub(UserPrompt& prompt, HubOptions options)
@@ -43,6 +44,7 @@ Hub::Hub(UserPrompt& prompt, HubOptions options)
       settings_(folders_.settingsDefaults()),
       voices_(folders_.voiceFolder()),
       loader_(voices_),
+      effects_(effectLoader_, prompt_, [this] { return settings_.pluginFiles(); }),
       doc_(std::make_unique<Document>(*this)) {}
 
 Hub::~Hub() {

@@ -20,6 +20,8 @@
 #include "hub/TransportRig.h"
 #include "midi/MidiFile.h"
 #include "midi/TempoMap.h"
+#include "platform/EffectHostClient.h"
+#include "plugins/EffectRack.h"
 #include "platform/Folders.h"
 #include "settings/MidiOutputChoice.h"
 #include "settings/Settings.h"
@@ -99,6 +101,8 @@ public:
     SongSession& session() { return doc_->session; }
     SynthEngine& engine() { return doc_->engine; }
     MidiOutputChoice& midiOutput() { return midiOutput_; }
+    // The registered effect libraries, each run in an effect host, applied to every phrase.
+    EffectRack& effects() { return effects_; }
     std::string midiOutputPath() const;
 
     // --- The song -------------------------------------------------------------------------
@@ -206,6 +210,9 @@ private:
     VoiceBank voices_;
     VoiceBankLoader loader_;
     MidiOutputChoice midiOutput_;
+    // Before the documents: every document's engine uses the rack.
+    EffectHostLoader effectLoader_;
+    EffectRack effects_;
     std::unique_ptr<Document> doc_;
     std::unique_ptr<TransportRig> rig_;
     std::vector<HubListener*> listeners_;
