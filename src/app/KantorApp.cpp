@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "app/EffectorWindow.h"
 #include "app/MidiOutputDialog.h"
 #include "app/Resources.h"
 #include "app/SyncCorrectionDialog.h"
@@ -89,6 +90,12 @@ void KantorApp::installWindows(MainPanel& p) {
     });
     p.setWindowFactory(MainPanel::SyncCorrection, [this](MainPanel& panel) -> QWidget* {
         auto* d = new SyncCorrectionDialog(*ctx_, &panel);
+        d->setAttribute(Qt::WA_DeleteOnClose);
+        d->setModal(true);
+        return d;
+    });
+    p.setWindowFactory(MainPanel::EffectSettings, [this](MainPanel& panel) -> QWidget* {
+        auto* d = new EffectorWindow(*ctx_, &panel);
         d->setAttribute(Qt::WA_DeleteOnClose);
         d->setModal(true);
         return d;

@@ -342,14 +342,17 @@ void MainPanel::updateEnabling() {
         if (b >= 0) buttons_[b]->setEnabled(on && (c != WaveVolumeWindow || hub_.waveVolumeControls() > 0));
     }
     buttons_[WaveButton]->setEnabled(song);
-    for (int c : {SyncCorrection, MidiOutput, ChListSettings, ChScoreSettings, VoiceMaker, VoiceExport, VoiceImport,
-                  VoiceDelete})
+    for (int c : {SyncCorrection, MidiOutput, ChListSettings, ChScoreSettings, EffectSettings, VoiceMaker, VoiceExport,
+                  VoiceImport, VoiceDelete})
         actions_[c]->setEnabled(has(c));
     const bool canPlay = song && hub_.canPlay();
     for (int b : {PlayTop, Stop, PlayLast, PlayBetween, Pause, Loop}) buttons_[b]->setEnabled(canPlay);
     for (int b : {SetStart, SetStop}) buttons_[b]->setEnabled(song);
-    // The effector settings leave the menu whenever the enabling is recomputed.
-    settingsMenu_->removeAction(actions_[EffectSettings]);
+    // The effector settings leave the menu when the enabling is recomputed, unless the
+    // program has the effector window: the menu is the desktop's only way to register
+    // plug-ins.
+    if (!has(EffectSettings)) settingsMenu_->removeAction(actions_[EffectSettings]);
+    else if (!settingsMenu_->actions().contains(actions_[EffectSettings])) settingsMenu_->addAction(actions_[EffectSettings]);
 }
 
 void MainPanel::rebuildRecent() {

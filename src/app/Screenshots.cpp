@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "app/EffectorWindow.h"
 #include "app/KantorApp.h"
 #include "app/MidiOutputDialog.h"
 #include "app/QtPrompt.h"
@@ -88,6 +89,27 @@ int writeScreenshots(const std::string& dirText) {
     MidiOutputDialog midi(app.context());
     failures += !save(&midi, dir, "midi-output");
 
+    // The shipped effects registered, as a user who added them would see them.
+    std::vector<std::string> shipped;
+    for (const char* name : {"echo", "tone"}) {
+        for (const std::string& folder : {app.hub().folders().installFolder() + "/../lib/kantor/effects",
+                                          std::string(KANTOR_EFFECTS_BUILD_DIR)}) {
+            const std::string path = folder + "/" + name + "/" + name + ".ncp";
+            if (fileExists(path)) {
+                shipped.push_back(path);
+                break;
+            }
+        }
+    }
+    app.hub().settings().setPluginFiles(shipped);
+    EffectorWindow effector(app.context());
+    effector.plugins()->setCurrentRow(0);
+    failures += !save(&effector, dir, "effector-settings");
+    std::array<int32_t, 3> chosen{};
+    if (!shipped.empty()) chosen[0] = int32_t(1 | (2u << 16));
+    EffectorWindow selection(app.context(), chosen);
+    selection.plugins()->setCurrentRow(0);
+    failures += !save(&selection, dir, "effector-selection");
     SyncCorrectionDialog sync(app.context());
     failures += !save(&sync, dir, "sync-correction");
     SoundQualityDialog quality(app.hub().settings().outputQualityCode());

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <fstream>
 
+#include "app/EffectorWindow.h"
 #include "app/KantorApp.h"
 #include "app/MidiOutputDialog.h"
 #include "app/SoundQualityDialog.h"
@@ -89,8 +90,8 @@ private slots:
         QCOMPARE(p.startText(), QString("000 : 0 : 000"));
         QCOMPARE(p.stopText(), QString("000 : 0 : 000"));
         QCOMPARE(p.windowTitle(), QString("My Kantorellion"));
-        // The effector settings item leaves the menu when the enabling is computed.
-        QVERIFY(!p.settingsMenu()->actions().contains(p.action(MainPanel::EffectSettings)));
+        // The effector settings stay in the menu: the program has the effector window.
+        QVERIFY(p.settingsMenu()->actions().contains(p.action(MainPanel::EffectSettings)));
         // Setting positions without a song shows the empty position.
         p.run(MainPanel::SetStart);
         QCOMPARE(p.startText(), QString("000 : 0 : 000"));
@@ -298,6 +299,33 @@ private slots:
         SyncCorrectionDialog d(off.app->context());
         QCOMPARE(d.valueText(), QString("0 msec"));
         QVERIFY(!d.playButton()->isEnabled());
+    }
+
+    void effectorWindowRegistersAndChooses() {
+        Session s;
+        s.app->hub().startUp();
+        const std::string echo = std::string(KANTOR_EFFECTS_DIR) + "/echo/echo.ncp";
+        {
+            EffectorWindow w(s.app->context());
+            QCOMPARE(w.windowTitle(), QString("外部エフェクタの設定"));
+            s.files.answers = {echo, echo};
+            w.registerFile();
+            w.registerFile();  // the same path again: selected, not added
+            QCOMPARE(w.plugins()->count(), 1);
+            QVERIFY(w.effects()->count() >= 3);
+            QVERIFY(!w.chosen()->isEnabled());
+            w.accept();
+        }
+        QCOMPARE(int(s.app->hub().settings().pluginFiles().size()), 1);
+        EffectorWindow w(s.app->context(), std::array<int32_t, 3>{});
+        QCOMPARE(w.windowTitle(), QString("外部エフェクタの選択"));
+        w.plugins()->setCurrentRow(0);
+        w.effects()->setCurrentRow(1);
+        w.model().choose();
+        w.accept();
+        QCOMPARE(w.references()[0] & 0xFFFF, 1);
+        QVERIFY((w.references()[0] >> 16) != 0);
+        QCOMPARE(w.references()[1], 0);
     }
 
     void singleInstance() {
