@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "KantorVersion.h"
 #include "app/HelpPages.h"
 #include "app/SoundQualityDialog.h"
 #include "app/WindowPlacement.h"
@@ -540,7 +541,7 @@ void MainPanel::soundQuality() {
 
 void MainPanel::showVersion() {
     QMessageBox box(QMessageBox::NoIcon, "ﾊﾞｰｼﾞｮﾝ情報",
-                    QString("%1\n\nkantor %2\nQt %3").arg(text::kHubWindowText, KANTOR_VERSION, qVersion()),
+                    QString("%1\n\nkantor %2\nQt %3").arg(text::kHubWindowText, kVersion, qVersion()),
                     QMessageBox::Ok, this);
     box.setIconPixmap(QIcon(":/icons/kantor.svg").pixmap(48, 48));
     box.exec();

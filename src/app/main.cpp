@@ -9,7 +9,9 @@
 #include "app/KantorApp.h"
 #include "app/Resources.h"
 #include "app/Screenshots.h"
+#include "KantorVersion.h"
 #include "platform/InstanceLock.h"
+#include "platform/SoundLibraries.h"
 #include "settings/StartFile.h"
 #include "settings/StartupTexts.h"
 
@@ -42,7 +44,8 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (a == "--version") {
-            std::printf("kantor %s (My Kantorellion 2.1.0 compatible files), Qt %s\n", KANTOR_VERSION, qVersion());
+            std::printf("kantor %s\nSound libraries: %s, Qt %s\n", kantor::kVersion, kantor::soundLibraryVersions().c_str(),
+                        qVersion());
             return 0;
         }
         if (a == "--audio" && i + 1 < argc) {
