@@ -167,7 +167,7 @@ int set(const EffectArgs& a, std::ostream& out, std::ostream& err) {
         return 2;
     }
     CliSession s(common);
-    if (!s.session().openSong(song)) return 1;
+    if (!s.openSong(song)) return 1;
     Song& sg = s.song();
     VoiceSettings* target = &sg.songDefaults();
     if (channel != 0) {

@@ -10,7 +10,6 @@
 #include "base/FileIO.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
-#include "cli/TransportRig.h"
 #include "midi/MidiFile.h"
 #include "song/LyricLine.h"
 
@@ -69,18 +68,22 @@ int play(const PlayArgs& a, std::ostream& out, std::ostream& err) {
         err << "play: " << path << " not found\n";
         return 1;
     }
-    CliSession s(common);
-    if (!(isSong ? s.session().openSong(path) : s.session().openMidi(path))) return 1;
+    // A port given on the command line wins over the MIDI output the user chose.
+    CliSession s(common, HubOptions::Audio::RealTime,
+                 port.empty() ? std::nullopt : std::optional<std::string>(port));
+    s.setMessageStream(err);
+    if (!s.deviceError().empty()) {
+        err << s.deviceError() << "\n";
+        return 1;
+    }
+    if (!(isSong ? s.openSong(path) : s.openMidi(path))) return 1;
     if (to == 0xFFFFFFFFu) to = s.tempoMap().songEndTick();
     if (from >= to) {
         err << "play: --from must lie before --to\n";
         return 2;
     }
 
-    TransportRig rig;
-    if (!rig.setUp(s, port, err)) return 1;
-    rig.engine().startRealTime();
-    Transport& t = rig.transport();
+    Transport& t = *s.transport();
     PositionLine shown(s.tempoMap(), out);
     if (!a.quiet) t.addListener(&shown);
 
@@ -95,11 +98,11 @@ int play(const PlayArgs& a, std::ostream& out, std::ostream& err) {
     }
     while (ok && !interrupted && (t.state() != Transport::State::Idle || t.looping())) {
         // A loop restarts on the close notification that follows the end.
-        rig.queue().waitAndPump(std::chrono::milliseconds(50));
+        s.rig()->queue().waitAndPump(std::chrono::milliseconds(50));
     }
     if (interrupted) ok = t.stop() && ok;
     std::signal(SIGINT, previous);
-    rig.queue().pump();
+    s.pump();
     t.removeListener(&shown);
     if (!a.quiet) out << "\r" << s.tempoMap().positionText(t.currentPosition()) << "\x1b[K\n";
     return ok && t.lastError().empty() ? 0 : 1;

@@ -8,7 +8,6 @@
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "cli/Terminal.h"
-#include "cli/TransportRig.h"
 #include "song/LyricsImport.h"
 #include "audio/WavFile.h"
 #include "audio/WaveOutDevice.h"
@@ -69,11 +68,12 @@ bool sameFile(const std::string& a, const std::string& b) {
 // render --mix: MIDI on the embedded synthesizer, the vocal and the inserted waves, played
 // through the transport on the virtual clock and written as one stereo file.
 int renderMix(CliSession& s, const RenderArgs& p, std::ostream& out, std::ostream& err) {
-    TransportRig rig;
-    if (!rig.setUp(s, "", err)) return 1;
-    if (p.haveQuality) rig.transport().setQualityCode(static_cast<uint16_t>(p.quality));
-    rig.engine().startVirtual(&rig.queue(), 64);
-    Transport& t = rig.transport();
+    if (!s.transport()) {
+        err << s.deviceError() << "\n";
+        return 1;
+    }
+    Transport& t = *s.transport();
+    if (p.haveQuality) t.setQualityCode(static_cast<uint16_t>(p.quality));
     const uint32_t end = p.to == 0xFFFFFFFF ? s.tempoMap().songEndTick() : static_cast<uint32_t>(p.to);
     {
         ProgressBar bar(err, p.quiet);
@@ -86,7 +86,11 @@ int renderMix(CliSession& s, const RenderArgs& p, std::ostream& out, std::ostrea
         err << "render: nothing to play\n";
         return 1;
     }
-    if (!rig.mixdown(p.output, 3000, err)) return 1;
+    std::string error;
+    if (!s.rig()->mixdown(p.output, 3000, error)) {
+        err << error << "\n";
+        return 1;
+    }
     WavReader reader;
     WaveFormatTriple format;
     uint32_t size = 0;
@@ -108,8 +112,16 @@ int render(const RenderArgs& p, std::ostream& out, std::ostream& err) {
         err << "render: --from must lie before --to\n";
         return 2;
     }
-    CliSession s(common);
-    if (!s.session().openSong(p.input)) return 1;
+    // The mixdown plays through the transport on the virtual clock, on the embedded
+    // synthesizer (whose sound the engine can capture).
+    CliSession s(common, p.mix ? HubOptions::Audio::Virtual : HubOptions::Audio::Off,
+                 p.mix ? std::optional<std::string>("") : std::nullopt);
+    s.setMessageStream(err);
+    if (p.mix && !s.deviceError().empty()) {
+        err << s.deviceError() << "\n";
+        return 1;
+    }
+    if (!s.openSong(p.input)) return 1;
     if (p.mix) return renderMix(s, p, out, err);
     SongRenderer renderer(s.song(), s.engine());
     RenderRequest r;
@@ -137,7 +149,7 @@ int render(const RenderArgs& p, std::ostream& out, std::ostream& err) {
 int phrase(const RenderArgs& p, std::ostream& out, std::ostream& err) {
     const CommonOptions& common = p.common;
     CliSession s(common);
-    if (!s.session().openSong(p.input)) return 1;
+    if (!s.openSong(p.input)) return 1;
     const int c = static_cast<int>(p.channel) - 1;
     if (p.note > s.song().channel(c).events.size()) {
         err << "phrase: channel " << p.channel << " has " << s.song().channel(c).events.size() << " notes\n";
@@ -161,7 +173,7 @@ int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
     const std::string& voiceName = a.voiceName;
     const auto& pairs = a.pairs;
     CliSession s(common);
-    if (!s.session().openMidi(midiPath)) return 1;
+    if (!s.openMidi(midiPath)) return 1;
     Song& song = s.song();
     if (!voiceName.empty()) song.songDefaults().voiceName = voiceName;
     const std::string voice = trimTrailingBlanks(song.songDefaults().voiceName);

@@ -1,35 +1,44 @@
 #include "cli/Session.h"
 
 #include <charconv>
-
-#include "platform/BuiltinData.h"
+#include <iostream>
 
 namespace kantor::cli {
 
+void StreamPrompt::notice(const std::string& caption, const std::string& text) {
+    (stream ? *stream : std::cerr) << "[" << caption << "] " << text << "\n";
+}
+
+void StreamPrompt::warning(const std::string& caption, const std::string& text) { notice(caption, text); }
+
+PromptAnswer StreamPrompt::askYesNo(const std::string& caption, const std::string& text) {
+    (stream ? *stream : std::cerr) << "[" << caption << "] " << text << " -> yes\n";
+    return PromptAnswer::Yes;
+}
+
+PromptAnswer StreamPrompt::askYesNoCancel(const std::string& caption, const std::string& text) {
+    return askYesNo(caption, text);
+}
+
 namespace {
-Folders makeFolders(const CommonOptions& o) {
-    FolderOverrides f;
-    f.voiceDir = o.voiceDir;
-    f.configDir = o.configDir;
-    f.dataDir = o.dataDir;
-    return Folders::fromEnvironment(f);
+HubOptions hubOptions(const CommonOptions& o, HubOptions::Audio audio, const std::optional<std::string>& port) {
+    HubOptions h;
+    h.folders.voiceDir = o.voiceDir;
+    h.folders.configDir = o.configDir;
+    h.folders.dataDir = o.dataDir;
+    h.audio = audio;
+    h.midiPortGiven = port.has_value();
+    h.midiPort = port.value_or("");
+    return h;
 }
 }  // namespace
 
-CliSession::CliSession(const CommonOptions& options)
-    : folders_(makeFolders(options)),
-      settings_(folders_.settingsDefaults()),
-      voices_(folders_.voiceFolder()),
-      loader_(voices_),
-      session_(song_, midi_, tempoMap_, prompt_, stream_, loader_),
-      effects_(effectLoader_, prompt_, [this] { return settings_.pluginFiles(); }),
-      engine_(voices_, tempoMap_) {
-    // The first start puts the built-in voices and the demo song into the user's folders.
-    folders_.createFolders();
-    installBuiltinData(folders_);
-    settings_.load(folders_.settingsFilePath());
-    engine_.setMidiDelayCorrection(settings_.midiDelayCorrection());
-    engine_.setEffects(&effects_);
+CliSession::CliSession(const CommonOptions& options, HubOptions::Audio audio, std::optional<std::string> port)
+    : Hub(messages, hubOptions(options, audio, port)) {
+    // The same start as the desktop program's: folders, built-in data, settings. A command
+    // never writes the settings file back, so the desktop program's first start still shows
+    // its notice.
+    startUp();
 }
 
 bool parseNumber(const std::string& text, uint64_t max, uint64_t& value) {

@@ -1,60 +1,44 @@
 #pragma once
-// What the song commands of the command line share: the user's folders and settings (or
-// those the options name), the voice bank, and a song opened with its MIDI file.
-#include <memory>
+// What the song commands of the command line share: the application owner of the desktop
+// program (folders, settings, voice bank, the song with its MIDI file, the effects, and for
+// `play` and `render --mix` the transport with its devices), with its messages written to
+// the command's error stream and its questions answered Yes.
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "cli/Commands.h"
-#include "midi/MidiFile.h"
-#include "midi/TempoMap.h"
-#include "plugins/EffectRack.h"
-#include "platform/EffectHostClient.h"
-#include "platform/Folders.h"
-#include "platform/StderrPrompt.h"
-#include "settings/Settings.h"
-#include "song/MidiStreamStopper.h"
-#include "song/Song.h"
-#include "song/SongSession.h"
-#include "synth/SynthEngine.h"
-#include "synth/VoiceBankLoader.h"
-#include "voice/VoiceBank.h"
+#include "hub/Hub.h"
+#include "platform/UserPrompt.h"
 
 namespace kantor::cli {
 
-class CliSession {
+// Messages of the song operations and the transport, on a stream (standard error unless
+// the command gives its own); questions (an inserted wave that cannot be played) are
+// answered Yes: play on without it.
+class StreamPrompt : public UserPrompt {
 public:
-    explicit CliSession(const CommonOptions& options);
+    std::ostream* stream = nullptr;
+    void notice(const std::string& caption, const std::string& text) override;
+    void warning(const std::string& caption, const std::string& text) override;
+    PromptAnswer askYesNo(const std::string& caption, const std::string& text) override;
+    PromptAnswer askYesNoCancel(const std::string& caption, const std::string& text) override;
+};
 
-    Folders& folders() { return folders_; }
-    Settings& settings() { return settings_; }
-    VoiceBank& voices() { return voices_; }
-    Song& song() { return song_; }
-    MidiFile& midi() { return midi_; }
-    TempoMap& tempoMap() { return tempoMap_; }
-    SongSession& session() { return session_; }
-    SynthEngine& engine() { return engine_; }
-    EffectRack& effects() { return effects_; }
+namespace detail {
+struct PromptHolder {
+    StreamPrompt messages;
+};
+}  // namespace detail
 
-private:
-    class NoStream : public MidiStreamStopper {
-    public:
-        bool stopAndCloseStream(std::string&) override { return true; }
-    };
-    Folders folders_;
-    Settings settings_;
-    VoiceBank voices_;
-    VoiceBankLoader loader_;
-    StderrPrompt prompt_;
-    NoStream stream_;
-    Song song_;
-    MidiFile midi_;
-    TempoMap tempoMap_;
-    SongSession session_;
-    // The registered effect libraries, each in an effect host; outlives the engine.
-    EffectHostLoader effectLoader_;
-    EffectRack effects_;
-    SynthEngine engine_;
+class CliSession : private detail::PromptHolder, public Hub {
+public:
+    // Off: no sound devices (reading, rendering). RealTime or Virtual: the transport plays on
+    // the MIDI output `port` names ("" = the embedded synthesizer; none = the user's choice).
+    explicit CliSession(const CommonOptions& options, HubOptions::Audio audio = HubOptions::Audio::Off,
+                        std::optional<std::string> port = std::nullopt);
+    // Where the messages go from now on (the command's error stream).
+    void setMessageStream(std::ostream& s) { messages.stream = &s; }
 };
 
 // Parses a whole decimal number in [0, max]; false when it is not one.

@@ -73,9 +73,9 @@ protected:
     // Renders the song (16-bit mono 44100 Hz) and gives its samples.
     std::vector<int16_t> render(const std::string& name, std::string* errors = nullptr) {
         CapturedErrors captured;
-        auto r = run({"render", song, "-o", dir.file(name), "--quality", "8"});
+        auto r = run({"render", song, "-o", dir.file(name), "--quality", "8", "--quiet"});
         EXPECT_EQ(r.status, 0) << r.err;
-        if (errors) *errors = captured.text();
+        if (errors) *errors = captured.text() + r.err;  // the command's messages go to its error stream
         return readSamples(dir.file(name));
     }
 
@@ -213,9 +213,9 @@ TEST_F(EffectRender, TheMixdownHasTheEchoToo) {
     if (EmbeddedSynth::defaultSoundFont().empty()) GTEST_SKIP() << "no General MIDI SoundFont installed";
     auto mix = [&](const std::string& name, std::string* errors) {
         CapturedErrors captured;
-        auto r = run({"render", song, "--mix", "-o", dir.file(name)});
+        auto r = run({"render", song, "--mix", "-o", dir.file(name), "--quiet"});
         EXPECT_EQ(r.status, 0) << r.err;
-        *errors = captured.text();
+        *errors = captured.text() + r.err;
         return readSamples(dir.file(name));
     };
     std::string errors;
