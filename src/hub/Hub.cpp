@@ -128,6 +128,7 @@ void Hub::attachTransport() {
     // With the embedded synthesizer MIDI and vocal leave through the same audio callback:
     // there is no delay to correct.
     doc_->engine.setMidiDelayCorrection(rig_->embeddedSynth() ? 0 : settings_.midiDelayCorrection());
+    rig_->prepareFor(doc_->midi);
     Transport& t = rig_->attach(doc_->song, doc_->midi, doc_->tempoMap, doc_->engine, prompt_,
                                 settings_.outputQualityCode());
     t.addListener(this);

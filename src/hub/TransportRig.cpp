@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "audio/MixdownWriter.h"
+#include "midi/MidiFile.h"
 #include "platform/AlsaSeqMidiStream.h"
 #include "synth/SynthEngine.h"
 
@@ -45,6 +46,22 @@ bool TransportRig::setUpDevices(const std::string& port, std::string& error) {
     }
     waveOut_ = std::make_unique<EngineWaveOut>(engine_, queue_);
     return true;
+}
+
+void TransportRig::prepareFor(const MidiFile& midi) {
+    if (!synth_) return;
+    std::vector<std::pair<int, int>> programs;
+    for (int c = 0; c < 16; ++c) {
+        int program = -1;
+        bool notes = false;
+        for (const auto& e : midi.channel(c)) {
+            if (!e) continue;
+            if (e->kind == ChannelEventKind::ProgramChange && e->data.size() >= 2 && program < 0) program = e->data[1] & 0x7F;
+            if (e->isNote()) notes = true;
+        }
+        if (notes) programs.push_back({c, program < 0 ? 0 : program});
+    }
+    synth_->preparePrograms(programs);
 }
 
 std::unique_ptr<MidiStream> TransportRig::makeStream() {

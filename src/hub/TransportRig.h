@@ -39,6 +39,9 @@ public:
     // questions go to `prompt`.
     Transport& attach(Song& song, const MidiFile& midi, const TempoMap& tempoMap, SynthEngine& engine,
                       UserPrompt& prompt, uint16_t qualityCode);
+    // Gets the embedded synthesizer ready for a song: the first instrument of every channel
+    // that plays notes is loaded now rather than when the play needs it.
+    void prepareFor(const MidiFile& midi);
     // Closes the transport (its stream and wave output) and drops what it left queued.
     void detach();
     bool attached() const { return transport_ != nullptr; }

@@ -74,6 +74,14 @@ void EmbeddedSynth::longMessage(uint64_t frame, const uint8_t* data, uint32_t le
 
 void EmbeddedSynth::silence() { silencePending_ = true; }
 
+void EmbeddedSynth::preparePrograms(const std::vector<std::pair<int, int>>& channelPrograms) {
+    if (!synth_) return;
+    fluid_synth_t* s = asSynth(synth_);
+    for (auto [ch, program] : channelPrograms) {
+        if (ch >= 0 && ch < 16 && program >= 0 && program < 128) fluid_synth_program_change(s, ch, program);
+    }
+}
+
 void EmbeddedSynth::apply(const Event& e) {
     fluid_synth_t* s = asSynth(synth_);
     if (e.status == 0) {

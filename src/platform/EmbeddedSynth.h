@@ -31,6 +31,11 @@ public:
     bool load(const std::string& soundFont);
     bool isLoaded() const { return synth_ != nullptr; }
 
+    // Selects each channel's program now (channel 0-15, program 0-127), so that the
+    // SoundFont's samples of those instruments are loaded before a play needs them (they are
+    // loaded on demand). For the owner's thread while nothing plays.
+    void preparePrograms(const std::vector<std::pair<int, int>>& channelPrograms);
+
     void shortMessage(uint64_t frame, uint8_t status, uint8_t data1, uint8_t data2) override;
     void longMessage(uint64_t frame, const uint8_t* data, uint32_t length) override;
     void silence() override;
