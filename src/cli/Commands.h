@@ -1,6 +1,7 @@
 #pragma once
 // The commands of kantor-cli. Each returns the process exit status:
 // 0 success, 1 failure (the reason on `err`), 2 usage error.
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -15,6 +16,9 @@ int infoMidi(const std::string& path, bool json, std::ostream& out, std::ostream
 int infoSong(const std::string& path, bool json, std::ostream& out, std::ostream& err);
 int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostream& err);
 int infoWav(const std::string& path, bool json, std::ostream& out, std::ostream& err);
+
+// "480 ticks per quarter note", or the time code a division with its top bit set means.
+std::string divisionText(uint16_t division);
 
 // kantor-cli pos FILE.mid TICK...
 int pos(const Args& args, std::ostream& out, std::ostream& err);

@@ -30,7 +30,7 @@ std::string formatTextOf(uint16_t code) {
 int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
     VoiceFileReader reader;
     VoiceFileHeader h;
-    std::unique_ptr<Voice> voice = reader.readFile(path, titleOf(path), &h);
+    std::unique_ptr<Voice> voice = reader.mapFile(path, titleOf(path), &h);
     if (!voice) {
         err << path << ": " << reader.lastError() << "\n";
         return 1;

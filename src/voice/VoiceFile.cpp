@@ -1,5 +1,10 @@
 #include "voice/VoiceFile.h"
 
+#include <algorithm>
+
+#include "base/Tuning.h"
+#include "synth/SoundFormat.h"
+
 #include "base/Codepage.h"
 #include "base/FileIO.h"
 #include "base/Texts.h"
@@ -99,6 +104,27 @@ bool VoiceFileReader::readHeader(std::span<const uint8_t> bytes, VoiceFileHeader
 
 std::unique_ptr<Voice> VoiceFileReader::read(std::span<const uint8_t> bytes, const std::string& name,
                                              VoiceFileHeader* headerOut) {
+    return parse(bytes, name, headerOut, true);
+}
+
+std::unique_ptr<Voice> VoiceFileReader::mapFile(const std::string& path, const std::string& name,
+                                                VoiceFileHeader* header) {
+    clearError();
+    auto file = std::make_shared<MappedFile>();
+    const ReadStatus st = file->open(path);
+    if (st != ReadStatus::Ok) {
+        fail(st == ReadStatus::NotFound ? std::string(voicetext::kReadFailed)
+                                        : std::string(voicetext::kReadFailed) + "\n" + path + ": " +
+                                              readStatusText(st));
+        return nullptr;
+    }
+    std::unique_ptr<Voice> voice = parse(file->bytes(), name, header, false);
+    if (voice) voice->file = std::move(file);
+    return voice;
+}
+
+std::unique_ptr<Voice> VoiceFileReader::parse(std::span<const uint8_t> bytes, const std::string& name,
+                                              VoiceFileHeader* headerOut, bool copyData) {
     clearError();
     VoiceFileHeader header;
     if (!readHeader(bytes, header)) return nullptr;
@@ -109,6 +135,18 @@ std::unique_ptr<Voice> VoiceFileReader::read(std::span<const uint8_t> bytes, con
         fail(voicetext::kReadFailed);
         return nullptr;
     }
+    if (header.tuning < kMinTuning || header.tuning > kMaxTuning) {
+        fail(std::string(voicetext::kReadFailed) + "\nthe voice's tuning " + std::to_string(header.tuning) +
+             " is out of range");
+        return nullptr;
+    }
+    // Markers count bytes of the sample once converted to 16-bit mono at 44100 Hz.
+    uint32_t packed = kMono16, rate = kRate44100;
+    decodeSampleFormatCode(header.formatCode, packed, rate);
+    const uint64_t frameBytes = std::max<uint64_t>(1, uint64_t{formatBits(packed)} / 8 * formatChannels(packed));
+    auto markerLimit = [&](uint32_t dataSize) {
+        return (uint64_t{dataSize} / frameBytes + 1) * 2 * kRate44100 / std::max<uint32_t>(rate, 1) + 2;
+    };
     auto voice = std::make_unique<Voice>();
     voice->name = trimTrailingBlanks(name);
     voice->formatCode = header.formatCode;
@@ -126,13 +164,20 @@ std::unique_ptr<Voice> VoiceFileReader::read(std::span<const uint8_t> bytes, con
         sample->markerB = rec.markerB;
         sample->markerC = rec.markerC;
         sample->markerD = rec.markerD;
+        if (rec.dataSize != 0 && std::max({rec.markerB, rec.markerC, rec.markerD}) > markerLimit(rec.dataSize)) {
+            // A marker past the data would make every note of the syllable gigabytes long.
+            fail(std::string(voicetext::kReadFailed) + "\nsample " + sample->code + ": a marker lies past its data");
+            return nullptr;
+        }
         if (rec.dataSize != 0) {
             // The length is checked before anything is allocated.
             if (!r.has(rec.dataSize)) {
                 fail(voicetext::kReadFailed);
                 return nullptr;
             }
-            if (!sample->data.assign(r.view(rec.dataSize), kSoundSpare)) {
+            if (!copyData) {
+                sample->mapped = r.view(rec.dataSize);
+            } else if (!sample->data.assign(r.view(rec.dataSize), kSoundSpare)) {
                 fail(text::kOutOfMemory);
                 return nullptr;
             }
@@ -180,7 +225,7 @@ std::vector<uint8_t> buildVoiceFile(const VoiceFileHeader& header,
         rec.markerC = s->markerC;
         rec.markerD = s->markerD;
         writeSampleRecord(w, rec);
-        w.bytes(s->data.bytes());
+        w.bytes(s->sound());
     }
     return std::move(w.buffer());
 }

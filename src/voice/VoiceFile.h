@@ -70,6 +70,14 @@ public:
                                 VoiceFileHeader* header = nullptr);
     std::unique_ptr<Voice> readFile(const std::string& path, const std::string& name,
                                     VoiceFileHeader* header = nullptr);
+    // The same checks, but the file is mapped and the samples' data is left in it
+    // (VoiceSample::mapped): only the pages of the samples that are used are ever read.
+    std::unique_ptr<Voice> mapFile(const std::string& path, const std::string& name,
+                                   VoiceFileHeader* header = nullptr);
+
+private:
+    std::unique_ptr<Voice> parse(std::span<const uint8_t> bytes, const std::string& name,
+                                 VoiceFileHeader* header, bool copyData);
 };
 
 // Builds the bytes of a voice file: the header (its sample count replaced by the number

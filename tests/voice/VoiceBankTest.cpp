@@ -158,10 +158,13 @@ TEST_F(VoiceBankTest, ListsTheVoiceFolder) {
     EXPECT_EQ(bank.findVoiceFile("b"), 1);
     EXPECT_EQ(bank.findVoiceFile("B"), -1);
 
-    // A header alone (short) stops the listing with failure.
+    // A short file is skipped like junk, naming it: it never hides the other voices.
     writeBytes(dir.file("c.vxb"), std::vector<uint8_t>(100, 0));
-    EXPECT_FALSE(bank.enumerateVoiceFiles());
-    EXPECT_EQ(bank.lastError(), "Voice データの読み込みに失敗しました。");
+    ASSERT_TRUE(bank.enumerateVoiceFiles());
+    EXPECT_EQ(bank.voiceFileCount(), 2);
+    EXPECT_NE(bank.lastError().find("c.vxb: Voice データの読み込みに失敗しました。"), std::string::npos)
+        << bank.lastError();
+    EXPECT_NE(bank.lastError().find("junk.vxb: "), std::string::npos) << bank.lastError();
 }
 
 TEST_F(VoiceBankTest, DescribesSizesAndFormats) {
@@ -190,6 +193,41 @@ TEST_F(VoiceBankTest, ChecksAVoiceFile) {
     EXPECT_EQ(bank.lastError(), "Voice データの読み込みに失敗しました。");
     EXPECT_EQ(bank.checkVoiceFile("newer"), "\x01");
     EXPECT_EQ(bank.lastError(), "未対応なﾊﾞｰｼﾞｮﾝのVoiceData（Vxbﾌｧｲﾙ）です。");
+}
+
+}  // namespace
+}  // namespace kantor
+
+namespace kantor {
+namespace {
+
+TEST_F(VoiceBankTest, AVoiceWhoseNameEndsInBlanksIsLoadedFromItsOwnFile) {
+    writeVoice(dir.file("Alto  .vxb"), samples({{"KA", "か", 60, 4}}));
+    writeVoice(dir.file("Alto.vxb"), samples({{"SA", "さ", 60, 4}}));
+    ASSERT_TRUE(bank.ensureVoiceLoaded("Alto  ")) << bank.lastError();
+    SyllableMatch m;
+    EXPECT_TRUE(bank.findSyllableByCode("Alto  ", "KA", m));
+    EXPECT_FALSE(bank.findSyllableByCode("Alto  ", "SA", m)) << "the file without the blanks was opened";
+    // A name padded with blanks whose file has none still finds that file.
+    VoiceBank other(dir.path());
+    ASSERT_TRUE(other.ensureVoiceLoaded("Alto ")) << other.lastError();
+    EXPECT_TRUE(other.findSyllableByCode("Alto", "SA", m));
+}
+
+TEST_F(VoiceBankTest, DamagedValuesAreRefusedWhenTheVoiceIsRead) {
+    auto withMarker = samples({{"KA", "か", 60, 100}});
+    withMarker[0]->markerB = 0x7FFFFFFF;
+    writeVoice(dir.file("marker.vxb"), std::move(withMarker));
+    EXPECT_FALSE(bank.ensureVoiceLoaded("marker"));
+    EXPECT_NE(bank.lastError().find("sample KA: a marker lies past its data"), std::string::npos)
+        << bank.lastError();
+
+    VoiceFileHeader h;
+    h.tuning = 0xFFFFFFFF;
+    VoiceFileWriter w;
+    ASSERT_TRUE(w.write(dir.file("tuning.vxb"), h, samples({{"KA", "か", 60, 4}})));
+    EXPECT_FALSE(bank.ensureVoiceLoaded("tuning"));
+    EXPECT_NE(bank.lastError().find("tuning 4294967295 is out of range"), std::string::npos) << bank.lastError();
 }
 
 }  // namespace
