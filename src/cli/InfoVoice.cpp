@@ -28,27 +28,29 @@ std::string formatTextOf(uint16_t code) {
 }  // namespace
 
 int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
+    // Only the header and the records are read, never the sound.
     VoiceFileReader reader;
     VoiceFileHeader h;
-    std::unique_ptr<Voice> voice = reader.mapFile(path, titleOf(path), &h);
-    if (!voice) {
+    std::vector<SampleRecord> samples;
+    if (!reader.readIndex(path, h, samples)) {
         err << path << ": " << reader.lastError() << "\n";
         return 1;
     }
+    const std::string title = trimTrailingBlanks(titleOf(path));
     const std::string formatText = formatTextOf(h.formatCode);
     if (json) {
         JsonWriter j;
         j.beginObject();
-        j.field("title", voice->name).field("magic", h.magic).field("voiceName", h.voiceName);
+        j.field("title", title).field("magic", h.magic).field("voiceName", h.voiceName);
         j.field("comment", h.comment).field("comment2", h.comment2).field("version", h.version);
         j.field("formatCode", h.formatCode).field("format", formatText).field("tuning", h.tuning);
         j.field("sampleCount", h.sampleCount).field("extensionSize", h.extensionSize);
         j.key("samples").beginArray();
-        for (const auto& s : voice->samples) {
+        for (const SampleRecord& s : samples) {
             j.beginObject();
-            j.field("code", s->code).field("kana", s->kana).field("pitch", s->pitch);
-            j.field("dataSize", s->dataSize()).field("markerB", s->markerB).field("markerC", s->markerC);
-            j.field("markerD", s->markerD).field("usable", s->usable());
+            j.field("code", s.code).field("kana", s.kana).field("pitch", s.pitch);
+            j.field("dataSize", s.dataSize).field("markerB", s.markerB).field("markerC", s.markerC);
+            j.field("markerD", s.markerD).field("usable", !s.code.empty() && s.dataSize != 0);
             j.endObject();
         }
         j.endArray();
@@ -68,11 +70,11 @@ int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostrea
     out << line;
     out << "  #  code  kana    pitch  data size  marker B  marker C  marker D\n";
     int index = 0;
-    for (const auto& s : voice->samples) {
-        std::string code = s->code.empty() ? "-" : s->code;
-        std::string kana = s->kana.empty() ? "-" : s->kana;
+    for (const SampleRecord& s : samples) {
+        std::string code = s.code.empty() ? "-" : s.code;
+        std::string kana = s.kana.empty() ? "-" : s.kana;
         std::snprintf(line, sizeof line, "%3d  %-4s  %s\t  %5u  %9u  %8u  %8u  %8u\n", index++, code.c_str(),
-                      kana.c_str(), s->pitch, s->dataSize(), s->markerB, s->markerC, s->markerD);
+                      kana.c_str(), s.pitch, s.dataSize, s.markerB, s.markerC, s.markerD);
         out << line;
     }
     return 0;

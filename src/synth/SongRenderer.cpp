@@ -126,13 +126,17 @@ bool SongRenderer::renderSong(const RenderRequest& r, std::vector<PlaybackPiece>
 
 namespace {
 
-// Rendered sound kept on disk while a song is exported: what the mixers need to know of an
-// entry stays in memory, its data is read back when it is mixed or written.
+uint64_t g_spoolMemory = uint64_t(64) << 20;
+
+// Rendered sound kept while a song is exported: what the mixers need to know of an entry
+// stays in memory; its data stays in memory too while the kept data is small, and goes to
+// an unnamed spool file beyond that, to be read back when it is mixed or written.
 class Spool {
 public:
     struct Entry {
-        uint64_t offset = 0;
+        uint64_t offset = 0;  // in the spool file, when memory < 0
         uint32_t length = 0;
+        long memory = -1;      // index of the data kept in memory
         bool present = false;  // the entry has data (of any length)
         uint32_t startMs = 0;
         uint32_t durationMs = 0;
@@ -140,31 +144,36 @@ public:
         uint32_t startTick = 0;
     };
 
-    explicit Spool(const std::string& folder) {
-        fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (fd_ < 0) {
-            std::string pattern = joinPath(folder, ".kantor-XXXXXX");
-            std::vector<char> buf(pattern.begin(), pattern.end());
-            buf.push_back('\0');
-            fd_ = ::mkostemp(buf.data(), O_CLOEXEC);
-            if (fd_ >= 0) ::unlink(buf.data());
-        }
-    }
+
+    explicit Spool(std::string folder) : folder_(std::move(folder)) {}
     ~Spool() {
         if (fd_ >= 0) ::close(fd_);
     }
     Spool(const Spool&) = delete;
     Spool& operator=(const Spool&) = delete;
-    bool isOpen() const { return fd_ >= 0; }
 
-    bool put(const SoundEntry& e, Entry& out) {
+    // Takes the entry's data.
+    bool put(SoundEntry& e, Entry& out) {
         out.present = e.hasData();
         out.length = e.byteLength();
-        out.offset = end_;
         out.startMs = e.startMs;
         out.durationMs = e.durationMs;
         out.kind = e.kind;
         out.startTick = e.startTick;
+        out.memory = -1;
+        if (memoryBytes_ + out.length <= g_spoolMemory) {
+            try {
+                memory_.push_back(std::move(e.data));
+            } catch (const std::bad_alloc&) {
+                error_ = ENOMEM;
+                return false;
+            }
+            out.memory = static_cast<long>(memory_.size() - 1);
+            memoryBytes_ += out.length;
+            return true;
+        }
+        if (!openFile()) return false;
+        out.offset = end_;
         std::size_t done = 0;
         while (done < out.length) {
             const ssize_t n = ::pwrite(fd_, e.data.data() + done, out.length - done, off_t(end_ + done));
@@ -176,18 +185,58 @@ public:
             done += static_cast<std::size_t>(n);
         }
         end_ += out.length;
+        e.data.reset();
         return true;
     }
 
-    bool get(const Entry& in, SoundEntry& e, std::size_t spare) {
+    // Gives the entry's data back (once: the entry is then used up).
+    bool take(const Entry& in, SoundEntry& e) {
         e.startMs = in.startMs;
         e.durationMs = in.durationMs;
         e.kind = in.kind;
         e.startTick = in.startTick;
         e.data.reset();
         if (!in.present) return true;
-        if (!e.data.allocate(in.length, spare)) return false;
+        if (in.memory >= 0) {
+            e.data = std::move(memory_[static_cast<std::size_t>(in.memory)]);
+            memoryBytes_ -= in.length;
+            return true;
+        }
+        if (!e.data.allocate(in.length, kSoundSpare)) {
+            error_ = ENOMEM;
+            return false;
+        }
         return readInto(in, e.data.data());
+    }
+
+    // The entry's bytes, read into `scratch` when they lie in the file; empty on failure.
+    std::span<const uint8_t> view(const Entry& in, std::vector<uint8_t>& scratch) {
+        if (in.memory >= 0) return memory_[static_cast<std::size_t>(in.memory)].bytes();
+        try {
+            scratch.resize(in.length);
+        } catch (const std::bad_alloc&) {
+            error_ = ENOMEM;
+            return {};
+        }
+        if (!readInto(in, scratch.data())) return {};
+        return {scratch.data(), scratch.size()};
+    }
+
+    std::string errorText() const { return error_ == ENOMEM ? std::string(text::kOutOfMemory) : systemErrorText(error_); }
+
+private:
+    bool openFile() {
+        if (fd_ >= 0) return true;
+        fd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd_ < 0) {
+            std::string pattern = joinPath(folder_, ".kantor-XXXXXX");
+            std::vector<char> buf(pattern.begin(), pattern.end());
+            buf.push_back('\0');
+            fd_ = ::mkostemp(buf.data(), O_CLOEXEC);
+            if (fd_ >= 0) ::unlink(buf.data());
+        }
+        if (fd_ < 0) error_ = errno;
+        return fd_ >= 0;
     }
 
     bool readInto(const Entry& in, uint8_t* to) {
@@ -204,11 +253,11 @@ public:
         return true;
     }
 
-    std::string errorText() const { return systemErrorText(error_); }
-
-private:
+    std::string folder_;
     int fd_ = -1;
     uint64_t end_ = 0;
+    std::vector<SoundBuffer> memory_;
+    uint64_t memoryBytes_ = 0;
     int error_ = 0;
 };
 
@@ -233,9 +282,8 @@ static bool mixSpooled(std::vector<Spool::Entry>& list, Spool& spool, uint32_t p
         if (group.size() == 1) continue;
         std::vector<SoundEntry> entries(group.size());
         for (std::size_t k = 0; k < group.size(); ++k) {
-            if (!spool.get(list[group[k]], entries[k], kSoundSpare)) {
-                // Allocated but not read back: the spool failed; not allocated: memory ran out.
-                error = entries[k].data.hasData() ? spool.errorText() : std::string(text::kOutOfMemory);
+            if (!spool.take(list[group[k]], entries[k])) {
+                error = spool.errorText();
                 return false;
             }
         }
@@ -253,13 +301,14 @@ static bool mixSpooled(std::vector<Spool::Entry>& list, Spool& spool, uint32_t p
     return true;
 }
 
+void SongRenderer::setSpoolMemoryForTesting(uint64_t bytes) { g_spoolMemory = bytes; }
+
 bool SongRenderer::renderSongToFile(const RenderRequest& r, const RenderProgress& progress) {
     clearError();
     if (r.includeWaves || r.outputPath.empty()) return fail("renderSongToFile: a file without inserted waves");
     if (wavPathTooLong(r.outputPath)) return fail(wavtext::kPathTooLong);
     const std::string folder = folderOf(r.outputPath).empty() ? "." : folderOf(r.outputPath);
     Spool spool(folder);
-    if (!spool.isOpen()) return fail(std::string(wavtext::kWriteFailed) + "\n" + systemErrorText(errno));
     const int total = countPhrases(r);
     int done = 0;
     if (!engine_.start(r.qualityCode)) return failAndFree(engine_.lastError());
@@ -313,23 +362,15 @@ bool SongRenderer::renderSongToFile(const RenderRequest& r, const RenderProgress
 
     std::vector<WavWriter::PieceInfo> pieces;
     for (const Spool::Entry& e : all) pieces.push_back({e.startMs, e.durationMs, e.length});
-    std::vector<uint8_t> buffer;
+    std::vector<uint8_t> scratch;
     bool readFailed = false;
     WavWriter writer;
     const bool ok = writer.writePieces(
         r.outputPath, pieces,
-        [&](std::size_t i) -> std::span<const uint8_t> {
-            try {
-                buffer.resize(all[i].length);
-            } catch (const std::bad_alloc&) {
-                readFailed = true;
-                return {};
-            }
-            if (!spool.readInto(all[i], buffer.data())) {
-                readFailed = true;
-                return {};
-            }
-            return {buffer.data(), buffer.size()};
+        [&](std::size_t i) {
+            std::span<const uint8_t> bytes = spool.view(all[i], scratch);
+            readFailed = readFailed || bytes.size() != all[i].length;
+            return bytes;
         },
         packed, rate);
     if (!ok) return fail(readFailed ? std::string(wavtext::kWriteFailed) + "\n" + spool.errorText() : writer.lastError());

@@ -60,6 +60,8 @@ public:
     // rendered, and the mixes read back one group of overlapping sounds at a time.
     // Inserted waves are left out (request.includeWaves must be false).
     bool renderSongToFile(const RenderRequest& request, const RenderProgress& progress = {});
+    // How much rendered sound an export keeps in memory before it spools (64 MB).
+    static void setSpoolMemoryForTesting(uint64_t bytes);
     // Renders an explicit list of one channel's notes (the first must be a phrase head) as
     // one phrase and mixes it down without a file.
     bool renderSelection(int channel, const std::vector<const VoxEvent*>& notes, uint32_t rangeStart,

@@ -278,10 +278,17 @@ TEST(SongRenderer, TheSpooledExportWritesTheSameFileAsTheRenderInMemory) {
     EXPECT_EQ(reported, 5);
     EXPECT_EQ(f.engine.earliestTick(), earliest);
     EXPECT_EQ(fileBytes(f.dir.file("spooled.wav")), fileBytes(f.dir.file("memory.wav")));
+    // The same when every phrase goes to the spool file.
+    SongRenderer::setSpoolMemoryForTesting(0);
+    r.outputPath = f.dir.file("disk.wav");
+    const bool onDisk = renderer.renderSongToFile(r);
+    SongRenderer::setSpoolMemoryForTesting(uint64_t(64) << 20);
+    ASSERT_TRUE(onDisk) << renderer.lastError();
+    EXPECT_EQ(fileBytes(f.dir.file("disk.wav")), fileBytes(f.dir.file("memory.wav")));
     // No spool file is left behind.
     int files = 0;
     for (const auto& e : std::filesystem::directory_iterator(f.dir.path())) files += e.path().extension() == ".wav";
-    EXPECT_EQ(files, 2);
+    EXPECT_EQ(files, 3);
 }
 
 TEST(SongRenderer, AnExportWithNothingToSingLeavesAnExistingFileAlone) {

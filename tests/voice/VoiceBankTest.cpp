@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 
 #include "base/ByteIO.h"
+#include "base/FileIO.h"
 #include "voice/VoiceBank.h"
 #include "voice/VoiceTestFiles.h"
 
@@ -228,6 +231,40 @@ TEST_F(VoiceBankTest, DamagedValuesAreRefusedWhenTheVoiceIsRead) {
     ASSERT_TRUE(w.write(dir.file("tuning.vxb"), h, samples({{"KA", "か", 60, 4}})));
     EXPECT_FALSE(bank.ensureVoiceLoaded("tuning"));
     EXPECT_NE(bank.lastError().find("tuning 4294967295 is out of range"), std::string::npos) << bank.lastError();
+}
+
+}  // namespace
+}  // namespace kantor
+
+namespace kantor {
+namespace {
+
+TEST_F(VoiceBankTest, TheIndexOfAVoiceChecksWhatTheReaderChecks) {
+    auto s = samples({{"KA", "か", 60, 100}, {"SA", "さ", 62, 50}});
+    s[1]->markerD = 100;  // the end of its 50 samples
+    writeVoice(dir.file("v.vxb"), std::move(s));
+    VoiceFileReader reader;
+    VoiceFileHeader h;
+    std::vector<SampleRecord> records;
+    ASSERT_TRUE(reader.readIndex(dir.file("v.vxb"), h, records)) << reader.lastError();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].code, "SA");
+    EXPECT_EQ(records[1].dataSize, 100u);
+    EXPECT_EQ(records[1].markerD, 100u);
+
+    // Cut short, a marker past the data, and a pipe: refused like the reader refuses them.
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(readWholeFile(dir.file("v.vxb"), bytes), ReadStatus::Ok);
+    bytes.resize(bytes.size() - 1);
+    writeBytes(dir.file("cut.vxb"), bytes);
+    EXPECT_FALSE(reader.readIndex(dir.file("cut.vxb"), h, records));
+    auto far = samples({{"KA", "か", 60, 100}});
+    far[0]->markerC = 300;
+    writeVoice(dir.file("far.vxb"), std::move(far));
+    EXPECT_FALSE(reader.readIndex(dir.file("far.vxb"), h, records));
+    EXPECT_NE(reader.lastError().find("sample KA"), std::string::npos) << reader.lastError();
+    ASSERT_EQ(::mkfifo(dir.file("pipe.vxb").c_str(), 0600), 0);
+    EXPECT_FALSE(reader.readIndex(dir.file("pipe.vxb"), h, records));
 }
 
 }  // namespace
