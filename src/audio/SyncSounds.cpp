@@ -129,7 +129,7 @@ bool singSyllable(const Voice& voice, const std::string& code, uint32_t note, ui
     if (!decodeSampleFormatCode(voice.formatCode, packed, rate) || packed != kMono16) return false;
 
     SoundBuffer x;
-    if (!x.assign(sample->data.bytes())) return false;
+    if (!x.assign(sample->sound())) return false;
     if (!convertRate(packed, rate, x, kRate44100)) return false;
     // Markers follow the data to 44100 Hz, on whole samples.
     const uint32_t factor = kRate44100 / rate;

@@ -149,7 +149,15 @@ InsertedWaves Transport::checkInsertedWaves() {
 
 bool Transport::playFromTop() { return playRange(0, tempoMap_.songEndTick()); }
 
-bool Transport::playFromLastPosition() { return playRange(currentPosition_, tempoMap_.songEndTick()); }
+bool Transport::playFromLastPosition() {
+    // While playing, the stop decides where to go on from: the stream's own position, not
+    // the last marker shown (read before stopping, that would step back).
+    if (player_.streamOpen()) {
+        if (!stop()) return false;
+        currentPosition_ = lastPosition_;
+    }
+    return playRange(currentPosition_, tempoMap_.songEndTick());
+}
 
 bool Transport::playBetween() { return playRange(startPosition_, stopPosition_); }
 

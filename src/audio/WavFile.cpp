@@ -43,7 +43,8 @@ private:
 class FileSource : public WavReader::Source {
 public:
     explicit FileSource(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Never blocks: a named pipe is opened without waiting for a writer, then refused.
+        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         struct stat st {};
         if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
             ::close(fd_);
@@ -245,51 +246,71 @@ private:
 
 bool WavWriter::writeSoundList(const std::string& path, const std::vector<SoundEntry>& pieces, uint32_t packed,
                                uint32_t rate) {
+    std::vector<PieceInfo> infos;
+    std::vector<const SoundEntry*> withData;
+    try {
+        for (const SoundEntry& p : pieces) {
+            if (!p.hasData()) continue;
+            infos.push_back({p.startMs, p.durationMs, p.byteLength()});
+            withData.push_back(&p);
+        }
+    } catch (const std::bad_alloc&) {
+        clearError();
+        return fail(text::kOutOfMemory);
+    }
+    return writePieces(
+        path, infos,
+        [&](std::size_t i) { return std::span<const uint8_t>(withData[i]->data.data(), withData[i]->byteLength()); },
+        packed, rate);
+}
+
+bool WavWriter::writePieces(const std::string& path, const std::vector<PieceInfo>& pieces, const PieceData& data,
+                            uint32_t packed, uint32_t rate) {
     clearError();
     if (wavPathTooLong(path)) return fail(wavtext::kPathTooLong);
     // Lay the pieces out first, so that the header is written with its final sizes.
-    struct Placed {
-        const SoundEntry* piece;
-        uint64_t silence;
-    };
-    std::vector<Placed> layout;
+    std::vector<uint64_t> silences;
     uint64_t dataLength = 0;
     uint32_t runningEnd = 0;
     bool first = true;
     try {
-        for (const SoundEntry& p : pieces) {
-            if (!p.hasData()) continue;
+        silences.reserve(pieces.size());
+        for (const PieceInfo& p : pieces) {
             if (first) runningEnd = p.startMs;
             first = false;
             uint32_t gap = p.startMs > runningEnd ? p.startMs - runningEnd : 0;
             uint64_t silence = bytesForMilliseconds(packed, rate, gap);
-            layout.push_back({&p, silence});
-            dataLength += silence + p.byteLength();
+            silences.push_back(silence);
+            dataLength += silence + p.byteLength;
             uint64_t end = uint64_t{std::max(runningEnd, p.startMs)} + p.durationMs;
             runningEnd = static_cast<uint32_t>(std::min<uint64_t>(end, UINT32_MAX));
         }
     } catch (const std::bad_alloc&) {
         return fail(text::kOutOfMemory);
     }
-    // RIFF sizes are 32 bits.
-    if (dataLength > UINT32_MAX - 38u - 1u) return fail(wavtext::kWriteFailed);
+    // RIFF sizes are 32 bits: checked before the file is touched.
+    if (dataLength > UINT32_MAX - 38u - 1u) return fail(std::string(wavtext::kWriteFailed) + "\n" + wavtext::kTooLargeForWav);
     const uint8_t silenceByte = formatBits(packed) == 8 ? 128 : 0;
 
     AtomicFile file(path);
-    if (!file.isOpen()) return fail(wavtext::kWriteFailed);
+    if (!file.isOpen()) return fail(std::string(wavtext::kWriteFailed) + "\n" + file.error());
     BlockWriter out(file);
     std::vector<uint8_t> header = wavHeader(packed, rate, static_cast<uint32_t>(dataLength));
     bool ok = out.put(header.data(), header.size());
-    for (const Placed& pl : layout) {
-        if (!ok) break;
-        ok = out.fill(silenceByte, pl.silence) && out.put(pl.piece->data.data(), pl.piece->byteLength());
+    for (std::size_t i = 0; ok && i < pieces.size(); ++i) {
+        ok = out.fill(silenceByte, silences[i]);
+        if (!ok || pieces[i].byteLength == 0) continue;
+        const std::span<const uint8_t> bytes = data(i);
+        ok = bytes.size() == pieces[i].byteLength && out.put(bytes.data(), bytes.size());
     }
     if (ok && (dataLength & 1u)) {
         uint8_t pad = 0;
         ok = out.put(&pad, 1);
     }
     ok = ok && out.flush() && file.commit();
-    if (!ok) return fail(wavtext::kWriteFailed);
+    if (!ok) {
+        return fail(std::string(wavtext::kWriteFailed) + (file.error().empty() ? "" : "\n" + file.error()));
+    }
     return true;
 }
 

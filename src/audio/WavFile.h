@@ -4,6 +4,7 @@
 // any others (LIST, fact, ...), honours the pad byte after odd chunk sizes, and checks
 // every declared size against the data really present.
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@ inline constexpr const char* kNoData = "Unable to locate 'data' chunk.";
 inline constexpr const char* kDataError = "Error reading 'data' chunk.";
 inline constexpr const char* kPathTooLong = "Waveﾌｧｲﾙのパス長が128ﾊﾞｲﾄを超えています。";
 inline constexpr const char* kWriteFailed = "WAVEファイルへの書き込みができません。";
+inline constexpr const char* kTooLargeForWav = "the sound is longer than a WAV file can hold (4 GB)";
 }  // namespace wavtext
 
 // Offsets of the file the writer produces.
@@ -86,6 +88,18 @@ class WavWriter : public LastError {
 public:
     bool writeSoundList(const std::string& path, const std::vector<SoundEntry>& pieces, uint32_t packed,
                         uint32_t rate);
+
+    // The same for pieces whose data is fetched one at a time, in order, so that only one
+    // piece need be in memory: `data(i)` returns piece i's bytes (exactly byteLength of
+    // them) or an empty span on failure (which fails the write).
+    struct PieceInfo {
+        uint32_t startMs = 0;
+        uint32_t durationMs = 0;
+        uint32_t byteLength = 0;
+    };
+    using PieceData = std::function<std::span<const uint8_t>(std::size_t index)>;
+    bool writePieces(const std::string& path, const std::vector<PieceInfo>& pieces, const PieceData& data,
+                     uint32_t packed, uint32_t rate);
 };
 
 // The 46 bytes before the data of a written file.

@@ -30,6 +30,9 @@ int infoSong(const std::string& path, bool json, std::ostream& out, std::ostream
 int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostream& err);
 int infoWav(const std::string& path, bool json, std::ostream& out, std::ostream& err);
 
+// "480 ticks per quarter note", or the time code a division with its top bit set means.
+std::string divisionText(uint16_t division);
+
 // kantor-cli pos FILE.mid TICK...
 struct PosArgs {
     std::string path;

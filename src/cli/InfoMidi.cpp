@@ -10,6 +10,15 @@
 #include "synth/SoundTexts.h"
 
 namespace kantor::cli {
+
+// A division with its top bit set counts in time code: frames per second (stored negative
+// in the high byte) and ticks per frame.
+std::string divisionText(uint16_t division) {
+    if ((division & 0x8000) == 0) return std::to_string(division) + " ticks per quarter note";
+    const int fps = -static_cast<int>(static_cast<int8_t>(division >> 8));
+    return "time code, " + std::to_string(fps) + " frames per second, " + std::to_string(division & 0xFF) +
+           " ticks per frame";
+}
 namespace {
 
 const char* kindName(ChannelEventKind k) {
@@ -107,8 +116,8 @@ int infoMidi(const std::string& path, bool json, std::ostream& out, std::ostream
 
     const uint32_t end = midi.songEndTick();
     out << "MIDI file: " << midi.path() << "\n";
-    out << "Format: " << midi.format() << "   Tracks: " << midi.trackCount() << "   Division: " << midi.division()
-        << " ticks per quarter note\n";
+    out << "Format: " << midi.format() << "   Tracks: " << midi.trackCount() << "   Division: "
+        << divisionText(midi.division()) << "\n";
     out << "Song end: tick " << end << "  (" << map.positionText(end) << ")  "
         << durationText(map.millisecondsBetween(0, end)) << "\n\n";
 

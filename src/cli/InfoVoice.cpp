@@ -28,17 +28,19 @@ std::string formatTextOf(uint16_t code) {
 }  // namespace
 
 int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
+    // Only the header and the records are read, never the sound.
     VoiceFileReader reader;
     VoiceFileHeader h;
-    std::unique_ptr<Voice> voice = reader.readFile(path, titleOf(path), &h);
-    if (!voice) {
+    std::vector<SampleRecord> samples;
+    if (!reader.readIndex(path, h, samples)) {
         err << path << ": " << reader.lastError() << "\n";
         return 1;
     }
+    const std::string title = trimTrailingBlanks(titleOf(path));
     const std::string formatText = formatTextOf(h.formatCode);
     if (json) {
         Json j;
-        j["title"] = voice->name;
+        j["title"] = title;
         j["magic"] = h.magic;
         j["voiceName"] = h.voiceName;
         j["comment"] = h.comment;
@@ -49,18 +51,18 @@ int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostrea
         j["tuning"] = h.tuning;
         j["sampleCount"] = h.sampleCount;
         j["extensionSize"] = h.extensionSize;
-        Json samples = Json::array();
-        for (const auto& s : voice->samples) {
-            samples.push_back(Json{{"code", s->code},
-                                   {"kana", s->kana},
-                                   {"pitch", s->pitch},
-                                   {"dataSize", s->dataSize()},
-                                   {"markerB", s->markerB},
-                                   {"markerC", s->markerC},
-                                   {"markerD", s->markerD},
-                                   {"usable", s->usable()}});
+        Json records = Json::array();
+        for (const SampleRecord& s : samples) {
+            records.push_back(Json{{"code", s.code},
+                                   {"kana", s.kana},
+                                   {"pitch", s.pitch},
+                                   {"dataSize", s.dataSize},
+                                   {"markerB", s.markerB},
+                                   {"markerC", s.markerC},
+                                   {"markerD", s.markerD},
+                                   {"usable", !s.code.empty() && s.dataSize != 0}});
         }
-        j["samples"] = std::move(samples);
+        j["samples"] = std::move(records);
         writeJson(j, out);
         return 0;
     }
@@ -76,11 +78,11 @@ int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostrea
     out << line;
     out << "  #  code  kana    pitch  data size  marker B  marker C  marker D\n";
     int index = 0;
-    for (const auto& s : voice->samples) {
-        std::string code = s->code.empty() ? "-" : s->code;
-        std::string kana = s->kana.empty() ? "-" : s->kana;
+    for (const SampleRecord& s : samples) {
+        std::string code = s.code.empty() ? "-" : s.code;
+        std::string kana = s.kana.empty() ? "-" : s.kana;
         std::snprintf(line, sizeof line, "%3d  %-4s  %s\t  %5u  %9u  %8u  %8u  %8u\n", index++, code.c_str(),
-                      kana.c_str(), s->pitch, s->dataSize(), s->markerB, s->markerC, s->markerD);
+                      kana.c_str(), s.pitch, s.dataSize, s.markerB, s.markerC, s.markerD);
         out << line;
     }
     return 0;

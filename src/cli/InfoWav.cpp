@@ -18,7 +18,11 @@ int infoWav(const std::string& path, bool json, std::ostream& out, std::ostream&
         return 1;
     }
     const uint32_t ms = millisecondsForBytes(f.packed(), f.samplesPerSec, size);
-    const std::string format = sampleFormatText(f.packed(), f.samplesPerSec);
+    // The format text knows mono and stereo; more channels are counted.
+    const std::string format = f.channels <= 2 ? sampleFormatText(f.packed(), f.samplesPerSec)
+                                               : std::to_string(f.bitsPerSample) + "bit, " +
+                                                     std::to_string(f.samplesPerSec) + "Hz, " +
+                                                     std::to_string(f.channels) + " channels";
     if (json) {
         writeJson(Json{{"formatTag", f.formatTag},
                        {"bitsPerSample", f.bitsPerSample},

@@ -5,7 +5,10 @@
 // engine keeps real time on its null device. Ctrl-C stops cleanly.
 #include <atomic>
 #include <csignal>
+#include <iostream>
 #include <ostream>
+
+#include <unistd.h>
 
 #include "base/FileIO.h"
 #include "cli/Commands.h"
@@ -30,22 +33,45 @@ bool endsWithIgnoringCase(const std::string& s, const std::string& tail) {
     return true;
 }
 
-// Shows the position at every marker, and the lyric line when one is reached.
+// Shows the position at every marker, and the lyric line when one is reached. On a
+// terminal one line is redrawn; elsewhere (a file, a pipe) a plain line is written for
+// each lyric line reached, without carriage returns or terminal codes.
 class PositionLine : public TransportListener {
 public:
-    PositionLine(const TempoMap& map, std::ostream& out) : map_(map), out_(out) {}
+    PositionLine(const TempoMap& map, std::ostream& out, bool terminal)
+        : map_(map), out_(out), terminal_(terminal) {}
     void positionNotify(PositionReceiver receiver, PositionCode code, uint32_t tick, const LyricLine* line) override {
         if (receiver != PositionReceiver::MainPanel) return;
         if (code == PositionCode::LoopStart) lyric_.clear();
         if (line) lyric_ = line->text;
-        out_ << "\r" << (code == PositionCode::LoopStart ? map_.positionText(0) : map_.positionText(tick));
+        const std::string position = code == PositionCode::LoopStart ? map_.positionText(0) : map_.positionText(tick);
+        if (!terminal_) {
+            if (line) out_ << position << "  " << lyric_ << "\n" << std::flush;
+            return;
+        }
+        out_ << "\r" << position;
         if (!lyric_.empty()) out_ << "  " << lyric_;
         out_ << "\x1b[K" << std::flush;
+        drawn_ = true;
+    }
+    // The position reached, on the redrawn line or a line of its own.
+    void finish(const std::string& position) {
+        if (terminal_) {
+            out_ << "\r" << position << "\x1b[K\n";
+        } else {
+            out_ << position << "\n";
+        }
+    }
+    // Ends a redrawn line before an error is shown.
+    void breakLine() {
+        if (terminal_ && drawn_) out_ << "\n";
     }
 
 private:
     const TempoMap& map_;
     std::ostream& out_;
+    bool terminal_;
+    bool drawn_ = false;
     std::string lyric_;
 };
 
@@ -64,9 +90,13 @@ int play(const PlayArgs& a, std::ostream& out, std::ostream& err) {
             err << probe.lastError() << "\n";
             return 1;
         }
-    } else if (!fileExists(path)) {
-        err << "play: " << path << " not found\n";
-        return 1;
+    } else {
+        std::vector<uint8_t> probe;
+        // Only the kind of file matters here; the song is read below.
+        if (const ReadStatus st = readWholeFile(path, probe, 0); st != ReadStatus::Ok && st != ReadStatus::TooLarge) {
+            err << "play: " << path << ": " << readStatusText(st) << "\n";
+            return 1;
+        }
     }
     // A port given on the command line wins over the MIDI output the user chose.
     CliSession s(common, HubOptions::Audio::RealTime,
@@ -84,7 +114,7 @@ int play(const PlayArgs& a, std::ostream& out, std::ostream& err) {
     }
 
     Transport& t = *s.transport();
-    PositionLine shown(s.tempoMap(), out);
+    PositionLine shown(s.tempoMap(), out, &out == &std::cout && ::isatty(STDOUT_FILENO) == 1);
     if (!a.quiet) t.addListener(&shown);
 
     interrupted = false;
@@ -104,8 +134,12 @@ int play(const PlayArgs& a, std::ostream& out, std::ostream& err) {
     std::signal(SIGINT, previous);
     s.pump();
     t.removeListener(&shown);
-    if (!a.quiet) out << "\r" << s.tempoMap().positionText(t.currentPosition()) << "\x1b[K\n";
-    return ok && t.lastError().empty() ? 0 : 1;
+    if (!ok || !t.lastError().empty()) {
+        if (!a.quiet) shown.breakLine();
+        return 1;
+    }
+    if (!a.quiet) shown.finish(s.tempoMap().positionText(t.currentPosition()));
+    return 0;
 }
 
 }  // namespace kantor::cli

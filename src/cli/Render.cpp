@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "cli/Terminal.h"
+#include "settings/SoundSettings.h"
 #include "song/LyricsImport.h"
 #include "audio/WavFile.h"
 #include "audio/WaveOutDevice.h"
@@ -53,6 +54,23 @@ private:
     int lastTenth_ = -1;
 };
 
+}  // namespace
+
+bool checkQualityCode(const std::string& cmd, uint64_t code, std::ostream& err) {
+    if (code < SoundSettings::kQualityCodeCount && isRenderableQualityCode(static_cast<uint16_t>(code))) return true;
+    err << cmd << ": --quality " << code
+        << " is not a quality the vocal can be rendered in; use 0, 4 or 8 (16-bit at 11025, 22050 or 44100 Hz)\n";
+    return false;
+}
+
+bool checkChannel(const std::string& cmd, uint64_t channel, std::ostream& err) {
+    if (channel >= 1 && channel <= 16) return true;
+    err << cmd << ": channels are 1 to 16\n";
+    return false;
+}
+
+namespace {
+
 bool sameFolder(const std::string& a, const std::string& b) {
     std::error_code ec1, ec2;
     auto fa = std::filesystem::weakly_canonical(std::filesystem::absolute(a, ec1), ec1).parent_path();
@@ -60,9 +78,50 @@ bool sameFolder(const std::string& a, const std::string& b) {
     return !ec1 && !ec2 && fa == fb;
 }
 
-bool sameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec);
+// An output must never be one of the files the command reads: compared by file identity,
+// so another spelling of the name or a link to the file counts too.
+bool outputIsAnInput(const std::string& cmd, const std::string& output, const std::vector<std::string>& inputs,
+                     std::ostream& err) {
+    for (const std::string& in : inputs) {
+        if (!in.empty() && sameFile(output, in)) {
+            err << cmd << ": " << output << " is the input " << in << "; choose another output\n";
+            return true;
+        }
+    }
+    return false;
+}
+
+// What a song command reads: the song, its MIDI file and its inserted waves.
+std::vector<std::string> songInputs(CliSession& s, const std::string& songPath) {
+    std::vector<std::string> inputs{songPath, s.midi().path()};
+    for (const auto& w : s.song().waveInserts())
+        if (w) inputs.push_back(joinPath(folderOf(songPath), w->fileName()));
+    return inputs;
+}
+
+// Puts a copy of the MIDI file at `copy`: written completely under a hidden name first, so
+// a full disk leaves nothing behind; a copy that is already there with the same content is
+// taken as it is.
+bool copyMidiFile(const std::string& from, const std::string& copy, std::ostream& err) {
+    std::vector<uint8_t> bytes;
+    ReadStatus st = readWholeFile(from, bytes);
+    if (st != ReadStatus::Ok) {
+        err << "new: cannot read " << from << ": " << readStatusText(st) << "\n";
+        return false;
+    }
+    std::vector<uint8_t> existing;
+    st = readWholeFile(copy, existing, bytes.size());
+    if (st == ReadStatus::Ok && existing == bytes) return true;
+    if (st != ReadStatus::NotFound) {
+        err << "new: " << copy << " exists and is another file\n";
+        return false;
+    }
+    AtomicFile file(copy, AtomicFile::Mode::CreateNew);
+    if (!file.write(bytes) || !file.commit()) {
+        err << "new: cannot copy the MIDI file beside the song: " << file.error() << "\n";
+        return false;
+    }
+    return true;
 }
 
 // render --mix: MIDI on the embedded synthesizer, the vocal and the inserted waves, played
@@ -112,6 +171,7 @@ int render(const RenderArgs& p, std::ostream& out, std::ostream& err) {
         err << "render: --from must lie before --to\n";
         return 2;
     }
+    if (p.haveQuality && !checkQualityCode("render", p.quality, err)) return 2;
     // The mixdown plays through the transport on the virtual clock, on the embedded
     // synthesizer (whose sound the engine can capture).
     CliSession s(common, p.mix ? HubOptions::Audio::Virtual : HubOptions::Audio::Off,
@@ -122,6 +182,7 @@ int render(const RenderArgs& p, std::ostream& out, std::ostream& err) {
         return 1;
     }
     if (!s.openSong(p.input)) return 1;
+    if (outputIsAnInput("render", p.output, songInputs(s, p.input), err)) return 1;
     if (p.mix) return renderMix(s, p, out, err);
     SongRenderer renderer(s.song(), s.engine());
     RenderRequest r;
@@ -130,17 +191,13 @@ int render(const RenderArgs& p, std::ostream& out, std::ostream& err) {
     r.outputPath = p.output;
     r.qualityCode = p.haveQuality ? static_cast<uint16_t>(p.quality) : s.settings().outputQualityCode();
     r.voxMuted = SongRenderer::voxMutesOf(s.song());
-    std::vector<PlaybackPiece> pieces;
     {
+        // Written as it is rendered: memory follows the longest phrase, not the song.
         ProgressBar bar(err, p.quiet);
-        if (!renderer.renderSong(r, pieces, std::ref(bar))) {
-            err << renderer.lastError() << "\n";
+        if (!renderer.renderSongToFile(r, std::ref(bar))) {
+            err << (renderer.lastError() == kNothingToSing ? "render: " : "") << renderer.lastError() << "\n";
             return 1;
         }
-    }
-    if (pieces.empty()) {
-        err << "render: the song has nothing to sing in this range\n";
-        return 1;
     }
     out << "Wave Info.\n" << p.output << "\n" << waveInfoText(p.output, s.tempoMap(), s.engine().earliestTick()) << "\n";
     return 0;
@@ -148,8 +205,10 @@ int render(const RenderArgs& p, std::ostream& out, std::ostream& err) {
 
 int phrase(const RenderArgs& p, std::ostream& out, std::ostream& err) {
     const CommonOptions& common = p.common;
+    if (p.haveQuality && !checkQualityCode("phrase", p.quality, err)) return 2;
     CliSession s(common);
     if (!s.openSong(p.input)) return 1;
+    if (outputIsAnInput("phrase", p.output, songInputs(s, p.input), err)) return 1;
     const int c = static_cast<int>(p.channel) - 1;
     if (p.note > s.song().channel(c).events.size()) {
         err << "phrase: channel " << p.channel << " has " << s.song().channel(c).events.size() << " notes\n";
@@ -172,13 +231,16 @@ int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
     const std::string& output = a.output;
     const std::string& voiceName = a.voiceName;
     const auto& pairs = a.pairs;
+    std::vector<std::string> inputs{midiPath};
+    for (const auto& pair : pairs) inputs.push_back(pair.second);
+    if (outputIsAnInput("new", output, inputs, err)) return 1;
     CliSession s(common);
     if (!s.openMidi(midiPath)) return 1;
     Song& song = s.song();
     if (!voiceName.empty()) song.songDefaults().voiceName = voiceName;
-    const std::string voice = trimTrailingBlanks(song.songDefaults().voiceName);
+    const std::string voice = song.songDefaults().voiceName;
     if (!s.voices().ensureVoiceLoaded(voice)) {
-        err << s.voices().lastError() << "\n";
+        err << "new: voice " << voice << ": " << s.voices().lastError() << "\n";
         return 1;
     }
     const Voice* v = s.voices().findVoice(voice);
@@ -187,8 +249,8 @@ int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
     };
     for (const auto& [c, file] : pairs) {
         std::vector<uint8_t> bytes;
-        if (readWholeFile(file, bytes) != ReadStatus::Ok) {
-            err << "new: cannot read " << file << "\n";
+        if (const ReadStatus st = readWholeFile(file, bytes, std::size_t(64) << 20); st != ReadStatus::Ok) {
+            err << "new: cannot read " << file << ": " << readStatusText(st) << "\n";
             return 1;
         }
         std::vector<LyricPhrase> phrases;
@@ -207,15 +269,11 @@ int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
     std::string songMidi = midiPath;
     if (!sameFolder(midiPath, output)) {
         songMidi = joinPath(folderOf(output).empty() ? "." : folderOf(output), fileNameOf(midiPath));
-        std::error_code ec;
-        if (std::filesystem::exists(songMidi, ec) && !sameFile(songMidi, midiPath)) {
-            err << "new: " << songMidi << " exists and is another file\n";
+        if (fileNameOf(songMidi) == fileNameOf(output)) {
+            err << "new: the song " << output << " would take the place of its MIDI file\n";
             return 1;
         }
-        if (!std::filesystem::exists(songMidi, ec) && !std::filesystem::copy_file(midiPath, songMidi, ec)) {
-            err << "new: cannot copy the MIDI file beside the song: " << ec.message() << "\n";
-            return 1;
-        }
+        if (!sameFile(songMidi, midiPath) && !copyMidiFile(midiPath, songMidi, err)) return 1;
     }
     if (!s.session().saveSong(songMidi, output)) return 1;
     out << output << "\n";

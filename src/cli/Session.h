@@ -41,6 +41,11 @@ public:
     void setMessageStream(std::ostream& s) { messages.stream = &s; }
 };
 
+// Checks of option values, with the message on err: a quality code the vocal can be
+// rendered in, a MIDI channel 1 to 16.
+bool checkQualityCode(const std::string& cmd, uint64_t code, std::ostream& err);
+bool checkChannel(const std::string& cmd, uint64_t channel, std::ostream& err);
+
 // Parses a whole decimal number in [0, max]; false when it is not one.
 bool parseNumber(const std::string& text, uint64_t max, uint64_t& value);
 

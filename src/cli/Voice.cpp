@@ -39,7 +39,15 @@ int list(const std::string& folder, std::ostream& out, std::ostream& err) {
         err << "voice list: " << bank.lastError() << "\n";
         return 1;
     }
-    if (!bank.lastError().empty()) err << "voice list: some files were skipped: " << bank.lastError() << "\n";
+    // Files that cannot be listed are skipped, one warning each naming the file.
+    std::size_t from = 0;
+    const std::string& skipped = bank.lastError();
+    while (from < skipped.size()) {
+        std::size_t end = skipped.find('\n', from);
+        if (end == std::string::npos) end = skipped.size();
+        err << "voice list: skipped " << skipped.substr(from, end - from) << "\n";
+        from = end + 1;
+    }
     for (int i = 0; i < bank.voiceFileCount(); ++i) {
         std::string title = bank.voiceFileTitle(i);
         out << title << "\t" << bank.voiceFileVoiceName(i) << "\t" << bank.voiceFileDescription(i)
@@ -114,6 +122,10 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
             return 1;
         }
         if (!ensureFolder(folder, err)) return 1;
+        if (!o.replace.empty() && VoiceLibrary(folder).isBuiltInVoicePath(joinPath(folder, o.replace + ".vxb"))) {
+            err << "voice build: " << o.replace << " is a built-in voice and cannot be replaced\n";
+            return 1;
+        }
         VoiceBank bank(folder);
         VoiceBuilder builder;
         std::string id;

@@ -69,11 +69,16 @@ bool MidiFile::load(const std::string& path) {
     path_ = path;
     if (path.empty()) return fail("Non Smf Path");
     std::vector<uint8_t> bytes;
-    switch (readWholeFile(path, bytes)) {
+    const ReadStatus st = readWholeFile(path, bytes);
+    switch (st) {
         case ReadStatus::Ok: break;
         case ReadStatus::NotFound:
             path_.clear();
             return fail(std::string(kNotFound) + "\n" + path);
+        case ReadStatus::NoAccess:
+        case ReadStatus::NotRegular:
+            path_.clear();
+            return fail(std::string(kReadFailed) + "\n" + path + " (" + readStatusText(st) + ")");
         case ReadStatus::TooLarge:
         case ReadStatus::ReadError:
             path_.clear();

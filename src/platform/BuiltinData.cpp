@@ -1,5 +1,8 @@
 #include "platform/BuiltinData.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
@@ -33,24 +36,16 @@ std::string findBuilt(const std::vector<std::string>& sources, const std::string
 bool placeFile(const std::string& from, const std::string& to) {
     std::error_code ec;
     fs::create_directories(fs::path(to).parent_path(), ec);
-    const std::string temp = to + ".part";
-    fs::remove(temp, ec);
-    ec.clear();
-    fs::create_hard_link(from, temp, ec);
-    if (ec) {
-        ec.clear();
-        if (!fs::copy_file(from, temp, ec) || ec) {
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    // Another program starting at the same time may have put it there first: keep theirs.
-    if (fileExists(to)) {
-        fs::remove(temp, ec);
-        return true;
-    }
-    fs::rename(temp, to, ec);
-    return !ec;
+    fs::remove(to + ".part", ec);  // left by earlier versions when killed while copying
+    // A hard link puts the file in place in one step where both lie on one file system;
+    // another program starting at the same time may have put it there first: keep theirs.
+    if (::link(from.c_str(), to.c_str()) == 0 || errno == EEXIST) return true;
+    // Otherwise a copy that has no name until it is complete, so a kill leaves nothing.
+    std::vector<uint8_t> bytes;
+    if (readWholeFile(from, bytes) != ReadStatus::Ok) return false;
+    AtomicFile file(to, AtomicFile::Mode::CreateNew);
+    if (file.write(bytes) && file.commit()) return true;
+    return file.exists();
 }
 
 }  // namespace

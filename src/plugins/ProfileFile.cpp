@@ -76,6 +76,8 @@ bool ProfileFile::load(const std::string& path) {
     case ReadStatus::NotFound: return fail("file not found: " + path);
     case ReadStatus::ReadError: return fail("cannot read " + path);
     case ReadStatus::TooLarge: return fail("the file is too large: " + path);
+    case ReadStatus::NoAccess: return fail("no permission to read " + path);
+    case ReadStatus::NotRegular: return fail("not a regular file: " + path);
     }
     return false;
 }

@@ -70,6 +70,8 @@ bool Settings::load(const std::string& path) {
     case ReadStatus::NotFound:
         return useDefaults("settings file not found: " + path);
     case ReadStatus::ReadError:
+    case ReadStatus::NoAccess:
+    case ReadStatus::NotRegular:
         return useDefaults("cannot read the settings file " + path);
     case ReadStatus::TooLarge:
         return useDefaults("the settings file is too large: " + path);

@@ -26,8 +26,9 @@ void SoundSettings::setMidiDelayCorrection(int32_t ms) {
 uint16_t SoundSettings::storedOutputQualityCode() const { return loadLE16(bytes_.data() + kQualityOffset); }
 
 uint16_t SoundSettings::outputQualityCode() const {
+    // Only 16-bit sound can be mixed: an 8-bit code would make every render fail.
     uint16_t code = storedOutputQualityCode();
-    return isValidQualityCode(code) ? code : kDefaultQualityCode;
+    return isValidQualityCode(code) && isRenderableQualityCode(code) ? code : kDefaultQualityCode;
 }
 
 bool SoundSettings::setOutputQualityCode(uint16_t code) {
@@ -37,6 +38,8 @@ bool SoundSettings::setOutputQualityCode(uint16_t code) {
 }
 
 bool isValidQualityCode(uint16_t code) { return code < SoundSettings::kQualityCodeCount; }
+
+bool isRenderableQualityCode(uint16_t code) { return isValidQualityCode(code) && (code & 2) == 0; }
 
 OutputFormat outputFormatOfQualityCode(uint16_t code) {
     if (!isValidQualityCode(code)) code = SoundSettings::kDefaultQualityCode;

@@ -61,6 +61,8 @@ private:
 // The quality code is 4 x rate index + 2 x (1 for 8-bit) + (1 for stereo), with rate index
 // 0 = 11025 Hz, 1 = 22050 Hz, 2 = 44100 Hz. Codes 0 to 11 are valid.
 bool isValidQualityCode(uint16_t code);
+// A code the renderer can produce: 16-bit (the channel count is forced to mono).
+bool isRenderableQualityCode(uint16_t code);
 // The format of a valid code; an invalid code gives the format of the default code 8.
 OutputFormat outputFormatOfQualityCode(uint16_t code);
 // The code of a format; false when the rate is not 11025, 22050 or 44100, the bits not 8

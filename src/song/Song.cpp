@@ -77,7 +77,7 @@ VoxEvent* Song::event(int c, std::size_t index) {
 template <typename T>
 static uint16_t appendZeroRecord(SlotList<T>& list, Song& song) {
     // Indexes are 16 bits wide: a list that is full cannot take another record.
-    if (list.size() >= 0xFFFF) return song.setError(text::kOutOfMemory), 0;
+    if (list.size() >= 0xFFFF) return song.setError(kListFull), 0;
     try {
         list.push_back(std::make_unique<T>());
     } catch (const std::bad_alloc&) {
@@ -111,7 +111,7 @@ bool Song::makePhraseHead(int c, std::size_t index) {
     VoxEvent* e = event(c, index);
     if (!e || e->phraseIndex != 0) return true;
     auto& phrases = channel(c).phrases;
-    if (phrases.size() >= 0xFFFF) return fail(text::kOutOfMemory);
+    if (phrases.size() >= 0xFFFF) return fail(kListFull);
     try {
         auto rec = std::make_unique<VoiceSettings>(resolvePhraseSettings(c, VoiceSettings{}));
         // A phrase record has only 32 bytes after its effects.

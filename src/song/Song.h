@@ -24,6 +24,9 @@
 
 namespace kantor {
 
+// A record list of a channel is full: its indexes are 16 bits wide.
+inline constexpr const char* kListFull = "the channel's list already holds 65,535 entries, the most a song can store";
+
 template <typename T>
 using SlotList = std::vector<std::unique_ptr<T>>;
 

@@ -8,6 +8,7 @@
 #include "base/ByteIO.h"
 #include "base/Codepage.h"
 #include "base/FileIO.h"
+#include "base/Tuning.h"
 #include "base/Texts.h"
 #include "song/Song.h"
 #include "song/TextField.h"
@@ -107,9 +108,35 @@ bool openList(ByteReader& r, std::size_t offset, std::size_t recordSize, bool co
 
 }  // namespace
 
+// The names a song stores must come back as they were: a character cp932 lacks would
+// come back as "?", a name cut at its field's end would name another file.
+bool SongFile::checkStoredNames(const Song& song, const std::string& midiPath) {
+    auto refuse = [&](const std::string& what, const std::string& name) {
+        return fail(std::string(kSaveFailed) + "\n" + what + " \"" + name + "\" " +
+                    "holds a character that the song file cannot store (Shift-JIS)");
+    };
+    bool exact = true;
+    const std::string midiName = fileNameOf(midiPath);
+    const std::string stored = utf8ToCp932(midiName, &exact);
+    if (!exact) return refuse("the MIDI file name", midiName);
+    if (stored.size() >= kMidiNameSize) {
+        return fail(std::string(kSaveFailed) + "\nthe MIDI file name \"" + midiName + "\" is longer than " +
+                    std::to_string(kMidiNameSize - 1) + " bytes");
+    }
+    for (const auto& wave : song.waveInserts()) {
+        if (!wave) continue;
+        utf8ToCp932(wave->path, &exact);
+        if (!exact) return refuse("the inserted wave", wave->path);
+        utf8ToCp932(wave->name, &exact);
+        if (!exact) return refuse("the inserted wave", wave->name);
+    }
+    return true;
+}
+
 bool SongFile::build(Song& song, const std::string& midiPath, uint16_t division, std::vector<uint8_t>& out) {
     clearError();
     out.clear();
+    if (!checkStoredNames(song, midiPath)) return false;
     try {
         ByteWriter w;
         w.zeros(kHeaderSize);
@@ -194,7 +221,7 @@ bool SongFile::build(Song& song, const std::string& midiPath, uint16_t division,
         std::copy(h.buffer().begin(), h.buffer().end(), w.buffer().begin());
         out = std::move(w.buffer());
     } catch (const TooLong&) {
-        return fail(kSaveFailed);
+        return fail(std::string(kSaveFailed) + "\na list holds more than 65,535 entries");
     } catch (const std::bad_alloc&) {
         return fail(kSaveFailed);
     }
@@ -205,7 +232,9 @@ bool SongFile::write(Song& song, const std::string& path, const std::string& mid
     std::vector<uint8_t> bytes;
     if (!build(song, midiPath, division, bytes)) return false;
     AtomicFile file(path);
-    if (!file.isOpen() || !file.write(bytes) || !file.commit()) return fail(kSaveFailed);
+    if (!file.isOpen() || !file.write(bytes) || !file.commit()) {
+        return fail(std::string(kSaveFailed) + "\n" + file.error());
+    }
     song.setStoredDivision(division);
     return true;
 }
@@ -223,6 +252,9 @@ bool SongFile::read(Song& song, const std::string& path) {
     }
     if (st == ReadStatus::NotFound) return fail(std::string(kNotFound) + "\n" + path);
     if (st == ReadStatus::TooLarge) return fail(text::kOutOfMemory);
+    if (st == ReadStatus::NoAccess || st == ReadStatus::NotRegular) {
+        return fail(std::string(kReadFailed) + "\n" + path + " (" + readStatusText(st) + ")");
+    }
     if (st != ReadStatus::Ok) return fail(kReadFailed);
     return readImage(song, bytes, path);
 }
@@ -336,6 +368,35 @@ bool SongFile::parse(Song& song, std::span<const uint8_t> bytes) {
         }
     }
     if (!r.ok()) return fail(kReadFailed);
+    return checkValues(song);
+}
+
+// Values no editing produces and that would make a render run away (a tuning of 4 MHz
+// renders a minute of sound per note, an end before its start a note of 4 billion ticks)
+// are refused here, where they come in.
+bool SongFile::checkValues(const Song& song) {
+    auto badTuning = [](const VoiceSettings& s, bool always) {
+        return (always || s.ownTuning) && (s.tuning < kMinTuning || s.tuning > kMaxTuning);
+    };
+    auto refuse = [&](const std::string& what) { return fail(std::string(kReadFailed) + "\n" + what); };
+    if (badTuning(song.songDefaults(), true)) {
+        return refuse("the song's tuning " + std::to_string(song.songDefaults().tuning) + " is out of range");
+    }
+    for (int c = 0; c < Song::kChannels; ++c) {
+        const std::string channel = "MidiCh=" + std::to_string(c + 1);
+        if (badTuning(song.channelDefaults(c), false)) return refuse(channel + ": tuning out of range");
+        for (const auto& p : song.channel(c).phrases)
+            if (p && badTuning(*p, false)) return refuse(channel + ": a phrase's tuning is out of range");
+        std::size_t index = 0;
+        for (const auto& e : song.channel(c).events) {
+            ++index;
+            if (e && e->endTick < e->startTick) {
+                return refuse(channel + ": note " + std::to_string(index) + " ends (tick " +
+                              std::to_string(e->endTick) + ") before it starts (tick " +
+                              std::to_string(e->startTick) + ")");
+            }
+        }
+    }
     return true;
 }
 

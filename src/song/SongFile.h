@@ -65,6 +65,8 @@ public:
 
 private:
     bool parse(Song& song, std::span<const uint8_t> bytes);
+    bool checkValues(const Song& song);
+    bool checkStoredNames(const Song& song, const std::string& midiPath);
 };
 
 }  // namespace kantor

@@ -1,6 +1,10 @@
 #include "synth/SongRenderer.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
 #include "audio/WavFile.h"
@@ -120,6 +124,260 @@ bool SongRenderer::renderSong(const RenderRequest& r, std::vector<PlaybackPiece>
     return true;
 }
 
+namespace {
+
+uint64_t g_spoolMemory = uint64_t(64) << 20;
+
+// Rendered sound kept while a song is exported: what the mixers need to know of an entry
+// stays in memory; its data stays in memory too while the kept data is small, and goes to
+// an unnamed spool file beyond that, to be read back when it is mixed or written.
+class Spool {
+public:
+    struct Entry {
+        uint64_t offset = 0;  // in the spool file, when memory < 0
+        uint32_t length = 0;
+        long memory = -1;      // index of the data kept in memory
+        bool present = false;  // the entry has data (of any length)
+        uint32_t startMs = 0;
+        uint32_t durationMs = 0;
+        int kind = kEntryMono;
+        uint32_t startTick = 0;
+    };
+
+
+    explicit Spool(std::string folder) : folder_(std::move(folder)) {}
+    ~Spool() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Spool(const Spool&) = delete;
+    Spool& operator=(const Spool&) = delete;
+
+    // Takes the entry's data.
+    bool put(SoundEntry& e, Entry& out) {
+        out.present = e.hasData();
+        out.length = e.byteLength();
+        out.startMs = e.startMs;
+        out.durationMs = e.durationMs;
+        out.kind = e.kind;
+        out.startTick = e.startTick;
+        out.memory = -1;
+        if (memoryBytes_ + out.length <= g_spoolMemory) {
+            try {
+                memory_.push_back(std::move(e.data));
+            } catch (const std::bad_alloc&) {
+                error_ = ENOMEM;
+                return false;
+            }
+            out.memory = static_cast<long>(memory_.size() - 1);
+            memoryBytes_ += out.length;
+            return true;
+        }
+        if (!openFile()) return false;
+        out.offset = end_;
+        std::size_t done = 0;
+        while (done < out.length) {
+            const ssize_t n = ::pwrite(fd_, e.data.data() + done, out.length - done, off_t(end_ + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                error_ = n < 0 ? errno : ENOSPC;
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        end_ += out.length;
+        e.data.reset();
+        return true;
+    }
+
+    // Gives the entry's data back (once: the entry is then used up).
+    bool take(const Entry& in, SoundEntry& e) {
+        e.startMs = in.startMs;
+        e.durationMs = in.durationMs;
+        e.kind = in.kind;
+        e.startTick = in.startTick;
+        e.data.reset();
+        if (!in.present) return true;
+        if (in.memory >= 0) {
+            e.data = std::move(memory_[static_cast<std::size_t>(in.memory)]);
+            memoryBytes_ -= in.length;
+            return true;
+        }
+        if (!e.data.allocate(in.length, kSoundSpare)) {
+            error_ = ENOMEM;
+            return false;
+        }
+        return readInto(in, e.data.data());
+    }
+
+    // The entry's bytes, read into `scratch` when they lie in the file; empty on failure.
+    std::span<const uint8_t> view(const Entry& in, std::vector<uint8_t>& scratch) {
+        if (in.memory >= 0) return memory_[static_cast<std::size_t>(in.memory)].bytes();
+        try {
+            scratch.resize(in.length);
+        } catch (const std::bad_alloc&) {
+            error_ = ENOMEM;
+            return {};
+        }
+        if (!readInto(in, scratch.data())) return {};
+        return {scratch.data(), scratch.size()};
+    }
+
+    std::string errorText() const { return error_ == ENOMEM ? std::string(text::kOutOfMemory) : systemErrorText(error_); }
+
+private:
+    bool openFile() {
+        if (fd_ >= 0) return true;
+        fd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd_ < 0) {
+            std::string pattern = joinPath(folder_, ".kantor-XXXXXX");
+            std::vector<char> buf(pattern.begin(), pattern.end());
+            buf.push_back('\0');
+            fd_ = ::mkostemp(buf.data(), O_CLOEXEC);
+            if (fd_ >= 0) ::unlink(buf.data());
+        }
+        if (fd_ < 0) error_ = errno;
+        return fd_ >= 0;
+    }
+
+    bool readInto(const Entry& in, uint8_t* to) {
+        std::size_t done = 0;
+        while (done < in.length) {
+            const ssize_t n = ::pread(fd_, to + done, in.length - done, off_t(in.offset + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                error_ = n < 0 ? errno : EIO;
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    std::string folder_;
+    int fd_ = -1;
+    uint64_t end_ = 0;
+    std::vector<SoundBuffer> memory_;
+    uint64_t memoryBytes_ = 0;
+    int error_ = 0;
+};
+
+}  // namespace
+
+// The mixer's own walk over a list (see CVoxMixer::mix), done on spooled entries: each
+// group of sounds that overlap is read back, mixed as the mixer mixes it, and spooled again.
+static bool mixSpooled(std::vector<Spool::Entry>& list, Spool& spool, uint32_t packed, uint32_t rate,
+                       std::string& error) {
+    std::vector<std::size_t> group;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (!list[i].present) continue;
+        uint64_t end = uint64_t{list[i].startMs} + list[i].durationMs;
+        group.assign(1, i);
+        for (std::size_t j = i + 1; j < list.size(); ++j) {
+            const Spool::Entry& e = list[j];
+            if (!e.present) continue;
+            if (e.startMs >= end) break;
+            group.push_back(j);
+            end = std::max<uint64_t>(end, uint64_t{e.startMs} + e.durationMs);
+        }
+        if (group.size() == 1) continue;
+        std::vector<SoundEntry> entries(group.size());
+        for (std::size_t k = 0; k < group.size(); ++k) {
+            if (!spool.take(list[group[k]], entries[k])) {
+                error = spool.errorText();
+                return false;
+            }
+        }
+        CVoxMixer mixer;
+        if (!mixer.mix(entries, packed, rate)) {
+            error = mixer.lastError();
+            return false;
+        }
+        for (std::size_t k = 1; k < group.size(); ++k) list[group[k]].present = false;
+        if (!spool.put(entries[0], list[i])) {
+            error = spool.errorText();
+            return false;
+        }
+    }
+    return true;
+}
+
+void SongRenderer::setSpoolMemoryForTesting(uint64_t bytes) { g_spoolMemory = bytes; }
+
+bool SongRenderer::renderSongToFile(const RenderRequest& r, const RenderProgress& progress) {
+    clearError();
+    if (r.includeWaves || r.outputPath.empty()) return fail("renderSongToFile: a file without inserted waves");
+    if (wavPathTooLong(r.outputPath)) return fail(wavtext::kPathTooLong);
+    const std::string folder = folderOf(r.outputPath).empty() ? "." : folderOf(r.outputPath);
+    Spool spool(folder);
+    const int total = countPhrases(r);
+    int done = 0;
+    if (!engine_.start(r.qualityCode)) return failAndFree(engine_.lastError());
+    const uint32_t packed = engine_.outputFormat(), rate = engine_.outputRate();
+    std::array<std::vector<Spool::Entry>, SynthEngine::kLists> lists;
+    std::string error;
+    auto spoolLists = [&]() {
+        for (std::size_t l = 0; l < lists.size(); ++l) {
+            for (SoundEntry& e : engine_.lists()[l]) {
+                Spool::Entry s;
+                if (!spool.put(e, s)) return false;
+                lists[l].push_back(s);
+            }
+            engine_.lists()[l].clear();
+        }
+        return true;
+    };
+    for (int c = 0; c < 16; ++c) {
+        if (r.voxMuted[static_cast<std::size_t>(c)] || !song_.isVoxChannel(c)) continue;
+        std::vector<int> groups;
+        for (const Phrase& p : phrasesOf(c, r)) {
+            const std::size_t before = engine_.lists()[static_cast<std::size_t>(c)].size();
+            if (!renderPhraseNotes(c, *song_.event(c, p.head), p.notes, r.startTick, r.endTick)) return false;
+            if (engine_.lists()[static_cast<std::size_t>(c)].size() > before)
+                groups.push_back(song_.event(c, p.head)->phraseGroup);
+            if (!spoolLists()) return failAndFree(std::string(wavtext::kWriteFailed) + "\n" + spool.errorText());
+            if (progress) progress(++done, total);
+        }
+        // Phrases of several groups of a channel are mixed in time order, as the engine does.
+        bool several = false;
+        for (int g : groups) several = several || g != groups.front();
+        if (several) {
+            auto& l = lists[static_cast<std::size_t>(c)];
+            std::stable_sort(l.begin(), l.end(),
+                             [](const Spool::Entry& a, const Spool::Entry& b) { return a.startMs < b.startMs; });
+            if (!mixSpooled(l, spool, packed, rate, error)) return failAndFree(error);
+        }
+        if (progress) progress(done, total);
+    }
+    engine_.freeLists();
+    // The final mixdown: every list into one, in start tick order (stable).
+    std::vector<Spool::Entry> all;
+    for (const auto& list : lists)
+        for (const Spool::Entry& e : list)
+            if (e.present) all.push_back(e);
+    std::stable_sort(all.begin(), all.end(),
+                     [](const Spool::Entry& a, const Spool::Entry& b) { return a.startTick < b.startTick; });
+    if (!mixSpooled(all, spool, packed, rate, error)) return fail(error);
+    std::erase_if(all, [](const Spool::Entry& e) { return !e.present; });
+    if (all.empty()) return fail(kNothingToSing);
+
+    std::vector<WavWriter::PieceInfo> pieces;
+    for (const Spool::Entry& e : all) pieces.push_back({e.startMs, e.durationMs, e.length});
+    std::vector<uint8_t> scratch;
+    bool readFailed = false;
+    WavWriter writer;
+    const bool ok = writer.writePieces(
+        r.outputPath, pieces,
+        [&](std::size_t i) {
+            std::span<const uint8_t> bytes = spool.view(all[i], scratch);
+            readFailed = readFailed || bytes.size() != all[i].length;
+            return bytes;
+        },
+        packed, rate);
+    if (!ok) return fail(readFailed ? std::string(wavtext::kWriteFailed) + "\n" + spool.errorText() : writer.lastError());
+    if (progress) progress(total, total);
+    return true;
+}
+
 bool SongRenderer::renderSelection(int c, const std::vector<const VoxEvent*>& notes, uint32_t rangeStart,
                                    uint32_t rangeEnd, uint16_t qualityCode, std::vector<PlaybackPiece>& playback) {
     clearError();
@@ -200,6 +458,8 @@ bool SongRenderer::finalMixdown(const std::string& path, std::vector<PlaybackPie
     CVoxMixer mixer;
     if (!mixer.mix(all, engine_.outputFormat(), engine_.outputRate())) return fail(mixer.lastError());
     all.erase(std::remove_if(all.begin(), all.end(), [](const SoundEntry& e) { return !e.hasData(); }), all.end());
+    // An export with no sound writes no file: an existing file of that name stays as it was.
+    if (!path.empty() && all.empty()) return fail(kNothingToSing);
     if (!path.empty()) {
         WavWriter writer;
         if (!writer.writeSoundList(path, all, engine_.outputFormat(), engine_.outputRate())) {
@@ -238,9 +498,14 @@ bool SongRenderer::exportPhrase(int c, std::size_t event, uint16_t qualityCode, 
     const uint32_t d = engine_.tempoMap().division();
     const uint64_t end = d ? uint64_t(d) * ((uint64_t(last) + d) / d) : last;
     const uint32_t endTick = static_cast<uint32_t>(std::min<uint64_t>(end, 0xFFFFFFFF));
+    // The phrase's range is the song-wide range before the render, which moves its start
+    // earlier by the consonant lead-in: the export reports where its sound begins.
     std::vector<PlaybackPiece> pieces;
-    if (!renderSelection(c, notes, first, endTick, qualityCode, pieces)) return false;
+    if (notes.empty() || notes.front()->phraseIndex == 0) return fail(wavtext::kWriteFailed);
+    if (!engine_.start(qualityCode)) return failAndFree(engine_.lastError());
     engine_.setTickRange(first, endTick);
+    if (!renderPhraseNotes(c, *notes.front(), notes, first, endTick)) return false;
+    if (!finalMixdown("", pieces)) return false;
     if (pieces.empty()) return fail(wavtext::kWriteFailed);
 
     std::vector<SoundEntry> one(1);

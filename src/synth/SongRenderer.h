@@ -39,6 +39,9 @@ struct PlaybackPiece {
     uint32_t durationMs = 0;
 };
 
+// The render of an export that has no sound at all (nothing is written).
+inline constexpr const char* kNothingToSing = "the song has nothing to sing in this range: no file was written";
+
 // Progress: phrases done out of the total.
 using RenderProgress = std::function<void(int done, int total)>;
 
@@ -51,6 +54,14 @@ public:
 
     bool renderSong(const RenderRequest& request, std::vector<PlaybackPiece>& playback,
                     const RenderProgress& progress = {});
+    // Renders the song into the WAV file request.outputPath, giving the same file as
+    // renderSong, with memory that depends on the longest stretch of overlapping sound
+    // rather than on the song: each phrase goes to an unnamed spool file as soon as it is
+    // rendered, and the mixes read back one group of overlapping sounds at a time.
+    // Inserted waves are left out (request.includeWaves must be false).
+    bool renderSongToFile(const RenderRequest& request, const RenderProgress& progress = {});
+    // How much rendered sound an export keeps in memory before it spools (64 MB).
+    static void setSpoolMemoryForTesting(uint64_t bytes);
     // Renders an explicit list of one channel's notes (the first must be a phrase head) as
     // one phrase and mixes it down without a file.
     bool renderSelection(int channel, const std::vector<const VoxEvent*>& notes, uint32_t rangeStart,

@@ -1,6 +1,9 @@
 #include "synth/SynthEngine.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <string>
 
 #include "base/Texts.h"
 #include "midi/TempoMap.h"
@@ -16,6 +19,23 @@ namespace kantor {
 namespace {
 
 constexpr const char* kZeroFrequency = "Note frequency is 0.";
+
+// A sound is refused before it is allocated when a WAV file could not hold it or it would
+// take more than half of the machine's memory.
+bool soundTooLarge(uint64_t bytes) {
+    static const uint64_t halfMemory = [] {
+        const long pages = ::sysconf(_SC_PHYS_PAGES), size = ::sysconf(_SC_PAGE_SIZE);
+        return pages > 0 && size > 0 ? uint64_t(pages) * uint64_t(size) / 2 : uint64_t(1) << 31;
+    }();
+    return bytes >= 0xFFFFFFFFull - 1024 || bytes > halfMemory;
+}
+
+// Bytes of `ms` milliseconds of 16-bit mono at `rate` (at most 2 bytes per sample), in 64 bits.
+uint64_t soundBytes(uint64_t ms, uint32_t rate) { return ms * rate / 1000u * 2u; }
+
+std::string tooLongText(uint64_t ms) {
+    return "a phrase of " + std::to_string(ms / 1000u) + " seconds is too long to render";
+}
 
 uint32_t clampTick(int64_t t) {
     if (t < 0) return 0;
@@ -117,17 +137,18 @@ bool SynthEngine::buildNoteList(const std::vector<const VoxEvent*>& notes, const
 bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std::vector<SoundEntry>& rendered) {
     if (note.code.empty()) return true;
     const VoiceSample* sample = voices_.findSampleForNote(voice, note.code, note.pitch);
-    if (!sample || !sample->data.hasData()) return true;  // no such syllable: silent
+    if (!sample || !sample->hasSound()) return true;  // no such syllable: silent
 
     uint32_t voicePacked = kMono16, voiceRate = kRate44100;
     decodeSampleFormatCode(voice.formatCode, voicePacked, voiceRate);
 
     SoundBuffer x;
-    if (!x.assign(sample->data.bytes())) return fail(text::kOutOfMemory);
+    if (!x.assign(sample->sound())) return fail(text::kOutOfMemory);
     RateConverter converter;
     if (!converter.convert(voicePacked, voiceRate, x, kRate44100)) return fail(converter.lastError());
 
     if (note.frequency == 0) return fail(kZeroFrequency);
+    if (soundTooLarge(soundBytes(note.lengthMs, kRate44100))) return fail(tooLongText(note.lengthMs));
     SyllableShiftInput in;
     in.targetFrequency = note.frequency;
     in.sampleFrequency = noteFrequency(sample->pitch, voice.tuning);
@@ -164,7 +185,8 @@ bool SynthEngine::renderPhrase(const PhraseRequest& request, const std::vector<S
     if (!active_) return failAndFree("The synthesis engine has not been started.");
     if (request.channel < 1 || request.channel > 16 || request.lengthMs == 0) return true;
 
-    const std::string voiceName = trimTrailingBlanks(request.settings.voiceName);
+    // Loaded by the name as stored (its file may end in blanks); found trimmed.
+    const std::string& voiceName = request.settings.voiceName;
     if (!voices_.ensureVoiceLoaded(voiceName)) return fail(voices_.lastError());
     const Voice* voice = voices_.findVoice(voiceName);
     if (!voice) return failAndFree(voices_.lastError().empty() ? "Voice not loaded." : voices_.lastError());
@@ -188,6 +210,7 @@ bool SynthEngine::renderPhrase(const PhraseRequest& request, const std::vector<S
     const uint32_t first = request.startMs - lead;
     uint64_t phraseMs = request.lengthMs;
     if (first < latest) phraseMs = latest - first;
+    if (soundTooLarge(soundBytes(phraseMs, outRate_))) return failAndFree(tooLongText(phraseMs));
     const uint32_t phraseBytes = bytesForMilliseconds(outPacked_, outRate_, static_cast<uint32_t>(std::min<uint64_t>(phraseMs, 0xFFFFFFFFu)));
 
     SoundEntry phrase;

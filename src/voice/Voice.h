@@ -2,9 +2,11 @@
 // A loaded voice: its samples in file order, each with its sound data and markers.
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "base/FileIO.h"
 #include "synth/SoundBuffer.h"
 
 namespace kantor {
@@ -14,14 +16,20 @@ struct VoiceSample {
     std::string code;  // ASCII letters as stored; empty for a placeholder record
     uint32_t pitch = 0;  // MIDI note at which the sample was sung
     // The sample data in the voice's format, data size + 1000 zero bytes; no data
-    // (hasData() false) when the data size is 0.
+    // (hasData() false) when the data size is 0 or the data lies in the mapped file.
     SoundBuffer data;
+    // The data where it lies in the voice's mapped file (see Voice::file), read from disk
+    // only when it is used; empty when the sample owns its data.
+    std::span<const uint8_t> mapped;
     // Byte offsets from the start of the data (marker A is the start itself).
     uint32_t markerB = 0;
     uint32_t markerC = 0;
     uint32_t markerD = 0;
 
-    uint32_t dataSize() const { return static_cast<uint32_t>(data.byteLength()); }
+    // The sound, owned or mapped.
+    std::span<const uint8_t> sound() const { return data.hasData() ? data.bytes() : mapped; }
+    bool hasSound() const { return data.hasData() || !mapped.empty(); }
+    uint32_t dataSize() const { return static_cast<uint32_t>(sound().size()); }
     // A sample answers lookups only when it has a code and data.
     bool usable() const { return !code.empty() && dataSize() != 0; }
 };
@@ -31,6 +39,8 @@ struct Voice {
     uint16_t formatCode = 8;
     uint32_t tuning = 440000;  // thousandths of a hertz
     std::vector<std::unique_ptr<VoiceSample>> samples;
+    // The mapped voice file the samples' `mapped` data lies in, kept as long as the voice.
+    std::shared_ptr<const MappedFile> file;
 };
 
 }  // namespace kantor

@@ -28,7 +28,7 @@ enum class PrefixStatus { Ok, OpenFailed, Short };
 
 // Reads the first n bytes of a regular file and its length.
 PrefixStatus readPrefix(const std::string& path, uint8_t* out, std::size_t n, uint64_t& length) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return PrefixStatus::OpenFailed;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -77,22 +77,29 @@ bool VoiceBank::enumerateVoiceFiles() {
     }
     // The directory order of the file system is arbitrary; name order keeps lists stable.
     std::sort(names.begin(), names.end());
+    std::string skippedFiles;
     for (const std::string& name : names) {
         auto entry = std::make_unique<VoiceFileEntry>();
         entry->title = name.substr(0, name.size() - 4);
         std::string path = joinPath(folder_, name);
         struct stat st {};
         if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) continue;  // a folder named *.vxb
-        if (readPrefix(path, entry->header.data(), kVoiceHeaderSize, entry->fileLength) != PrefixStatus::Ok)
-            return fail(voicetext::kReadFailed);
-        VoiceFileReader reader;
-        VoiceFileHeader header;
-        if (!reader.readHeader(entry->header, header)) {
-            fail(reader.lastError());  // skipped; the message stays
+        // A file that cannot be listed is skipped, naming it; the others are still listed.
+        std::string skipped;
+        if (readPrefix(path, entry->header.data(), kVoiceHeaderSize, entry->fileLength) != PrefixStatus::Ok) {
+            skipped = voicetext::kReadFailed;
+        } else {
+            VoiceFileReader reader;
+            VoiceFileHeader header;
+            if (!reader.readHeader(entry->header, header)) skipped = reader.lastError();
+        }
+        if (!skipped.empty()) {
+            skippedFiles += (skippedFiles.empty() ? "" : "\n") + name + ": " + skipped;
             continue;
         }
         files_.push_back(std::move(entry));
     }
+    if (!skippedFiles.empty()) fail(skippedFiles);  // the listing still succeeds
     return true;
 }
 
@@ -148,7 +155,7 @@ const Voice* VoiceBank::findVoice(const std::string& name) const {
 
 std::unique_ptr<Voice> VoiceBank::readVoice(const std::string& title) {
     VoiceFileReader reader;
-    std::unique_ptr<Voice> voice = reader.readFile(voiceFilePath(title), title);
+    std::unique_ptr<Voice> voice = reader.mapFile(voiceFilePath(title), title);
     if (!voice) fail(reader.lastError());
     return voice;
 }
@@ -156,7 +163,12 @@ std::unique_ptr<Voice> VoiceBank::readVoice(const std::string& title) {
 bool VoiceBank::ensureVoiceLoaded(const std::string& title) {
     clearError();
     if (findVoice(title)) return true;
-    std::unique_ptr<Voice> voice = readVoice(title);
+    // The file is named as the voice is stored, trailing blanks and all; a name padded
+    // with blanks whose file has none still finds that file.
+    std::string file = title;
+    const std::string trimmed = trimTrailingBlanks(title);
+    if (trimmed != title && !fileExists(voiceFilePath(title)) && fileExists(voiceFilePath(trimmed))) file = trimmed;
+    std::unique_ptr<Voice> voice = readVoice(file);
     if (!voice) return false;
     try {
         voices_.push_back(std::move(voice));

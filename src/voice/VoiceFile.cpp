@@ -1,8 +1,17 @@
 #include "voice/VoiceFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
 #include "base/Codepage.h"
 #include "base/FileIO.h"
 #include "base/Texts.h"
+#include "base/Tuning.h"
+#include "synth/SoundFormat.h"
 
 namespace kantor {
 namespace {
@@ -87,6 +96,70 @@ void writeSampleRecord(ByteWriter& w, const SampleRecord& s) {
     w.zeros(32);
 }
 
+// Markers count bytes of the sample once converted to 16-bit mono at 44100 Hz: the most
+// a marker of `dataSize` stored bytes may be.
+static uint64_t markerLimitOf(uint16_t formatCode, uint32_t dataSize) {
+    uint32_t packed = kMono16, rate = kRate44100;
+    decodeSampleFormatCode(formatCode, packed, rate);
+    const uint64_t frameBytes = std::max<uint64_t>(1, uint64_t{formatBits(packed)} / 8 * formatChannels(packed));
+    return (uint64_t{dataSize} / frameBytes + 1) * 2 * kRate44100 / std::max<uint32_t>(rate, 1) + 2;
+}
+
+bool VoiceFileReader::checkTuning(const VoiceFileHeader& header) {
+    if (header.tuning >= kMinTuning && header.tuning <= kMaxTuning) return true;
+    return fail(std::string(voicetext::kReadFailed) + "\nthe voice's tuning " + std::to_string(header.tuning) +
+                " is out of range");
+}
+
+bool VoiceFileReader::checkMarkers(const VoiceFileHeader& header, const SampleRecord& rec) {
+    // A marker past the data would make every note of the syllable gigabytes long.
+    if (rec.dataSize == 0 || std::max({rec.markerB, rec.markerC, rec.markerD}) <= markerLimitOf(header.formatCode, rec.dataSize))
+        return true;
+    return fail(std::string(voicetext::kReadFailed) + "\nsample " + rec.code + ": a marker lies past its data");
+}
+
+bool VoiceFileReader::readIndex(const std::string& path, VoiceFileHeader& header, std::vector<SampleRecord>& records) {
+    clearError();
+    records.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fail(voicetext::kReadFailed);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail(voicetext::kReadFailed);
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    auto readAt = [&](uint64_t offset, uint8_t* to, std::size_t n) {
+        std::size_t got = 0;
+        while (got < n) {
+            const ssize_t r = ::pread(fd, to + got, n - got, static_cast<off_t>(offset + got));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) return false;
+            got += static_cast<std::size_t>(r);
+        }
+        return true;
+    };
+    std::vector<uint8_t> head(kVoiceHeaderSize);
+    if (size < kVoiceHeaderSize || !readAt(0, head.data(), head.size())) return fail(voicetext::kReadFailed);
+    if (!readHeader(head, header) || !checkTuning(header)) return false;
+    uint64_t offset = kVoiceHeaderSize + (header.extensionSize != 0 ? kVoiceExtensionSize : 0);
+    if (offset > size) return fail(voicetext::kReadFailed);
+    uint8_t buf[kSampleRecordSize];
+    // Each record needs its bytes, so a huge count ends with the file.
+    for (uint32_t i = 0; i < header.sampleCount; ++i) {
+        if (size - offset < kSampleRecordSize || !readAt(offset, buf, sizeof buf)) return fail(voicetext::kReadFailed);
+        ByteReader r(buf, sizeof buf);
+        SampleRecord rec = readSampleRecord(r);
+        offset += kSampleRecordSize;
+        if (!checkMarkers(header, rec)) return false;
+        if (size - offset < rec.dataSize) return fail(voicetext::kReadFailed);
+        offset += rec.dataSize;
+        records.push_back(std::move(rec));
+    }
+    return true;
+}
+
 bool VoiceFileReader::readHeader(std::span<const uint8_t> bytes, VoiceFileHeader& header) {
     if (bytes.size() < kVoiceHeaderSize) return fail(voicetext::kReadFailed);
     ByteReader r(bytes.data(), kVoiceHeaderSize);
@@ -99,6 +172,27 @@ bool VoiceFileReader::readHeader(std::span<const uint8_t> bytes, VoiceFileHeader
 
 std::unique_ptr<Voice> VoiceFileReader::read(std::span<const uint8_t> bytes, const std::string& name,
                                              VoiceFileHeader* headerOut) {
+    return parse(bytes, name, headerOut, true);
+}
+
+std::unique_ptr<Voice> VoiceFileReader::mapFile(const std::string& path, const std::string& name,
+                                                VoiceFileHeader* header) {
+    clearError();
+    auto file = std::make_shared<MappedFile>();
+    const ReadStatus st = file->open(path);
+    if (st != ReadStatus::Ok) {
+        fail(st == ReadStatus::NotFound ? std::string(voicetext::kReadFailed)
+                                        : std::string(voicetext::kReadFailed) + "\n" + path + ": " +
+                                              readStatusText(st));
+        return nullptr;
+    }
+    std::unique_ptr<Voice> voice = parse(file->bytes(), name, header, false);
+    if (voice) voice->file = std::move(file);
+    return voice;
+}
+
+std::unique_ptr<Voice> VoiceFileReader::parse(std::span<const uint8_t> bytes, const std::string& name,
+                                              VoiceFileHeader* headerOut, bool copyData) {
     clearError();
     VoiceFileHeader header;
     if (!readHeader(bytes, header)) return nullptr;
@@ -109,6 +203,7 @@ std::unique_ptr<Voice> VoiceFileReader::read(std::span<const uint8_t> bytes, con
         fail(voicetext::kReadFailed);
         return nullptr;
     }
+    if (!checkTuning(header)) return nullptr;
     auto voice = std::make_unique<Voice>();
     voice->name = trimTrailingBlanks(name);
     voice->formatCode = header.formatCode;
@@ -119,6 +214,7 @@ std::unique_ptr<Voice> VoiceFileReader::read(std::span<const uint8_t> bytes, con
             return nullptr;
         }
         SampleRecord rec = readSampleRecord(r);
+        if (!checkMarkers(header, rec)) return nullptr;
         auto sample = std::make_unique<VoiceSample>();
         sample->code = std::move(rec.code);
         sample->kana = std::move(rec.kana);
@@ -132,7 +228,9 @@ std::unique_ptr<Voice> VoiceFileReader::read(std::span<const uint8_t> bytes, con
                 fail(voicetext::kReadFailed);
                 return nullptr;
             }
-            if (!sample->data.assign(r.view(rec.dataSize), kSoundSpare)) {
+            if (!copyData) {
+                sample->mapped = r.view(rec.dataSize);
+            } else if (!sample->data.assign(r.view(rec.dataSize), kSoundSpare)) {
                 fail(text::kOutOfMemory);
                 return nullptr;
             }
@@ -180,7 +278,7 @@ std::vector<uint8_t> buildVoiceFile(const VoiceFileHeader& header,
         rec.markerC = s->markerC;
         rec.markerD = s->markerD;
         writeSampleRecord(w, rec);
-        w.bytes(s->data.bytes());
+        w.bytes(s->sound());
     }
     return std::move(w.buffer());
 }

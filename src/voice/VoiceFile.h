@@ -70,6 +70,20 @@ public:
                                 VoiceFileHeader* header = nullptr);
     std::unique_ptr<Voice> readFile(const std::string& path, const std::string& name,
                                     VoiceFileHeader* header = nullptr);
+    // The same checks, but the file is mapped and the samples' data is left in it
+    // (VoiceSample::mapped): only the pages of the samples that are used are ever read.
+    std::unique_ptr<Voice> mapFile(const std::string& path, const std::string& name,
+                                   VoiceFileHeader* header = nullptr);
+
+    // The header and the sample records without their sound, with the same checks; only
+    // the bytes of the records are read (info of a large voice reads a few kilobytes).
+    bool readIndex(const std::string& path, VoiceFileHeader& header, std::vector<SampleRecord>& records);
+
+private:
+    bool checkTuning(const VoiceFileHeader& header);
+    bool checkMarkers(const VoiceFileHeader& header, const SampleRecord& rec);
+    std::unique_ptr<Voice> parse(std::span<const uint8_t> bytes, const std::string& name,
+                                 VoiceFileHeader* header, bool copyData);
 };
 
 // Builds the bytes of a voice file: the header (its sample count replaced by the number

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "base/FileIO.h"
 #include "platform/UserPrompt.h"
 #include "voice/VoiceBank.h"
@@ -65,6 +67,21 @@ std::string VoiceLibrary::voicePath(const std::string& identifier) const {
     return joinPath(folder_, identifier + ".vxb");
 }
 
+bool VoiceLibrary::isBuiltInVoicePath(const std::string& path) const {
+    for (const char* builtIn : {kBuiltInMaleVoice, kBuiltInFemaleVoice}) {
+        const std::string own = voicePath(builtIn);
+        if (sameFile(path, own)) return true;
+        if (fileNameOf(path) != fileNameOf(own)) continue;
+        struct stat a {}, b {};
+        const std::string folder = folderOf(path);
+        if (::stat(folder.empty() ? "." : folder.c_str(), &a) == 0 && ::stat(folder_.c_str(), &b) == 0 &&
+            a.st_dev == b.st_dev && a.st_ino == b.st_ino) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool VoiceLibrary::failWith(const char* format, const std::string& arg) { return fail(withArgument(format, arg)); }
 
 std::vector<std::string> VoiceLibrary::offeredVoices(const VoiceBank& bank) {
@@ -79,20 +96,25 @@ std::vector<std::string> VoiceLibrary::offeredVoices(const VoiceBank& bank) {
 Outcome VoiceLibrary::copyFile(const std::string& source, const std::string& target, bool askOverwrite) {
     clearError();
     std::vector<uint8_t> bytes;
-    if (readWholeFile(source, bytes) != ReadStatus::Ok) {
-        failWith(librarytext::kSourceMissing, source);
-        return Outcome::Failed;
-    }
+    if (!readSource(source, bytes)) return Outcome::Failed;
     if (askOverwrite && fileExists(target)) {
         PromptAnswer answer = prompt_ ? prompt_->askYesNo("確認", withArgument(librarytext::kAskOverwrite, target))
                                       : PromptAnswer::No;
         if (answer != PromptAnswer::Yes) return Outcome::Cancelled;
     }
-    if (!writeFileAtomically(target, bytes)) {
-        failWith(librarytext::kCopyFailed, target);
+    std::string error;
+    if (!writeFileAtomically(target, bytes, &error)) {
+        fail(withArgument(librarytext::kCopyFailed, target) + "\n" + error);
         return Outcome::Failed;
     }
     return Outcome::Done;
+}
+
+bool VoiceLibrary::readSource(const std::string& source, std::vector<uint8_t>& bytes) {
+    const ReadStatus st = readWholeFile(source, bytes);
+    if (st == ReadStatus::Ok) return true;
+    if (st == ReadStatus::NotFound) return failWith(librarytext::kSourceMissing, source);
+    return fail(source + ": " + readStatusText(st));
 }
 
 Outcome VoiceLibrary::exportVoice(const std::string& identifier, const std::string& target, bool askOverwrite) {
@@ -106,6 +128,10 @@ Outcome VoiceLibrary::exportVoice(const std::string& identifier, const std::stri
         return Outcome::Failed;
     }
     if (!hasVoiceFileExtension(target)) return Outcome::Cancelled;
+    if (isBuiltInVoicePath(target)) {
+        fail(librarytext::kBuiltInVoice);
+        return Outcome::Failed;
+    }
     return copyFile(voicePath(identifier), target, askOverwrite);
 }
 
@@ -114,24 +140,30 @@ Outcome VoiceLibrary::importVoice(const std::string& source, std::string& identi
     identifier.clear();
     if (!hasVoiceFileExtension(source)) return Outcome::Cancelled;
     std::vector<uint8_t> bytes;
-    if (readWholeFile(source, bytes) != ReadStatus::Ok) {
-        failWith(librarytext::kSourceMissing, source);
-        return Outcome::Failed;
-    }
+    if (!readSource(source, bytes)) return Outcome::Failed;
     // Only what the voice bank can read goes into the voice folder.
     VoiceFileReader reader;
     if (!reader.read(bytes, "import")) {
-        fail(reader.lastError());
+        fail(source + ": " + reader.lastError());
         return Outcome::Failed;
     }
-    std::string id = newVoiceIdentifier(folder_, tick);
-    std::string target = voicePath(id);
-    if (!writeFileAtomically(target, bytes)) {
-        failWith(librarytext::kCopyFailed, target);
-        return Outcome::Failed;
+    // The identifier is ours once its file is created: another import that picked the same
+    // one in the meantime makes this one try the next.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string id = newVoiceIdentifier(folder_, tick);
+        const std::string target = voicePath(id);
+        AtomicFile file(target, AtomicFile::Mode::CreateNew);
+        if (file.write(bytes) && file.commit()) {
+            identifier = id;
+            return Outcome::Done;
+        }
+        if (!file.exists()) {
+            fail(withArgument(librarytext::kCopyFailed, target) + "\n" + file.error());
+            return Outcome::Failed;
+        }
     }
-    identifier = id;
-    return Outcome::Done;
+    failWith(librarytext::kCopyFailed, folder_);
+    return Outcome::Failed;
 }
 
 bool VoiceLibrary::deleteVoice(const std::string& identifier, VoiceBank* bank) {

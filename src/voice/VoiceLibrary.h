@@ -59,6 +59,9 @@ public:
 
     const std::string& voiceFolder() const { return folder_; }
     std::string voicePath(const std::string& identifier) const;
+    // True when writing `path` would replace the file of a built-in voice of this folder
+    // (compared by file identity, so links and other spellings of the folder count).
+    bool isBuiltInVoicePath(const std::string& path) const;
 
     // The identifiers the library window offers, from the bank's last enumeration of
     // the voice folder: every voice except the two built-in ones, in the bank's order.
@@ -69,7 +72,8 @@ public:
     // dialog asked already when false). Refuses the built-in voices.
     Outcome exportVoice(const std::string& identifier, const std::string& target, bool askOverwrite);
     // Copies a voice file into the voice folder under a new "vxb%d" identifier, returned
-    // in `identifier`. A source whose extension is not "vxb" calls it off; a source that
+    // in `identifier`; the identifier is claimed by creating its file exclusively, so two
+    // imports at once never share one. A source whose extension is not "vxb" calls it off; a source that
     // is not a voice file this program reads is refused with the reader's message.
     Outcome importVoice(const std::string& source, std::string& identifier, const TickSource& tick = systemTickCount);
     // Removes the voice file and has the bank (when given) forget the voice. Refuses the
@@ -83,6 +87,7 @@ public:
 
 private:
     bool failWith(const char* format, const std::string& arg);
+    bool readSource(const std::string& source, std::vector<uint8_t>& bytes);
 
     std::string folder_;
     UserPrompt* prompt_;

@@ -165,6 +165,15 @@ TEST(Transport, StopShowsTheSongPositionReachedAndPauseHoldsIt) {
     EXPECT_TRUE(f.transport->phrases().empty());
 }
 
+TEST(Transport, PlayFromLastPositionWhilePlayingGoesOnFromWhereTheStopLeftTheStream) {
+    TransportFixture f({{0, 69, {{200, 400}, {5760, 6000}}}});
+    ASSERT_TRUE(f.transport->playFromTop());
+    f.run(1050);  // 1008 ticks; the last sixteenth-note marker shown was at 960
+    ASSERT_EQ(f.transport->state(), Transport::State::Playing);
+    ASSERT_TRUE(f.transport->playFromLastPosition()) << f.transport->lastError();
+    EXPECT_NEAR(static_cast<double>(f.transport->playStart()), 1008.0, 3.0);
+}
+
 TEST(Transport, PositionsCountFromTheActualPlayStartWhenAPhraseWidensIt) {
     // Play from 1000: the phrase of the note at 1000 begins before it (the consonant is
     // placed ahead of the note), so the stream starts earlier.

@@ -262,7 +262,9 @@ TEST(WavWriter, FailsWithoutHarmingAnEarlierFile) {
     std::vector<SoundEntry> pieces;
     pieces.push_back(piece({1}, 0, 1));
     EXPECT_FALSE(w.writeSoundList(dir.file("no/such/dir.wav"), pieces, kMono16, 44100));
-    EXPECT_EQ(w.lastError(), "WAVEファイルへの書き込みができません。");
+    // The text, then why.
+    EXPECT_EQ(w.lastError().rfind("WAVEファイルへの書き込みができません。\n", 0), 0u) << w.lastError();
+    EXPECT_NE(w.lastError().find("no such file"), std::string::npos) << w.lastError();
     EXPECT_FALSE(w.writeSoundList(std::string(PATH_MAX, 'y'), pieces, kMono16, 44100));
     EXPECT_EQ(w.lastError(), "Waveﾌｧｲﾙのパス長が128ﾊﾞｲﾄを超えています。");
     std::string path = dir.file("keep.wav");
@@ -271,7 +273,7 @@ TEST(WavWriter, FailsWithoutHarmingAnEarlierFile) {
     std::vector<SoundEntry> other;
     other.push_back(piece({1, 2, 3, 4}, 0, 1));
     EXPECT_FALSE(w.writeSoundList(path, other, kMono16, 44100));
-    EXPECT_EQ(w.lastError(), "WAVEファイルへの書き込みができません。");
+    EXPECT_EQ(w.lastError().rfind("WAVEファイルへの書き込みができません。", 0), 0u) << w.lastError();
     WavReader r;
     uint32_t size = 0;
     ASSERT_TRUE(r.readDataSize(path, size));

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
 
 #include "audio/WavFile.h"
+#include "base/FileIO.h"
 #include "support/CliRun.h"
 #include "midi/SmfWriter.h"
 #include "support/SyntheticVoice.h"
@@ -77,8 +80,91 @@ TEST_F(SongCommands, NewRenderAndPhraseSing) {
 
     r = run(common({"phrase", song, "--channel", "1", "--note", "5", "-o", dir.file("phrase.wav")}));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Midi Position : [ 001 : 4 : 000 ]"), std::string::npos) << r.out;
+    // Where the exported sound begins: the consonant of note 4 (on beat 4) leads in on beat 3.
+    EXPECT_NE(r.out.find("Midi Position : [ 001 : 3 : 4"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Time : 0 min 1 sec"), std::string::npos) << r.out;
+}
+
+TEST_F(SongCommands, OutputsNeverDestroyInputsOrEarlierFiles) {
+    const std::string song = dir.file("song.uta");
+    Result r = run(common({"new", midi, "-o", song, "--vox", "1", "--lyrics", dir.file("lyrics.txt"), "--voice",
+                           "TestVox"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<uint8_t> songBytes, midiBytes;
+    ASSERT_EQ(readWholeFile(song, songBytes), ReadStatus::Ok);
+    ASSERT_EQ(readWholeFile(midi, midiBytes), ReadStatus::Ok);
+    std::filesystem::create_symlink(song, dir.file("alias.wav"));
+    // The output is an input, by another name or through a link: refused, nothing changes.
+    for (const cli::Args& args :
+         {cli::Args{"render", song, "-o", song}, cli::Args{"render", song, "-o", dir.file("./song.mid")},
+          cli::Args{"render", song, "-o", dir.file("alias.wav")},
+          cli::Args{"phrase", song, "--channel", "1", "--note", "1", "-o", midi},
+          cli::Args{"new", midi, "-o", dir.file("lyrics.txt"), "--vox", "1", "--lyrics", dir.file("lyrics.txt")},
+          cli::Args{"new", midi, "-o", midi, "--vox", "1", "--lyrics", dir.file("lyrics.txt")}}) {
+        r = run(common(args));
+        EXPECT_EQ(r.status, 1) << args[0] << " " << args.back();
+        EXPECT_NE(r.err.find("is the input"), std::string::npos) << r.err;
+    }
+    std::vector<uint8_t> now;
+    ASSERT_EQ(readWholeFile(song, now), ReadStatus::Ok);
+    EXPECT_EQ(now, songBytes);
+    ASSERT_EQ(readWholeFile(midi, now), ReadStatus::Ok);
+    EXPECT_EQ(now, midiBytes);
+
+    // A render that fails writes nothing: the earlier file stays.
+    const std::string out = dir.write("out.wav", {'P', 'R', 'E', 'C', 'I', 'O', 'U', 'S'});
+    ASSERT_EQ(::chmod(out.c_str(), 0600), 0);
+    r = run(common({"render", song, "-o", out, "--from", "999999"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nothing to sing"), std::string::npos) << r.err;
+    ASSERT_EQ(readWholeFile(out, now), ReadStatus::Ok);
+    EXPECT_EQ(std::string(now.begin(), now.end()), "PRECIOUS");
+    // One that works replaces it and keeps its mode.
+    r = run(common({"render", song, "-o", out}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    struct stat st {};
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // Through a device: written through, never replaced.
+    r = run(common({"render", song, "-o", "/dev/null"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(::stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST_F(SongCommands, TheMidiCopyIsTakenAgainWhenItIsTheSame) {
+    std::filesystem::create_directories(dir.file("other"));
+    for (int i = 0; i < 2; ++i) {
+        Result r = run(common({"new", midi, "-o", dir.file("other/s.uta"), "--vox", "1", "--lyrics",
+                               dir.file("lyrics.txt"), "--voice", "TestVox"}));
+        ASSERT_EQ(r.status, 0) << "run " << i << ": " << r.err;
+    }
+    // A different file of that name is never overwritten.
+    dir.write("other/song.mid", {1, 2, 3});
+    Result r = run(common({"new", midi, "-o", dir.file("other/t.uta"), "--vox", "1", "--lyrics",
+                           dir.file("lyrics.txt"), "--voice", "TestVox"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("exists and is another file"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("other/t.uta")));
+    // An unknown voice is named.
+    r = run(common({"new", midi, "-o", dir.file("u.uta"), "--vox", "1", "--lyrics", dir.file("lyrics.txt"),
+                    "--voice", "Nobody"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("voice Nobody"), std::string::npos) << r.err;
+}
+
+TEST_F(SongCommands, OptionValuesOutOfRangeSayWhatIsWrong) {
+    const std::string song = dir.file("song.uta");
+    Result r = run(common({"render", song, "-o", dir.file("x.wav"), "--quality", "12"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.find("needs a number"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("12 is not a sample format code"), std::string::npos) << r.err;
+    r = run(common({"render", song, "-o", dir.file("x.wav"), "--quality", "3"}));  // 8-bit
+    EXPECT_EQ(r.status, 2);
+    r = run(common({"phrase", song, "--channel", "17", "--note", "1", "-o", dir.file("x.wav")}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.find("channels are"), std::string::npos) << r.err;  // one message, not two
+    EXPECT_NE(r.err.find("17 is not a channel (1 to 16)"), std::string::npos) << r.err;
 }
 
 TEST_F(SongCommands, UnknownSyllablesWriteNothing) {

@@ -88,6 +88,13 @@ TEST(SoundSettingsBlock, DelayCorrectionAndQualityCode) {
     EXPECT_EQ(sound.storedMidiDelayCorrection(), -500);
     EXPECT_FALSE(sound.setOutputQualityCode(12));
     EXPECT_EQ(sound.outputQualityCode(), 8);
+    // 8-bit codes pass the range check but cannot be mixed: the default is used.
+    for (uint16_t code : {2, 3, 6, 7, 10, 11}) {
+        sound.setOutputQualityCode(code);
+        EXPECT_EQ(sound.outputQualityCode(), 8) << code;
+    }
+    ASSERT_TRUE(sound.setOutputQualityCode(4));
+    EXPECT_EQ(sound.outputQualityCode(), 4);
     // Every code names the format it says and back.
     for (uint16_t code = 0; code < 12; ++code) {
         OutputFormat f = outputFormatOfQualityCode(code);

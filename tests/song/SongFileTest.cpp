@@ -327,7 +327,7 @@ TEST(SongFile, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
         AtomicFile::injectFaultForTesting(fault);
         EXPECT_FALSE(f.write(s, path, "song.mid", 960));
         AtomicFile::injectFaultForTesting(AtomicFile::Fault::None);
-        EXPECT_EQ(f.lastError(), "Utaﾌｧｲﾙの保存に失敗しました。");
+        EXPECT_EQ(f.lastError().rfind("Utaﾌｧｲﾙの保存に失敗しました。\n", 0), 0u) << f.lastError();
         std::vector<uint8_t> now;
         ASSERT_EQ(readWholeFile(path, now), ReadStatus::Ok);
         EXPECT_EQ(now, old);
@@ -345,9 +345,65 @@ TEST(SongFile, TooManyLyricLinesFailTheSave) {
     SongFile f;
     std::vector<uint8_t> b;
     EXPECT_FALSE(f.build(s, "a.mid", 480, b));
-    EXPECT_EQ(f.lastError(), kSaveFailed);
+    EXPECT_EQ(f.lastError(), std::string(kSaveFailed) + "\na list holds more than 65,535 entries");
     s.lyricLines().pop_back();
     EXPECT_TRUE(f.build(s, "a.mid", 480, b));
+}
+
+}  // namespace
+}  // namespace kantor
+
+namespace kantor {
+namespace {
+
+using namespace songfile;
+
+TEST(SongFile, RunawayValuesAreRefusedWhereTheFileIsRead) {
+    Song s;
+    s.channel(0).events.push_back(sung(480, "SA", 0));
+    SongFile f;
+    Song t;
+    std::vector<uint8_t> b;
+    ASSERT_TRUE(f.build(s, "a.mid", 480, b));
+    ASSERT_TRUE(f.readImage(t, b, "/x/a.uta"));
+
+    // One flipped bit makes a note end before it starts: 4 billion ticks long.
+    s.channel(0).events[0]->endTick = 479;
+    ASSERT_TRUE(f.build(s, "a.mid", 480, b));
+    EXPECT_FALSE(f.readImage(t, b, "/x/a.uta"));
+    EXPECT_NE(f.lastError().find("MidiCh=1: note 1 ends (tick 479) before it starts (tick 480)"), std::string::npos)
+        << f.lastError();
+    s.channel(0).events[0]->endTick = 720;
+
+    s.songDefaults().tuning = 0xFFFFFFFF;
+    ASSERT_TRUE(f.build(s, "a.mid", 480, b));
+    EXPECT_FALSE(f.readImage(t, b, "/x/a.uta"));
+    EXPECT_NE(f.lastError().find("tuning"), std::string::npos) << f.lastError();
+    s.songDefaults().tuning = 440000;
+    // A channel's tuning counts only where it applies.
+    s.channelDefaults(2).tuning = 5;
+    ASSERT_TRUE(f.build(s, "a.mid", 480, b));
+    EXPECT_TRUE(f.readImage(t, b, "/x/a.uta")) << f.lastError();
+    s.channelDefaults(2).ownTuning = 1;
+    ASSERT_TRUE(f.build(s, "a.mid", 480, b));
+    EXPECT_FALSE(f.readImage(t, b, "/x/a.uta"));
+}
+
+TEST(SongFile, NamesShiftJisLacksAreRefusedAtSave) {
+    Song s;
+    SongFile f;
+    std::vector<uint8_t> b;
+    EXPECT_FALSE(f.build(s, "/music/Café.mid", 480, b));
+    EXPECT_NE(f.lastError().find("Café.mid"), std::string::npos) << f.lastError();
+    EXPECT_TRUE(b.empty());
+    EXPECT_FALSE(f.build(s, "/m/" + std::string(256, 'x') + ".mid", 480, b));
+    EXPECT_TRUE(f.build(s, "/music/さくら.mid", 480, b)) << f.lastError();
+
+    WaveInsert w;
+    w.setPath("/home/u/Música/clap.wav");
+    s.putWaveInsert(w);
+    EXPECT_FALSE(f.build(s, "a.mid", 480, b));
+    EXPECT_NE(f.lastError().find("Música"), std::string::npos) << f.lastError();
 }
 
 }  // namespace

@@ -152,7 +152,7 @@ TEST_F(Fixture, FailedSaveKeepsTheSongModifiedAndTheFile) {
     AtomicFile::injectFaultForTesting(AtomicFile::Fault::None);
     EXPECT_TRUE(song.modified());
     ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(prompt.shown[0].text, "Utaﾌｧｲﾙの保存に失敗しました。");
+    EXPECT_EQ(prompt.shown[0].text.rfind("Utaﾌｧｲﾙの保存に失敗しました。\n", 0), 0u) << prompt.shown[0].text;
     std::vector<uint8_t> after;
     ASSERT_EQ(readWholeFile(dir.file("tune.uta"), after), ReadStatus::Ok);
     EXPECT_EQ(after, before);

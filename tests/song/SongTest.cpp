@@ -225,3 +225,17 @@ TEST(ChannelFlags, SoloOverridesMute) {
 
 }  // namespace
 }  // namespace kantor
+
+namespace kantor {
+namespace {
+
+TEST(Song, AFullListSaysSoRatherThanOutOfMemory) {
+    Song s;
+    auto& list = s.channel(0).noteSettings;
+    for (int i = 0; i < 0xFFFF; ++i) list.push_back(std::make_unique<NoteSettings>());
+    EXPECT_EQ(s.newNoteSettings(0), 0);
+    EXPECT_EQ(s.lastError(), kListFull);
+}
+
+}  // namespace
+}  // namespace kantor

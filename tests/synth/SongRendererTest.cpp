@@ -244,3 +244,70 @@ TEST(SongRenderer, InsertedWavesJoinTheMix) {
 
 }  // namespace
 }  // namespace kantor
+
+#include "base/FileIO.h"
+
+namespace kantor {
+namespace {
+
+std::vector<uint8_t> fileBytes(const std::string& path) {
+    std::vector<uint8_t> b;
+    EXPECT_EQ(readWholeFile(path, b), ReadStatus::Ok) << path;
+    return b;
+}
+
+TEST(SongRenderer, TheSpooledExportWritesTheSameFileAsTheRenderInMemory) {
+    // Two phrase groups whose phrases overlap one another, and a phrase alone later on.
+    Fixture f({{0, 960}, {480, 1440}, {1920, 2400}, {2000, 2880}, {4800, 5000}});
+    const char* codes[] = {"A", "KA", "A", "KA", "A"};
+    for (std::size_t i = 0; i < 5; ++i) {
+        f.note(i).phraseGroup = (i == 1 || i == 3) ? 1 : 0;
+        f.sing(i, codes[i], true);
+    }
+    SongRenderer renderer(f.song, f.engine);
+    RenderRequest r;
+    r.outputPath = f.dir.file("memory.wav");
+    std::vector<PlaybackPiece> pieces;
+    ASSERT_TRUE(renderer.renderSong(r, pieces)) << renderer.lastError();
+    ASSERT_GE(pieces.size(), 2u);  // overlapping phrases mixed together
+    const uint32_t earliest = f.engine.earliestTick();
+    r.outputPath = f.dir.file("spooled.wav");
+    int reported = 0;
+    ASSERT_TRUE(renderer.renderSongToFile(r, [&](int done, int total) { reported = done == total ? done : -1; }))
+        << renderer.lastError();
+    EXPECT_EQ(reported, 5);
+    EXPECT_EQ(f.engine.earliestTick(), earliest);
+    EXPECT_EQ(fileBytes(f.dir.file("spooled.wav")), fileBytes(f.dir.file("memory.wav")));
+    // The same when every phrase goes to the spool file.
+    SongRenderer::setSpoolMemoryForTesting(0);
+    r.outputPath = f.dir.file("disk.wav");
+    const bool onDisk = renderer.renderSongToFile(r);
+    SongRenderer::setSpoolMemoryForTesting(uint64_t(64) << 20);
+    ASSERT_TRUE(onDisk) << renderer.lastError();
+    EXPECT_EQ(fileBytes(f.dir.file("disk.wav")), fileBytes(f.dir.file("memory.wav")));
+    // No spool file is left behind.
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(f.dir.path())) files += e.path().extension() == ".wav";
+    EXPECT_EQ(files, 3);
+}
+
+TEST(SongRenderer, AnExportWithNothingToSingLeavesAnExistingFileAlone) {
+    Fixture f({{0, 960}});
+    f.sing(0, "A", true);
+    const std::string out = f.dir.file("out.wav");
+    const std::vector<uint8_t> precious = {'P', 'R', 'E', 'C', 'I', 'O', 'U', 'S'};
+    f.dir.write("out.wav", precious);
+    SongRenderer renderer(f.song, f.engine);
+    RenderRequest r;
+    r.startTick = 999999;
+    r.outputPath = out;
+    std::vector<PlaybackPiece> pieces;
+    EXPECT_FALSE(renderer.renderSong(r, pieces));
+    EXPECT_EQ(renderer.lastError(), kNothingToSing);
+    EXPECT_FALSE(renderer.renderSongToFile(r));
+    EXPECT_EQ(renderer.lastError(), kNothingToSing);
+    EXPECT_EQ(fileBytes(out), precious);
+}
+
+}  // namespace
+}  // namespace kantor

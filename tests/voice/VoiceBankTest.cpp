@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 
 #include "base/ByteIO.h"
+#include "base/FileIO.h"
 #include "voice/VoiceBank.h"
 #include "voice/VoiceTestFiles.h"
 
@@ -158,10 +161,13 @@ TEST_F(VoiceBankTest, ListsTheVoiceFolder) {
     EXPECT_EQ(bank.findVoiceFile("b"), 1);
     EXPECT_EQ(bank.findVoiceFile("B"), -1);
 
-    // A header alone (short) stops the listing with failure.
+    // A short file is skipped like junk, naming it: it never hides the other voices.
     writeBytes(dir.file("c.vxb"), std::vector<uint8_t>(100, 0));
-    EXPECT_FALSE(bank.enumerateVoiceFiles());
-    EXPECT_EQ(bank.lastError(), "Voice データの読み込みに失敗しました。");
+    ASSERT_TRUE(bank.enumerateVoiceFiles());
+    EXPECT_EQ(bank.voiceFileCount(), 2);
+    EXPECT_NE(bank.lastError().find("c.vxb: Voice データの読み込みに失敗しました。"), std::string::npos)
+        << bank.lastError();
+    EXPECT_NE(bank.lastError().find("junk.vxb: "), std::string::npos) << bank.lastError();
 }
 
 TEST_F(VoiceBankTest, DescribesSizesAndFormats) {
@@ -190,6 +196,75 @@ TEST_F(VoiceBankTest, ChecksAVoiceFile) {
     EXPECT_EQ(bank.lastError(), "Voice データの読み込みに失敗しました。");
     EXPECT_EQ(bank.checkVoiceFile("newer"), "\x01");
     EXPECT_EQ(bank.lastError(), "未対応なﾊﾞｰｼﾞｮﾝのVoiceData（Vxbﾌｧｲﾙ）です。");
+}
+
+}  // namespace
+}  // namespace kantor
+
+namespace kantor {
+namespace {
+
+TEST_F(VoiceBankTest, AVoiceWhoseNameEndsInBlanksIsLoadedFromItsOwnFile) {
+    writeVoice(dir.file("Alto  .vxb"), samples({{"KA", "か", 60, 4}}));
+    writeVoice(dir.file("Alto.vxb"), samples({{"SA", "さ", 60, 4}}));
+    ASSERT_TRUE(bank.ensureVoiceLoaded("Alto  ")) << bank.lastError();
+    SyllableMatch m;
+    EXPECT_TRUE(bank.findSyllableByCode("Alto  ", "KA", m));
+    EXPECT_FALSE(bank.findSyllableByCode("Alto  ", "SA", m)) << "the file without the blanks was opened";
+    // A name padded with blanks whose file has none still finds that file.
+    VoiceBank other(dir.path());
+    ASSERT_TRUE(other.ensureVoiceLoaded("Alto ")) << other.lastError();
+    EXPECT_TRUE(other.findSyllableByCode("Alto", "SA", m));
+}
+
+TEST_F(VoiceBankTest, DamagedValuesAreRefusedWhenTheVoiceIsRead) {
+    auto withMarker = samples({{"KA", "か", 60, 100}});
+    withMarker[0]->markerB = 0x7FFFFFFF;
+    writeVoice(dir.file("marker.vxb"), std::move(withMarker));
+    EXPECT_FALSE(bank.ensureVoiceLoaded("marker"));
+    EXPECT_NE(bank.lastError().find("sample KA: a marker lies past its data"), std::string::npos)
+        << bank.lastError();
+
+    VoiceFileHeader h;
+    h.tuning = 0xFFFFFFFF;
+    VoiceFileWriter w;
+    ASSERT_TRUE(w.write(dir.file("tuning.vxb"), h, samples({{"KA", "か", 60, 4}})));
+    EXPECT_FALSE(bank.ensureVoiceLoaded("tuning"));
+    EXPECT_NE(bank.lastError().find("tuning 4294967295 is out of range"), std::string::npos) << bank.lastError();
+}
+
+}  // namespace
+}  // namespace kantor
+
+namespace kantor {
+namespace {
+
+TEST_F(VoiceBankTest, TheIndexOfAVoiceChecksWhatTheReaderChecks) {
+    auto s = samples({{"KA", "か", 60, 100}, {"SA", "さ", 62, 50}});
+    s[1]->markerD = 100;  // the end of its 50 samples
+    writeVoice(dir.file("v.vxb"), std::move(s));
+    VoiceFileReader reader;
+    VoiceFileHeader h;
+    std::vector<SampleRecord> records;
+    ASSERT_TRUE(reader.readIndex(dir.file("v.vxb"), h, records)) << reader.lastError();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].code, "SA");
+    EXPECT_EQ(records[1].dataSize, 100u);
+    EXPECT_EQ(records[1].markerD, 100u);
+
+    // Cut short, a marker past the data, and a pipe: refused like the reader refuses them.
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(readWholeFile(dir.file("v.vxb"), bytes), ReadStatus::Ok);
+    bytes.resize(bytes.size() - 1);
+    writeBytes(dir.file("cut.vxb"), bytes);
+    EXPECT_FALSE(reader.readIndex(dir.file("cut.vxb"), h, records));
+    auto far = samples({{"KA", "か", 60, 100}});
+    far[0]->markerC = 300;
+    writeVoice(dir.file("far.vxb"), std::move(far));
+    EXPECT_FALSE(reader.readIndex(dir.file("far.vxb"), h, records));
+    EXPECT_NE(reader.lastError().find("sample KA"), std::string::npos) << reader.lastError();
+    ASSERT_EQ(::mkfifo(dir.file("pipe.vxb").c_str(), 0600), 0);
+    EXPECT_FALSE(reader.readIndex(dir.file("pipe.vxb"), h, records));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // voices that can be neither exported nor deleted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "../song/TestPrompt.h"
 #include "VoiceTestFiles.h"
 #include "base/FileIO.h"
@@ -82,12 +85,16 @@ TEST_F(Library, ImportRefusals) {
     EXPECT_EQ(lib.importVoice(dir.file("gone.vxb"), id), Outcome::Failed);
     EXPECT_EQ(lib.lastError(), "ｺﾋﾟｰ元ﾌｧｲﾙ(" + dir.file("gone.vxb") + ")\nが見つかりません。");
     EXPECT_EQ(lib.importVoice(dir.write("junk.vxb", std::vector<uint8_t>(600, 'x')), id), Outcome::Failed);
-    EXPECT_EQ(lib.lastError(), "My Kantorellion Voice Dataﾌｧｲﾙではありません。");
+    EXPECT_EQ(lib.lastError(), dir.file("junk.vxb") + ": My Kantorellion Voice Dataﾌｧｲﾙではありません。");
     std::vector<uint8_t> cut = voiceBytes("x");
     cut.resize(cut.size() - 10);
     EXPECT_EQ(lib.importVoice(dir.write("cut.vxb", cut), id), Outcome::Failed);
-    EXPECT_EQ(lib.lastError(), "Voice データの読み込みに失敗しました。");
+    EXPECT_EQ(lib.lastError(), dir.file("cut.vxb") + ": Voice データの読み込みに失敗しました。");
     EXPECT_EQ(id, "");
+    // A folder is not "not found".
+    std::filesystem::create_directories(dir.file("folder.vxb"));
+    EXPECT_EQ(lib.importVoice(dir.file("folder.vxb"), id), Outcome::Failed);
+    EXPECT_EQ(lib.lastError(), dir.file("folder.vxb") + ": not a regular file");
     VoiceBank bank(folder);
     ASSERT_TRUE(bank.enumerateVoiceFiles());
     EXPECT_EQ(bank.voiceFileCount(), 2) << "nothing was added";
@@ -116,6 +123,42 @@ TEST_F(Library, Export) {
     EXPECT_EQ(contentOf(dir.file("other.vxb")), voiceBytes("mine"));
     EXPECT_EQ(lib.exportVoice("vxb2", dir.file("x.vxb"), false), Outcome::Failed);
     EXPECT_EQ(lib.lastError(), "ｺﾋﾟｰ元ﾌｧｲﾙ(" + lib.voicePath("vxb2") + ")\nが見つかりません。");
+}
+
+TEST_F(Library, TheBuiltInVoicesCannotBeReplacedByAnExport) {
+    dir.write("VXB/vxb1.vxb", voiceBytes("mine"));
+    const std::vector<uint8_t> male = contentOf(dir.file("VXB/MaleVox.vxb"));
+    test::RecordingPrompt prompt;
+    prompt.answer = PromptAnswer::Yes;
+    VoiceLibrary lib(folder, &prompt);
+    // By its path, through another spelling of the folder, and through a link to the file.
+    std::filesystem::create_symlink(dir.file("VXB/MaleVox.vxb"), dir.file("link.vxb"));
+    for (const std::string& target : {dir.file("VXB/MaleVox.vxb"), dir.file("VXB/../VXB/FemaleVox.vxb"),
+                                      dir.file("link.vxb")}) {
+        SCOPED_TRACE(target);
+        EXPECT_EQ(lib.exportVoice("vxb1", target, false), Outcome::Failed);
+        EXPECT_EQ(lib.lastError(), librarytext::kBuiltInVoice);
+    }
+    EXPECT_EQ(contentOf(dir.file("VXB/MaleVox.vxb")), male);
+    EXPECT_FALSE(lib.isBuiltInVoicePath(dir.file("VXB/vxb1.vxb")));
+}
+
+TEST_F(Library, ImportsRunningTogetherNeverShareAnIdentifier) {
+    const std::string source = dir.write("mine.vxb", voiceBytes("mine"));
+    // Every import reads the same ticks: each must still end with a file of its own.
+    std::vector<std::string> ids(6);
+    std::vector<std::thread> threads;
+    for (std::string& id : ids) {
+        threads.emplace_back([&, target = &id] {
+            VoiceLibrary lib(folder);
+            uint32_t clock = 5000;
+            EXPECT_EQ(lib.importVoice(source, *target, [&] { return clock++; }), Outcome::Done) << lib.lastError();
+        });
+    }
+    for (auto& t : threads) t.join();
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(std::unique(ids.begin(), ids.end()), ids.end());
+    for (const std::string& id : ids) EXPECT_EQ(contentOf(folder + "/" + id + ".vxb"), voiceBytes("mine"));
 }
 
 TEST_F(Library, Delete) {
