@@ -103,6 +103,9 @@ int main(int argc, char** argv) {
     report("score view, 8 measures", paintTimes(score, runs), 8);
     score.setSpan({0, limit});
     report("score view, whole song", paintTimes(score, runs), 8);
+    score.setWordDisplay(WordDisplay::Off);
+    report("score view, whole song, no words", paintTimes(score, runs), 8);
+    score.setWordDisplay(WordDisplay::Hiragana);
     ChannelGridView grid(app.hub());
     grid.resize(900, 420);
     grid.rebuild();

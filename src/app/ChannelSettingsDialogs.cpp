@@ -30,6 +30,8 @@ QButtonGroup* radios(QWidget* owner, QBoxLayout* into, const QString& title, std
 }
 
 void addButtons(QDialog* d, QVBoxLayout* v) {
+    // Wide enough for the caption.
+    d->setMinimumWidth(d->fontMetrics().horizontalAdvance(d->windowTitle()) + 120);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, d);
     buttons->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
     QObject::connect(buttons, &QDialogButtonBox::accepted, d, &QDialog::accept);

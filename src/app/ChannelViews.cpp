@@ -222,7 +222,7 @@ void ChannelGridView::paintEvent(QPaintEvent*) {
     drawMeasureNumbers(p, a, 0, band);
 
     const double rowH = double(g.height()) / std::max(1, rows_.count);
-    QVector<QRectF> sung, plain, midi;
+    QVector<QRect> sung, plain, midi;  // whole pixels: the raster engine's fast path
     for (int r = 0; r < rows_.count; ++r) {
         const int c = rows_.first + r;
         if (c < 0 || c > 15) continue;
@@ -264,7 +264,7 @@ void ChannelGridView::paintEvent(QPaintEvent*) {
             double by = y + 2;
             if (barPattern_ == 0) by += (inner - barH) * (span == 1 ? 0.5 : double(highKey_[ci] - b.key) / (span - 1));
             const QRectF r(bx0, by, std::max(1.0, bx1 - bx0 - 0.5), barH);
-            (vox_[ci] ? (b.sung ? sung : plain) : midi).append(r);
+            (vox_[ci] ? (b.sung ? sung : plain) : midi).append(r.toAlignedRect());
         }
     }
     p.setPen(Qt::NoPen);
@@ -472,17 +472,31 @@ void ScoreView::paintEvent(QPaintEvent*) {
         if (!h || end <= visible.start || h->startTick >= visible.end) continue;
         const double x0 = std::max(a.xOf(h->startTick), double(n.left()));
         const double x1 = std::min(a.xOf(end), double(n.right()));
-        QColor c = phraseGroupColour(h->phraseGroup);
+        const QColor solid = phraseGroupColour(h->phraseGroup);
+        QColor c = solid;
         c.setAlpha(70);
-        p.fillRect(QRectF(x0, band + band / 2.0, std::max(1.0, x1 - x0), band / 2.0 - 2), c);
+        const QRectF span(x0, band + band / 2.0, std::max(1.0, x1 - x0), band / 2.0 - 2);
+        p.fillRect(span.adjusted(2, 0, 0, 0), c);
+        if (h->startTick >= visible.start) p.fillRect(QRectF(x0, span.top() - 2, 3, span.height() + 2), solid);
     }
     p.setClipRect(n);
     struct Word {
         QRectF note;
-        QString text;
+        std::size_t event;
+        int key;
         double room;
     };
     std::vector<Word> words;
+    // Notes are gathered by colour and drawn together; heads and the selection after them.
+    // Whole pixels: the raster engine fills aligned rectangles on its fast path.
+    std::map<QRgb, QVector<QRect>> fills;
+    std::map<QRgb, QVector<QRect>> frames;
+    struct Head {
+        double x, bottom;
+        int group;
+    };
+    std::vector<Head> heads;
+    QRectF chosenRect;
     for (std::size_t o = from; o < order_.size(); ++o) {
         const std::size_t i = order_[o];
         const VoxEvent& e = *events[i];
@@ -492,50 +506,79 @@ void ScoreView::paintEvent(QPaintEvent*) {
         const double x0 = a.xOf(e.startTick), x1 = a.xOf(e.endTick);
         const bool onKeys = key >= keys_.low && key < keys_.low + keys_.count;
         const QRectF r(x0, onKeys ? k.yOf(key) + 1 : 0, std::max(2.0, x1 - x0 - 1), std::max(2.0, rowH - 2));
-        const long head = heads_[i];
-        const QColor group = head >= 0 ? phraseGroupColour(e.phraseGroup) : QColor(0x8a, 0x90, 0x9a);
+        const QColor group = heads_[i] >= 0 ? phraseGroupColour(e.phraseGroup) : QColor(0x8a, 0x90, 0x9a);
         const bool sung = e.hasSyllable();
         if (onKeys) {
-            p.fillRect(r, sung ? group : group.lighter(165));
-            const bool chosen = static_cast<long>(i) == selected_ || e.hasLyric == 2;
-            p.setPen(chosen ? QPen(QColor(0x10, 0x10, 0x10), 2) : QPen(group.darker(140), 1));
-            p.drawRect(r);
+            const QRect whole = r.toAlignedRect().adjusted(0, 0, -1, -1);
+            fills[(sung ? group : group.lighter(165)).rgb()].append(whole);
+            // Notes too narrow for a frame are only filled.
+            if (whole.width() >= 4) frames[group.darker(140).rgb()].append(whole.adjusted(0, 0, -1, -1));
+            if (static_cast<long>(i) == selected_ || e.hasLyric == 2) chosenRect = r;
         }
-        // A phrase head: a bold line from the top of the score down to its note, with the
-        // group's letter.
-        if (e.phraseIndex != 0) {
-            const QColor c = phraseGroupColour(e.phraseGroup);
-            p.setPen(QPen(c, 2));
-            const double bottom = onKeys ? r.bottom() : n.bottom();
-            p.drawLine(QPointF(x0, n.top()), QPointF(x0, bottom));
-            const QString letter = QString(QChar('A' + std::min<int>(e.phraseGroup, 5)));
-            const QRectF flag(x0, n.top(), fm.horizontalAdvance(letter) + 8, fm.height());
-            p.fillRect(flag, c);
-            p.setPen(Qt::white);
-            p.drawText(flag, Qt::AlignCenter, letter);
-        }
-        if (words_ != WordDisplay::Off && sung && onKeys) {
-            const QString w = wordsOf(i);
-            if (!w.isEmpty()) words.push_back({r, w, 0});
-        }
+        if (e.phraseIndex != 0) heads.push_back({x0, onKeys ? r.bottom() : double(n.bottom()), std::min<int>(e.phraseGroup, 5)});
+        if (words_ != WordDisplay::Off && sung && onKeys) words.push_back({r, i, key, 0});
     }
-    // Each word may use the room up to the next word's note.
-    for (std::size_t w = 0; w < words.size(); ++w) {
-        const double next = w + 1 < words.size() ? words[w + 1].note.left() : n.right();
-        words[w].room = std::max(words[w].note.width(), next - words[w].note.left() - 2);
+    for (const auto& [rgb, rects] : fills) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor::fromRgb(rgb));
+        p.drawRects(rects);
+    }
+    p.setBrush(Qt::NoBrush);
+    for (const auto& [rgb, rects] : frames) {
+        p.setPen(QPen(QColor::fromRgb(rgb), 1));
+        p.drawRects(rects);
+    }
+    if (!chosenRect.isNull()) {
+        p.setPen(QPen(QColor(0x10, 0x10, 0x10), 2));
+        p.drawRect(chosenRect);
+    }
+    // A phrase head: a bold line from the top of the score down to its note, with the
+    // group's letter where there is room for it.
+    double lastFlag = -1e9;
+    for (const Head& h : heads) {
+        const QColor c = phraseGroupColour(h.group);
+        p.setPen(QPen(c, 2));
+        p.drawLine(QPointF(h.x, n.top()), QPointF(h.x, h.bottom));
+        const QString letter = QString(QChar('A' + h.group));
+        const QRectF flag(h.x, n.top(), fm.horizontalAdvance(letter) + 8, fm.height());
+        if (h.x < lastFlag) continue;
+        lastFlag = flag.right() + 2;
+        p.fillRect(flag, c);
+        p.setPen(Qt::white);
+        p.drawText(flag, Qt::AlignCenter, letter);
     }
     QFont wf = font();
     wf.setPointSizeF(font().pointSizeF() * 1.05);
     p.setFont(wf);
     const QFontMetrics wfm(wf);
+    // A word sits above its note (below it at the top edge) and may use the room up to the
+    // next word whose label would share its line; where there is too little, it is left out.
+    auto labelTop = [&](const QRectF& note) {
+        const double y = note.top() - wfm.height() - 1;
+        return y < n.top() ? note.bottom() + 1 : y;
+    };
+    // Walking back from the right, each key keeps the left edge of the nearest word after;
+    // a label's room ends at the nearest one on a key whose label line meets its own.
+    std::array<double, kKeyCount> nextLeft;
+    nextLeft.fill(n.right() + 1.0);
+    const int near = std::max(1, int(std::ceil(wfm.height() / std::max(1.0, rowH)))) + 1;
+    for (std::size_t w = words.size(); w-- > 0;) {
+        const double y = labelTop(words[w].note);
+        const double left = words[w].note.left();
+        double next = n.right() + 1.0;
+        for (int key = std::max(0, words[w].key - near); key <= std::min(kKeyCount - 1, words[w].key + near); ++key) {
+            const QRectF row(left, k.yOf(key) + 1, 1, std::max(2.0, rowH - 2));
+            if (std::abs(labelTop(row) - y) < wfm.height()) next = std::min(next, nextLeft[static_cast<std::size_t>(key)]);
+        }
+        words[w].room = std::max(words[w].note.width(), next - left - 1);
+        nextLeft[static_cast<std::size_t>(words[w].key)] = left;
+    }
     for (const Word& w : words) {
         if (w.room < 8) continue;
-        const QString text = wfm.elidedText(w.text, Qt::ElideRight, int(w.room) - 4);
+        const QString text = wfm.elidedText(wordsOf(w.event), Qt::ElideRight, int(w.room) - 4);
         if (text.isEmpty()) continue;
         const double tw = wfm.horizontalAdvance(text) + 4;
-        double y = w.note.top() - wfm.height() - 1;
-        if (y < n.top()) y = w.note.bottom() + 1;
-        const QRectF box(w.note.left(), y, tw, wfm.height());
+        const QRectF box(w.note.left(), labelTop(w.note), tw, wfm.height());
         p.fillRect(box, QColor(255, 255, 255, 215));
         p.setPen(QColor(0x14, 0x18, 0x22));
         p.drawText(box, Qt::AlignCenter, text);
