@@ -308,10 +308,16 @@ ScoreView::ScoreView(Hub& hub, int channel, QWidget* parent) : QWidget(parent), 
 }
 
 void ScoreView::rebuild() {
+    snapshot();
+    update();
+}
+
+void ScoreView::snapshot() {
     const Song& song = hub_.song();
     heads_ = phraseHeadsOf(song, channel_);
     const auto& events = song.channel(channel_).events;
     order_.clear();
+    starts_.clear();
     phraseEnd_.clear();
     longest_ = 0;
     lowKey_ = highKey_ = -1;
@@ -330,9 +336,10 @@ void ScoreView::rebuild() {
     }
     std::stable_sort(order_.begin(), order_.end(),
                      [&](std::size_t a, std::size_t b) { return events[a]->startTick < events[b]->startTick; });
+    for (std::size_t i : order_) starts_.push_back(events[i]->startTick);
     kana_.clear();
     if (selected_ >= static_cast<long>(events.size())) selected_ = -1;
-    update();
+    snapshotSize_ = events.size();
 }
 
 void ScoreView::setSpan(MeasureSpan s) {
@@ -415,6 +422,9 @@ QString ScoreView::wordsOf(std::size_t event) const {
 }
 
 void ScoreView::paintEvent(QPaintEvent*) {
+    // Another window may have replaced the channel's events (a restored backup): the copy
+    // is taken again before anything is drawn from it.
+    if (hub_.song().channel(channel_).events.size() != snapshotSize_) snapshot();
     QPainter p(this);
     const QRect n = noteRect();
     const QFontMetrics fm = fontMetrics();
@@ -465,7 +475,7 @@ void ScoreView::paintEvent(QPaintEvent*) {
     const Song& song = hub_.song();
     const auto& events = song.channel(channel_).events;
     const std::size_t from = firstReaching(order_.size(), visible.start, longest_,
-                                           [&](std::size_t i) { return events[order_[i]]->startTick; });
+                                           [&](std::size_t i) { return starts_[i]; });
     // Phrases reaching into view from an earlier head still show their span.
     for (const auto& [head, end] : phraseEnd_) {
         const VoxEvent* h = song.event(channel_, static_cast<std::size_t>(head));
@@ -499,6 +509,7 @@ void ScoreView::paintEvent(QPaintEvent*) {
     QRectF chosenRect;
     for (std::size_t o = from; o < order_.size(); ++o) {
         const std::size_t i = order_[o];
+        if (i >= events.size() || !events[i]) continue;
         const VoxEvent& e = *events[i];
         if (e.startTick >= visible.end) break;
         if (e.endTick <= visible.start) continue;

@@ -136,11 +136,14 @@ protected:
 
 private:
     std::string kanaOf(std::size_t event, const std::string& code) const;
+    void snapshot();
 
     Hub& hub_;
     int channel_;
     std::vector<long> heads_;            // phrase head of every event
     std::vector<std::size_t> order_;     // events by start tick
+    std::vector<uint32_t> starts_;       // their start ticks
+    std::size_t snapshotSize_ = 0;       // the channel's list size when copied
     std::map<long, uint32_t> phraseEnd_;  // head -> greatest end of its notes
     uint32_t longest_ = 0;
     int lowKey_ = -1, highKey_ = -1;
