@@ -274,6 +274,13 @@ private slots:
         QCOMPARE(s.hub().settings().block().channelScoreVoxWordDisplay, 0);
         w->applySettings();
         QCOMPARE(score->view()->wordsOf(0), QString());
+        // Another window replaces the channel's events (a restored backup) while the score
+        // still holds its copy: painting takes the channel again instead of reading past it.
+        score->view()->setSelected(30);
+        song.channel(0).events.resize(3);
+        song.channel(0).events[1].reset();
+        QVERIFY(!score->view()->grab().isNull());
+        QCOMPARE(score->view()->selected(), -1L);
         // The list's dialog.
         ChListSettingsDialog l(s.hub().settings());
         QCOMPARE(l.barPattern()->checkedId(), 0);
