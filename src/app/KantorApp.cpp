@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "app/ChannelListWindow.h"
+#include "app/ChannelSettingsDialogs.h"
 #include "app/EffectorWindow.h"
 #include "app/MidiOutputDialog.h"
 #include "app/Resources.h"
@@ -99,6 +101,25 @@ void KantorApp::installWindows(MainPanel& p) {
         d->setAttribute(Qt::WA_DeleteOnClose);
         d->setModal(true);
         return d;
+    });
+    p.setWindowFactory(MainPanel::ChannelList, [this](MainPanel& panel) -> QWidget* {
+        // The note voice window and the editing dialogs plug in through w->hooks().
+        return new ChannelListWindow(*ctx_, &panel, &panel);
+    });
+    // The two display settings dialogs: OK repaints the channel list and its scores.
+    auto channelSettings = [](MainPanel& panel, QDialog* d) -> QWidget* {
+        d->setAttribute(Qt::WA_DeleteOnClose);
+        d->setModal(true);
+        QObject::connect(d, &QDialog::accepted, &panel, [&panel] {
+            if (auto* w = qobject_cast<ChannelListWindow*>(panel.window(MainPanel::ChannelList))) w->applySettings();
+        });
+        return d;
+    };
+    p.setWindowFactory(MainPanel::ChListSettings, [this, channelSettings](MainPanel& panel) -> QWidget* {
+        return channelSettings(panel, new ChListSettingsDialog(hub_->settings(), &panel));
+    });
+    p.setWindowFactory(MainPanel::ChScoreSettings, [this, channelSettings](MainPanel& panel) -> QWidget* {
+        return channelSettings(panel, new ChScoreSettingsDialog(hub_->settings(), &panel));
     });
     p.setWindowFactory(MainPanel::MidiOutput, [this](MainPanel& panel) -> QWidget* {
         auto* d = new MidiOutputDialog(*ctx_, &panel);

@@ -52,6 +52,7 @@ public:
         WebMaker = 32836,
         Version = 32835,
         MidiOutput = 40001,  // this program's own: where the MIDI goes
+        WaveInsertWindow = 40002,  // opened from the channel list and the scores
     };
     enum Control {
         PlayTop = 1006,
@@ -79,6 +80,7 @@ public:
     // Opens or activates a window; null when it cannot be made.
     QWidget* openWindow(Command c);
     QWidget* window(Command c) const;
+    bool hasWindowFactory(Command c) const { return factories_.count(c) != 0; }
 
     // Runs a command as the menu or a button would (tests and key presses use it too).
     bool run(int command);

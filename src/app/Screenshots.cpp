@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "app/ChannelListWindow.h"
+#include "app/ChannelScoreWindow.h"
+#include "app/ChannelSettingsDialogs.h"
 #include "app/EffectorWindow.h"
 #include "app/KantorApp.h"
 #include "app/MidiOutputDialog.h"
@@ -34,6 +37,16 @@ public:
 bool save(QWidget* w, const QString& dir, const char* name) {
     w->show();
     w->adjustSize();
+    QApplication::processEvents();
+    const QString path = QDir(dir).filePath(QString(name) + ".png");
+    const bool ok = w->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
+    return ok;
+}
+
+// A window drawn at the size it was given.
+bool saveAsIs(QWidget* w, const QString& dir, const char* name) {
+    w->show();
     QApplication::processEvents();
     const QString path = QDir(dir).filePath(QString(name) + ".png");
     const bool ok = w->grab().save(path);
@@ -114,6 +127,39 @@ int writeScreenshots(const std::string& dirText) {
     failures += !save(&sync, dir, "sync-correction");
     SoundQualityDialog quality(app.hub().settings().outputQualityCode());
     failures += !save(&quality, dir, "sound-quality");
+
+    // The channel list and the score of the first vocal channel at its first sung note,
+    // with the words in hiragana and in romaji.
+    panel->run(MainPanel::ChannelList);
+    if (auto* list = qobject_cast<ChannelListWindow*>(panel->window(MainPanel::ChannelList))) {
+        list->resize(820, 380);
+        failures += !saveAsIs(list, dir, "channel-list");
+        int vox = -1;
+        for (int c = 0; c < 16 && vox < 0; ++c)
+            if (app.hub().song().isVoxChannel(c)) vox = c;
+        if (ChannelScoreWindow* score = vox >= 0 ? list->openScore(vox, 0, 0) : nullptr) {
+            score->resize(900, 520);
+            const Song& song = app.hub().song();
+            long sung = -1;
+            for (std::size_t i = 0; i < song.channel(vox).events.size() && sung < 0; ++i)
+                if (const VoxEvent* e = song.event(vox, i); e && e->hasSyllable()) sung = long(i);
+            if (sung >= 0) {
+                score->selectNote(sung);
+                const long m = app.hub().tempoMap().measureIndexAt(song.event(vox, std::size_t(sung))->startTick);
+                score->scrollTo(std::max(0L, m), song.event(vox, std::size_t(sung))->startTick);
+            }
+            failures += !saveAsIs(score, dir, "channel-score-hiragana");
+            app.hub().settings().block().channelScoreVoxWordDisplay = 2;
+            list->applySettings();
+            failures += !saveAsIs(score, dir, "channel-score-romaji");
+            app.hub().settings().block().channelScoreVoxWordDisplay = 1;
+            list->applySettings();
+        }
+    }
+    ChListSettingsDialog chList(app.hub().settings());
+    failures += !save(&chList, dir, "chlist-settings");
+    ChScoreSettingsDialog chScore(app.hub().settings());
+    failures += !save(&chScore, dir, "chscore-settings");
 
     QMessageBox first(QMessageBox::Information, text::kFirstRunCaption, text::kFirstRunNotice, QMessageBox::Ok);
     fitText(first, text::kFirstRunNotice);

@@ -302,7 +302,18 @@ uint32_t Hub::currentPosition() const {
 
 void Hub::setCurrentPosition(uint32_t tick) {
     current_ = tick;
-    if (Transport* t = transport()) t->setCurrentPosition(tick);
+    if (Transport* t = transport()) {
+        t->setCurrentPosition(tick);
+        return;
+    }
+    // Without devices the channel list still follows the panel.
+    each([&](HubListener& l) { l.positionNotify(PositionReceiver::ChannelList, PositionCode::PositionSet, tick, nullptr); });
+}
+
+void Hub::movePosition(uint32_t tick) {
+    setCurrentPosition(tick);
+    current_ = tick;
+    each([&](HubListener& l) { l.positionNotify(PositionReceiver::MainPanel, PositionCode::LoopStart, tick, nullptr); });
 }
 
 PlayRange Hub::range() const { return range_; }

@@ -152,6 +152,9 @@ public:
 
     uint32_t currentPosition() const;
     void setCurrentPosition(uint32_t tick);  // also tells the channel list (code 50)
+    // A window moved the position (a click in the channel list or a score): the panel
+    // shows it with its lyric line, as when loop play starts (code 70).
+    void movePosition(uint32_t tick);
     PlayRange range() const;
     void setRange(PlayRange r);
     PanelSteps steps() const { return PanelSteps::of(doc_->tempoMap); }

@@ -1,0 +1,134 @@
+// Painting the channel list and a channel score, offscreen, for a five-minute song with
+// 2,000 sung notes on one channel (every note with a syllable, a phrase every eight notes):
+//   - one score view at its opening zoom (eight measures) and zoomed out to the whole song;
+//   - the channel list at its opening zoom (sixteen measures) and over the whole song.
+// Each paint is repeated `runs` times; the median and the worst are printed.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <vector>
+
+#include "app/ChannelViews.h"
+#include "app/KantorApp.h"
+#include "midi/SmfWriter.h"
+
+using namespace kantor;
+using namespace kantor::app;
+
+namespace {
+
+class SilentPrompt : public UserPrompt {
+public:
+    void notice(const std::string& c, const std::string& t) override { std::fprintf(stderr, "[%s] %s\n", c.c_str(), t.c_str()); }
+    void warning(const std::string& c, const std::string& t) override { notice(c, t); }
+    PromptAnswer askYesNo(const std::string&, const std::string&) override { return PromptAnswer::Yes; }
+    PromptAnswer askYesNoCancel(const std::string&, const std::string&) override { return PromptAnswer::No; }
+};
+
+// Wall-clock and thread CPU times of each paint: on a busy machine the wall clock also counts
+// the time other processes had the CPU.
+struct Times {
+    std::vector<double> wall, cpu;
+};
+
+double threadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+void report(const char* what, Times t, double target) {
+    std::sort(t.wall.begin(), t.wall.end());
+    std::sort(t.cpu.begin(), t.cpu.end());
+    const double wall = t.wall[t.wall.size() / 2], cpu = t.cpu[t.cpu.size() / 2];
+    std::printf("%-34s median %6.2f ms (cpu %6.2f ms)   worst %6.2f ms (cpu %6.2f ms)   target %2.0f ms   %s\n", what,
+                wall, cpu, t.wall.back(), t.cpu.back(), target, wall <= target ? "ok" : "MISSED");
+}
+
+Times paintTimes(QWidget& w, int runs) {
+    QImage image(w.size() * w.devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(w.devicePixelRatioF());
+    Times out;
+    w.render(&image);  // warm the glyph cache
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        const double c0 = threadCpuMs();
+        t.start();
+        w.render(&image);
+        out.wall.push_back(double(t.nsecsElapsed()) / 1e6);
+        out.cpu.push_back(threadCpuMs() - c0);
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication qapp(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+    QTemporaryDir scratch;
+    const std::string root = scratch.path().toStdString();
+    SilentPrompt prompt;
+    ScriptedFileChooser files;
+    AppOptions o;
+    o.hub.folders.dataDir = root + "/data";
+    o.hub.folders.configDir = root + "/config";
+    o.hub.folders.documentsDir = root + "/documents";
+    o.prompt = &prompt;
+    o.files = &files;
+    KantorApp app(std::move(o));
+    app.hub().startUp();
+
+    // Five minutes at 120 beats a minute: 150 measures of 4/4; 2,000 notes of 144 ticks.
+    SmfTrack t;
+    t.tempo(0, 500000).timeSignature(0, 4, 2);
+    const int notes = 2000;
+    for (int i = 0; i < notes; ++i) {
+        const uint32_t start = uint32_t(i) * 144;
+        t.note(start, start + 130, 0, 55 + (i * 7) % 19, 100);
+    }
+    t.endOfTrack(150 * 1920);
+    const std::string midi = root + "/long.mid";
+    const std::vector<uint8_t> bytes = buildSmf(0, 480, {t});
+    std::ofstream(midi, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!app.hub().openMidi(midi) || !app.hub().session().makeVoxChannel(0)) return 1;
+    const char* codes[] = {"KA", "SA", "TA", "NA", "HA", "MA", "YA", "RA", "WA", "N"};
+    Song& song = app.hub().song();
+    for (std::size_t i = 0; i < song.channel(0).events.size(); ++i) {
+        VoxEvent* e = song.event(0, i);
+        e->setCode(0, codes[i % 10]);
+        e->syllableLength[0] = 1;
+        if (i % 8 == 0) song.makePhraseHead(0, i);
+        e->phraseGroup = uint16_t((i / 8) % 2);
+    }
+    const int limit = measureLimit(app.hub().tempoMap().measures().size());
+    std::printf("%zu notes on channel 1, %d measures\n", song.channel(0).events.size(), limit);
+
+    ScoreView score(app.hub(), 0);
+    score.resize(900, 520);
+    score.rebuild();
+    score.setKeys(keysFor(score.keyExtent().first, score.keyExtent().second));
+    score.setSpan({40, 8});
+    report("score view, 8 measures", paintTimes(score, runs), 8);
+    score.setSpan({0, limit});
+    report("score view, whole song", paintTimes(score, runs), 8);
+    score.setWordDisplay(WordDisplay::Off);
+    report("score view, whole song, no words", paintTimes(score, runs), 8);
+    score.setWordDisplay(WordDisplay::Hiragana);
+    ChannelGridView grid(app.hub());
+    grid.resize(900, 420);
+    grid.rebuild();
+    grid.setSpan({40, 16});
+    report("channel list, 16 measures", paintTimes(grid, runs), 5);
+    grid.setSpan({0, limit});
+    report("channel list, whole song", paintTimes(grid, runs), 5);
+    return 0;
+}

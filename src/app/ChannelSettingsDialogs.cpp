@@ -1,0 +1,94 @@
+#include "app/ChannelSettingsDialogs.h"
+
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "settings/Settings.h"
+
+namespace kantor::app {
+
+namespace {
+
+QButtonGroup* radios(QWidget* owner, QBoxLayout* into, const QString& title, std::initializer_list<const char*> texts,
+                     int checked) {
+    auto* box = new QGroupBox(title, owner);
+    auto* v = new QVBoxLayout(box);
+    auto* group = new QButtonGroup(owner);
+    int id = 0;
+    for (const char* t : texts) {
+        auto* r = new QRadioButton(QString::fromUtf8(t), box);
+        group->addButton(r, id);
+        r->setChecked(id == checked);
+        v->addWidget(r);
+        ++id;
+    }
+    into->addWidget(box);
+    return group;
+}
+
+void addButtons(QDialog* d, QVBoxLayout* v) {
+    // Wide enough for the caption.
+    d->setMinimumWidth(d->fontMetrics().horizontalAdvance(d->windowTitle()) + 120);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, d);
+    buttons->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    QObject::connect(buttons, &QDialogButtonBox::accepted, d, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, d, &QDialog::reject);
+    v->addWidget(buttons);
+}
+
+}  // namespace
+
+ChListSettingsDialog::ChListSettingsDialog(Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
+    setWindowTitle("ChListｳｨﾝﾄﾞｳの設定");
+    const SettingsBlock& b = settings.block();
+    auto* v = new QVBoxLayout(this);
+    bar_ = radios(this, v, "ﾊﾞｰ表示", {"ﾊﾟﾀｰﾝ１", "ﾊﾟﾀｰﾝ２"}, b.channelListBarPattern == 1 ? 1 : 0);
+    area_ = radios(this, v, "ｲﾍﾞﾝﾄ色の範囲", {"Ch全体", "ｲﾍﾞﾝﾄのある範囲のみ"}, b.channelListEventColourArea == 1 ? 1 : 0);
+    auto_ = new QCheckBox("自動ｽｸﾛｰﾙ", this);
+    auto_->setChecked(b.channelListAutoScroll != 0);
+    v->addWidget(auto_);
+    addButtons(this, v);
+}
+
+void ChListSettingsDialog::accept() {
+    SettingsBlock& b = settings_.block();
+    b.channelListBarPattern = bar_->checkedId() == 1 ? 1 : 0;
+    b.channelListEventColourArea = area_->checkedId() == 1 ? 1 : 0;
+    b.channelListAutoScroll = auto_->isChecked() ? 1 : 0;
+    QDialog::accept();
+}
+
+ChScoreSettingsDialog::ChScoreSettingsDialog(Settings& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
+    setWindowTitle("ChScoreｳｨﾝﾄﾞｳの設定");
+    const SettingsBlock& b = settings.block();
+    auto* v = new QVBoxLayout(this);
+    const int mode = b.channelScoreAutoScrollMode >= 0 && b.channelScoreAutoScrollMode <= 2 ? b.channelScoreAutoScrollMode : 0;
+    mode_ = radios(this, v, "自動ｽｸﾛｰﾙ", {"常に自動ｽｸﾛｰﾙ ", "演奏時のみ", "行わない"}, mode);
+    words_ = new QCheckBox("VoxWordを表示する", this);
+    words_->setChecked(b.channelScoreVoxWordDisplay != 0);
+    v->addWidget(words_);
+    kindBox_ = new QWidget(this);
+    auto* kv = new QVBoxLayout(kindBox_);
+    kv->setContentsMargins(20, 0, 0, 0);
+    kind_ = radios(kindBox_, kv, QString(), {"ひらがな", "ﾛｰﾏ字"}, b.channelScoreVoxWordDisplay == 2 ? 1 : 0);
+    v->addWidget(kindBox_);
+    kindBox_->setVisible(words_->isChecked());
+    connect(words_, &QCheckBox::toggled, this, [this](bool on) {
+        kindBox_->setVisible(on);
+        adjustSize();
+    });
+    addButtons(this, v);
+}
+
+void ChScoreSettingsDialog::accept() {
+    SettingsBlock& b = settings_.block();
+    b.channelScoreAutoScrollMode = std::max(0, mode_->checkedId());
+    b.channelScoreVoxWordDisplay = !words_->isChecked() ? 0 : kind_->checkedId() == 1 ? 2 : 1;
+    QDialog::accept();
+}
+
+}  // namespace kantor::app
