@@ -71,6 +71,7 @@ int play(const PlayArgs& a, std::ostream& out, std::ostream& err) {
     }
     CliSession s(common);
     if (!(isSong ? s.session().openSong(path) : s.session().openMidi(path))) return 1;
+    applySwitches(a.switches, s.song().channelFlags());
     if (to == 0xFFFFFFFFu) to = s.tempoMap().songEndTick();
     if (from >= to) {
         err << "play: --from must lie before --to\n";

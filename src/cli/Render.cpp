@@ -110,6 +110,7 @@ int render(const RenderArgs& p, std::ostream& out, std::ostream& err) {
     }
     CliSession s(common);
     if (!s.session().openSong(p.input)) return 1;
+    applySwitches(p.switches, s.song().channelFlags());
     if (p.mix) return renderMix(s, p, out, err);
     SongRenderer renderer(s.song(), s.engine());
     RenderRequest r;

@@ -57,6 +57,9 @@ private:
     SynthEngine engine_;
 };
 
+// The switches given on the command line in place of the song's stored ones (when any is given).
+void applySwitches(const ChannelSwitches& switches, ChannelFlags& flags);
+
 // Parses a whole decimal number in [0, max]; false when it is not one.
 bool parseNumber(const std::string& text, uint64_t max, uint64_t& value);
 

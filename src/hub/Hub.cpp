@@ -219,6 +219,21 @@ void Hub::titleChanged() {
     each([](HubListener& l) { l.songChanged(); });
 }
 
+void Hub::lyricsEdited() {
+    setModified(true);
+    each([](HubListener& l) { l.lyricsChanged(); });
+}
+
+void Hub::wavesEdited() {
+    setModified(true);
+    each([](HubListener& l) { l.wavesChanged(); });
+}
+
+void Hub::channelFlagsEdited() {
+    setModified(true);
+    each([](HubListener& l) { l.channelFlagsChanged(); });
+}
+
 std::string Hub::windowTitle() const {
     const std::string& t = doc_->song.titleInfo().title;
     return t.empty() ? std::string(text::kAppTitle) : t;
@@ -302,6 +317,11 @@ uint32_t Hub::currentPosition() const {
 void Hub::setCurrentPosition(uint32_t tick) {
     current_ = tick;
     if (Transport* t = transport()) t->setCurrentPosition(tick);
+}
+
+void Hub::postSongPosition(uint32_t tick) {
+    setCurrentPosition(tick);
+    each([&](HubListener& l) { l.positionNotify(PositionReceiver::MainPanel, PositionCode::PositionSet, tick, nullptr); });
 }
 
 PlayRange Hub::range() const { return range_; }
