@@ -1,6 +1,8 @@
 #include "app/LyricInputWindow.h"
 
 #include <QCloseEvent>
+#include <algorithm>
+#include <memory>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 

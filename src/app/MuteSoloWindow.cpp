@@ -1,6 +1,8 @@
 #include "app/MuteSoloWindow.h"
 
 #include <QCloseEvent>
+#include <algorithm>
+#include <memory>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>

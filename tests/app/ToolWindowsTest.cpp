@@ -143,8 +143,11 @@ private slots:
         w.spin()->stepBy(1);
         QCOMPARE(w.positionText(), QString("002 : 1 : 000"));
         QCOMPARE(s.hub().currentPosition(), 1920u);
-        w.spin()->stepBy(-100);  // refused beyond the range
-        QCOMPARE(w.currentPosition(), 1920u);
+        w.spin()->stepBy(-4);
+        QCOMPARE(w.positionText(), QString("001 : 1 : 000"));
+        w.spin()->stepBy(-1);  // a click below the range is refused
+        QCOMPARE(w.currentPosition(), 0u);
+        QCOMPARE(s.hub().currentPosition(), 0u);
 
         Session e;
         QVERIFY(!e.song({0}, -1, true).empty());

@@ -142,7 +142,9 @@ TEST(WaveInsertion, ChecksTheSongsInsertedFiles) {
     EXPECT_EQ(problems[0], "Midiﾌｧｲﾙと同じﾌｫﾙﾀﾞに clap.wav が見つかりません。\n");
     EXPECT_EQ(problems[1].rfind("kick.wav : ", 0), 0u);
     writeWav(f.dir.file("song/kick.wav"), 16, 1, 44100);
-    EXPECT_EQ(insertedWaveProblems(f.song, f.midi, 8).size(), 1u);  // 16-bit files while the output is 8-bit
+    const auto eight = insertedWaveProblems(f.song, f.midi, 8);  // a 16-bit file while the output is 8-bit
+    ASSERT_EQ(eight.size(), 2u);
+    EXPECT_EQ(eight[1], "kick.wav : " + unsupportedFormatText());
     EXPECT_EQ(waveInsertAtOrBefore(f.song, 479), 0);
     EXPECT_EQ(waveInsertAtOrBefore(f.song, 480), 1);
 }

@@ -9,7 +9,7 @@
 namespace kantor {
 namespace {
 
-MidiFile midiWithNotesOn(std::vector<int> channels) {
+void midiWithNotesOn(MidiFile& midi, std::vector<int> channels) {
     SmfTrack t;
     t.tempo(0, 500000).timeSignature(0, 4, 2);
     uint32_t tick = 0;
@@ -18,13 +18,12 @@ MidiFile midiWithNotesOn(std::vector<int> channels) {
         tick += 480;
     }
     t.programChange(0, 14, 5);  // a channel with events but no notes
-    MidiFile midi;
     EXPECT_TRUE(midi.loadImage(buildSmf(0, 480, {t}), "x.mid"));
-    return midi;
 }
 
 TEST(MuteSoloGrid, ShowsTheChannelsFromTheFirstToTheLastWithNotes) {
-    const MidiFile midi = midiWithNotesOn({1, 2, 9});  // channels 2, 3 and 10
+    MidiFile midi;
+    midiWithNotesOn(midi, {1, 2, 9});  // channels 2, 3 and 10
     Song song;
     const MuteSoloGrid g = MuteSoloGrid::of(midi, song);
     EXPECT_EQ(g.first, 1);
@@ -51,7 +50,8 @@ TEST(MuteSoloGrid, ShowsTheChannelsFromTheFirstToTheLastWithNotes) {
 }
 
 TEST(MuteSoloGrid, TogglesAvailableSwitchesAndClearsARow) {
-    const MidiFile midi = midiWithNotesOn({0, 2});
+    MidiFile midi;
+    midiWithNotesOn(midi, {0, 2});
     Song song;
     song.channel(2).events.push_back(std::make_unique<VoxEvent>());
     const MuteSoloGrid g = MuteSoloGrid::of(midi, song);
