@@ -8,12 +8,17 @@
 #include "app/ChannelListWindow.h"
 #include "app/ChannelSettingsDialogs.h"
 #include "app/EffectorWindow.h"
+#include "app/LyricInputWindow.h"
+#include "app/MuteSoloWindow.h"
+#include "app/RomajiListWindow.h"
+#include "app/WaveInsertWindow.h"
 #include "app/MidiOutputDialog.h"
 #include "app/Resources.h"
 #include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "settings/StartupTexts.h"
+#include "song/TextField.h"
 
 namespace kantor::app {
 
@@ -89,6 +94,21 @@ void KantorApp::installWindows(MainPanel& p) {
     });
     p.setWindowFactory(MainPanel::WaveVolumeWindow, [this](MainPanel& panel) -> QWidget* {
         return new WaveVolumeWindow(*ctx_, &panel);
+    });
+    p.setWindowFactory(MainPanel::LyricWindow, [this](MainPanel& panel) -> QWidget* {
+        return new LyricInputWindow(*ctx_, &panel);
+    });
+    p.setWindowFactory(MainPanel::MuteSolo, [this](MainPanel& panel) -> QWidget* {
+        return new MuteSoloWindow(*ctx_, &panel);
+    });
+    p.setWindowFactory(MainPanel::WaveInsertWindow, [this](MainPanel& panel) -> QWidget* {
+        return new WaveInsertWindow(*ctx_, &panel);
+    });
+    // Opened on the song's voice; the note voice window then shows the phrase's voice.
+    p.setWindowFactory(MainPanel::RomajiListWindow, [this](MainPanel& panel) -> QWidget* {
+        auto* w = new RomajiListWindow(*ctx_, &panel);
+        w->showVoice(withoutTrailingBlanks(ctx_->hub.song().songDefaults().voiceName));
+        return w;
     });
     p.setWindowFactory(MainPanel::SyncCorrection, [this](MainPanel& panel) -> QWidget* {
         auto* d = new SyncCorrectionDialog(*ctx_, &panel);

@@ -315,6 +315,9 @@ bool MainPanel::run(int command) {
         case ChannelList:
             if (hub_.hasMidi()) openWindow(ChannelList);
             return true;
+        case WaveInsertWindow:
+            if (hub_.hasMidi()) openWindow(WaveInsertWindow);
+            return true;
         case SyncCorrection: case MidiOutput: case ChListSettings: case ChScoreSettings: case EffectSettings:
         case VoiceMaker: case VoiceExport: case VoiceImport: case VoiceDelete:
             openWindow(static_cast<Command>(command));
@@ -584,6 +587,12 @@ void MainPanel::renderProgress(int done, int total) {
 }
 
 void MainPanel::playStateChanged() {}
+
+void MainPanel::lyricsChanged() {
+    lyrics_.setLines(hub_.song());
+    lyrics_.setFor(current_);
+    lyric_->setText(q(lyrics_.text()));
+}
 
 void MainPanel::positionNotify(PositionReceiver r, PositionCode c, uint32_t tick, const LyricLine*) {
     if (r != PositionReceiver::MainPanel) return;

@@ -51,8 +51,9 @@ public:
         ReadMe = 32838,
         WebMaker = 32836,
         Version = 32835,
+        WaveInsertWindow = 32803,  // the channel list's "Waveﾌｧｲﾙの挿入(&W)"
+        RomajiListWindow = 40002,  // from the note voice window, for the phrase's voice
         MidiOutput = 40001,  // this program's own: where the MIDI goes
-        WaveInsertWindow = 40002,  // opened from the channel list and the scores
     };
     enum Control {
         PlayTop = 1006,
@@ -133,6 +134,7 @@ private:
     void modifiedChanged() override;
     void renderProgress(int done, int total) override;
     void playStateChanged() override;
+    void lyricsChanged() override;
     void positionNotify(PositionReceiver r, PositionCode c, uint32_t tick, const LyricLine* line) override;
     void betweenChanged(uint32_t start, uint32_t stop) override;
 

@@ -11,6 +11,10 @@
 #include "app/ChannelScoreWindow.h"
 #include "app/ChannelSettingsDialogs.h"
 #include "app/EffectorWindow.h"
+#include "app/LyricInputWindow.h"
+#include "app/MuteSoloWindow.h"
+#include "app/RomajiListWindow.h"
+#include "app/WaveInsertWindow.h"
 #include "app/KantorApp.h"
 #include "app/MidiOutputDialog.h"
 #include "app/QtPrompt.h"
@@ -101,6 +105,30 @@ int writeScreenshots(const std::string& dirText) {
     failures += !save(&volume, dir, "wave-volume");
     MidiOutputDialog midi(app.context());
     failures += !save(&midi, dir, "midi-output");
+
+    LyricInputWindow lyrics(app.context());
+    lyrics.resize(lyrics.sizeHint().width(), lyrics.sizeHint().height());
+    failures += !save(&lyrics, dir, "lyric-input");
+    RomajiListWindow romaji(app.context());
+    romaji.showVoice("MaleVox");
+    failures += !save(&romaji, dir, "romaji-list");
+    // A mute on the sung channel and a solo, as a user who set them would see them.
+    ChannelFlags& flags = app.hub().song().channelFlags();
+    const ChannelFlags kept = flags;
+    flags.set(ChannelFlags::VoxMute, 0, true);
+    flags.set(ChannelFlags::MidiSolo, 1, true);
+    MuteSoloWindow mute(app.context());
+    failures += !save(&mute, dir, "mute-solo");
+    flags = kept;
+    for (const auto& [tick, name] : {std::pair<uint32_t, const char*>{0, "count-in.wav"}, {7680, "clap.wav"},
+                                     {15360, "cymbal.wav"}}) {
+        WaveInsert w;
+        w.position = tick;
+        w.setPath(joinPath(folderOf(app.hub().midiPath()), name));
+        app.hub().song().putWaveInsert(w);
+    }
+    WaveInsertWindow waves(app.context());
+    failures += !save(&waves, dir, "wave-insert");
 
     // The shipped effects registered, as a user who added them would see them.
     std::vector<std::string> shipped;

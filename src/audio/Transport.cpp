@@ -211,12 +211,15 @@ bool Transport::playRange(uint32_t start, uint32_t end) {
     // Positions are counted from where the stream really starts.
     playOffset_ = playStart_;
 
+    // The play keeps its own copy of the lines: the lyric window may edit the song's while it plays.
     lines_.clear();
+    lineCopies_.clear();
     std::vector<TickedItem> lineTicks, phraseTicks;
-    for (const auto& line : song_.lyricLines()) {
-        if (!line) continue;
-        lineTicks.push_back({line->position, lines_.size()});
-        lines_.push_back(line.get());
+    for (const auto& line : song_.lyricLines())
+        if (line) lineCopies_.push_back(*line);
+    for (const LyricLine& line : lineCopies_) {
+        lineTicks.push_back({line.position, lines_.size()});
+        lines_.push_back(&line);
     }
     for (std::size_t i = 0; i < phrases_.size(); ++i) {
         if (phrases_[i].data.hasData() && phrases_[i].data.byteLength() > 0) phraseTicks.push_back({phrases_[i].startTick, i});

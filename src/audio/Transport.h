@@ -18,6 +18,7 @@
 #include "audio/WaveOutDevice.h"
 #include "base/LastError.h"
 #include "midi/MidiStreamPlayer.h"
+#include "song/LyricLine.h"
 #include "synth/SongRenderer.h"
 
 namespace kantor {
@@ -172,6 +173,7 @@ private:
     std::vector<Marker> markers_;
     std::vector<PlaybackPiece> phrases_;
     std::vector<const LyricLine*> lines_;
+    std::vector<LyricLine> lineCopies_;  // what lines_ points into, for the length of a play
     std::array<bool, 16> midiMute_{};
     std::array<bool, 16> voxMute_{};
     uint8_t noteFilter_ = 255;

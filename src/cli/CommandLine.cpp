@@ -139,8 +139,11 @@ struct CommandLine {
     VoiceArgs voice;
     std::string voiceId, voiceFile;  // the operands of the voice commands
 
-    CLI::App *infoCmd, *posCmd, *playCmd, *renderCmd, *phraseCmd, *newCmd, *voiceCmd, *effectCmd;
+    CLI::App *infoCmd, *posCmd, *playCmd, *renderCmd, *phraseCmd, *newCmd, *voiceCmd, *effectCmd, *lyricCmd,
+        *waveCmd;
     EffectArgs effect;
+    SongListArgs lyricArgs, waveArgs;
+    CLI::Option *lyricAt = nullptr, *waveAt = nullptr;
     CLI::Option *voxOpt, *lyricsOpt, *playFrom, *playTo, *renderQuality, *phraseQuality;
 
     CommandLine() {
@@ -164,6 +167,8 @@ struct CommandLine {
         defineNew();
         defineVoice();
         defineEffect();
+        defineLyric();
+        defineWave();
         for (CLI::App* c : app.get_subcommands({})) c->group("Commands");
     }
 
@@ -201,7 +206,28 @@ struct CommandLine {
                             "('aconnect -l' lists them)")
             ->type_name("CLIENT:PORT");
         playCmd->add_flag("-q,--quiet", play.quiet, "show no position");
+        addSwitchOptions(playCmd, play.switches);
         addCommonOptions(playCmd, play.common);
+    }
+
+    // The mute and solo switches of this run, in place of the song's stored ones.
+    void addSwitchOptions(CLI::App* c, ChannelSwitches& w) {
+        const char* group = "Mute and solo (any of them replaces the song's stored switches)";
+        const std::pair<const char*, std::vector<uint32_t>*> options[] = {
+            {"--midi-mute", &w.midiMute}, {"--vox-mute", &w.voxMute}, {"--midi-solo", &w.midiSolo}, {"--vox-solo", &w.voxSolo}};
+        const char* what[] = {"silence the MIDI notes of channel C", "leave the vocal of channel C out",
+                              "sound only the MIDI notes of the soloed channels (every vocal without its own "
+                              "--vox-solo falls silent too)",
+                              "sing only the vocal of the soloed channels (every MIDI channel without its own "
+                              "--midi-solo falls silent too)"};
+        for (std::size_t i = 0; i < 4; ++i) {
+            c->add_option(options[i].first, *options[i].second, what[i])
+                ->type_name("C")
+                ->allow_extra_args(false)
+                ->delimiter(',')
+                ->check(channel())
+                ->group(group);
+        }
     }
 
     void addRenderOptions(CLI::App* c, RenderArgs& r) {
@@ -231,6 +257,7 @@ struct CommandLine {
                             ->type_name("CODE")
                             ->check(number(0, 11, "a sample format code (0 to 11)"));
         renderCmd->add_flag("-q,--quiet", render.quiet, "draw no progress");
+        addSwitchOptions(renderCmd, render.switches);
         addCommonOptions(renderCmd, render.common);
     }
 
@@ -371,6 +398,65 @@ struct CommandLine {
         set->add_option("EFFECT", effect.references, "PLUGIN:EFFECT, at most three");
     }
 
+    // A song list command: its song, and --at for the commands that change it.
+    CLI::App* songListCommand(CLI::App* parent, SongListArgs& args, const std::string& name,
+                              const std::string& summary, const std::string& description, const std::string& example) {
+        CLI::App* c = command(*parent, name, summary, description, example);
+        c->callback([&args, name] { args.command = name; });
+        c->add_option("SONG.uta", args.song, "the song file")->required();
+        return c;
+    }
+
+    void defineLyric() {
+        lyricCmd = command(app, "lyric", "the lyric lines of a song",
+                           "List, add and remove the lyric lines of a song: free text at song positions, shown on "
+                           "the main panel while the song plays. The song is saved when it changes.",
+                           "kantor-cli lyric add song.uta --at 1920 'はるのうららの'");
+        lyricCmd->require_subcommand(1);
+        lyricCmd->fallthrough();
+        addCommonOptions(lyricCmd, lyricArgs.common);
+        songListCommand(lyricCmd, lyricArgs, "list", "list the lines",
+                        "Print each lyric line: its position, its tick and its text.", "kantor-cli lyric list song.uta");
+        CLI::App* add = songListCommand(
+            lyricCmd, lyricArgs, "add", "add a line at a tick",
+            "Add a lyric line at a tick, rounded to the grid of the lyric window (a quarter note, an eighth when "
+            "a measure counts eighths). Trailing blanks are removed; a line holds 63 bytes in the song file.",
+            "kantor-cli lyric add song.uta --at 1920 'はるのうららの'");
+        lyricAt = add->add_option("--at", lyricArgs.at, "the tick")->type_name("TICK")->required()->check(tick());
+        add->add_option("TEXT", lyricArgs.text, "the line")->required();
+        add->add_flag("--replace", lyricArgs.replace, "replace a line already at that position");
+        CLI::App* rm = songListCommand(lyricCmd, lyricArgs, "remove", "remove the line at a tick",
+                                       "Remove the lyric line at a tick.", "kantor-cli lyric remove song.uta --at 1920");
+        rm->add_option("--at", lyricArgs.at, "the tick of the line")->type_name("TICK")->required()->check(tick());
+    }
+
+    void defineWave() {
+        waveCmd = command(app, "wave", "the wave files inserted in a song",
+                          "List, insert and remove the wave files a song plays at song positions. An inserted file "
+                          "lies in the MIDI file's folder, has 11025, 22050 or 44100 Hz and the bits of the output "
+                          "format (the settings' sound quality). The song is saved when it changes.",
+                          "kantor-cli wave insert song.uta clap.wav --at 3840");
+        waveCmd->require_subcommand(1);
+        waveCmd->fallthrough();
+        addCommonOptions(waveCmd, waveArgs.common);
+        songListCommand(waveCmd, waveArgs, "list", "list the inserted files",
+                        "Print each inserted file: its position, its tick and its name; what is wrong with a file "
+                        "goes to standard error.",
+                        "kantor-cli wave list song.uta");
+        CLI::App* ins = songListCommand(waveCmd, waveArgs, "insert", "insert a WAV file at a tick",
+                                        "Insert a WAV file at a tick (at most the start of the last measure).",
+                                        "kantor-cli wave insert song.uta clap.wav --at 3840 --copy");
+        ins->add_option("FILE.wav", waveArgs.file, "the WAV file")->required();
+        waveAt = ins->add_option("--at", waveArgs.at, "the tick")->type_name("TICK")->required()->check(tick());
+        ins->add_flag("--copy", waveArgs.copy, "copy a file from another folder beside the MIDI file");
+        ins->add_flag("--force", waveArgs.force, "with --copy, replace a file of that name beside the MIDI file");
+        ins->add_flag("--replace", waveArgs.replace, "replace an entry already at that tick");
+        CLI::App* rm = songListCommand(waveCmd, waveArgs, "remove", "remove the entry at a tick",
+                                       "Remove the inserted file at a tick (the file itself stays).",
+                                       "kantor-cli wave remove song.uta --at 3840");
+        rm->add_option("--at", waveArgs.at, "the tick of the entry")->type_name("TICK")->required()->check(tick());
+    }
+
     // The help of every command after the program's own, for the manual page.
     // Each command's help is a section headed by its name, indented below it.
     std::string helpAll() const {
@@ -466,6 +552,8 @@ struct CommandLine {
             return cli::voice(voice, out, err);
         }
         if (effectCmd->parsed()) return cli::effect(effect, out, err);
+        if (lyricCmd->parsed()) return cli::lyric(lyricArgs, out, err);
+        if (waveCmd->parsed()) return cli::wave(waveArgs, out, err);
         return 2;
     }
 };

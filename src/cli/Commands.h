@@ -40,12 +40,20 @@ struct PosArgs {
 };
 int pos(const PosArgs& args, std::ostream& out, std::ostream& err);
 
+// --midi-mute, --vox-mute, --midi-solo, --vox-solo on play and render: channels (1 to 16)
+// whose switches are on for this run. Any of them replaces the song's stored switches.
+struct ChannelSwitches {
+    std::vector<uint32_t> midiMute, voxMute, midiSolo, voxSolo;
+    bool given() const { return !midiMute.empty() || !voxMute.empty() || !midiSolo.empty() || !voxSolo.empty(); }
+};
+
 // kantor-cli play FILE.uta|FILE.mid [--from TICK] [--to TICK] [--loop] [--port CLIENT:PORT] [--quiet]
 struct PlayArgs {
     CommonOptions common;
     std::string path, port;
     uint32_t from = 0, to = 0xFFFFFFFFu;
     bool haveRange = false, loop = false, quiet = false;
+    ChannelSwitches switches;
 };
 int play(const PlayArgs& args, std::ostream& out, std::ostream& err);
 
@@ -60,6 +68,7 @@ struct RenderArgs {
     bool haveQuality = false;
     bool mix = false;
     bool quiet = false;
+    ChannelSwitches switches;
 };
 int render(const RenderArgs& args, std::ostream& out, std::ostream& err);
 int phrase(const RenderArgs& args, std::ostream& out, std::ostream& err);
@@ -95,6 +104,22 @@ struct EffectArgs {
     Args references;       // set: up to three PLUGIN:EFFECT
 };
 int effect(const EffectArgs& args, std::ostream& out, std::ostream& err);
+
+// kantor-cli lyric list SONG.uta | add SONG.uta --at TICK TEXT [--replace] | remove SONG.uta --at TICK
+// kantor-cli wave list SONG.uta | insert SONG.uta FILE.wav --at TICK [--copy] [--replace] [--force]
+//                 | remove SONG.uta --at TICK
+struct SongListArgs {
+    CommonOptions common;
+    std::string command;  // list, add/insert or remove
+    std::string song;
+    std::string file;  // wave insert: the WAV file
+    std::string text;  // lyric add: the line
+    uint64_t at = 0;
+    bool haveAt = false;
+    bool replace = false, copy = false, force = false;
+};
+int lyric(const SongListArgs& args, std::ostream& out, std::ostream& err);
+int wave(const SongListArgs& args, std::ostream& out, std::ostream& err);
 
 // Runs a whole command line (args without the program name).
 int run(const Args& args, std::ostream& out, std::ostream& err);

@@ -107,6 +107,7 @@ int play(const PlayArgs& a, std::ostream& out, std::ostream& err) {
         return 1;
     }
     if (!(isSong ? s.openSong(path) : s.openMidi(path))) return 1;
+    applySwitches(a.switches, s.song().channelFlags());
     if (to == 0xFFFFFFFFu) to = s.tempoMap().songEndTick();
     if (from >= to) {
         err << "play: --from must lie before --to\n";

@@ -183,6 +183,7 @@ int render(const RenderArgs& p, std::ostream& out, std::ostream& err) {
     }
     if (!s.openSong(p.input)) return 1;
     if (outputIsAnInput("render", p.output, songInputs(s, p.input), err)) return 1;
+    applySwitches(p.switches, s.song().channelFlags());
     if (p.mix) return renderMix(s, p, out, err);
     SongRenderer renderer(s.song(), s.engine());
     RenderRequest r;

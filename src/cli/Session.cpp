@@ -41,6 +41,19 @@ CliSession::CliSession(const CommonOptions& options, HubOptions::Audio audio, st
     startUp();
 }
 
+void applySwitches(const ChannelSwitches& switches, ChannelFlags& flags) {
+    if (!switches.given()) return;
+    flags.clear();
+    auto set = [&](const std::vector<uint32_t>& channels, ChannelFlags::Row row) {
+        for (uint32_t c : channels)
+            if (c >= 1 && c <= 16) flags.set(row, static_cast<int>(c) - 1, true);
+    };
+    set(switches.midiMute, ChannelFlags::MidiMute);
+    set(switches.voxMute, ChannelFlags::VoxMute);
+    set(switches.midiSolo, ChannelFlags::MidiSolo);
+    set(switches.voxSolo, ChannelFlags::VoxSolo);
+}
+
 bool parseNumber(const std::string& text, uint64_t max, uint64_t& value) {
     auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && p == text.data() + text.size() && value <= max;

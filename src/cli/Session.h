@@ -46,6 +46,9 @@ public:
 bool checkQualityCode(const std::string& cmd, uint64_t code, std::ostream& err);
 bool checkChannel(const std::string& cmd, uint64_t channel, std::ostream& err);
 
+// The switches given on the command line in place of the song's stored ones (when any is given).
+void applySwitches(const ChannelSwitches& switches, ChannelFlags& flags);
+
 // Parses a whole decimal number in [0, max]; false when it is not one.
 bool parseNumber(const std::string& text, uint64_t max, uint64_t& value);
 

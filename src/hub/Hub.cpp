@@ -220,6 +220,21 @@ void Hub::titleChanged() {
     each([](HubListener& l) { l.songChanged(); });
 }
 
+void Hub::lyricsEdited() {
+    setModified(true);
+    each([](HubListener& l) { l.lyricsChanged(); });
+}
+
+void Hub::wavesEdited() {
+    setModified(true);
+    each([](HubListener& l) { l.wavesChanged(); });
+}
+
+void Hub::channelFlagsEdited() {
+    setModified(true);
+    each([](HubListener& l) { l.channelFlagsChanged(); });
+}
+
 std::string Hub::windowTitle() const {
     const std::string& t = doc_->song.titleInfo().title;
     return t.empty() ? std::string(text::kAppTitle) : t;
@@ -315,6 +330,8 @@ void Hub::movePosition(uint32_t tick) {
     current_ = tick;
     each([&](HubListener& l) { l.positionNotify(PositionReceiver::MainPanel, PositionCode::LoopStart, tick, nullptr); });
 }
+
+void Hub::postSongPosition(uint32_t tick) { movePosition(tick); }
 
 PlayRange Hub::range() const { return range_; }
 

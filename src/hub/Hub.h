@@ -63,6 +63,10 @@ public:
     }
     // The transport started, paused, restarted or stopped.
     virtual void playStateChanged() {}
+    // The song's lyric lines, inserted waves or mute and solo switches were edited.
+    virtual void lyricsChanged() {}
+    virtual void wavesChanged() {}
+    virtual void channelFlagsChanged() {}
     void positionNotify(PositionReceiver, PositionCode, uint32_t, const LyricLine*) override {}
 };
 
@@ -130,6 +134,11 @@ public:
     void setModified(bool modified);
     // After the title information changed.
     void titleChanged();
+    // After an edit of the lyric lines, the inserted waves or the channel flags: the song is
+    // marked modified and the windows that show them are told.
+    void lyricsEdited();
+    void wavesEdited();
+    void channelFlagsEdited();
     // The song's title text, or the program title when it is empty.
     std::string windowTitle() const;
 
@@ -155,6 +164,8 @@ public:
     // A window moved the position (a click in the channel list or a score): the panel
     // shows it with its lyric line, as when loop play starts (code 70).
     void movePosition(uint32_t tick);
+    // A tool window moved the song position: the main panel and the channel list follow.
+    void postSongPosition(uint32_t tick);
     PlayRange range() const;
     void setRange(PlayRange r);
     PanelSteps steps() const { return PanelSteps::of(doc_->tempoMap); }

@@ -59,6 +59,8 @@ bool SongSession::openMidi(const std::string& midiPath) {
     song_.resetDefaults();
     tempoMap_.clear();
     if (!midi_.load(midiPath)) return failOpen(midi_.lastError());
+    // Inserted waves are looked for beside the MIDI file, before the song has a file of its own.
+    song_.setMidiPath(midiPath);
     return finishOpen();
 }
 

@@ -393,7 +393,8 @@ bool SongRenderer::addInsertedWaves() {
     const uint32_t outRate = engine_.outputRate();
     auto& left = engine_.lists()[SynthEngine::kWaveLeftList];
     auto& right = engine_.lists()[SynthEngine::kWaveRightList];
-    const std::string folder = folderOf(song_.songPath());
+    // Inserted files lie beside the MIDI file (the song file is saved there too).
+    const std::string folder = folderOf(song_.midiPath().empty() ? song_.songPath() : song_.midiPath());
     WavReader reader;
     for (const auto& w : song_.waveInserts()) {
         if (!w) continue;

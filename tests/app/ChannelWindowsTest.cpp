@@ -171,10 +171,10 @@ private slots:
         // Scrolled to the clicked measure as far as the song allows, the position on it.
         QVERIFY(score->view()->axis().shows(s.hub().tempoMap().measures()[3].start));
         QCOMPARE(score->view()->position(), s.hub().currentPosition());
-        // The header: lyric input, and with Ctrl the wave insertion, which does not exist yet.
+        // The header: lyric input, and with Ctrl the wave insertion.
         QTest::mouseDClick(w->view(), Qt::LeftButton, {}, QPoint(w->view()->gridRect().left() + 20, 4));
         QVERIFY(lyric);
-        QVERIFY(!w->canRun(ChannelListWindow::WaveInsert));
+        QVERIFY(w->canRun(ChannelListWindow::WaveInsert));
         s.panel->setWindowFactory(MainPanel::WaveInsertWindow, [&](MainPanel&) -> QWidget* {
             wave = true;
             return new QWidget();

@@ -408,3 +408,19 @@ TEST(TransportInsertedWaves, UnreadableAndUnsuitableFilesNameTheReason) {
 
 }  // namespace
 }  // namespace kantor
+
+namespace kantor {
+namespace {
+
+TEST(Transport, APlayKeepsItsLyricLinesWhileTheSongsAreEdited) {
+    TransportFixture f({{0, 69, {{480, 900}}}});
+    ASSERT_TRUE(f.song.putLyricLine(480, "さくら"));
+    ASSERT_TRUE(f.transport->playFromTop());
+    f.song.lyricLines().clear();  // the lyric window deletes the line while the song plays
+    ASSERT_EQ(f.transport->lyricLines().size(), 1u);
+    EXPECT_EQ(f.transport->lyricLines()[0]->text, "さくら");
+    f.runToEnd(5000);
+}
+
+}  // namespace
+}  // namespace kantor

@@ -22,13 +22,15 @@ struct CommandHelp {
 
 const std::vector<CommandHelp>& everyCommand() {
     static const std::vector<CommandHelp> commands = {
-        {{}, {"--help", "--version", "COMMAND", "info", "pos", "play", "render", "phrase", "new", "voice"}},
+        {{}, {"--help", "--version", "COMMAND", "info", "pos", "play", "render", "phrase", "new", "voice",
+              "lyric", "wave"}},
         {{"info"}, {"FILE", "--json"}},
         {{"pos"}, {"FILE.mid", "TICK"}},
-        {{"play"}, {"FILE", "--from TICK", "--to TICK", "--loop", "--port CLIENT:PORT", "--quiet", "--voice-dir DIR",
+        {{"play"}, {"FILE", "--from TICK", "--to TICK", "--loop", "--port CLIENT:PORT", "--quiet", "--midi-solo C", "--vox-mute C", "--voice-dir DIR",
                     "--config-dir DIR", "--data-dir DIR"}},
         {{"render"}, {"SONG.uta", "-o,--output OUT.wav", "--mix", "--from TICK", "--to TICK", "--quality CODE",
-                      "--quiet", "--voice-dir DIR", "--config-dir DIR", "--data-dir DIR"}},
+                      "--quiet", "--midi-mute C", "--vox-mute C", "--midi-solo C", "--vox-solo C", "--voice-dir DIR",
+                      "--config-dir DIR", "--data-dir DIR"}},
         {{"phrase"}, {"SONG.uta", "-o,--output OUT.wav", "--channel C", "--note N", "--quality CODE", "--voice-dir DIR"}},
         {{"new"}, {"MIDI.mid", "-o,--output SONG.uta", "--vox C", "--lyrics FILE", "--voice NAME", "--voice-dir DIR",
                    "--config-dir DIR", "--data-dir DIR"}},
@@ -40,6 +42,14 @@ const std::vector<CommandHelp>& everyCommand() {
         {{"voice", "delete"}, {"ID"}},
         {{"voice", "build"}, {"PROJECT.vxbprj", "--replace ID"}},
         {{"voice", "automark"}, {"PROJECT.vxbprj", "--keep"}},
+        {{"lyric"}, {"list", "add", "remove", "--config-dir DIR"}},
+        {{"lyric", "list"}, {"SONG.uta"}},
+        {{"lyric", "add"}, {"SONG.uta", "TEXT", "--at TICK", "--replace"}},
+        {{"lyric", "remove"}, {"SONG.uta", "--at TICK"}},
+        {{"wave"}, {"list", "insert", "remove", "--config-dir DIR"}},
+        {{"wave", "list"}, {"SONG.uta"}},
+        {{"wave", "insert"}, {"SONG.uta", "FILE.wav", "--at TICK", "--copy", "--force", "--replace"}},
+        {{"wave", "remove"}, {"SONG.uta", "--at TICK"}},
     };
     return commands;
 }

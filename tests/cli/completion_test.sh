@@ -75,10 +75,17 @@ offers voice --voice-dir voices info "" -- vxb3 MaleVox
 offers voice --voice-dir voices export vxb3 "" -- alto.vxb
 KANTOR_VOICE_DIR=$work/voices offers voice delete v -- vxb3
 offers render song.uta --q -- --quality --quiet
+offers "" -- lyric wave
+offers lyric "" -- list add remove
+offers lyric add "" -- song.uta
+offers wave insert song.uta "" -- take.wav
+lacks wave insert song.uta "" -- song.mid
+offers wave insert song.uta take.wav --at 0 --replace - -- --copy --force
+offers render song.uta --vox-solo 3 - -- --midi-mute
 
 # Every option a command's help names is offered after "-".
 for command in info pos play render phrase new voice "voice list" "voice info" "voice import" "voice export" \
-    "voice delete" "voice build" "voice automark"; do
+    "voice delete" "voice build" "voice automark" "lyric add" "lyric remove" "wave insert" "wave remove"; do
     # shellcheck disable=SC2086
     help=$("$cli" $command --help) || { echo "FAIL: kantor-cli $command --help"; failures=$((failures + 1)); }
     options=$(sed -n 's/^  \(-[^ ]*\).*/\1/p' <<<"$help" | tr ',' '\n' | grep -- '^--')

@@ -1,0 +1,128 @@
+#include "app/RomajiListWindow.h"
+
+#include <QCloseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/WindowPlacement.h"
+#include "voice/Voice.h"
+#include "voice/VoiceBank.h"
+
+namespace kantor::app {
+
+RomajiListView::RomajiListView(QWidget* parent) : QAbstractScrollArea(parent) {
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QFont f = font();
+    f.setFamilies({"ＭＳ ゴシック", "MS Gothic", "Noto Sans Mono CJK JP", "IPAGothic", "monospace"});
+    f.setStyleHint(QFont::TypeWriter);
+    f.setPointSize(10);
+    setFont(f);
+    measure();
+}
+
+void RomajiListView::measure() {
+    const QFontMetrics m(font());
+    charWidth_ = m.horizontalAdvance('A');
+    rowHeight_ = m.height() + 1;
+    updateScrollBar();
+}
+
+void RomajiListView::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::FontChange) measure();
+    QAbstractScrollArea::changeEvent(e);
+}
+
+QSize RomajiListView::sizeHint() const {
+    // Kana of three characters fit after the code: cells of 16 character widths hold them.
+    return {kRomajiPerRow * 16 * charWidth_ + verticalScrollBar()->sizeHint().width() + 2 * frameWidth(),
+            rowHeight_ * 20 + 2 * frameWidth()};
+}
+
+int RomajiListView::visibleRows() const { return std::max(1, viewport()->height() / std::max(1, rowHeight_)); }
+
+void RomajiListView::setEntries(std::vector<RomajiEntry> entries) {
+    entries_ = std::move(entries);
+    top_ = 0;
+    updateScrollBar();
+    viewport()->update();
+}
+
+void RomajiListView::updateScrollBar() {
+    QScrollBar* bar = verticalScrollBar();
+    const QSignalBlocker block(bar);
+    bar->setRange(0, std::max(0, romajiRows(entries_.size()) - 1));
+    bar->setPageStep(visibleRows());
+    bar->setSingleStep(1);
+    top_ = std::clamp(top_, 0, bar->maximum());
+    bar->setValue(top_);
+}
+
+void RomajiListView::scrollContentsBy(int, int) {
+    top_ = verticalScrollBar()->value();
+    viewport()->update();
+}
+
+void RomajiListView::resizeEvent(QResizeEvent* e) {
+    QAbstractScrollArea::resizeEvent(e);
+    updateScrollBar();
+}
+
+void RomajiListView::paintEvent(QPaintEvent*) {
+    QPainter p(viewport());
+    const QColor back = palette().color(QPalette::Window);
+    p.fillRect(viewport()->rect(), back);
+    const int cell = 16 * charWidth_;
+    // The second and fourth columns stand on white.
+    for (int col : {1, 3}) p.fillRect(QRect(col * cell, 0, cell, viewport()->height()), Qt::white);
+    const int rows = visibleRows() + 1;
+    for (int r = 0; r < rows; ++r) {
+        for (int col = 0; col < kRomajiPerRow; ++col) {
+            const std::size_t i = static_cast<std::size_t>((top_ + r) * kRomajiPerRow + col);
+            if (i >= entries_.size()) break;
+            const RomajiEntry& e = entries_[i];
+            if (e.code.empty()) continue;
+            p.setPen(e.usable ? Qt::black : Qt::gray);
+            const int y = r * rowHeight_;
+            p.drawText(QRect(col * cell + charWidth_, y, 7 * charWidth_, rowHeight_), Qt::AlignLeft | Qt::AlignVCenter,
+                       QString::fromStdString(e.code));
+            p.drawText(QRect(col * cell + 8 * charWidth_, y, 8 * charWidth_, rowHeight_),
+                       Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(e.kana));
+        }
+    }
+}
+
+RomajiListWindow::RomajiListWindow(AppContext& ctx, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      ctx_(ctx) {
+    setWindowTitle("入力ﾛｰﾏ字一覧");
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    view_ = new RomajiListView(this);
+    v->addWidget(view_);
+    resize(view_->sizeHint());
+    restorePlacement(this, ctx_.hub.settings(), WindowKind::RomajiList, 0, true, DefaultPlace::Centred);
+}
+
+void RomajiListWindow::showVoice(const std::string& name) {
+    setWindowTitle(QString::fromStdString(romajiListTitle(name)));
+    view_->setEntries({});
+    VoiceBank& bank = ctx_.hub.voices();
+    if (!bank.ensureVoiceLoaded(name)) {
+        ctx_.prompt.notice("Error", bank.lastError());
+        return;
+    }
+    const Voice* voice = bank.findVoice(name);
+    if (voice) view_->setEntries(romajiEntries(*voice));
+}
+
+void RomajiListWindow::closeEvent(QCloseEvent* e) {
+    storePlacement(this, ctx_.hub.settings(), WindowKind::RomajiList);
+    e->accept();
+}
+
+}  // namespace kantor::app

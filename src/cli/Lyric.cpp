@@ -1,0 +1,64 @@
+// kantor-cli lyric: the lyric lines of a song, as the lyric input window edits them.
+//
+//   lyric list SONG.uta                       the lines with their positions and ticks
+//   lyric add SONG.uta --at TICK TEXT         enters a line at TICK, rounded to the window's
+//                                             grid; --replace replaces a line already there
+//   lyric remove SONG.uta --at TICK           deletes the line at TICK
+// The song is written only when it changed, through a new file that replaces it when complete.
+#include <algorithm>
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "cli/Session.h"
+#include "song/LyricList.h"
+
+namespace kantor::cli {
+
+int lyric(const SongListArgs& a, std::ostream& out, std::ostream& err) {
+    const std::string what = "lyric " + a.command + ": ";
+    if (a.command == "add" && trimLyricText(a.text).empty()) {
+        err << what << "the text is empty\n";
+        return 2;
+    }
+    CliSession s(a.common);
+    if (!s.session().openSong(a.song)) return 1;
+    Song& song = s.song();
+    const TempoMap& map = s.tempoMap();
+    if (a.command == "list") {
+        for (const auto& l : song.lyricLines())
+            if (l) out << map.positionText(l->position) << "\t" << l->position << "\t" << l->text << "\n";
+        return 0;
+    }
+    const LyricSteps steps = LyricSteps::of(map);
+    const uint32_t at = static_cast<uint32_t>(a.at);
+    if (a.command == "remove") {
+        const long index = lyricLineAt(song, at);
+        if (index < 0) {
+            err << what << lyrictext::kNoSelection << " (no line at tick " << at << ")\n";
+            return 1;
+        }
+        deleteLyric(song, index);
+    } else {
+        if (steps.step != 0 && at > steps.songEnd) {
+            err << what << lyrictext::kPastEnd << " (tick " << at << ", the song ends at " << steps.songEnd << ")\n";
+            return 1;
+        }
+        const uint32_t position = std::min(steps.round(at), steps.songEnd);
+        const LyricPutResult r = putLyric(song, position, a.text, [&] { return a.replace; });
+        switch (r.what) {
+            case LyricPut::Declined:
+                err << what << lyrictext::kAskReplace << "\n(tick " << position << "; --replace replaces the line)\n";
+                return 1;
+            case LyricPut::TooLong: err << what << lyrictext::kTooLong << "\n"; return 1;
+            case LyricPut::Empty: err << what << "the text is empty\n"; return 2;
+            case LyricPut::Inserted:
+            case LyricPut::Replaced: break;
+        }
+        out << (r.what == LyricPut::Replaced ? "replaced " : "added ") << map.positionText(position) << "\t" << position
+            << "\n";
+    }
+    if (!s.session().saveSong(song.midiPath(), a.song)) return 1;
+    return 0;
+}
+
+}  // namespace kantor::cli
