@@ -25,6 +25,8 @@ struct Session {
     test::RecordingPrompt prompt;
     ScriptedFileChooser files;
     std::unique_ptr<KantorApp> app;
+    // The windows' parent: they go before the program does.
+    std::unique_ptr<QWidget> owner;
     Session() {
         AppOptions o;
         o.hub.audio = HubOptions::Audio::Off;
@@ -45,7 +47,9 @@ struct Session {
         app->hub().session().makeVoxChannel(0);
         app->hub().song().makePhraseHead(0, 0);
         app->hub().setModified(false);
+        owner = std::make_unique<QWidget>();
     }
+    NoteVoiceWindow* open(std::size_t n) { return NoteVoiceWindow::open(ctx(), 0, n, owner.get()); }
     Hub& hub() { return app->hub(); }
     AppContext& ctx() { return app->context(); }
     VoxEvent& ev(std::size_t i) { return *hub().song().channel(0).events[i]; }
@@ -73,7 +77,7 @@ class NoteVoiceWindowTest : public QObject {
 private slots:
     void commitPutsTheSyllablesAndStepsOn() {
         Session s;
-        NoteVoiceWindow* w = NoteVoiceWindow::open(s.ctx(), 0, 0);
+        NoteVoiceWindow* w = s.open(0);
         QVERIFY(w);
         QCOMPARE(w->windowTitle(), QString("VoiceNote ( 1 - No.1 )"));
         QCOMPARE(s.ev(0).hasLyric, uint16_t(2));
@@ -100,14 +104,14 @@ private slots:
         QCOMPARE(s.ev(0).syllableLength[1], uint16_t(0));
         QCOMPARE(s.ev(0).syllableVolume[1], uint16_t(100));
         // The same window is asked to select another note.
-        QCOMPARE(NoteVoiceWindow::open(s.ctx(), 0, 4), w);
+        QCOMPARE(s.open(4), w);
         QCOMPARE(w->note(), std::size_t(4));
         w->close();
     }
 
     void anUnknownCodeKeepsTheWindowOnItsNote() {
         Session s;
-        NoteVoiceWindow* w = NoteVoiceWindow::open(s.ctx(), 0, 2);
+        NoteVoiceWindow* w = s.open(2);
         const auto before = s.bytes();
         type(w->codeEdit(2), "XQZ");
         w->noteVolumeSpin()->stepBy(5);
@@ -127,7 +131,7 @@ private slots:
 
     void stepsStopAtBothEndsAndFollowTheKeys() {
         Session s;
-        NoteVoiceWindow* w = NoteVoiceWindow::open(s.ctx(), 0, 0);
+        NoteVoiceWindow* w = s.open(0);
         QVERIFY(!w->previous());
         QCOMPARE(w->note(), std::size_t(0));
         QVERIFY(QTest::qWaitForWindowActive(w));
@@ -151,7 +155,7 @@ private slots:
     void oneClickLengthsAndTheirLimits() {
         Session s;
         s.hub().settings().setOneClickLengths({240, 0, 960, 0, 0});
-        NoteVoiceWindow* w = NoteVoiceWindow::open(s.ctx(), 0, 3);
+        NoteVoiceWindow* w = s.open(3);
         QCOMPARE(w->oneClickButton(1)->text(), QString());
         QVERIFY(!w->oneClickButton(1)->isEnabled());
         QVERIFY(w->setOneClickLength(0));
@@ -299,7 +303,7 @@ private slots:
         Session s;
         s.hub().session().saveSong(s.hub().midiPath(), s.dir.file("a.uta"));
         const auto saved = s.bytes();
-        NoteVoiceWindow* w = NoteVoiceWindow::open(s.ctx(), 0, 0);
+        NoteVoiceWindow* w = s.open(0);
         for (int i = 0; i < 4; ++i) {
             type(w->codeEdit(0), i % 2 ? "TA" : "KA");
             w->groupButton(i % 3)->setChecked(true);
@@ -331,7 +335,7 @@ private slots:
 
     void phraseWaveFileWithItsInformation() {
         Session s;
-        NoteVoiceWindow* w = NoteVoiceWindow::open(s.ctx(), 0, 1);
+        NoteVoiceWindow* w = s.open(1);
         type(w->codeEdit(0), "A");
         s.files.answers = {s.dir.file("phrase.txt"), s.dir.file("phrase.wav")};
         QVERIFY(!w->writePhraseWav());  // not a ".wav": nothing

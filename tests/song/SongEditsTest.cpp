@@ -96,7 +96,7 @@ TEST_F(EditFixture, EveryKindOfEditUndoesAndRedoesByteForByte) {
          }},
         {"phrase settings", [&] {
              SettingsEdit s;
-             ASSERT_TRUE(SettingsEdit::forPhrase(song, 0, 0, s));
+             ASSERT_TRUE(SettingsEdit::forPhrase(song, 0, 2, s));
              s.setUseDefault(SettingsGroup::Voice, false);
              s.values().voiceName = "W";
              s.values().timingOffset = -40;
@@ -121,7 +121,7 @@ TEST_F(EditFixture, EveryKindOfEditUndoesAndRedoesByteForByte) {
              EXPECT_TRUE(noteBatchChange(song, 0, error));
          }},
         {"phrase batch", [&] {
-             song.phraseSettings(0, 1)->ownTiming = 1;
+             song.phraseSettings(0, 2)->ownTiming = 1;
              PhraseBatchOptions o;
              o.timingDefault = true;
              o.setTuning = true;
