@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/EditCommands.h"
 #include "app/EffectorWindow.h"
@@ -593,7 +594,10 @@ void PhraseWordDialog::setAllChannels(bool all) {
     for (const PhraseWords& w : words_) {
         QString text = q(w.romaji) + "\n" + q(w.kana);
         if (all) text = QString("%1: ").arg(w.channel + 1) + text;
-        list_->addItem(text);
+        auto* item = new QListWidgetItem(text, list_);
+        // Both lines in view: the romaji and, below it, the kana.
+        item->setSizeHint(QSize(list_->fontMetrics().horizontalAdvance(text.section('\n', 0, 0)) + 16,
+                                2 * list_->fontMetrics().lineSpacing() + 8));
     }
 }
 
@@ -616,8 +620,11 @@ CodeListDialog::CodeListDialog(AppContext& ctx, const std::string& voice, QWidge
     list->setMinimumSize(520, 320);
     std::string kana, code;
     bool usable = false;
+    // One entry per code: a voice holds a code at several pitches.
+    std::vector<std::string> seen;
     for (int i = 0; ctx.hub.voices().sampleByIndex(voice, i, kana, code, usable); ++i) {
-        if (!usable) continue;
+        if (!usable || std::find(seen.begin(), seen.end(), code) != seen.end()) continue;
+        seen.push_back(code);
         list->addItem(q(code + "  " + kana));
     }
     v->addWidget(list);

@@ -25,6 +25,8 @@ TextSpin::TextSpin(int lo, int hi, int value, QWidget* parent)
         stepBy(delta);
     });
     setMinimumTextWidth(6);
+    // As tall as its arrows, wherever a row puts it.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
 void TextSpin::setMinimumTextWidth(int chars) {
