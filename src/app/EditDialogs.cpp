@@ -515,6 +515,12 @@ QuickInputDialog::QuickInputDialog(AppContext& ctx, int c, std::size_t head, QWi
 }
 
 void QuickInputDialog::setMode(KanaMode mode) {
+    // A line still as it was prefilled is shown in the new mode's writing.
+    const std::string romaji = phraseLine(ctx_.hub.song(), ctx_.hub.voices(), c_, head_, KanaMode::Romaji);
+    const std::string kana = phraseLine(ctx_.hub.song(), ctx_.hub.voices(), c_, head_, KanaMode::Hiragana);
+    const std::string now = input_->text().toStdString();
+    if (mode != mode_ && now == (mode_ == KanaMode::Romaji ? romaji : kana))
+        input_->setText(q(mode == KanaMode::Romaji ? romaji : kana));
     mode_ = mode;
     romaji_->setChecked(mode == KanaMode::Romaji);
     hiragana_->setChecked(mode == KanaMode::Hiragana);
