@@ -160,7 +160,7 @@ void VoiceSettingsDialog::show(bool opening) {
         if (l.pluginName.empty()) break;
         fx << q(l.combined);
     }
-    effectText_->setText(fx.isEmpty() ? QString("-") : fx.join("  "));
+    effectText_->setText(fx.isEmpty() ? QString("(なし)") : fx.join("  "));
     filling_ = false;
     showInfo();
 }
