@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIntValidator>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -110,6 +111,7 @@ void NoteVoiceWindow::build() {
         lengths_[i]->setValidator(new QIntValidator(0, 100, lengths_[i]));
         lengths_[i]->setAlignment(Qt::AlignCenter);
         lengths_[i]->setFixedWidth(codes_[i]->width());
+        lengths_[i]->installEventFilter(this);
         slotGrid->addWidget(lengths_[i], 3, col);
         if (k < 3) slotGrid->addWidget(new QLabel(":", this), 3, col + 1, Qt::AlignCenter);
         volumes_[i] = new TextSpin(0, 300, 100, this);
@@ -302,6 +304,16 @@ bool NoteVoiceWindow::validateShown(int k) {
 }
 
 bool NoteVoiceWindow::eventFilter(QObject* o, QEvent* e) {
+    if (e->type() == QEvent::ShortcutOverride) {
+        // Ctrl+Z undoes the typing in an edit while there is typing to undo, and the song's
+        // last edit once there is none.
+        auto* k = static_cast<QKeyEvent*>(e);
+        auto* edit = qobject_cast<QLineEdit*>(o);
+        if (edit && k->matches(QKeySequence::Undo) && !edit->isUndoAvailable()) {
+            e->ignore();
+            return true;
+        }
+    }
     if (e->type() == QEvent::FocusOut) {
         for (int k = 0; k < 4; ++k)
             if (o == codes_[static_cast<std::size_t>(k)] && isActiveWindow()) validateShown(k);

@@ -330,6 +330,16 @@ private slots:
         QVERIFY(s.bytes() != saved);
         QTest::keyClick(w, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(s.bytes(), saved);
+        // In a code edit Ctrl+Z first undoes the typing, then the song's last edit.
+        QVERIFY(s.hub().redo());
+        const auto redone = s.bytes();
+        w->codeEdit(1)->setFocus();
+        QTest::keyClicks(w->codeEdit(1), "TA");
+        QTest::keyClick(w->codeEdit(1), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w->codeEdit(1)->text(), QString());
+        QCOMPARE(s.bytes(), redone);
+        QTest::keyClick(w->codeEdit(1), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(s.bytes(), saved);
         w->close();
     }
 
