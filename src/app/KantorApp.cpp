@@ -7,12 +7,14 @@
 
 #include "app/ChannelListWindow.h"
 #include "app/ChannelSettingsDialogs.h"
+#include "app/EditCommands.h"
 #include "app/EffectorWindow.h"
 #include "app/LyricInputWindow.h"
 #include "app/MuteSoloWindow.h"
 #include "app/RomajiListWindow.h"
 #include "app/WaveInsertWindow.h"
 #include "app/MidiOutputDialog.h"
+#include "app/NoteVoiceWindow.h"
 #include "app/Resources.h"
 #include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
@@ -148,6 +150,12 @@ void KantorApp::installWindows(MainPanel& p) {
         return d;
     });
 }
+
+NoteVoiceWindow* KantorApp::openNoteVoice(int channel, std::size_t event) {
+    return NoteVoiceWindow::open(*ctx_, channel, event, panel_);
+}
+
+bool KantorApp::openSongSettings() { return edit::songSettings(*ctx_, panel_); }
 
 void KantorApp::shutDown() {
     if (shutDown_) return;

@@ -17,6 +17,8 @@
 
 namespace kantor::app {
 
+class NoteVoiceWindow;
+
 struct AppOptions {
     HubOptions hub;
     std::string startFile;  // the file named on the command line
@@ -44,6 +46,12 @@ public:
     HubWindow* hubWindow() const { return hubWindow_.get(); }
     // Pumps the device notifications now (also scheduled by itself after every post).
     void pump();
+    // The note voice window of channel c (0-15) on note `event` (made, or raised and moved
+    // there); null when the channel has no such note. The score windows call it on a click
+    // (or NoteVoiceWindow::open with their own context).
+    NoteVoiceWindow* openNoteVoice(int channel, std::size_t event);
+    // "ｿﾝｸﾞ・ﾃﾞﾌｫﾙﾄ設定" (from the channel list's context menu); true when the song changed.
+    bool openSongSettings();
 
 signals:
     void panelShown();

@@ -10,6 +10,7 @@
 #include "app/ChannelListWindow.h"
 #include "app/ChannelScoreWindow.h"
 #include "app/ChannelSettingsDialogs.h"
+#include "app/EditDialogs.h"
 #include "app/EffectorWindow.h"
 #include "app/LyricInputWindow.h"
 #include "app/MuteSoloWindow.h"
@@ -17,6 +18,7 @@
 #include "app/WaveInsertWindow.h"
 #include "app/KantorApp.h"
 #include "app/MidiOutputDialog.h"
+#include "app/NoteVoiceWindow.h"
 #include "app/QtPrompt.h"
 #include "app/SoundQualityDialog.h"
 #include "app/SyncCorrectionDialog.h"
@@ -56,6 +58,62 @@ bool saveAsIs(QWidget* w, const QString& dir, const char* name) {
     const bool ok = w->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
     return ok;
+}
+
+// The note voice window and the editing dialogs on the first sung note of the demo song.
+int noteEditingScreenshots(KantorApp& app, const QString& dir) {
+    Song& song = app.hub().song();
+    int c = -1;
+    std::size_t note = 0;
+    for (int ch = 0; ch < Song::kChannels && c < 0; ++ch) {
+        const auto& events = song.channel(ch).events;
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            if (events[i] && events[i]->phraseIndex != 0 && events[i]->hasSyllable()) {
+                c = ch;
+                note = i;
+                break;
+            }
+        }
+    }
+    if (c < 0) {
+        std::fprintf(stderr, "the demo song has no sung phrase\n");
+        return 1;
+    }
+    int failures = 0;
+    app.hub().settings().setOneClickLengths({240, 480, 960, 1920, 0});
+    {
+        NoteVoiceWindow* w = NoteVoiceWindow::open(app.context(), c, note + 1);
+        failures += !save(w, dir, "note-voice");
+        w->close();
+    }
+    OneClickLengthDialog oneClick(app.hub().settings().oneClickLengths());
+    failures += !save(&oneClick, dir, "one-click-lengths");
+    VoiceSettingsDialog songSettings(app.context(), SettingsEdit::forSong(song));
+    failures += !save(&songSettings, dir, "song-settings");
+    VoiceSettingsDialog channelSettings(app.context(), SettingsEdit::forChannel(song, c));
+    failures += !save(&channelSettings, dir, "channel-settings");
+    SettingsEdit phrase;
+    if (SettingsEdit::forPhrase(song, c, note, phrase)) {
+        VoiceSettingsDialog phraseSettings(app.context(), phrase);
+        failures += !save(&phraseSettings, dir, "phrase-settings");
+    }
+    NoteLengthPosDialog lengthPos(app.context(), c, note);
+    failures += !save(&lengthPos, dir, "note-length-position");
+    lengthPos.reject();
+    NoteBatchDialog noteBatch(app.context(), c, 1000);
+    failures += !save(&noteBatch, dir, "note-batch");
+    PhraseBatchDialog phraseBatch(app.context(), c);
+    failures += !save(&phraseBatch, dir, "phrase-batch");
+    QuickInputDialog quick(app.context(), c, note);
+    failures += !save(&quick, dir, "quick-input");
+    quick.setMode(KanaMode::Hiragana);
+    failures += !save(&quick, dir, "quick-input-hiragana");
+    quick.reject();
+    PhraseWordDialog words(app.context(), c, true);
+    failures += !save(&words, dir, "phrase-words");
+    CodeListDialog codes(app.context(), phraseVoiceOf(song, c, note));
+    failures += !save(&codes, dir, "code-list");
+    return failures;
 }
 
 }  // namespace
@@ -188,6 +246,7 @@ int writeScreenshots(const std::string& dirText) {
     failures += !save(&chList, dir, "chlist-settings");
     ChScoreSettingsDialog chScore(app.hub().settings());
     failures += !save(&chScore, dir, "chscore-settings");
+    failures += noteEditingScreenshots(app, dir);
 
     QMessageBox first(QMessageBox::Information, text::kFirstRunCaption, text::kFirstRunNotice, QMessageBox::Ok);
     fitText(first, text::kFirstRunNotice);

@@ -196,6 +196,10 @@ bool Transport::playRange(uint32_t start, uint32_t end) {
         freePerPlay();
         return showError(text);
     }
+    return startRendered();
+}
+
+bool Transport::startRendered() {
     if (!phrases_.empty()) {
         // A phrase whose consonant begins before the start (or whose sound ends after the
         // end) widens the play.
@@ -282,6 +286,46 @@ bool Transport::auditionNote(int channel, const VoxEvent& event) {
     flags = saved;
     if (!ok) return showError(player_.lastError());
     return true;
+}
+
+bool Transport::prepareSelection() {
+    clearError();
+    if (!stop()) return false;
+    wave_.close();
+    freePerPlay();
+    dropStaleNotifications();
+    return midi_.isLoaded() && !tempoMap_.measures().empty();
+}
+
+bool Transport::playPhrase(int channel, const std::vector<const VoxEvent*>& notes, uint32_t start, uint32_t end) {
+    if (!prepareSelection() || notes.empty()) return true;
+    computeEffectiveMutes();
+    const uint32_t d = tempoMap_.division();
+    const uint32_t from = d ? start / d * d : start;
+    playOffset_ = playStart_ = from;
+    lastPosition_ = playEnd_ = std::max(end, from);
+    if (!renderer_.renderSelection(channel & 15, notes, start, end, qualityCode_, phrases_)) {
+        std::string text = renderer_.lastError();
+        freePerPlay();
+        return showError(text);
+    }
+    return startRendered();
+}
+
+bool Transport::singNote(int channel, const VoxEvent& note) {
+    if (!prepareSelection()) return true;
+    computeEffectiveMutes();
+    playOffset_ = playStart_ = note.startTick;
+    lastPosition_ = playEnd_ = std::max(note.endTick, note.startTick);
+    const std::vector<const VoxEvent*> notes{&note};
+    if (!renderer_.renderSelection(channel & 15, notes, note.startTick, note.endTick, qualityCode_, phrases_)) {
+        std::string text = renderer_.lastError();
+        freePerPlay();
+        return showError(text);
+    }
+    // Only the vocal sounds: the stream runs as the clock.
+    midiMute_.fill(true);
+    return startRendered();
 }
 
 void Transport::dropStaleNotifications() {

@@ -96,6 +96,13 @@ public:
     // Plays the MIDI alone for one note of a vocal channel (channel 1-16): that channel
     // soloed and only the note's number sounding.
     bool auditionNote(int channel, const VoxEvent& event);
+    // Plays one phrase (channel 0-15, its events in list order, head first): the phrase
+    // rendered alone, with the MIDI from its start rounded down to a quarter note up to its
+    // end. False (shown) when the render or a device fails.
+    bool playPhrase(int channel, const std::vector<const VoxEvent*>& notes, uint32_t start, uint32_t end);
+    // Sings one note (channel 0-15; a copy of the note carrying its phrase's settings index)
+    // from its start to its end, with the MIDI silent.
+    bool singNote(int channel, const VoxEvent& note);
 
     // The receiver of every device notification.
     void onNotification(const Notification& n) override;
@@ -140,6 +147,8 @@ public:
 private:
     void dropStaleNotifications();
     bool playRange(uint32_t start, uint32_t end);
+    bool prepareSelection();
+    bool startRendered();
     void computeEffectiveMutes();
     void freePerPlay();
     void notify(PositionReceiver receiver, PositionCode code, uint32_t tick, const LyricLine* line = nullptr);

@@ -7,6 +7,7 @@
 #include "platform/UserPrompt.h"
 #include "settings/StartFile.h"
 #include "settings/StartupTexts.h"
+#include "song/PhraseEvents.h"
 #include "synth/SongRenderer.h"
 
 namespace kantor {
@@ -298,6 +299,77 @@ bool Hub::stop() {
     t->waveOut().close();
     each([](HubListener& l) { l.playStateChanged(); });
     return ok;
+}
+
+// --- Editing ------------------------------------------------------------------------------
+
+void Hub::edited(int channel) {
+    setModified(true);
+    each([channel](HubListener& l) { l.songEdited(channel); });
+}
+
+bool Hub::undo() {
+    if (doc_->history.undo(doc_->song) == EditHistory::kNothing) return false;
+    for (int scope : doc_->history.lastScopes()) edited(scope);
+    return true;
+}
+
+bool Hub::redo() {
+    if (doc_->history.redo(doc_->song) == EditHistory::kNothing) return false;
+    for (int scope : doc_->history.lastScopes()) edited(scope);
+    return true;
+}
+
+bool Hub::singNote(int channel, std::size_t event) {
+    Transport* t = transport();
+    if (!t) return false;
+    VoxEvent note;
+    if (!noteAudition(doc_->song, channel, event, note)) {
+        prompt_.warning(kNoPhraseHeadCaption, kNoPhraseHeadText);
+        return false;
+    }
+    const bool ok = t->singNote(channel, note);
+    each([](HubListener& l) { l.playStateChanged(); });
+    return ok;
+}
+
+bool Hub::playNoteMidi(int channel, std::size_t event) {
+    Transport* t = transport();
+    const VoxEvent* e = doc_->song.event(channel, event);
+    if (!t || !e) return false;
+    const bool ok = t->auditionNote((channel & 15) + 1, *e);
+    each([](HubListener& l) { l.playStateChanged(); });
+    return ok;
+}
+
+bool Hub::playPhrase(int channel, std::size_t event) {
+    Transport* t = transport();
+    if (!t) return false;
+    PhraseEvents phrase;
+    if (!doc_->session.phraseEvents(channel, event, phrase)) return false;
+    std::vector<const VoxEvent*> notes;
+    for (std::size_t i : phrase.events)
+        if (const VoxEvent* e = doc_->song.event(channel, i)) notes.push_back(e);
+    const bool ok = t->playPhrase(channel, notes, phrase.startTick, phrase.endTick);
+    each([](HubListener& l) { l.playStateChanged(); });
+    return ok;
+}
+
+bool Hub::exportPhraseWav(int channel, std::size_t event, const std::string& path, std::string& info) {
+    info.clear();
+    if (!hasMidi()) return false;
+    PhraseSpan span;
+    if (!doc_->song.phraseOfNote(channel, event, span)) {
+        prompt_.warning(kNoPhraseHeadCaption, kNoPhraseHeadText);
+        return false;
+    }
+    stop();
+    SongRenderer renderer(doc_->song, doc_->engine);
+    if (!renderer.exportPhrase(channel, event, settings_.outputQualityCode(), path, info)) {
+        prompt_.notice(SongSession::kErrorCaption, renderer.lastError());
+        return false;
+    }
+    return true;
 }
 
 bool Hub::stopAndCloseStream(std::string& error) {

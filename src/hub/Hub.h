@@ -25,8 +25,10 @@
 #include "platform/Folders.h"
 #include "settings/MidiOutputChoice.h"
 #include "settings/Settings.h"
+#include "song/EditHistory.h"
 #include "song/MidiStreamStopper.h"
 #include "song/Song.h"
+#include "song/SongEdits.h"
 #include "song/SongSession.h"
 #include "synth/SynthEngine.h"
 #include "synth/VoiceBankLoader.h"
@@ -67,6 +69,9 @@ public:
     virtual void lyricsChanged() {}
     virtual void wavesChanged() {}
     virtual void channelFlagsChanged() {}
+    // An editing window changed records of channel c (0-15), or the song defaults (-1),
+    // or an undo or redo put them back: views of that data redraw.
+    virtual void songEdited(int channel) { (void)channel; }
     void positionNotify(PositionReceiver, PositionCode, uint32_t, const LyricLine*) override {}
 };
 
@@ -142,6 +147,30 @@ public:
     // The song's title text, or the program title when it is empty.
     std::string windowTitle() const;
 
+    // --- Editing --------------------------------------------------------------------------
+    // The undo history of the song open (a new song starts a new one).
+    EditHistory& history() { return doc_->history; }
+    // The editing windows open, for the checks before a batch change opens.
+    EditWindows& editWindows() { return editWindows_; }
+    // After an edit of channel c (0-15) or of the song defaults (-1): the song is modified
+    // and the listeners hear of it.
+    void edited(int channel);
+    // Undo and redo of the last edit; false when there was none.
+    bool undo();
+    bool redo();
+
+    // Listening from the note voice window (channel 0-15, event index). Each stops what
+    // plays first. A note without a phrase head gets "このノートの属するフレーズの先頭が
+    // ありません。" ("警告"); render and device failures are shown ("Error").
+    // The note sung alone.
+    bool singNote(int channel, std::size_t event);
+    // The note's MIDI alone.
+    bool playNoteMidi(int channel, std::size_t event);
+    // The phrase of the note with its MIDI, from its start rounded down to a quarter note.
+    bool playPhrase(int channel, std::size_t event);
+    // The phrase of the note written to a WAV file; `info` is the "Wave Info." text.
+    bool exportPhraseWav(int channel, std::size_t event, const std::string& path, std::string& info);
+
     // Renders the song's vocal (the whole song, no inserted waves) into a WAV file. On
     // success `info` is the "Wave Info." text; on failure the error is shown ("Error").
     bool exportSongWav(const std::string& path, std::string& info);
@@ -202,6 +231,7 @@ private:
         TempoMap tempoMap;
         SongSession session;
         SynthEngine engine;
+        EditHistory history;
     };
     bool openInto(const std::function<bool(SongSession&)>& open, const std::string& path);
     void attachTransport();
@@ -230,6 +260,7 @@ private:
     std::unique_ptr<Document> doc_;
     std::unique_ptr<TransportRig> rig_;
     std::vector<HubListener*> listeners_;
+    EditWindows editWindows_;
     std::string deviceError_;
     std::function<void()> postHook_;
     uint32_t keptVolume_ = 0xFFFFFFFFu;

@@ -102,6 +102,17 @@ public:
         block_.waveVolumeLeft = left;
         block_.waveVolumeRight = right;
     }
+    // The note voice window's five one-click note lengths in ticks (0 = unset), kept in the
+    // block's values at 648 and 652 (two 16-bit lengths each) and 676 (the low 16 bits).
+    std::array<uint16_t, 5> oneClickLengths() const {
+        return {uint16_t(block_.value648 & 0xFFFF), uint16_t(block_.value648 >> 16), uint16_t(block_.value652 & 0xFFFF),
+                uint16_t(block_.value652 >> 16), uint16_t(block_.value676 & 0xFFFF)};
+    }
+    void setOneClickLengths(const std::array<uint16_t, 5>& l) {
+        block_.value648 = uint32_t(l[0]) | uint32_t(l[1]) << 16;
+        block_.value652 = uint32_t(l[2]) | uint32_t(l[3]) << 16;
+        block_.value676 = (block_.value676 & 0xFFFF0000u) | l[4];
+    }
     bool lrSync() const { return block_.lrSync != 0; }
     void setLrSync(bool on) { block_.lrSync = on ? 1 : 0; }
 

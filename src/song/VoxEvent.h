@@ -45,6 +45,8 @@ struct VoxEvent {
 
     void write(ByteWriter& w) const;
     static VoxEvent read(ByteReader& r);
+
+    bool operator==(const VoxEvent&) const = default;
 };
 
 }  // namespace kantor

@@ -1,0 +1,114 @@
+#pragma once
+// Undo and redo of the edits made in the editing windows. An edit names what it touches (a
+// channel's four lists with its defaults, or the song defaults); the history keeps copies
+// of those records as they were before and after the edit, whole, so any edit — a syllable,
+// a phrase head, a batch change, a quick input — undoes and redoes without code of its own.
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "song/Song.h"
+
+namespace kantor {
+
+// Copies of one channel's records: its events, phrase, syllable and note settings (empty
+// slots stay empty) and its channel defaults. Also the channel backup of the quick input.
+struct ChannelRecords {
+    int channel = 0;
+    std::vector<std::optional<VoxEvent>> events;
+    std::vector<std::optional<VoiceSettings>> phrases;
+    std::vector<std::optional<SyllableSettings>> syllableSettings;
+    std::vector<std::optional<NoteSettings>> noteSettings;
+    VoiceSettings defaults;
+
+    // The highlight of the note being edited (hasLyric 2) is a display state, not an edit:
+    // copies hold the value it stands for.
+    static ChannelRecords capture(const Song& song, int c);
+    // Puts the copies back into the song's lists. False (lists as they were) when memory runs out.
+    bool restore(Song& song) const;
+    std::size_t bytes() const;
+    bool operator==(const ChannelRecords&) const = default;
+};
+
+class EditHistory {
+public:
+    static constexpr int kSongDefaults = -1;  // the scope of an edit of the song defaults
+    static constexpr int kNothing = -2;       // what undo and redo return when they did nothing
+
+    explicit EditHistory(std::size_t maxSteps = 200, std::size_t maxBytes = 64u << 20);
+
+    // Starts an edit of channel c (0-15) or of the song defaults (kSongDefaults). Edits nest:
+    // the outermost end() records one step for everything begun inside it; a scope begun
+    // inside an open edit is added to it.
+    void begin(const Song& song, int scope);
+    // Ends an edit. The step is kept (and the redo steps dropped) only when some record of
+    // its scopes changed; returns true then.
+    bool end(const Song& song);
+    // Ends an edit that is being abandoned (its changes were undone by the caller).
+    void cancel();
+    bool editing() const { return depth_ > 0; }
+
+    bool canUndo() const { return done_ > 0; }
+    bool canRedo() const { return done_ < steps_.size(); }
+    // Undo or redo one step; returns the scope of the step's first record (a channel or
+    // kSongDefaults), or kNothing. The song's records come back exactly as they were.
+    int undo(Song& song);
+    int redo(Song& song);
+    // The scopes the last undo or redo touched.
+    const std::vector<int>& lastScopes() const { return lastScopes_; }
+    void clear();
+    std::size_t size() const { return steps_.size(); }
+
+private:
+    struct Part {
+        int scope = 0;
+        ChannelRecords channel;         // scope >= 0
+        VoiceSettings songDefaults;     // scope == kSongDefaults
+    };
+    struct Step {
+        std::vector<Part> before;
+        std::vector<Part> after;
+        std::size_t bytes = 0;
+    };
+    static Part capturePart(const Song& song, int scope);
+    static bool applyPart(Song& song, const Part& p);
+    static bool samePart(const Part& a, const Part& b);
+    int apply(Song& song, const std::vector<Part>& parts);
+    void trim();
+
+    std::size_t maxSteps_;
+    std::size_t maxBytes_;
+    std::vector<Step> steps_;
+    std::size_t done_ = 0;  // steps_[0, done_) can be undone
+    std::vector<Part> pending_;
+    int depth_ = 0;
+    std::vector<int> lastScopes_;
+};
+
+// An edit that ends when it goes out of scope, unless cancelled.
+class EditScope {
+public:
+    EditScope(EditHistory& h, const Song& song, int scope) : h_(h), song_(song) { h_.begin(song, scope); }
+    ~EditScope() {
+        if (open_) h_.end(song_);
+    }
+    EditScope(const EditScope&) = delete;
+    EditScope& operator=(const EditScope&) = delete;
+    bool end() {
+        open_ = false;
+        return h_.end(song_);
+    }
+    void cancel() {
+        if (open_) h_.cancel();
+        open_ = false;
+    }
+
+private:
+    EditHistory& h_;
+    const Song& song_;
+    bool open_ = true;
+};
+
+}  // namespace kantor
