@@ -251,6 +251,12 @@ void ChannelListWindow::betweenChanged(uint32_t, uint32_t) {
         if (s) s->view()->update();
 }
 
+void ChannelListWindow::songEdited(int) {
+    refresh();
+    for (auto& sc : scores_)
+        if (sc) sc->refresh();
+}
+
 void ChannelListWindow::songChanged() {
     view_->rebuild();
     setSpan(view_->span());

@@ -80,6 +80,8 @@ protected:
 private:
     void songChanged() override;
     void modifiedChanged() override { refresh(); }
+    // An edit, an undo or a redo changed a channel's records: the list and its scores redraw.
+    void songEdited(int channel) override;
     void positionNotify(PositionReceiver r, PositionCode c, uint32_t tick, const LyricLine* line) override;
     void betweenChanged(uint32_t start, uint32_t stop) override;
 

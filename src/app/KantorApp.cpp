@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include "app/ChannelListWindow.h"
+#include "app/ChannelScoreWindow.h"
 #include "app/ChannelSettingsDialogs.h"
 #include "app/EditCommands.h"
 #include "app/EffectorWindow.h"
@@ -125,8 +126,29 @@ void KantorApp::installWindows(MainPanel& p) {
         return d;
     });
     p.setWindowFactory(MainPanel::ChannelList, [this](MainPanel& panel) -> QWidget* {
-        // The note voice window and the editing dialogs plug in through w->hooks().
-        return new ChannelListWindow(*ctx_, &panel, &panel);
+        // The note voice window and the editing dialogs plug in through the hooks.
+        auto* w = new ChannelListWindow(*ctx_, &panel, &panel);
+        ChannelWindowHooks& h = w->hooks();
+        h.noteSelected = [this](int c, std::size_t event) { openNoteVoice(c, event); };
+        h.commands[ChannelListWindow::SongDefaults] = [this](int, long) { openSongSettings(); };
+        h.commands[ChannelScoreWindow::ChannelDefaults] = [this, &panel](int c, long) {
+            if (c >= 0) edit::channelSettings(*ctx_, c, &panel);
+        };
+        auto words = [this, &panel](int c, long) {
+            // From the channel list: the first vocal channel.
+            for (int k = 0; c < 0 && k < 16; ++k)
+                if (hub_->song().isVoxChannel(k)) c = k;
+            if (c >= 0) edit::phraseWordList(*ctx_, c, &panel);
+        };
+        h.commands[ChannelListWindow::PhraseWordList] = words;
+        h.commands[ChannelScoreWindow::PhraseWordList] = words;
+        h.commands[ChannelScoreWindow::PhraseBatch] = [this, &panel](int c, long) {
+            if (c >= 0) edit::phraseBatch(*ctx_, c, &panel);
+        };
+        h.commands[ChannelScoreWindow::NoteBatch] = [this, &panel](int c, long) {
+            if (c >= 0) edit::noteBatch(*ctx_, c, &panel);
+        };
+        return w;
     });
     // The two display settings dialogs: OK repaints the channel list and its scores.
     auto channelSettings = [](MainPanel& panel, QDialog* d) -> QWidget* {
