@@ -181,11 +181,11 @@ private slots:
         });
         QTest::mouseDClick(w->view(), Qt::LeftButton, Qt::ControlModifier, QPoint(w->view()->gridRect().left() + 20, 4));
         QVERIFY(wave);
-        // The context menu: what has no window yet is disabled.
+        // The context menu: the song settings and the lists.
         QMenu* menu = w->contextMenu();
         QCOMPARE(menu->actions().size(), 4);
         QCOMPARE(menu->actions()[0]->text(), QString("ｿﾝｸﾞﾃﾞﾌｫﾙﾄの設定(&D)"));
-        QVERIFY(!menu->actions()[0]->isEnabled());
+        QVERIFY(menu->actions()[0]->isEnabled());  // the song settings window is there
         QVERIFY(menu->actions()[1]->isEnabled());
         // A new song closes scores of channels that are not vocal in it.
         QVERIFY(s.hub().openMidi(s.dir.file("a.mid")));
@@ -239,6 +239,8 @@ private slots:
         w->hooks().commands[ChannelScoreWindow::NoteBatch] = [&](int c, long e) { batch += (c == 0 && e == last); };
         QVERIFY(score->runCommand(ChannelScoreWindow::NoteBatch));
         QCOMPARE(batch, 1);
+        // A command without its window is refused.
+        w->hooks().commands.erase(ChannelScoreWindow::PhraseBatch);
         QVERIFY(!score->runCommand(ChannelScoreWindow::PhraseBatch));
     }
 
