@@ -10,6 +10,8 @@
 #include "app/Resources.h"
 #include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
+#include "app/VoiceLibraryDialog.h"
+#include "app/VoiceMakerWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "settings/StartupTexts.h"
 
@@ -99,6 +101,22 @@ void KantorApp::installWindows(MainPanel& p) {
         d->setAttribute(Qt::WA_DeleteOnClose);
         d->setModal(true);
         return d;
+    });
+    p.setWindowFactory(MainPanel::VoiceMaker, [this](MainPanel& panel) -> QWidget* {
+        return new VoiceMakerWindow(*ctx_, &panel);
+    });
+    // The voice library commands run their own modal windows; nothing stays open.
+    p.setWindowFactory(MainPanel::VoiceExport, [this](MainPanel& panel) -> QWidget* {
+        exportVoiceCommand(*ctx_, &panel);
+        return nullptr;
+    });
+    p.setWindowFactory(MainPanel::VoiceImport, [this](MainPanel& panel) -> QWidget* {
+        importVoiceCommand(*ctx_, &panel);
+        return nullptr;
+    });
+    p.setWindowFactory(MainPanel::VoiceDelete, [this](MainPanel& panel) -> QWidget* {
+        deleteVoiceCommand(*ctx_, &panel);
+        return nullptr;
     });
     p.setWindowFactory(MainPanel::MidiOutput, [this](MainPanel& panel) -> QWidget* {
         auto* d = new MidiOutputDialog(*ctx_, &panel);

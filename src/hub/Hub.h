@@ -63,6 +63,8 @@ public:
     }
     // The transport started, paused, restarted or stopped.
     virtual void playStateChanged() {}
+    // A voice of the voice folder was built, replaced, imported or deleted.
+    virtual void voicesChanged() {}
     void positionNotify(PositionReceiver, PositionCode, uint32_t, const LyricLine*) override {}
 };
 
@@ -173,6 +175,8 @@ public:
     void applySoundSettings();
 
     // --- Notifications --------------------------------------------------------------------
+    // Tells the listeners that the voice folder's voices changed.
+    void voicesChanged();
     void addListener(HubListener* l);
     void removeListener(HubListener* l);
     // Called (from any thread) whenever a device posted a notification for the owner to pump.
