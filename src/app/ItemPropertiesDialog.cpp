@@ -90,7 +90,10 @@ ItemPropertiesDialog::ItemPropertiesDialog(AppContext& ctx, VoiceProject& projec
     };
     zoomLeft_ = new WaveformView(this);
     zoomRight_ = new WaveformView(this);
-    for (WaveformView* z : {zoomLeft_, zoomRight_}) z->setSamples(samples);
+    for (WaveformView* z : {zoomLeft_, zoomRight_}) {
+        z->setSamples(samples);
+        z->setAutoScale(true);
+    }
     zoomLeftText_ = new QLabel(this);
     zoomRightText_ = new QLabel(this);
     leftStep_ = stepChoice();

@@ -74,6 +74,7 @@ RecordingWindow::RecordingWindow(AppContext& ctx, VoiceProject& project, QWidget
     side->addWidget(meter_);
     status_ = new QLabel(this);
     status_->setWordWrap(true);
+    status_->setMinimumWidth(fontMetrics().horizontalAdvance("ｶﾞｲﾄﾞ: Acoustic Grand Piano") + 8);
     side->addWidget(status_);
     side->addStretch(1);
     rec_ = button("Rec.");

@@ -24,6 +24,7 @@
 #include "app/VoiceMakerWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "base/FileIO.h"
+#include "voice/VoiceLibrary.h"
 #include "settings/StartupTexts.h"
 
 namespace kantor::app {
@@ -104,7 +105,11 @@ int writeMakerScreenshots(KantorApp& app, const QString& dir) {
     failures += !save(&instrument, dir, "midi-instrument");
     VoiceBuildTargetDialog target(app.hub().voices());
     failures += !save(&target, dir, "voice-build-target");
-    VoiceLibraryDialog library(app.context(), VoiceLibraryDialog::Mode::Export);
+    // A voice of the user's own, as an imported copy of the built-in one.
+    VoiceLibrary voices(app.hub().folders().voiceFolder());
+    std::string imported;
+    voices.importVoice(voices.voicePath(kBuiltInMaleVoice), imported);
+    VoiceLibraryDialog library(app.context(), VoiceLibraryDialog::Mode::Export, imported);
     failures += !save(&library, dir, "voice-library-export");
     return failures;
 }

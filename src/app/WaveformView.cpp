@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cstdlib>
 
 namespace kantor::app {
 
@@ -32,6 +33,13 @@ void WaveformView::paintEvent(QPaintEvent*) {
     p.fillRect(r, QColor(16, 24, 32));
     const int w = std::max(1, r.width());
     const double mid = r.top() + r.height() / 2.0;
+    double full = 32768.0;
+    if (autoScale_) {
+        int peak = 0;
+        for (int64_t i = std::max<int64_t>(first_, 0); i < last_ && i < int64_t(samples_.size()); ++i)
+            peak = std::max(peak, std::abs(int(samples_[static_cast<std::size_t>(i)])));
+        full = std::max(peak, 256) * 1.1;
+    }
     const double half = r.height() / 2.0 - 2;
     p.setPen(QColor(60, 70, 80));
     p.drawLine(r.left(), int(mid), r.right(), int(mid));
@@ -50,7 +58,7 @@ void WaveformView::paintEvent(QPaintEvent*) {
             any = true;
         }
         if (!any) continue;
-        p.drawLine(r.left() + x, int(mid - hi / 32768.0 * half), r.left() + x, int(mid - lo / 32768.0 * half));
+        p.drawLine(r.left() + x, int(mid - hi / full * half), r.left() + x, int(mid - lo / full * half));
     }
     // The end of the data.
     if (int64_t(samples_.size()) < last_) {

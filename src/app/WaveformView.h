@@ -18,6 +18,8 @@ public:
     // The samples [first, last) fill the width.
     void setRange(int64_t first, int64_t last);
     void setMarkers(const Markers& m);
+    // Zoomed views fit the loudest sample of their range to the height.
+    void setAutoScale(bool on) { autoScale_ = on; }
     int64_t first() const { return first_; }
     int64_t last() const { return last_; }
     QSize sizeHint() const override { return {480, 110}; }
@@ -30,6 +32,7 @@ private:
     int64_t first_ = 0;
     int64_t last_ = 88200;
     Markers markers_;
+    bool autoScale_ = false;
 };
 
 }  // namespace kantor::app
