@@ -10,6 +10,7 @@
 
 #include "app/ItemPropertiesDialog.h"
 #include "app/KantorApp.h"
+#include "app/MainPanel.h"
 #include "app/RecordingWindow.h"
 #include "app/VoiceMakerWindow.h"
 #include "audio/WavFile.h"
@@ -165,6 +166,21 @@ private slots:
         s.prompt.answer = PromptAnswer::No;
         w.setAttribute(Qt::WA_DeleteOnClose, false);
         QVERIFY(w.close());
+    }
+
+    void leavingTheProgramAsksForTheProject() {
+        Session s;
+        MainPanel* panel = s.app->showPanel();
+        QVERIFY(panel->action(MainPanel::VoiceMaker)->isEnabled());
+        auto* maker = qobject_cast<VoiceMakerWindow*>(panel->openWindow(MainPanel::VoiceMaker));
+        QVERIFY(maker);
+        addSyllable(*maker, 72, "A", "あ");
+        s.prompt.answer = PromptAnswer::Cancel;
+        QVERIFY(!panel->close());
+        QVERIFY(panel->isVisible());
+        QCOMPARE(s.last().text, std::string(makertext::kAskSave));
+        s.prompt.answer = PromptAnswer::No;
+        QVERIFY(panel->close());
     }
 
     void badInputGetsItsMessageAndKeepsTheWork() {
