@@ -19,6 +19,8 @@
 #include "app/Resources.h"
 #include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
+#include "app/VoiceLibraryDialog.h"
+#include "app/VoiceMakerWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "settings/StartupTexts.h"
 #include "song/TextField.h"
@@ -164,6 +166,22 @@ void KantorApp::installWindows(MainPanel& p) {
     });
     p.setWindowFactory(MainPanel::ChScoreSettings, [this, channelSettings](MainPanel& panel) -> QWidget* {
         return channelSettings(panel, new ChScoreSettingsDialog(hub_->settings(), &panel));
+    });
+    p.setWindowFactory(MainPanel::VoiceMaker, [this](MainPanel& panel) -> QWidget* {
+        return new VoiceMakerWindow(*ctx_, &panel);
+    });
+    // The voice library commands run their own modal windows; nothing stays open.
+    p.setWindowFactory(MainPanel::VoiceExport, [this](MainPanel& panel) -> QWidget* {
+        exportVoiceCommand(*ctx_, &panel);
+        return nullptr;
+    });
+    p.setWindowFactory(MainPanel::VoiceImport, [this](MainPanel& panel) -> QWidget* {
+        importVoiceCommand(*ctx_, &panel);
+        return nullptr;
+    });
+    p.setWindowFactory(MainPanel::VoiceDelete, [this](MainPanel& panel) -> QWidget* {
+        deleteVoiceCommand(*ctx_, &panel);
+        return nullptr;
     });
     p.setWindowFactory(MainPanel::MidiOutput, [this](MainPanel& panel) -> QWidget* {
         auto* d = new MidiOutputDialog(*ctx_, &panel);

@@ -615,11 +615,15 @@ void MainPanel::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    // A window that keeps work of its own (the voice data maker) may call the exit off.
+    for (auto& [c, w] : windows_) {
+        if (w && !w->close()) {
+            e->ignore();
+            return;
+        }
+    }
     closing_ = true;
     storePlacement(this, hub_.settings(), WindowKind::MainPanel);
-    for (auto& [c, w] : windows_) {
-        if (w) w->close();
-    }
     e->accept();
     emit closed();
 }

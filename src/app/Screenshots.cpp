@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "app/ChannelListWindow.h"
@@ -16,15 +18,22 @@
 #include "app/MuteSoloWindow.h"
 #include "app/RomajiListWindow.h"
 #include "app/WaveInsertWindow.h"
+#include "app/ItemPropertiesDialog.h"
 #include "app/KantorApp.h"
+#include "app/MidiInstrumentDialog.h"
 #include "app/MidiOutputDialog.h"
 #include "app/NoteVoiceWindow.h"
 #include "app/QtPrompt.h"
+#include "app/RecordingWindow.h"
 #include "app/SoundQualityDialog.h"
 #include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
+#include "app/VoiceBuildTargetDialog.h"
+#include "app/VoiceLibraryDialog.h"
+#include "app/VoiceMakerWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "base/FileIO.h"
+#include "voice/VoiceLibrary.h"
 #include "settings/StartupTexts.h"
 
 namespace kantor::app {
@@ -113,6 +122,70 @@ int noteEditingScreenshots(KantorApp& app, const QString& dir) {
     failures += !save(&words, dir, "phrase-words");
     CodeListDialog codes(app.context(), phraseVoiceOf(song, c, note));
     failures += !save(&codes, dir, "code-list");
+    return failures;
+}
+
+// A project of a few sung vowels, for when the built-in voice's project is not at hand.
+void fillDemoProject(VoiceProject& project) {
+    project.voiceName = "Demo";
+    const struct {
+        const char* code;
+        const char* kana;
+        int note;
+        double f0;
+    } rows[] = {{"A", "あ", 72, 261.6}, {"I", "い", 72, 261.6}, {"U", "う", 72, 261.6}, {"KA", "か", 74, 293.7}};
+    for (const auto& r : rows) {
+        auto item = VoiceItem::make(r.code, r.kana, r.note);
+        std::vector<int16_t> x(88200, 0);
+        for (std::size_t i = 15000; i < 80000; ++i) {
+            const double t = double(i - 15000) / 44100.0;
+            const double env = std::min({1.0, t / 0.03, (80000 - double(i)) / 4410.0});
+            double v = 0;
+            for (int h = 1; h <= 6; ++h) v += std::sin(2 * M_PI * r.f0 * h * t + h) / h;
+            x[i] = static_cast<int16_t>(6000 * env * v);
+        }
+        setItemSound(*item, x);
+        item->setMarkers({14500, 15000, 30000, 40000});
+        project.items.push_back(std::move(item));
+    }
+    project.items.insert(project.items.begin() + 2, VoiceItem::blank());
+}
+
+int writeMakerScreenshots(KantorApp& app, const QString& dir) {
+    int failures = 0;
+    VoiceMakerWindow maker(app.context());
+    const std::string builtIn = std::string(KANTOR_VOICES_BUILD_DIR) + "/voicegen/MaleVox/MaleVox.vxbprj";
+    if (!fileExists(builtIn) || !maker.openProjectPath(builtIn)) {
+        maker.project().clear();
+        fillDemoProject(maker.project());
+    }
+    maker.refresh();
+    int line = 0;
+    for (std::size_t i = 0; i < maker.project().items.size(); ++i) {
+        const auto& item = maker.project().items[i];
+        if (item && item->hasData() && item->hasProperties()) {
+            line = static_cast<int>(i);
+            break;
+        }
+    }
+    maker.selectLines({line});
+    maker.selectCode(1);
+    failures += !save(&maker, dir, "voice-maker");
+    ItemPropertiesDialog properties(app.context(), maker.project(), line);
+    failures += !save(&properties, dir, "voice-item-properties");
+    RecordingWindow recording(app.context(), maker.project());
+    for (int r = 0; r < 3 && r < recording.list()->count(); ++r) recording.list()->item(r)->setSelected(true);
+    failures += !save(&recording, dir, "voice-recording");
+    MidiInstrumentDialog instrument(52);
+    failures += !save(&instrument, dir, "midi-instrument");
+    VoiceBuildTargetDialog target(app.hub().voices());
+    failures += !save(&target, dir, "voice-build-target");
+    // A voice of the user's own, as an imported copy of the built-in one.
+    VoiceLibrary voices(app.hub().folders().voiceFolder());
+    std::string imported;
+    voices.importVoice(voices.voicePath(kBuiltInMaleVoice), imported);
+    VoiceLibraryDialog library(app.context(), VoiceLibraryDialog::Mode::Export, imported);
+    failures += !save(&library, dir, "voice-library-export");
     return failures;
 }
 
@@ -247,6 +320,7 @@ int writeScreenshots(const std::string& dirText) {
     ChScoreSettingsDialog chScore(app.hub().settings());
     failures += !save(&chScore, dir, "chscore-settings");
     failures += noteEditingScreenshots(app, dir);
+    failures += writeMakerScreenshots(app, dir);
 
     QMessageBox first(QMessageBox::Information, text::kFirstRunCaption, text::kFirstRunNotice, QMessageBox::Ok);
     fitText(first, text::kFirstRunNotice);

@@ -292,6 +292,10 @@ bool Hub::playBetween() { return play(&Transport::playBetween); }
 bool Hub::loopPlay() { return play(&Transport::loopPlay); }
 bool Hub::pauseOrRestart() { return play(&Transport::pauseOrRestart); }
 
+void Hub::voicesChanged() {
+    each([](HubListener& l) { l.voicesChanged(); });
+}
+
 bool Hub::stop() {
     Transport* t = transport();
     if (!t) return true;

@@ -72,6 +72,8 @@ public:
     // An editing window changed records of channel c (0-15), or the song defaults (-1),
     // or an undo or redo put them back: views of that data redraw.
     virtual void songEdited(int channel) { (void)channel; }
+    // A voice of the voice folder was built, replaced, imported or deleted.
+    virtual void voicesChanged() {}
     void positionNotify(PositionReceiver, PositionCode, uint32_t, const LyricLine*) override {}
 };
 
@@ -216,6 +218,8 @@ public:
     void applySoundSettings();
 
     // --- Notifications --------------------------------------------------------------------
+    // Tells the listeners that the voice folder's voices changed.
+    void voicesChanged();
     void addListener(HubListener* l);
     void removeListener(HubListener* l);
     // Called (from any thread) whenever a device posted a notification for the owner to pump.

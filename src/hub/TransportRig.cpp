@@ -75,6 +75,11 @@ std::unique_ptr<EngineWaveOut> TransportRig::makeWaveOut() {
     return std::make_unique<EngineWaveOut>(engine_, queue_);
 }
 
+std::unique_ptr<EngineWaveIn> TransportRig::makeWaveIn() {
+    if (!stream_) return nullptr;
+    return std::make_unique<EngineWaveIn>(engine_, queue_);
+}
+
 Transport& TransportRig::attach(Song& song, const MidiFile& midi, const TempoMap& tempoMap, SynthEngine& engine,
                                 UserPrompt& prompt, uint16_t qualityCode) {
     detach();

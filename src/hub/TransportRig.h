@@ -51,6 +51,8 @@ public:
     // Null before the devices are made.
     std::unique_ptr<MidiStream> makeStream();
     std::unique_ptr<EngineWaveOut> makeWaveOut();
+    // A wave input of its own (the voice data maker's recording), on the same engine and queue.
+    std::unique_ptr<EngineWaveIn> makeWaveIn();
 
     AudioEngine& engine() { return engine_; }
     NotificationQueue& queue() { return queue_; }

@@ -82,6 +82,71 @@ void AudioEngine::startRealTime() {
     runNullDevice();
 }
 
+std::vector<std::string> AudioEngine::inputDeviceNames() const {
+    std::vector<std::string> names;
+    if (kind_ != Kind::Device) return names;
+    const PaDeviceIndex n = Pa_GetDeviceCount();
+    for (PaDeviceIndex i = 0; i < n; ++i) {
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+        if (info && info->maxInputChannels > 0 && info->name) names.emplace_back(info->name);
+    }
+    return names;
+}
+
+bool AudioEngine::setInputDevice(const std::string& name) {
+    if (kind_ != Kind::Device || !device_) return false;
+    auto open = [this](const std::string& wanted) {
+        PaDeviceIndex in = Pa_GetDefaultInputDevice();
+        if (!wanted.empty()) {
+            in = paNoDevice;
+            for (PaDeviceIndex i = 0; i < Pa_GetDeviceCount(); ++i) {
+                const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+                if (info && info->maxInputChannels > 0 && info->name && wanted == info->name) in = i;
+            }
+            if (in == paNoDevice) return false;
+        }
+        const PaDeviceIndex out = Pa_GetDefaultOutputDevice();
+        if (out == paNoDevice) return false;
+        PaStreamParameters o{};
+        o.device = out;
+        o.channelCount = 2;
+        o.sampleFormat = paFloat32;
+        o.suggestedLatency = Pa_GetDeviceInfo(out)->defaultLowOutputLatency;
+        PaStreamParameters i{};
+        if (in != paNoDevice) {
+            i.device = in;
+            i.channelCount = 2;
+            i.sampleFormat = paFloat32;
+            i.suggestedLatency = Pa_GetDeviceInfo(in)->defaultLowInputLatency;
+        }
+        PaStream* stream = nullptr;
+        if (Pa_OpenStream(&stream, in != paNoDevice ? &i : nullptr, &o, kSampleRate, 256, paNoFlag, paCallback,
+                          this) != paNoError)
+            return false;
+        if (Pa_StartStream(stream) != paNoError) {
+            Pa_CloseStream(stream);
+            return false;
+        }
+        device_->stream = stream;
+        return true;
+    };
+    if (device_->stream) {
+        Pa_StopStream(device_->stream);
+        Pa_CloseStream(device_->stream);
+        device_->stream = nullptr;
+    }
+    if (open(name)) {
+        inputDevice_ = name;
+        return true;
+    }
+    // Back to what it was; the default input as the last resort.
+    if (!open(inputDevice_) && !open({})) {
+        // Without any stream the clock would stop: keep real time on the null device.
+        runNullDevice();
+    }
+    return false;
+}
+
 void AudioEngine::startNull() {
     stop();
     runNullDevice();

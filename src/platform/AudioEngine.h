@@ -84,6 +84,14 @@ public:
     // may be null). `in` may be null. frames <= kMaxBlock. For the drivers.
     void render(float* out, const float* in, uint32_t frames);
 
+    // The sound device's inputs by name (empty unless running on a sound device), and the
+    // one in use ("" = the default input).
+    std::vector<std::string> inputDeviceNames() const;
+    const std::string& inputDevice() const { return inputDevice_; }
+    // Reopens the device stream with the named input ("" = the default input). The clock and
+    // every client carry on. False, with the previous input back, when it cannot be opened.
+    bool setInputDevice(const std::string& name);
+
     // Output of the null device so far (frames processed in real time without a device).
     bool realTimeRunning() const;
 
@@ -105,6 +113,7 @@ private:
 
     Kind kind_ = Kind::Stopped;
     std::string deviceNote_;
+    std::string inputDevice_;
 
     // Virtual clock.
     NotificationQueue* pumpQueue_ = nullptr;

@@ -100,6 +100,14 @@ KANTOR_FORWARD(kPortAudio, PaError, Pa_OpenDefaultStream, paNotInitialized,
                (stream, numInputChannels, numOutputChannels, sampleFormat, sampleRate, framesPerBuffer, streamCallback,
                 userData))
 KANTOR_FORWARD(kPortAudio, const PaVersionInfo*, Pa_GetVersionInfo, nullptr, (void), ())
+KANTOR_FORWARD(kPortAudio, PaDeviceIndex, Pa_GetDeviceCount, paNotInitialized, (void), ())
+KANTOR_FORWARD(kPortAudio, const PaDeviceInfo*, Pa_GetDeviceInfo, nullptr, (PaDeviceIndex device), (device))
+KANTOR_FORWARD(kPortAudio, PaError, Pa_OpenStream, paNotInitialized,
+               (PaStream * *stream, const PaStreamParameters* inputParameters,
+                const PaStreamParameters* outputParameters, double sampleRate, unsigned long framesPerBuffer,
+                PaStreamFlags streamFlags, PaStreamCallback* streamCallback, void* userData),
+               (stream, inputParameters, outputParameters, sampleRate, framesPerBuffer, streamFlags, streamCallback,
+                userData))
 KANTOR_FORWARD(kPortAudio, PaError, Pa_StartStream, paNotInitialized, (PaStream * stream), (stream))
 KANTOR_FORWARD(kPortAudio, PaError, Pa_StopStream, paNotInitialized, (PaStream * stream), (stream))
 KANTOR_FORWARD(kPortAudio, PaError, Pa_CloseStream, paNotInitialized, (PaStream * stream), (stream))

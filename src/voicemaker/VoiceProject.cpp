@@ -134,7 +134,7 @@ void VoiceProject::clear() {
     voiceName.clear();
     comment.clear();
     comment2.clear();
-    tuning = kDefaultTuning;
+    tuning = kProjectDefaultTuning;
     rateChoice = kRateChoice44k;
     items.clear();
     path_.clear();

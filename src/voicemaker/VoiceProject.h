@@ -33,7 +33,7 @@ inline constexpr std::size_t kProjectHeaderSize = 280;
 inline constexpr std::size_t kItemRecordSize = 100;
 // The working format, 16-bit mono 44,100 Hz, by its sample format code.
 inline constexpr uint16_t kWorkingFormatIndex = 8;
-inline constexpr uint32_t kDefaultTuning = 440000;
+inline constexpr uint32_t kProjectDefaultTuning = 440000;
 // Output rate choices: 0 "11kHz", 1 "22kHz", 2 "44kHz".
 inline constexpr uint16_t kRateChoice44k = 2;
 
@@ -44,7 +44,7 @@ struct ProjectHeader {
     std::string comment2;               // 160, 64
     uint16_t version = kProjectVersion;          // 224
     uint16_t formatIndex = kWorkingFormatIndex;  // 226
-    uint32_t tuning = kDefaultTuning;            // 228
+    uint32_t tuning = kProjectDefaultTuning;            // 228
     uint32_t itemCount = 0;                      // 232
     uint16_t rateChoice = kRateChoice44k;        // 236; then 42 zero bytes
 };
@@ -76,7 +76,7 @@ public:
     std::string voiceName;
     std::string comment;
     std::string comment2;
-    uint32_t tuning = kDefaultTuning;  // thousandths of a hertz
+    uint32_t tuning = kProjectDefaultTuning;  // thousandths of a hertz
     uint16_t rateChoice = kRateChoice44k;
     // The list lines in display order; a blank line is an item with an empty code.
     // Empty slots are skipped by everything.
