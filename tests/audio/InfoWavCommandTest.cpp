@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "audio/WavFile.h"
+#include "base/ByteIO.h"
 #include "cli/Commands.h"
 #include "voice/VoiceTestFiles.h"
 
@@ -30,6 +31,24 @@ TEST(InfoWavCommand, PrintsFormatSizeAndDuration) {
     std::ostringstream none, why;
     EXPECT_EQ(cli::run({"info", dir.file("missing.wav")}, none, why), 1);
     EXPECT_NE(why.str().find("Failed to open file."), std::string::npos);
+}
+
+TEST(InfoWavCommand, MoreThanTwoChannelsAreCountedNotCalledStereo) {
+    testing::TempDir dir;
+    // A 6-channel 16-bit 48000 Hz file with one second of data.
+    std::vector<uint8_t> f = wavHeader(packFormat(16, 6), 48000, 48000 * 12);
+    storeLE16(f.data() + 22, 6);
+    f.resize(f.size() + 48000 * 12, 0);
+    const std::string path = dir.write("surround.wav", f);
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::run({"info", path}, out, err), 0) << err.str();
+    EXPECT_NE(out.str().find("Format : 16bit, 48000Hz, 6 channels\n"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("Stereo"), std::string::npos) << out.str();
+}
+
+TEST(InfoWavCommand, TimeCodeDivisionsAreShownAsTimeCode) {
+    EXPECT_EQ(cli::divisionText(480), "480 ticks per quarter note");
+    EXPECT_EQ(cli::divisionText(0xE728), "time code, 25 frames per second, 40 ticks per frame");
 }
 
 }  // namespace
