@@ -19,7 +19,7 @@
 #include <sstream>
 
 #include "../tests/support/SyntheticVoice.h"
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "cli/Commands.h"
 #include "midi/SmfWriter.h"
 

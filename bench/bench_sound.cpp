@@ -8,7 +8,7 @@
 #include <random>
 
 #include "synth/RateConverter.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/VoxMixer.h"
 
 namespace kantor {

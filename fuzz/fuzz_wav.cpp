@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "audio/WavFile.h"
-#include "synth/SoundFormat.h"
+#include "sound/WavFile.h"
+#include "sound/SoundFormat.h"
 #include "synth/SoundTexts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

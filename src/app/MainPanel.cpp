@@ -21,7 +21,7 @@
 #include "app/WindowPlacement.h"
 #include "base/FileIO.h"
 #include "settings/StartupTexts.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 
 namespace kantor::app {
 

@@ -8,7 +8,7 @@
 
 #include "app/WindowPlacement.h"
 #include "base/FileIO.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 
 namespace kantor::app {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "base/ByteIO.h"
 #include "base/FileIO.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 
 namespace kantor {
 

@@ -7,7 +7,7 @@
 
 #include "synth/NoteFrequency.h"
 #include "synth/RateConverter.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/SoundPrimitives.h"
 #include "synth/SyllableShifter.h"
 #include "voice/Voice.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "synth/SoundBuffer.h"
+#include "sound/SoundBuffer.h"
 
 namespace kantor {
 

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "base/FileIO.h"
 #include "midi/MidiFile.h"
 #include "midi/TempoMap.h"
 #include "platform/NotificationQueue.h"
 #include "platform/UserPrompt.h"
 #include "song/Song.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/SynthEngine.h"
 
 namespace kantor {

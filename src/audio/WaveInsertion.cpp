@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "base/Codepage.h"
 #include "base/FileIO.h"
 #include "midi/TempoMap.h"
 #include "platform/UserPrompt.h"
 #include "song/Song.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "voice/VoiceLibrary.h"
 
 namespace kantor {

@@ -5,7 +5,7 @@
 #include "base/FileIO.h"
 #include "cli/Commands.h"
 #include "cli/JsonOut.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/SoundTexts.h"
 #include "voice/VoiceFile.h"
 

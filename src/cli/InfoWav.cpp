@@ -1,10 +1,10 @@
 // kantor-cli info FILE.wav: the format, data size and duration of a WAV file.
 #include <ostream>
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "cli/Commands.h"
 #include "cli/JsonOut.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/SoundTexts.h"
 
 namespace kantor::cli {

@@ -10,10 +10,10 @@
 #include "cli/Terminal.h"
 #include "settings/SoundSettings.h"
 #include "song/LyricsImport.h"
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "audio/WaveOutDevice.h"
 #include "synth/SongRenderer.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/SoundTexts.h"
 #include "voice/SyllableLookup.h"
 

@@ -14,7 +14,7 @@
 #include "audio/WaveInsertion.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "voice/VoiceLibrary.h"
 
 namespace kantor::cli {

@@ -1,7 +1,7 @@
 #include "synth/RateConverter.h"
 
 #include "base/Texts.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 
 namespace kantor {
 namespace {

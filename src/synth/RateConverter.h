@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "base/LastError.h"
-#include "synth/SoundBuffer.h"
+#include "sound/SoundBuffer.h"
 
 namespace kantor {
 

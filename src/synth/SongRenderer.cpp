@@ -7,13 +7,13 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "base/FileIO.h"
 #include "base/Texts.h"
 #include "midi/TempoMap.h"
 #include "song/Song.h"
 #include "synth/RateConverter.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/SoundTexts.h"
 #include "synth/SynthEngine.h"
 #include "synth/VoxMixer.h"

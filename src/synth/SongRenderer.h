@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/LastError.h"
-#include "synth/SoundBuffer.h"
+#include "sound/SoundBuffer.h"
 
 namespace kantor {
 

@@ -1,4 +1,4 @@
-#include "synth/SoundBuffer.h"
+#include "sound/SoundBuffer.h"
 
 #include <algorithm>
 #include <new>

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "synth/SoundBuffer.h"
+#include "sound/SoundBuffer.h"
 
 namespace kantor {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 
 namespace kantor {
 

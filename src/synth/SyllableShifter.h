@@ -4,7 +4,7 @@
 // last as long as the syllable, and the level moves smoothly across the repetitions.
 #include <cstdint>
 
-#include "synth/SoundBuffer.h"
+#include "sound/SoundBuffer.h"
 
 namespace kantor {
 

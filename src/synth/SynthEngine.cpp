@@ -9,7 +9,7 @@
 #include "midi/TempoMap.h"
 #include "synth/NoteFrequency.h"
 #include "synth/RateConverter.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/SoundPrimitives.h"
 #include "synth/SyllableShifter.h"
 #include "synth/VoxMixer.h"

@@ -10,7 +10,7 @@
 #include "base/LastError.h"
 #include "song/VoiceSettings.h"
 #include "song/VoxEvent.h"
-#include "synth/SoundEntry.h"
+#include "sound/SoundEntry.h"
 
 namespace kantor {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "base/Texts.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 
 namespace kantor {
 namespace {

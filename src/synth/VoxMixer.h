@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/LastError.h"
-#include "synth/SoundEntry.h"
+#include "sound/SoundEntry.h"
 
 namespace kantor {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/FileIO.h"
-#include "synth/SoundBuffer.h"
+#include "sound/SoundBuffer.h"
 
 namespace kantor {
 

@@ -12,7 +12,7 @@
 #include "base/Codepage.h"
 #include "base/FileIO.h"
 #include "base/Texts.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/SoundTexts.h"
 
 namespace kantor {

@@ -11,7 +11,7 @@
 #include "base/FileIO.h"
 #include "base/Texts.h"
 #include "base/Tuning.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 
 namespace kantor {
 namespace {

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cctype>
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "base/FileIO.h"
 #include "base/Texts.h"
 #include "platform/UserPrompt.h"
 #include "synth/RateConverter.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "voicemaker/MakerTexts.h"
 
 namespace kantor {

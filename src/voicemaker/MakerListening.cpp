@@ -10,7 +10,7 @@
 #include "platform/NotificationQueue.h"
 #include "synth/NoteFrequency.h"
 #include "synth/RateConverter.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/SoundPrimitives.h"
 #include "synth/SyllableShifter.h"
 #include "voicemaker/MakerTexts.h"

@@ -17,7 +17,7 @@
 #include "base/LastError.h"
 #include "midi/PatternPlayer.h"
 #include "platform/Notification.h"
-#include "synth/SoundBuffer.h"
+#include "sound/SoundBuffer.h"
 #include "voicemaker/VoiceItem.h"
 
 namespace kantor {

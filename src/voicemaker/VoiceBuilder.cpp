@@ -5,7 +5,7 @@
 #include "base/FileIO.h"
 #include "base/Texts.h"
 #include "synth/RateConverter.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/SoundPrimitives.h"
 #include "voice/VoiceBank.h"
 #include "voicemaker/MakerTexts.h"

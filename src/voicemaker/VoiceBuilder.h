@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/LastError.h"
-#include "synth/SoundBuffer.h"
+#include "sound/SoundBuffer.h"
 #include "voice/Voice.h"
 #include "voice/VoiceFile.h"
 #include "voice/VoiceLibrary.h"

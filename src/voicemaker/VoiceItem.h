@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "synth/SoundBuffer.h"
+#include "sound/SoundBuffer.h"
 
 namespace kantor {
 

@@ -10,7 +10,7 @@
 #include "app/MuteSoloWindow.h"
 #include "app/RomajiListWindow.h"
 #include "app/WaveInsertWindow.h"
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "audio/WaveInsertion.h"
 #include "midi/SmfWriter.h"
 #include "song/LyricList.h"
@@ -19,7 +19,7 @@
 #include "support/ScratchFolders.h"
 #include "support/SyntheticVoice.h"
 #include "support/TempDir.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 
 using namespace kantor;
 using namespace kantor::app;

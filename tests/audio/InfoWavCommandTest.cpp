@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "base/ByteIO.h"
 #include "cli/Commands.h"
 #include "voice/VoiceTestFiles.h"

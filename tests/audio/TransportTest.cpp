@@ -5,7 +5,7 @@
 
 #include "TransportFixture.h"
 #include "audio/MarkerList.h"
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 
 namespace kantor {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "audio/WaveInsertion.h"
 #include "midi/MidiFile.h"
 #include "midi/SmfWriter.h"
@@ -13,7 +13,7 @@
 #include "song/Song.h"
 #include "song/TestPrompt.h"
 #include "support/TempDir.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 
 namespace kantor {
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "midi/SmfWriter.h"
 #include "platform/EmbeddedSynth.h"
 #include "support/CliRun.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "base/FileIO.h"
 #include "support/CliRun.h"
 #include "midi/SmfWriter.h"

@@ -7,14 +7,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "base/FileIO.h"
 #include "midi/SmfWriter.h"
 #include "platform/EmbeddedSynth.h"
 #include "support/CliRun.h"
 #include "support/SyntheticVoice.h"
 #include "support/TempDir.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 
 namespace kantor {
 namespace {

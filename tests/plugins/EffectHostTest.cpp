@@ -7,7 +7,7 @@
 #include "PluginTestFiles.h"
 #include "platform/EffectHostClient.h"
 #include "plugins/PluginDescription.h"
-#include "synth/SoundBuffer.h"
+#include "sound/SoundBuffer.h"
 
 namespace kantor {
 namespace {

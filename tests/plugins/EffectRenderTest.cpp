@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "PluginTestFiles.h"
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "cli/Session.h"
 #include "midi/SmfWriter.h"
 #include "platform/EmbeddedSynth.h"

@@ -185,7 +185,7 @@ TEST(SongRenderer, RangesMutesAndUnknownVoices) {
 }  // namespace
 }  // namespace kantor
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 
 namespace kantor {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/VoxMixer.h"
 
 namespace kantor {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../song/TestPrompt.h"
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "support/TempDir.h"
 #include "voicemaker/ItemWave.h"
 #include "voicemaker/MakerTexts.h"

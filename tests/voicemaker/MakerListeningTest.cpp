@@ -12,7 +12,7 @@
 #include "SyntheticVowel.h"
 #include "synth/NoteFrequency.h"
 #include "synth/RateConverter.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/SoundPrimitives.h"
 #include "synth/SyllableShifter.h"
 #include "voicemaker/MakerListening.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../song/TestPrompt.h"
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "base/ByteIO.h"
 #include "platform/AudioEngine.h"
 #include "platform/EngineWave.h"

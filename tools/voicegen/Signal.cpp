@@ -5,9 +5,9 @@
 #include <fstream>
 #include <numbers>
 
-#include "audio/WavFile.h"
-#include "synth/SoundBuffer.h"
-#include "synth/SoundFormat.h"
+#include "sound/WavFile.h"
+#include "sound/SoundBuffer.h"
+#include "sound/SoundFormat.h"
 
 namespace kantor::voicegen {
 

@@ -17,7 +17,7 @@
 #include "voice/VoiceLibrary.h"
 #include "app/RecordingWindow.h"
 #include "app/VoiceMakerWindow.h"
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "base/FileIO.h"
 #include "midi/SmfWriter.h"
 #include "support/CliRun.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 #include "synth/SoundTexts.h"
 
 namespace kantor {

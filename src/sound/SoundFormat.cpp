@@ -1,4 +1,4 @@
-#include "synth/SoundFormat.h"
+#include "sound/SoundFormat.h"
 
 namespace kantor {
 

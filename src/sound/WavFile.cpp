@@ -1,4 +1,4 @@
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

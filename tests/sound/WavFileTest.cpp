@@ -5,7 +5,7 @@
 #include <climits>
 #include <fstream>
 
-#include "audio/WavFile.h"
+#include "sound/WavFile.h"
 #include "base/ByteIO.h"
 #include "base/FileIO.h"
 #include "voice/VoiceTestFiles.h"

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "base/LastError.h"
-#include "synth/SoundBuffer.h"
-#include "synth/SoundEntry.h"
-#include "synth/SoundFormat.h"
+#include "sound/SoundBuffer.h"
+#include "sound/SoundEntry.h"
+#include "sound/SoundFormat.h"
 
 namespace kantor {
 

@@ -4,7 +4,7 @@
 // and is skipped by everything that walks a list.
 #include <cstdint>
 
-#include "synth/SoundBuffer.h"
+#include "sound/SoundBuffer.h"
 
 namespace kantor {
 
