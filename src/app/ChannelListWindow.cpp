@@ -14,6 +14,33 @@
 
 namespace kantor::app {
 
+QGridLayout* layOutChannelWindow(QWidget* window, QWidget* view, QScrollBar* h, QScrollBar* v,
+                                 const std::array<std::pair<int, const char*>, 4>& zoomButtons,
+                                 const std::function<void(int)>& press, std::map<int, QToolButton*>& buttons) {
+    auto* g = new QGridLayout(window);
+    g->setContentsMargins(2, 2, 2, 2);
+    g->setSpacing(1);
+    g->addWidget(view, 0, 0);
+    g->addWidget(v, 0, 1);
+    auto* bottom = new QHBoxLayout();
+    bottom->setSpacing(1);
+    bottom->addWidget(h, 1);
+    int kind = 0;
+    for (const auto& [id, tip] : zoomButtons) {
+        auto* b = new QToolButton(window);
+        b->setIcon(zoomIcon(kind++));
+        b->setIconSize(QSize(16, 16));
+        b->setToolTip(tip);
+        b->setAutoRaise(true);
+        const int control = id;
+        QObject::connect(b, &QToolButton::clicked, window, [press, control] { press(control); });
+        buttons[id] = b;
+        bottom->addWidget(b);
+    }
+    g->addLayout(bottom, 1, 0, 1, 2);
+    return g;
+}
+
 QIcon zoomIcon(int kind) {
     QPixmap pm(32, 32);
     pm.fill(Qt::transparent);
@@ -62,31 +89,12 @@ ChannelListWindow::ChannelListWindow(AppContext& ctx, MainPanel* panel, QWidget*
     view_ = new ChannelGridView(ctx.hub, this);
     hbar_ = new QScrollBar(Qt::Horizontal, this);
     vbar_ = new QScrollBar(Qt::Vertical, this);
-    auto* g = new QGridLayout(this);
-    g->setContentsMargins(2, 2, 2, 2);
-    g->setSpacing(1);
-    g->addWidget(view_, 0, 0);
-    g->addWidget(vbar_, 0, 1);
-    auto* bottom = new QHBoxLayout();
-    bottom->setSpacing(1);
-    bottom->addWidget(hbar_, 1);
-    const std::pair<int, const char*> bs[] = {{FewerMeasures, "表示する小節を減らす"},
-                                              {MoreMeasures, "表示する小節を増やす"},
-                                              {FewerRows, "表示するﾁｬﾝﾈﾙを減らす"},
-                                              {MoreRows, "表示するﾁｬﾝﾈﾙを増やす"}};
-    int kind = 0;
-    for (const auto& [id, tip] : bs) {
-        auto* b = new QToolButton(this);
-        b->setIcon(zoomIcon(kind++));
-        b->setIconSize(QSize(16, 16));
-        b->setToolTip(tip);
-        b->setAutoRaise(true);
-        const int control = id;
-        connect(b, &QToolButton::clicked, this, [this, control] { press(control); });
-        buttons_[id] = b;
-        bottom->addWidget(b);
-    }
-    g->addLayout(bottom, 1, 0, 1, 2);
+    layOutChannelWindow(this, view_, hbar_, vbar_,
+                        {{{FewerMeasures, "表示する小節を減らす"},
+                          {MoreMeasures, "表示する小節を増やす"},
+                          {FewerRows, "表示するﾁｬﾝﾈﾙを減らす"},
+                          {MoreRows, "表示するﾁｬﾝﾈﾙを増やす"}}},
+                        [this](int control) { press(control); }, buttons_);
     connect(hbar_, &QScrollBar::valueChanged, this, [this](int v) {
         if (syncing_) return;
         MeasureSpan s = view_->span();

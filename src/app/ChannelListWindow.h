@@ -3,6 +3,7 @@
 // click on a channel with notes opens its score (making the channel a vocal channel first),
 // a double click on the header opens the lyric input (with Ctrl the wave insertion). It owns
 // the channel score windows and passes the song position on to them.
+#include <QGridLayout>
 #include <QMenu>
 #include <QPointer>
 #include <QScrollBar>
@@ -105,5 +106,12 @@ private:
 // The small arrow icons of the zoom buttons, drawn here: `kind` 0 fewer measures, 1 more
 // measures, 2 fewer rows or keys, 3 more rows or keys.
 QIcon zoomIcon(int kind);
+
+// Lays out a channel window: the view with its vertical scroll bar, and below them the
+// horizontal scroll bar followed by the four zoom buttons (in zoomIcon's order, with their
+// tooltips), which call `press` with their control number. Row 2 of the grid is free.
+QGridLayout* layOutChannelWindow(QWidget* window, QWidget* view, QScrollBar* h, QScrollBar* v,
+                                 const std::array<std::pair<int, const char*>, 4>& zoomButtons,
+                                 const std::function<void(int)>& press, std::map<int, QToolButton*>& buttons);
 
 }  // namespace kantor::app

@@ -21,31 +21,12 @@ ChannelScoreWindow::ChannelScoreWindow(AppContext& ctx, ChannelListWindow& list,
     status_ = new QLabel(this);
     status_->setObjectName("status");
     status_->setContentsMargins(4, 0, 4, 0);
-    auto* g = new QGridLayout(this);
-    g->setContentsMargins(2, 2, 2, 2);
-    g->setSpacing(1);
-    g->addWidget(view_, 0, 0);
-    g->addWidget(vbar_, 0, 1);
-    auto* bottom = new QHBoxLayout();
-    bottom->setSpacing(1);
-    bottom->addWidget(hbar_, 1);
-    const std::pair<int, const char*> bs[] = {{FewerMeasures, "表示する小節を減らす"},
-                                              {MoreMeasures, "表示する小節を増やす"},
-                                              {FewerKeys, "表示する音域を狭める"},
-                                              {MoreKeys, "表示する音域を広げる"}};
-    int kind = 0;
-    for (const auto& [id, tip] : bs) {
-        auto* b = new QToolButton(this);
-        b->setIcon(zoomIcon(kind++));
-        b->setIconSize(QSize(16, 16));
-        b->setToolTip(tip);
-        b->setAutoRaise(true);
-        const int control = id;
-        connect(b, &QToolButton::clicked, this, [this, control] { press(control); });
-        buttons_[id] = b;
-        bottom->addWidget(b);
-    }
-    g->addLayout(bottom, 1, 0, 1, 2);
+    QGridLayout* g = layOutChannelWindow(this, view_, hbar_, vbar_,
+                                         {{{FewerMeasures, "表示する小節を減らす"},
+                                           {MoreMeasures, "表示する小節を増やす"},
+                                           {FewerKeys, "表示する音域を狭める"},
+                                           {MoreKeys, "表示する音域を広げる"}}},
+                                         [this](int control) { press(control); }, buttons_);
     g->addWidget(status_, 2, 0, 1, 2);
     connect(hbar_, &QScrollBar::valueChanged, this, [this](int v) {
         if (syncing_) return;

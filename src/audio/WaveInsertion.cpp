@@ -23,15 +23,6 @@ std::string fill(const char* format, const std::string& arg) {
     return s;
 }
 
-std::string canonicalFolder(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(path, ec);
-    if (ec) return {};
-    p = std::filesystem::weakly_canonical(p, ec);
-    if (ec) return {};
-    return p.parent_path().string();
-}
-
 }  // namespace
 
 bool hasWavExtension(const std::string& path) {
@@ -111,7 +102,7 @@ WaveInsertResult insertWaveFile(Song& song, const std::string& midiPath, uint32_
 
     std::string path = chosen;
     const std::string midiFolder = folderOf(midiPath).empty() ? "." : folderOf(midiPath);
-    if (canonicalFolder(chosen) != canonicalFolder(midiPath)) {
+    if (canonicalFolderOf(chosen) != canonicalFolderOf(midiPath)) {
         if (prompt.askYesNo(wavetext::kConfirmCaption, wavetext::kMustCopy) != PromptAnswer::Yes) return r;
         const std::string target = joinPath(midiFolder, fileNameOf(chosen));
         VoiceLibrary copier(midiFolder, &prompt);

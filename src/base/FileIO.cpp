@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -455,6 +456,15 @@ bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes
     bool ok = f.write(bytes) && f.commit();
     if (!ok && error) *error = f.error();
     return ok;
+}
+
+std::string canonicalFolderOf(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(path, ec);
+    if (ec) return {};
+    p = std::filesystem::weakly_canonical(p, ec);
+    if (ec) return {};
+    return p.parent_path().string();
 }
 
 }  // namespace kantor

@@ -48,6 +48,9 @@ std::string folderOf(const std::string& path);
 // The text after the last '/' or '\\'.
 std::string fileNameOf(const std::string& path);
 std::string joinPath(const std::string& folder, const std::string& name);
+// The folder of a path with links and "." and ".." resolved (the file itself need not exist),
+// for telling whether two paths lie in one folder; "" when it cannot be made out.
+std::string canonicalFolderOf(const std::string& path);
 
 // The reason of a failed system call for the user: "No space left on device", ...
 std::string systemErrorText(int error);

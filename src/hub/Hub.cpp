@@ -21,15 +21,6 @@ std::string withExtension(const std::string& path, const std::string& ext) {
     return joinPath(folderOf(path), stem + ext);
 }
 
-std::string canonicalFolder(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(path, ec);
-    if (ec) return {};
-    p = std::filesystem::weakly_canonical(p, ec);
-    if (ec) return {};
-    return p.parent_path().string();
-}
-
 }  // namespace
 
 Hub::Document::Document(Hub& hub)
@@ -195,8 +186,8 @@ bool Hub::saveAs(const std::string& songPath) {
 }
 
 bool Hub::inMidiFolder(const std::string& path) const {
-    const std::string a = canonicalFolder(path);
-    const std::string b = canonicalFolder(midiPath());
+    const std::string a = canonicalFolderOf(path);
+    const std::string b = canonicalFolderOf(midiPath());
     return !a.empty() && a == b;
 }
 
