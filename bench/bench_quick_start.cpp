@@ -152,7 +152,7 @@ void BM_InfoMidi400KBAgainstPython(benchmark::State& state) {
     const std::vector<uint8_t> smf = midiOf400KB();
     std::ofstream(midi, std::ios::binary).write(reinterpret_cast<const char*>(smf.data()),
                                                 static_cast<std::streamsize>(smf.size()));
-    const bool haveMido = std::system("python3 -c 'import mido' >/dev/null 2>&1") == 0;
+    const bool haveMido = std::system("/usr/bin/python3 -c 'import mido' >/dev/null 2>&1") == 0;
     const std::string python = haveMido ? "import sys, mido; mido.MidiFile(sys.argv[1])"
                                         : "";
     double ours = 1e9, theirs = 1e9, oursCpu = 1e9, theirsCpu = 1e9;

@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins fonts-ipafont-gothic
   xdg-utils
   libcli11-dev nlohmann-json3-dev help2man man-db bash-completion
+  python3-mido
 )
 
 missing=()
