@@ -258,7 +258,11 @@ bool MidiFile::mergeTracks(std::size_t headerStart) {
                 }
                 writeDelta();
                 if (insertStatus) out.push_back(t.runningStatus);
-                out.insert(out.end(), in + t.pos, in + t.pos + n);
+                if (n <= 3) {
+                    for (std::size_t k = 0; k < n; ++k) out.push_back(in[t.pos + k]);
+                } else {
+                    out.insert(out.end(), in + t.pos, in + t.pos + n);
+                }
                 lastStatus = s < 0x80 ? t.runningStatus : s;
                 t.pos += n;
 
@@ -291,6 +295,8 @@ namespace {
 
 enum class RawKind : uint8_t { Note, TimeSignature, Tempo, EndOfTrack, SystemExclusive, Control, Program };
 
+// A flat record (no allocation of its own): the bytes of a control, program or system
+// exclusive event lie in the lists' shared byte pool.
 struct RawEvent {
     uint32_t tick = 0;
     RawKind kind = RawKind::Note;
@@ -300,10 +306,21 @@ struct RawEvent {
     uint8_t numerator = 0;
     uint8_t exponent = 0;
     uint32_t tempo = 0;
-    std::vector<uint8_t> data;
+    uint32_t dataOffset = 0;
+    uint32_t dataLength = 0;
 };
 
-using RawLists = std::array<std::vector<RawEvent>, MidiFile::kChannels>;
+struct RawLists {
+    std::array<std::vector<RawEvent>, MidiFile::kChannels> lists;
+    std::vector<uint8_t> pool;
+    std::vector<RawEvent>& operator[](std::size_t n) { return lists[n]; }
+    // Appends bytes to the pool and points the event at them.
+    void keep(RawEvent& e, const uint8_t* bytes, std::size_t n) {
+        e.dataOffset = static_cast<uint32_t>(pool.size());
+        e.dataLength = static_cast<uint32_t>(n);
+        pool.insert(pool.end(), bytes, bytes + n);
+    }
+};
 
 // Pass 1: the single track into raw events, notes to their channel's list and everything
 // else to list 0. Ends at the end-of-track event, at a status byte it does not know, or
@@ -336,8 +353,9 @@ void collectRawEvents(const std::vector<uint8_t>& image, std::size_t start, RawL
         RawEvent e;
         e.tick = tick;
         e.kind = kind;
-        e.data = {a, b, c};
-        raw[0].push_back(std::move(e));
+        const uint8_t bytes[3] = {a, b, c};
+        raw.keep(e, bytes, 3);
+        raw[0].push_back(e);
     };
 
     while (true) {
@@ -364,9 +382,12 @@ void collectRawEvents(const std::vector<uint8_t>& image, std::size_t start, RawL
             RawEvent e;
             e.tick = tick;
             e.kind = RawKind::SystemExclusive;
-            if (s == 0xF0) e.data.push_back(0xF0);
-            e.data.insert(e.data.end(), d + p, d + p + len);
-            raw[0].push_back(std::move(e));
+            // An 0xF0 event keeps its status byte in front of the payload.
+            e.dataOffset = static_cast<uint32_t>(raw.pool.size());
+            if (s == 0xF0) raw.pool.push_back(0xF0);
+            raw.pool.insert(raw.pool.end(), d + p, d + p + len);
+            e.dataLength = static_cast<uint32_t>(raw.pool.size() - e.dataOffset);
+            raw[0].push_back(e);
             pos = p + len;
         } else if (s == 0xFF) {
             if (left < 3) {
@@ -473,7 +494,7 @@ bool MidiFile::buildChannelLists() {
         ChannelEventList& list = lists_[static_cast<std::size_t>(n)];
         list.reserve(events.size());
         for (std::size_t i = 0; i < events.size(); ++i) {
-            RawEvent& e = events[i];
+            const RawEvent& e = events[i];
             auto rec = std::make_unique<ChannelEvent>();
             switch (e.kind) {
                 case RawKind::Note:
@@ -506,7 +527,8 @@ bool MidiFile::buildChannelLists() {
                                 : e.kind == RawKind::Control      ? ChannelEventKind::ControlChange
                                                                   : ChannelEventKind::ProgramChange;
                     rec->value2 = rec->value3 = e.tick;
-                    rec->data = std::move(e.data);
+                    rec->data.assign(raw.pool.begin() + e.dataOffset,
+                                     raw.pool.begin() + e.dataOffset + e.dataLength);
                     break;
             }
             list.push_back(std::move(rec));
