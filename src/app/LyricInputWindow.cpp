@@ -1,4 +1,5 @@
 #include "app/LyricInputWindow.h"
+#include "app/PositionListView.h"
 
 #include <QCloseEvent>
 #include <algorithm>
@@ -14,29 +15,17 @@ namespace kantor::app {
 namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
-QFont windowFont(const QFont& base) {
-    QFont f = base;
-    f.setFamilies({"ＭＳ Ｐゴシック", "MS PGothic", "Noto Sans CJK JP", "IPAPGothic", base.family()});
-    f.setPointSize(10);
-    return f;
-}
 }  // namespace
 
 LyricInputWindow::LyricInputWindow(AppContext& ctx, QWidget* parent) : QWidget(parent, Qt::Window), ctx_(ctx) {
     setWindowTitle("歌詞入力");
     setAttribute(Qt::WA_DeleteOnClose);
-    const QFont font = windowFont(this->font());
+    const QFont font = positionWindowFont(this->font());
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(6, 6, 6, 6);
     v->setSpacing(4);
     auto* top = new QHBoxLayout();
-    position_ = new QLabel(kNoPositionText, this);
-    position_->setObjectName("position");
-    position_->setFont(font);
-    position_->setFrameShape(QFrame::Panel);
-    position_->setFrameShadow(QFrame::Sunken);
-    position_->setAlignment(Qt::AlignCenter);
-    position_->setMinimumWidth(QFontMetrics(font).horizontalAdvance("000 : 0 : 000   ") + 8);
+    position_ = makePositionLabel(this, font);
     spin_ = new UpDownSpin(this);
     edit_ = new QLineEdit(this);
     edit_->setFont(font);

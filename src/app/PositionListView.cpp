@@ -1,11 +1,31 @@
 #include "app/PositionListView.h"
 
+#include "midi/TempoMap.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 
 namespace kantor::app {
+
+QFont positionWindowFont(const QFont& base) {
+    QFont f = base;
+    f.setFamilies({"ＭＳ Ｐゴシック", "MS PGothic", "Noto Sans CJK JP", "IPAPGothic", base.family()});
+    f.setPointSize(10);
+    return f;
+}
+
+QLabel* makePositionLabel(QWidget* parent, const QFont& font) {
+    auto* l = new QLabel(kNoPositionText, parent);
+    l->setObjectName("position");
+    l->setFont(font);
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setAlignment(Qt::AlignCenter);
+    l->setMinimumWidth(QFontMetrics(font).horizontalAdvance("000 : 0 : 000   ") + 8);
+    return l;
+}
 
 PositionListView::PositionListView(QWidget* parent) : QAbstractScrollArea(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -4,10 +4,17 @@
 // row white on navy, the others black on white, rows below the last entry blank. As many
 // whole rows as fit are shown; its own scroll bar moves by rows and by pages.
 #include <QAbstractScrollArea>
+#include <QFont>
+#include <QLabel>
 #include <QString>
 #include <vector>
 
 namespace kantor::app {
+
+// The font of the lyric input and wave insertion windows: a Japanese UI face at 10 points.
+QFont positionWindowFont(const QFont& base);
+// The framed position text ("000 : 0 : 000") at the top of those windows.
+QLabel* makePositionLabel(QWidget* parent, const QFont& font);
 
 class PositionListView : public QAbstractScrollArea {
     Q_OBJECT

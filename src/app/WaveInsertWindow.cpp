@@ -1,4 +1,5 @@
 #include "app/WaveInsertWindow.h"
+#include "app/PositionListView.h"
 
 #include <QCloseEvent>
 #include <algorithm>
@@ -19,20 +20,12 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 WaveInsertWindow::WaveInsertWindow(AppContext& ctx, QWidget* parent) : QWidget(parent, Qt::Window), ctx_(ctx) {
     setWindowTitle("Waveﾌｧｲﾙの挿入");
     setAttribute(Qt::WA_DeleteOnClose);
-    QFont font = this->font();
-    font.setFamilies({"ＭＳ Ｐゴシック", "MS PGothic", "Noto Sans CJK JP", "IPAPGothic", font.family()});
-    font.setPointSize(10);
+    const QFont font = positionWindowFont(this->font());
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(6, 6, 6, 6);
     v->setSpacing(4);
     auto* top = new QHBoxLayout();
-    position_ = new QLabel(kNoPositionText, this);
-    position_->setObjectName("position");
-    position_->setFont(font);
-    position_->setFrameShape(QFrame::Panel);
-    position_->setFrameShadow(QFrame::Sunken);
-    position_->setAlignment(Qt::AlignCenter);
-    position_->setMinimumWidth(QFontMetrics(font).horizontalAdvance("000 : 0 : 000   ") + 8);
+    position_ = makePositionLabel(this, font);
     spin_ = new UpDownSpin(this);
     auto* insert = new QPushButton("Waveﾌｧｲﾙ(&W)", this);
     auto* remove = new QPushButton("取消(&C)", this);
