@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/KantorApp.h"
+#include "app/ScratchApp.h"
 #include "platform/AudioEngine.h"
 #include "settings/StartupTexts.h"
 
@@ -24,14 +25,6 @@ using namespace kantor::app;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-class SilentPrompt : public UserPrompt {
-public:
-    void notice(const std::string& c, const std::string& t) override { std::fprintf(stderr, "[%s] %s\n", c.c_str(), t.c_str()); }
-    void warning(const std::string& c, const std::string& t) override { notice(c, t); }
-    PromptAnswer askYesNo(const std::string&, const std::string&) override { return PromptAnswer::Yes; }
-    PromptAnswer askYesNoCancel(const std::string&, const std::string&) override { return PromptAnswer::No; }
-};
 
 // Watches the engine's mixed output for the first sound after it is armed.
 class FirstSound : public EngineClient {
@@ -60,22 +53,11 @@ void report(const char* what, std::vector<double> v, double target) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    useOffscreenUnlessChosen();
     QApplication qapp(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    QTemporaryDir scratch;
-    const std::string root = scratch.path().toStdString();
-    SilentPrompt prompt;
-    ScriptedFileChooser files;
-    AppOptions o;
-    o.hub.audio = HubOptions::Audio::Null;
-    o.hub.folders.dataDir = root + "/data";
-    o.hub.folders.configDir = root + "/config";
-    o.hub.folders.documentsDir = root + "/documents";
-    o.prompt = &prompt;
-    o.files = &files;
-    o.panelDelayMs = 0;
-    KantorApp app(std::move(o));
+    ScratchApp scratch(HubOptions::Audio::Null);
+    KantorApp& app = scratch.app();
     MainPanel* panel = app.showPanel();
     QApplication::processEvents();
     const std::string demo = app.hub().folders().sampleFolder() + names::kDemoSong;

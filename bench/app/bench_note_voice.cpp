@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/KantorApp.h"
+#include "app/ScratchApp.h"
 #include "app/NoteVoiceWindow.h"
 #include "midi/SmfWriter.h"
 
@@ -22,33 +23,16 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-class SilentPrompt : public UserPrompt {
-public:
-    void notice(const std::string& c, const std::string& t) override { std::fprintf(stderr, "[%s] %s\n", c.c_str(), t.c_str()); }
-    void warning(const std::string& c, const std::string& t) override { notice(c, t); }
-    PromptAnswer askYesNo(const std::string&, const std::string&) override { return PromptAnswer::Yes; }
-    PromptAnswer askYesNoCancel(const std::string&, const std::string&) override { return PromptAnswer::No; }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    useOffscreenUnlessChosen();
     QApplication qapp(argc, argv);
     constexpr int kNotes = 2000;
-    QTemporaryDir scratch;
-    const std::string root = scratch.path().toStdString();
-    SilentPrompt prompt;
-    ScriptedFileChooser files;
-    AppOptions o;
-    o.hub.audio = HubOptions::Audio::Off;
-    o.hub.folders.dataDir = root + "/data";
-    o.hub.folders.configDir = root + "/config";
-    o.hub.folders.documentsDir = root + "/documents";
-    o.prompt = &prompt;
-    o.files = &files;
-    o.panelDelayMs = 0;
-    KantorApp app(std::move(o));
+    ScratchApp scratch(HubOptions::Audio::Off);
+    KantorApp& app = scratch.app();
+    QTemporaryDir work;  // the long song's MIDI file
+    const std::string root = work.path().toStdString();
     app.hub().startUp();
 
     SmfTrack t;

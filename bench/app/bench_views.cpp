@@ -17,20 +17,13 @@
 
 #include "app/ChannelViews.h"
 #include "app/KantorApp.h"
+#include "app/ScratchApp.h"
 #include "midi/SmfWriter.h"
 
 using namespace kantor;
 using namespace kantor::app;
 
 namespace {
-
-class SilentPrompt : public UserPrompt {
-public:
-    void notice(const std::string& c, const std::string& t) override { std::fprintf(stderr, "[%s] %s\n", c.c_str(), t.c_str()); }
-    void warning(const std::string& c, const std::string& t) override { notice(c, t); }
-    PromptAnswer askYesNo(const std::string&, const std::string&) override { return PromptAnswer::Yes; }
-    PromptAnswer askYesNoCancel(const std::string&, const std::string&) override { return PromptAnswer::No; }
-};
 
 // Wall-clock and thread CPU times of each paint: on a busy machine the wall clock also counts
 // the time other processes had the CPU.
@@ -71,20 +64,13 @@ Times paintTimes(QWidget& w, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    useOffscreenUnlessChosen();
     QApplication qapp(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
-    QTemporaryDir scratch;
-    const std::string root = scratch.path().toStdString();
-    SilentPrompt prompt;
-    ScriptedFileChooser files;
-    AppOptions o;
-    o.hub.folders.dataDir = root + "/data";
-    o.hub.folders.configDir = root + "/config";
-    o.hub.folders.documentsDir = root + "/documents";
-    o.prompt = &prompt;
-    o.files = &files;
-    KantorApp app(std::move(o));
+    ScratchApp scratch(HubOptions::Audio::Off);
+    KantorApp& app = scratch.app();
+    QTemporaryDir work;  // the long song's MIDI file
+    const std::string root = work.path().toStdString();
     app.hub().startUp();
 
     // Five minutes at 120 beats a minute: 150 measures of 4/4; 2,000 notes of 144 ticks.

@@ -20,6 +20,7 @@
 #include "app/WaveInsertWindow.h"
 #include "app/ItemPropertiesDialog.h"
 #include "app/KantorApp.h"
+#include "app/ScratchApp.h"
 #include "app/MidiInstrumentDialog.h"
 #include "app/MidiOutputDialog.h"
 #include "app/NoteVoiceWindow.h"
@@ -39,15 +40,6 @@
 namespace kantor::app {
 
 namespace {
-
-// Message boxes are drawn, not waited for.
-class SilentPrompt : public UserPrompt {
-public:
-    void notice(const std::string&, const std::string&) override {}
-    void warning(const std::string&, const std::string&) override {}
-    PromptAnswer askYesNo(const std::string&, const std::string&) override { return PromptAnswer::Yes; }
-    PromptAnswer askYesNoCancel(const std::string&, const std::string&) override { return PromptAnswer::No; }
-};
 
 bool save(QWidget* w, const QString& dir, const char* name) {
     w->show();
@@ -194,20 +186,8 @@ int writeMakerScreenshots(KantorApp& app, const QString& dir) {
 int writeScreenshots(const std::string& dirText) {
     const QString dir = QString::fromStdString(dirText);
     QDir().mkpath(dir);
-    QTemporaryDir scratch;
-    if (!scratch.isValid()) return 1;
-    const std::string root = scratch.path().toStdString();
-    SilentPrompt prompt;
-    ScriptedFileChooser files;
-    AppOptions o;
-    o.hub.audio = HubOptions::Audio::Null;  // the transport buttons as a user sees them
-    o.hub.folders.dataDir = root + "/data";
-    o.hub.folders.configDir = root + "/config";
-    o.hub.folders.documentsDir = root + "/documents";
-    o.prompt = &prompt;
-    o.files = &files;
-    o.openUrl = [](const QString&) {};
-    KantorApp app(std::move(o));
+    ScratchApp scratch(HubOptions::Audio::Null);  // the transport buttons as a user sees them
+    KantorApp& app = scratch.app();
     app.hub().startUp();
     int failures = 0;
 
