@@ -88,7 +88,8 @@ void TitleInfoWindow::refresh() {
     // Long paths keep both ends in view; the whole path is in the tooltip.
     auto show = [](QLabel* l, const QString& prefix, const QString& path) {
         const QString text = prefix + (path.isEmpty() ? QString("-") : path);
-        l->setText(l->fontMetrics().elidedText(text, Qt::ElideMiddle, 520));
+        const int room = l->width() > 40 ? l->width() - 4 : 520;  // before the first layout: a guess
+        l->setText(l->fontMetrics().elidedText(text, Qt::ElideMiddle, room));
         l->setToolTip(path);
     };
     show(songPath_, "Uta : ", q(song));
@@ -109,6 +110,11 @@ bool TitleInfoWindow::editTitle() {
     ctx_.hub.titleChanged();
     refresh();
     return true;
+}
+
+void TitleInfoWindow::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    refresh();  // the paths are elided to the width they now have
 }
 
 void TitleInfoWindow::closeEvent(QCloseEvent* e) {
