@@ -18,6 +18,12 @@ class TempoMap;
 class VoiceBank;
 struct Voice;
 
+// How a syllable's pitch is changed from its sample's pitch to the note's. Resample is the
+// synthesis as designed: the sample is read faster or slower, so its formants move with
+// the pitch. KeepFormants moves grains cut around the sample's pitch marks closer together
+// or further apart (pitch-synchronous overlap-add), so the spectral envelope stays.
+enum class PitchMode { Resample, KeepFormants };
+
 // One sung syllable of a phrase.
 struct SynthNote {
     std::string code;        // syllable code, trailing blanks removed
@@ -77,6 +83,10 @@ public:
     // The MIDI–wave delay correction in milliseconds (0 when MIDI and wave share one clock).
     void setMidiDelayCorrection(int32_t ms) { delayCorrection_ = ms; }
 
+    // How pitch is changed (Resample unless set).
+    void setPitchMode(PitchMode mode) { pitchMode_ = mode; }
+    PitchMode pitchMode() const { return pitchMode_; }
+
     uint32_t outputFormat() const { return outPacked_; }
     uint32_t outputRate() const { return outRate_; }
     bool active() const { return active_; }
@@ -123,6 +133,7 @@ private:
     uint32_t earliestTick_ = 0xFFFFFFFF;
     uint32_t latestTick_ = 0;
     bool active_ = false;
+    PitchMode pitchMode_ = PitchMode::Resample;
 };
 
 }  // namespace kantor
