@@ -15,8 +15,9 @@ constexpr int kTaps = 16;
 constexpr double kKaiserBeta = 8.0;
 // Unvoiced sound is copied by grains this far apart (samples), whose windows add up to one.
 constexpr double kUnvoicedHop = 128.0;
-// The shortest output period (samples): the grain walk always moves on.
-constexpr double kShortestPeriod = 2.0;
+// The shortest output period (samples), 2756 Hz, above any sung note: higher notes are
+// resampled as designed (grains that short would only blur the sample).
+constexpr double kShortestPeriod = 16.0;
 // Density and level corrections stay within these factors.
 constexpr double kMaxDensityGain = 2.0;
 constexpr double kMaxGlideGain = 4.0;
@@ -39,7 +40,7 @@ double besselI0(double x) {
 // the samples -kTaps+1 .. kTaps around it, adding up to one.
 class Taps {
 public:
-    explicit Taps(double frac) {
+    void set(double frac) {
         static const double norm = 1.0 / besselI0(kKaiserBeta);
         double sum = 0.0;
         for (int k = -kTaps + 1; k <= kTaps; ++k) {
@@ -141,9 +142,9 @@ struct MarkTable {
 // The root-mean-square level of the sample over [tau - w, tau + w).
 class LevelMeter {
 public:
-    LevelMeter(const std::vector<float>& s, double halfWidth) : w_(std::max(1.0, halfWidth)) {
-        sums_.resize(s.size() + 1, 0.0);
-        for (std::size_t i = 0; i < s.size(); ++i) sums_[i + 1] = sums_[i] + double(s[i]) * s[i];
+    LevelMeter(const float* s, std::size_t n, double halfWidth) : w_(std::max(1.0, halfWidth)) {
+        sums_.resize(n + 1, 0.0);
+        for (std::size_t i = 0; i < n; ++i) sums_[i + 1] = sums_[i] + double(s[i]) * s[i];
     }
     double operator()(double tau) const {
         const long n = static_cast<long>(sums_.size()) - 1;
@@ -197,7 +198,8 @@ void addGrain(const Grain& g, const std::vector<float>& padded, long pad, std::v
     }
     const long shift = static_cast<long>(whole);
     const bool exact = frac == 0.0;
-    const Taps taps(exact ? 0.5 : frac);
+    Taps taps;
+    if (!exact) taps.set(frac);
     // Reads stay inside the padded sound, or the grain is read sample by sample with checks.
     const long lowest = n0 + shift - kTaps, highest = n1 + shift + kTaps;
     const bool inside = lowest >= -pad && highest < srcLen + pad;
@@ -244,7 +246,7 @@ bool shiftSyllableKeepingFormants(const SyllableShiftInput& in, const SamplePitc
     const uint32_t fs = in.sampleFrequency;
     const uint32_t ft = in.targetFrequency;
     if (ft == 0 || in.sample == nullptr) return false;
-    if (marks.positions.empty() || fs == 0) return shiftSyllable(in, out);
+    if (marks.positions.empty() || fs == 0 || kRate * 1000.0 / ft < kShortestPeriod) return shiftSyllable(in, out);
     const SoundBuffer& x = *in.sample;
     const uint32_t L = static_cast<uint32_t>(x.byteLength());
     const long length = static_cast<long>(x.sampleCount());
@@ -258,7 +260,7 @@ bool shiftSyllableKeepingFormants(const SyllableShiftInput& in, const SamplePitc
     if (total == 0) return true;
 
     const double nominalPeriod = kRate * 1000.0 / fs;
-    const double period = std::max(kShortestPeriod, kRate * 1000.0 / ft);
+    const double period = kRate * 1000.0 / ft;
 
     // Time: the sample's own; when it is too short for the note, the loop C..D repeats
     // (count and tail as in the designed synthesis, in samples instead of scaled bytes).
@@ -286,12 +288,11 @@ bool shiftSyllableKeepingFormants(const SyllableShiftInput& in, const SamplePitc
     std::vector<float> padded(std::size_t(length + 2 * (kTaps + 1)), 0.0f);
     const long pad = kTaps + 1;
     for (long i = 0; i < length; ++i) padded[std::size_t(i + pad)] = x.sample(std::size_t(i));
-    const std::vector<float> plain(padded.begin() + pad, padded.begin() + pad + length);
 
     // The grains: one output period apart where the sample is voiced, each cut around the
     // pitch mark nearest to the time it reads; a hop apart elsewhere, read in place.
     const MarkTable table(marks, nominalPeriod);
-    const LevelMeter level(plain, std::clamp(nominalPeriod, 32.0, 2048.0));
+    const LevelMeter level(padded.data() + pad, std::size_t(length), std::clamp(nominalPeriod, 32.0, 2048.0));
     std::vector<Grain> grains;
     grains.reserve(std::size_t(double(total) / std::min(period, kUnvoicedHop)) + 4);
     for (double t = 0.0;; ) {

@@ -14,8 +14,8 @@
 namespace kantor {
 
 // Same input and output as shiftSyllable (lead-in + N bytes), using the sample's pitch
-// marks (PitchMarks.h). A sample without marks (nothing voiced found) is resampled by
-// shiftSyllable instead. Fails only when memory runs out or ft is 0.
+// marks (PitchMarks.h). A sample without marks (nothing voiced found), and a note above
+// 2756 Hz, are resampled by shiftSyllable instead. Fails only when memory runs out or ft is 0.
 bool shiftSyllableKeepingFormants(const SyllableShiftInput& in, const SamplePitchMarks& marks,
                                   SyllableShiftOutput& out);
 
