@@ -16,6 +16,8 @@ constexpr double kVoicedClarity = 0.6;
 // ...when their level reaches this share of the loudest frame's (and a small floor).
 constexpr double kVoicedLevel = 0.02;
 constexpr double kLevelFloor = 20.0;
+// A frame that clear seeds a chain of marks at once (else the clearest one left does).
+constexpr double kSeedClarity = 0.8;
 // One period follows another while they match at least this well.
 constexpr double kFollowClarity = 0.5;
 
@@ -79,6 +81,11 @@ std::vector<Frame> analyseFrames(const std::vector<float>& s, std::size_t factor
             std::size_t best = lo;
             for (std::size_t lag = lo + 1; lag <= hi; ++lag)
                 if (r[lag] > r[best]) best = lag;
+            // Highest at an end of the range: the period lies outside it, not a peak.
+            if (best == lo || best == hi) {
+                frames.push_back(f);
+                continue;
+            }
             const double ym = r[best - 1], y0 = r[best], yp = r[best + 1];
             const double den = ym - 2 * y0 + yp;
             const double shift = den < 0 ? std::clamp(0.5 * (ym - yp) / den, -0.5, 0.5) : 0.0;
@@ -170,6 +177,7 @@ SamplePitchMarks findPitchMarks(const SoundBuffer& x, uint32_t nominalFrequency)
     const double minP = period / kRange, maxP = period * kRange;
 
     long last = -1;  // the last mark placed so far
+    std::vector<bool> tried(frames.size(), false);
     std::size_t i = 0;
     while (i < frames.size()) {
         if (!frames[i].voiced) {
@@ -199,41 +207,52 @@ SamplePitchMarks findPitchMarks(const SoundBuffer& x, uint32_t nominalFrequency)
         }
         const float sign = up >= down ? 1.0f : -1.0f;
 
-        // Seeded at the peak of its loudest frame not yet covered by marks.
-        std::size_t seedFrame = frames.size();
-        for (std::size_t k = first; k <= j; ++k) {
-            if (!frames[k].voiced || frames[k].center <= double(last) + 1.5 * frames[k].period) continue;
-            if (seedFrame == frames.size() || frames[k].rms > frames[seedFrame].rms) seedFrame = k;
-        }
-        if (seedFrame == frames.size()) continue;
-        const Frame& f = frames[seedFrame];
-        const long h = std::lround(f.period / 2);
-        const long seed = peakIn(s, std::lround(f.center) - h, std::lround(f.center) + h, sign);
-        if (last >= 0 && double(seed - last) < minP) continue;
+        // Chains of marks, each seeded at a frame of the stretch not yet covered and followed
+        // both ways for as long as one period matches the next; another seed is tried
+        // wherever a chain stopped short (a transition, a rough moment). Seeds are taken in
+        // order, the first clear frame first, so that the chains come in order too.
+        for (;;) {
+            std::size_t seedFrame = frames.size();
+            for (std::size_t k = first; k <= j; ++k) {
+                const Frame& f = frames[k];
+                if (!f.voiced || tried[k] || f.center <= double(last) + 1.5 * f.period) continue;
+                if (f.clarity >= kSeedClarity) {
+                    seedFrame = k;
+                    break;
+                }
+                if (seedFrame == frames.size() || f.clarity > frames[seedFrame].clarity) seedFrame = k;
+            }
+            if (seedFrame == frames.size()) break;
+            tried[seedFrame] = true;
+            const Frame& f = frames[seedFrame];
+            const long h = std::lround(f.period / 2);
+            const long seed = peakIn(s, std::lround(f.center) - h, std::lround(f.center) + h, sign);
+            if (last >= 0 && double(seed - last) < minP) continue;
 
-        std::vector<uint32_t> chain;
-        double p = f.period;
-        for (long m = seed;;) {
-            const long b = followMark(s, m, p, -1, sign, minP, maxP);
-            if (b < 0 || (last >= 0 && double(b - last) < minP)) break;
-            chain.push_back(static_cast<uint32_t>(b));
-            p = double(m - b);
-            m = b;
+            std::vector<uint32_t> chain;
+            double p = f.period;
+            for (long m = seed;;) {
+                const long b = followMark(s, m, p, -1, sign, minP, maxP);
+                if (b < 0 || (last >= 0 && double(b - last) < minP)) break;
+                chain.push_back(static_cast<uint32_t>(b));
+                p = double(m - b);
+                m = b;
+            }
+            std::reverse(chain.begin(), chain.end());
+            chain.push_back(static_cast<uint32_t>(seed));
+            p = f.period;
+            for (long m = seed;;) {
+                const long a = followMark(s, m, p, +1, sign, minP, maxP);
+                if (a < 0) break;
+                chain.push_back(static_cast<uint32_t>(a));
+                p = double(a - m);
+                m = a;
+            }
+            if (chain.size() < 2) continue;
+            out.runStarts.push_back(static_cast<uint32_t>(out.positions.size()));
+            out.positions.insert(out.positions.end(), chain.begin(), chain.end());
+            last = chain.back();
         }
-        std::reverse(chain.begin(), chain.end());
-        chain.push_back(static_cast<uint32_t>(seed));
-        p = f.period;
-        for (long m = seed;;) {
-            const long a = followMark(s, m, p, +1, sign, minP, maxP);
-            if (a < 0) break;
-            chain.push_back(static_cast<uint32_t>(a));
-            p = double(a - m);
-            m = a;
-        }
-        if (chain.size() < 2) continue;
-        out.runStarts.push_back(static_cast<uint32_t>(out.positions.size()));
-        out.positions.insert(out.positions.end(), chain.begin(), chain.end());
-        last = chain.back();
     }
     return out;
 }
