@@ -18,6 +18,8 @@ constexpr double kUnvoicedHop = 128.0;
 // The shortest output period (samples), 2756 Hz, above any sung note: higher notes are
 // resampled as designed (grains that short would only blur the sample).
 constexpr double kShortestPeriod = 16.0;
+// Scratch space larger than this (floats) is not kept for the next syllable.
+constexpr std::size_t kKeptScratch = std::size_t(1) << 22;
 // Density and level corrections stay within these factors.
 constexpr double kMaxDensityGain = 2.0;
 constexpr double kMaxGlideGain = 4.0;
@@ -272,9 +274,9 @@ void addGrain(const Grain& g, const std::vector<float>& padded, long pad, std::v
         const double cs = std::cos(4 * step), sn = std::sin(4 * step);
         const double a = 0.5 * g.gain;
         float* w = window.data() + (from - n0);
-        const long count = to - from + 1;
+        const long span = to - from + 1;
         long n = 0;
-        for (; n + 4 <= count; n += 4) {
+        for (; n + 4 <= span; n += 4) {
             for (int j = 0; j < 4; ++j) {
                 w[n + j] = static_cast<float>(a + a * c[j]);
                 const double nc = c[j] * cs - s[j] * sn;
@@ -282,7 +284,7 @@ void addGrain(const Grain& g, const std::vector<float>& padded, long pad, std::v
                 c[j] = nc;
             }
         }
-        for (int j = 0; n < count; ++n, ++j) w[n] = static_cast<float>(a + a * c[j]);
+        for (int j = 0; n < span; ++n, ++j) w[n] = static_cast<float>(a + a * c[j]);
     };
     const long mid = std::clamp(static_cast<long>(std::floor(g.at)), n0 - 1, n1);
     half(n0, mid, g.left);
@@ -399,6 +401,9 @@ bool shiftSyllableKeepingFormants(const SyllableShiftInput& in, const SamplePitc
         const float v = std::clamp(y[std::size_t(n)], -32768.0f, 32767.0f);
         out.sound.setSample(std::size_t(n), static_cast<int16_t>(v + (v < 0.0f ? -0.5f : 0.5f)));
     }
+    // Scratch space grown for a very long note is given back.
+    for (std::vector<float>* v : {&padded, &y, &segment, &window})
+        if (v->capacity() > kKeptScratch) std::vector<float>().swap(*v);
     return true;
 }
 

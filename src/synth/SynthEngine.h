@@ -21,7 +21,9 @@ struct Voice;
 // How a syllable's pitch is changed from its sample's pitch to the note's. Resample is the
 // synthesis as designed: the sample is read faster or slower, so its formants move with
 // the pitch. KeepFormants moves grains cut around the sample's pitch marks closer together
-// or further apart (pitch-synchronous overlap-add), so the spectral envelope stays.
+// or further apart (pitch-synchronous overlap-add, FormantShifter.h), so the spectral
+// envelope stays; the marks are found the first time a sample is sung so (PitchMarks.h) and
+// kept with it. Samples without voiced sound, and voices that are not 16-bit, are resampled.
 enum class PitchMode { Resample, KeepFormants };
 
 // One sung syllable of a phrase.
