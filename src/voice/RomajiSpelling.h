@@ -1,7 +1,7 @@
 #pragma once
 // Romaji as people write it: the Hepburn spellings (SHI, CHI, TSU, FU, JI, SHA, CHA, JA, …)
 // and a few other common ones (TYA, JYA, DZU, NN, N') turned into the spelling of the
-// syllable code table (SI, TI, TU, HU, ZI, SYA, CYA, ZYA, …; Part 3.1).
+// syllable code table (SI, TI, TU, HU, ZI, SYA, CYA, ZYA, …).
 #include <string>
 #include <string_view>
 
