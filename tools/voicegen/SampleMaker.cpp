@@ -102,7 +102,7 @@ void placeLoop(double period, uint32_t from, uint32_t to, uint32_t minSpan, uint
     }
 }
 
-double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to) {
+double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to, double fraction) {
     std::vector<double> levels;
     for (const PitchFrame& f : frames) {
         const double c = static_cast<double>(f.center);
@@ -113,7 +113,7 @@ double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to)
     const double level = levels[levels.size() / 2];
     for (const PitchFrame& f : frames) {
         const double c = static_cast<double>(f.center);
-        if (c >= from && f.period > 0.0 && f.rms >= 0.3 * level) return c;
+        if (c >= from && f.period > 0.0 && f.rms >= fraction * level) return c;
     }
     return std::max(0.0, from);
 }
@@ -257,7 +257,13 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     const double expected = vowelStartSec * fs;
     // (After any breath that was added: that noise is no vowel.)
     const double searchFrom = expected - 0.02 * fs;
-    double vowelStart = vowelOnset(frames, searchFrom, expected + 0.35 * fs);
+    // After a hiss or a release the vowel starts with the first voicing (a weak
+    // transition is already the vowel); after a soft consonant, where the vowel is loud.
+    const bool afterNoise = onset == Onset::Other || onset == Onset::VoicelessStop || onset == Onset::VoicedStop;
+    const double from = afterNoise && onset != Onset::Other ? std::max(searchFrom, (onset16 / spokenRate - 0.01) * fs) : searchFrom;
+    double vowelStart = vowelOnset(frames, from, expected + 0.35 * fs, afterNoise ? 0.12 : 0.3);
+    // A vowel that hardly sounds after its consonant (u after f) starts where it should.
+    vowelStart = std::min(vowelStart, expected + 0.08 * fs);
     if (plan.breath) vowelStart = std::max(vowelStart, (noiseFrom + kBreathSeconds - 0.01) * fs);
     const double vowelEnd = expected + (kVowelSeconds - 0.12) * fs;
 
@@ -343,7 +349,7 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
         double gain = r > limit ? limit / r : 1.0;
         const double floor = 0.6 * kSteadyRms;
         if (soft && !vowelAlone && c > consonantStart + 2 * block && c < static_cast<double>(levelFrom) && r > 1.0 && r < floor)
-            gain = std::min(floor / r, 3.0);
+            gain = std::min(floor / r, 5.0);
         limitAt.push_back(c);
         limitGain.push_back(gain);
     }

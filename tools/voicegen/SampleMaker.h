@@ -73,8 +73,8 @@ enum class Onset { Vowel, Soft, VoicelessStop, VoicedStop, Breath, Other };
 Onset onsetOf(const SyllablePlan& plan);
 
 // Where a vowel expected in [from, to] starts sounding: the first voiced frame at or
-// after `from` with at least 30% of the vowel's median level.
-double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to);
+// after `from` with at least `fraction` of the vowel's median level.
+double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to, double fraction = 0.3);
 
 // The stretch of `length` samples inside [from, to) whose frames are the
 // most periodic and the most even in level.

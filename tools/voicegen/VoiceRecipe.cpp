@@ -99,7 +99,8 @@ VoiceReport makeVoice(const VoiceRecipe& recipe, const std::string& folder, int 
         if (!readWavMono16(j.request.wavPath, spoken, rate, report.error)) return report;
         const double at = vowelStartSeconds(j.request.plan) * rate;
         const FormantPair f = measureFormants(spoken, static_cast<std::size_t>(at + 0.1 * rate),
-                                              static_cast<std::size_t>(at + 0.5 * rate), rate);
+                                              static_cast<std::size_t>(at + 0.5 * rate), rate,
+                                              j.row == 2 || j.row == 4 ? 1500.0 : 4000.0);
         const char vowel = syllableRow(j.row)->code.back();
         if (f.valid() && f.f1 < 900.0 && f.f2 < 3200.0) {
             colours[vowel] = {f, japaneseTarget(vowel, f, recipe.female)};

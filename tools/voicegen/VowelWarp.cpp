@@ -48,19 +48,23 @@ double median(std::vector<double> v) {
 
 // The output frequency of input frequency f under the warp through (0,0), (from.f1,
 // to.f1), (from.f2, to.f2), (top, top) and (nyquist, nyquist).
+// The first formant's peak moves rigidly (its upper flank with it), so that it keeps its
+// width.
 struct Warp {
-    double in[5];
-    double out[5];
+    static constexpr int kPoints = 6;
+    double in[kPoints];
+    double out[kPoints];
     Warp(const FormantPair& from, const FormantPair& to, double nyquist) {
         const double top = std::max({from.f2, to.f2}) * 1.6 + 400.0;
-        const double ins[5] = {0.0, from.f1, from.f2, std::min(top, nyquist * 0.9), nyquist};
-        const double outs[5] = {0.0, to.f1, to.f2, std::min(top, nyquist * 0.9), nyquist};
-        std::copy(ins, ins + 5, in);
-        std::copy(outs, outs + 5, out);
+        const double flank = std::min({1.3, 0.5 * (1.0 + from.f2 / from.f1), 0.5 * (1.0 + to.f2 / to.f1)});
+        const double ins[kPoints] = {0.0, from.f1, from.f1 * flank, from.f2, std::min(top, nyquist * 0.9), nyquist};
+        const double outs[kPoints] = {0.0, to.f1, to.f1 * flank, to.f2, std::min(top, nyquist * 0.9), nyquist};
+        std::copy(ins, ins + kPoints, in);
+        std::copy(outs, outs + kPoints, out);
     }
     // The input frequency that lands on output frequency f.
     double inverse(double f) const {
-        for (int k = 1; k < 5; ++k) {
+        for (int k = 1; k < kPoints; ++k) {
             if (f <= out[k]) {
                 const double t = (f - out[k - 1]) / std::max(out[k] - out[k - 1], 1e-9);
                 return in[k - 1] + t * (in[k] - in[k - 1]);
@@ -72,7 +76,7 @@ struct Warp {
 
 }  // namespace
 
-FormantPair measureFormants(std::span<const float> x, std::size_t begin, std::size_t end, double rate) {
+FormantPair measureFormants(std::span<const float> x, std::size_t begin, std::size_t end, double rate, double maxF2) {
     FormantPair out;
     end = std::min(end, x.size());
     const std::size_t win = static_cast<std::size_t>(0.03 * rate);
@@ -94,7 +98,7 @@ FormantPair measureFormants(std::span<const float> x, std::size_t begin, std::si
             prev2 = prev1;
             prev1 = v;
         }
-        if (peaks.size() >= 2) {
+        if (peaks.size() >= 2 && peaks[1] <= maxF2) {
             f1s.push_back(peaks[0]);
             f2s.push_back(peaks[1]);
         }
@@ -110,7 +114,7 @@ FormantPair japaneseTarget(char vowel, const FormantPair& spoken, bool female) {
     switch (vowel) {
         case 'U':
             t.f1 = std::max(spoken.f1, 330.0 * k);
-            t.f2 = 1300.0 * k;
+            t.f2 = 1450.0 * k;
             break;
         case 'E':
             t.f1 = std::max(spoken.f1, 480.0 * k);

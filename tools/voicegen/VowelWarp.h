@@ -18,8 +18,11 @@ struct FormantPair {
 
 // The first two formants of the vowel in x[begin, end): linear prediction (order 18) on
 // 30 ms frames with pre-emphasis, the two lowest envelope peaks above 200 Hz, medians
-// over the frames. Invalid when no frame shows two peaks.
-FormantPair measureFormants(std::span<const float> x, std::size_t begin, std::size_t end, double rate);
+// over the frames. Frames whose second peak lies above maxF2 do not count (a back
+// vowel's second formant can be too weak to show, and the third then passes for it).
+// Invalid when no frame shows two peaks.
+FormantPair measureFormants(std::span<const float> x, std::size_t begin, std::size_t end, double rate,
+                            double maxF2 = 4000.0);
 
 // Where a vowel's formants should lie for a voice whose plain vowel has `spoken`
 // formants: a and i stay; u, e and o move. `female` picks the female targets.
