@@ -536,10 +536,18 @@ void MainPanel::writeWav() {
 }
 
 void MainPanel::soundQuality() {
-    SoundQualityDialog d(hub_.settings().outputQualityCode(), this);
+    SoundQualityDialog d(hub_.settings().outputQualityCode(), hub_.pitchMode() == PitchMode::KeepFormants, this);
     if (d.exec() != QDialog::Accepted) return;
+    applySoundQuality(d);
+}
+
+void MainPanel::applySoundQuality(const SoundQualityDialog& d) {
     hub_.settings().setOutputQualityCode(d.qualityCode());
     if (Transport* t = hub_.transport()) t->setQualityCode(hub_.settings().outputQualityCode());
+    const PitchMode mode = d.keepFormants() ? PitchMode::KeepFormants : PitchMode::Resample;
+    if (mode == hub_.pitchMode()) return;
+    std::string error;
+    if (!hub_.setPitchMode(mode, &error)) ctx_.prompt.notice("Error", error);
 }
 
 void MainPanel::showVersion() {

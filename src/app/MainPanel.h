@@ -22,6 +22,8 @@
 
 namespace kantor::app {
 
+class SoundQualityDialog;
+
 class MainPanel : public QMainWindow, public HubListener {
     Q_OBJECT
 public:
@@ -112,6 +114,10 @@ public:
     QMenu* recentMenu() const { return recent_; }
     QMenu* settingsMenu() const { return settingsMenu_; }
     const PanelSteps& steps() const { return steps_; }
+
+    // The choices of the sound quality dialog after its OK: the quality code goes into the
+    // settings, the pitch mode to the hub (which keeps it in render.conf when it changed).
+    void applySoundQuality(const SoundQualityDialog& dialog);
 
     // Title, counters, spins and lyric line for the song as it is now.
     void refresh();

@@ -264,7 +264,7 @@ int writeScreenshots(const std::string& dirText) {
     failures += !save(&selection, dir, "effector-selection");
     SyncCorrectionDialog sync(app.context());
     failures += !save(&sync, dir, "sync-correction");
-    SoundQualityDialog quality(app.hub().settings().outputQualityCode());
+    SoundQualityDialog quality(app.hub().settings().outputQualityCode(), true);
     failures += !save(&quality, dir, "sound-quality");
 
     // The channel list and the score of the first vocal channel at its first sung note,

@@ -10,7 +10,7 @@
 
 namespace kantor::app {
 
-SoundQualityDialog::SoundQualityDialog(uint16_t qualityCode, QWidget* parent) : QDialog(parent) {
+SoundQualityDialog::SoundQualityDialog(uint16_t qualityCode, bool keepFormants, QWidget* parent) : QDialog(parent) {
     setWindowTitle("音質設定");
     auto* v = new QVBoxLayout(this);
     auto group = [&](const char* title, std::initializer_list<const char*> items) {
@@ -35,6 +35,15 @@ SoundQualityDialog::SoundQualityDialog(uint16_t qualityCode, QWidget* parent) : 
     bits_->button(0)->setChecked(true);
     channels_->button(0)->setChecked(true);
     rate_->button(std::min(qualityCode / 4, 2))->setChecked(true);
+    auto* pitch = new QGroupBox("Pitch", this);
+    auto* ph = new QHBoxLayout(pitch);
+    formants_ = new QCheckBox("フォルマントを保つ (PSOLA)", pitch);
+    formants_->setToolTip("音程を変えても声の響き（フォルマント）を変えずに歌います。"
+                          "切ると見本の音声を速く・遅く読んで音程を合わせます（従来の方式）。");
+    formants_->setChecked(keepFormants);
+    ph->addWidget(formants_);
+    ph->addStretch(1);
+    v->addWidget(pitch);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

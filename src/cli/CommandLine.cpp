@@ -11,6 +11,7 @@
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "platform/SoundLibraries.h"
+#include "settings/RenderChoice.h"
 
 namespace kantor::cli {
 namespace {
@@ -126,6 +127,22 @@ void addCommonOptions(CLI::App* c, CommonOptions& o) {
         ->group("Folders");
 }
 
+// How the commands that sing change the pitch: "keep" or "resample" (the parser refuses
+// anything else, a usage error).
+void addFormantsOption(CLI::App* c, CommonOptions& o) {
+    c->add_option("--formants", o.formants,
+                  "how the vocal reaches the notes' pitch: 'keep' keeps the formants (pitch-synchronous "
+                  "overlap-add), 'resample' reads the samples faster or slower, the formants moving with the "
+                  "pitch (default: the choice kept in render.conf beside the settings file, else resample)")
+        ->type_name("keep|resample")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                bool keep = false;
+                return RenderChoice::parseFormantsWord(text, keep) ? std::string() : text + " is not keep or resample";
+            },
+            ""));
+}
+
 // Everything the parser fills in, and the commands it was filled for.
 struct CommandLine {
     CLI::App app{"kantor-cli: the command-line tools of Kantor, a singing-voice synthesizer for Japanese lyrics",
@@ -206,6 +223,7 @@ struct CommandLine {
                             "('aconnect -l' lists them)")
             ->type_name("CLIENT:PORT");
         playCmd->add_flag("-q,--quiet", play.quiet, "show no position");
+        addFormantsOption(playCmd, play.common);
         addSwitchOptions(playCmd, play.switches);
         addCommonOptions(playCmd, play.common);
     }
@@ -257,6 +275,7 @@ struct CommandLine {
                             ->type_name("CODE")
                             ->check(number(0, 11, "a sample format code (0 to 11)"));
         renderCmd->add_flag("-q,--quiet", render.quiet, "draw no progress");
+        addFormantsOption(renderCmd, render.common);
         addSwitchOptions(renderCmd, render.switches);
         addCommonOptions(renderCmd, render.common);
     }
@@ -280,6 +299,7 @@ struct CommandLine {
                                          "the sample format code (default: the settings file's)")
                             ->type_name("CODE")
                             ->check(number(0, 11, "a sample format code (0 to 11)"));
+        addFormantsOption(phraseCmd, phrase.common);
         addCommonOptions(phraseCmd, phrase.common);
     }
 

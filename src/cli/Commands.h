@@ -17,6 +17,9 @@ struct CommonOptions {
     std::string voiceDir;   // --voice-dir
     std::string configDir;  // --config-dir (the folder of the settings file)
     std::string dataDir;    // --data-dir
+    // --formants keep|resample of the commands that sing ("" = the choice kept beside the
+    // settings file, render.conf, decides; Resample when there is none).
+    std::string formants;
 };
 
 // kantor-cli info [--json] FILE   (.mid/.midi, .uta, .vxb, .wav by extension)
@@ -47,7 +50,7 @@ struct ChannelSwitches {
     bool given() const { return !midiMute.empty() || !voxMute.empty() || !midiSolo.empty() || !voxSolo.empty(); }
 };
 
-// kantor-cli play FILE.uta|FILE.mid [--from TICK] [--to TICK] [--loop] [--port CLIENT:PORT] [--quiet]
+// kantor-cli play FILE.uta|FILE.mid [--from TICK] [--to TICK] [--loop] [--port CLIENT:PORT] [--formants keep|resample] [--quiet]
 struct PlayArgs {
     CommonOptions common;
     std::string path, port;
@@ -57,9 +60,9 @@ struct PlayArgs {
 };
 int play(const PlayArgs& args, std::ostream& out, std::ostream& err);
 
-// kantor-cli render SONG.uta -o OUT.wav [--from TICK] [--to TICK] [--quality CODE] [--quiet]
-// kantor-cli render SONG.uta --mix -o OUT.wav [--from TICK] [--to TICK] [--quiet]
-// kantor-cli phrase SONG.uta --channel C --note N -o OUT.wav [--quality CODE]
+// kantor-cli render SONG.uta -o OUT.wav [--from TICK] [--to TICK] [--quality CODE] [--formants keep|resample] [--quiet]
+// kantor-cli render SONG.uta --mix -o OUT.wav [--from TICK] [--to TICK] [--formants keep|resample] [--quiet]
+// kantor-cli phrase SONG.uta --channel C --note N -o OUT.wav [--quality CODE] [--formants keep|resample]
 struct RenderArgs {
     CommonOptions common;
     std::string input;

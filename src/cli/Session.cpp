@@ -3,6 +3,8 @@
 #include <charconv>
 #include <iostream>
 
+#include "settings/RenderChoice.h"
+
 namespace kantor::cli {
 
 void StreamPrompt::notice(const std::string& caption, const std::string& text) {
@@ -29,6 +31,8 @@ HubOptions hubOptions(const CommonOptions& o, HubOptions::Audio audio, const std
     h.audio = audio;
     h.midiPortGiven = port.has_value();
     h.midiPort = port.value_or("");
+    bool keep = false;
+    if (RenderChoice::parseFormantsWord(o.formants, keep)) h.pitchMode = keep ? PitchMode::KeepFormants : PitchMode::Resample;
     return h;
 }
 }  // namespace

@@ -27,6 +27,7 @@ Hub::Document::Document(Hub& hub)
     : session(song, midi, tempoMap, hub.prompt_, hub, hub.loader_), engine(hub.voices_, tempoMap) {
     engine.setMidiDelayCorrection(hub.settings_.midiDelayCorrection());
     engine.setEffects(&hub.effects_);
+    engine.setPitchMode(hub.pitchMode_);
 }
 
 Hub::Hub(UserPrompt& prompt, HubOptions options)
@@ -47,6 +48,16 @@ Hub::~Hub() {
 
 std::string Hub::midiOutputPath() const { return joinPath(folderOf(folders_.settingsFilePath()), MidiOutputChoice::kFileName); }
 
+std::string Hub::renderChoicePath() const { return joinPath(folderOf(folders_.settingsFilePath()), RenderChoice::kFileName); }
+
+bool Hub::setPitchMode(PitchMode mode, std::string* error) {
+    pitchMode_ = mode;
+    doc_->engine.setPitchMode(mode);
+    RenderChoice choice;
+    choice.keepFormants = mode == PitchMode::KeepFormants;
+    return choice.save(renderChoicePath(), error);
+}
+
 void Hub::startUp() {
     if (started_) return;
     started_ = true;
@@ -58,6 +69,12 @@ void Hub::startUp() {
     doc_->engine.setMidiDelayCorrection(settings_.midiDelayCorrection());
     midiOutput_ = MidiOutputChoice::load(midiOutputPath());
     if (options_.midiPortGiven) midiOutput_.alsaPort = options_.midiPort;
+    if (options_.pitchMode) {
+        pitchMode_ = *options_.pitchMode;
+    } else {
+        pitchMode_ = RenderChoice::load(renderChoicePath()).keepFormants ? PitchMode::KeepFormants : PitchMode::Resample;
+    }
+    doc_->engine.setPitchMode(pitchMode_);
     if (options_.audio == HubOptions::Audio::Off) return;
 
     makeDevices();

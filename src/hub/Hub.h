@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "plugins/EffectRack.h"
 #include "platform/Folders.h"
 #include "settings/MidiOutputChoice.h"
+#include "settings/RenderChoice.h"
 #include "settings/Settings.h"
 #include "song/EditHistory.h"
 #include "song/MidiStreamStopper.h"
@@ -49,6 +51,9 @@ struct HubOptions {
     // The MIDI output: empty = the choice file beside the settings decides.
     std::string midiPort;
     bool midiPortGiven = false;
+    // How the vocal's pitch is changed for this run: empty = the choice file beside the
+    // settings decides (render.conf, Resample when it says nothing).
+    std::optional<PitchMode> pitchMode;
 };
 
 // The windows that follow the song and the transport.
@@ -115,6 +120,8 @@ public:
     // The registered effect libraries, each run in an effect host, applied to every phrase.
     EffectRack& effects() { return effects_; }
     std::string midiOutputPath() const;
+    // The render choice file beside the settings (render.conf).
+    std::string renderChoicePath() const;
 
     // --- The song -------------------------------------------------------------------------
     bool hasMidi() const { return doc_->midi.isLoaded(); }
@@ -213,6 +220,14 @@ public:
     // devices are made again at once; false (with deviceError()) when they cannot be.
     bool setMidiOutput(const MidiOutputChoice& choice);
 
+    // How every render of this hub changes the vocal's pitch: the command line's choice for
+    // this run, else the one kept in render.conf (read at start-up).
+    PitchMode pitchMode() const { return pitchMode_; }
+    // Chooses it for every render from now on and keeps it in render.conf (written whole
+    // through a temporary file). False, with `error` set, when the file cannot be written;
+    // the choice applies all the same.
+    bool setPitchMode(PitchMode mode, std::string* error = nullptr);
+
     // After the sound settings changed (the sync correction's OK): the delay correction
     // applies from the next render (with the embedded synthesizer there is none to apply).
     void applySoundSettings();
@@ -258,6 +273,8 @@ private:
     VoiceBank voices_;
     VoiceBankLoader loader_;
     MidiOutputChoice midiOutput_;
+    // Before the documents: every document's engine renders with it.
+    PitchMode pitchMode_ = PitchMode::Resample;
     // Before the documents: every document's engine uses the rack.
     EffectHostLoader effectLoader_;
     EffectRack effects_;

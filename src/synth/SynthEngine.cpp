@@ -7,7 +7,9 @@
 
 #include "base/Texts.h"
 #include "midi/TempoMap.h"
+#include "synth/FormantShifter.h"
 #include "synth/NoteFrequency.h"
+#include "synth/PitchMarks.h"
 #include "synth/RateConverter.h"
 #include "sound/SoundFormat.h"
 #include "synth/SoundPrimitives.h"
@@ -158,7 +160,13 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
     in.markerC = sample->markerC;
     in.markerD = sample->markerD;
     SyllableShiftOutput shifted;
-    if (!shiftSyllable(in, shifted)) return fail(text::kOutOfMemory);
+    // Formants are kept on 16-bit sound; anything else is resampled as designed.
+    if (pitchMode_ == PitchMode::KeepFormants && formatBits(voicePacked) == 16) {
+        const SamplePitchMarks& marks = samplePitchMarks(*sample, x, in.sampleFrequency);
+        if (!shiftSyllableKeepingFormants(in, marks, shifted)) return fail(text::kOutOfMemory);
+    } else if (!shiftSyllable(in, shifted)) {
+        return fail(text::kOutOfMemory);
+    }
     x.reset();
 
     const uint32_t leadMs = millisecondsForBytes(voicePacked, kRate44100, shifted.leadInBytes);

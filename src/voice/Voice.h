@@ -11,6 +11,17 @@
 
 namespace kantor {
 
+// The pitch marks of a sample's sound at 44100 Hz, one per period of its voiced stretches.
+// Formant-keeping synthesis finds them (synth/PitchMarks.h) the first time it sings the
+// sample and keeps them with the sample for as long as its voice is loaded.
+struct SamplePitchMarks {
+    std::vector<uint32_t> positions;  // sample positions, ascending
+    std::vector<uint32_t> runStarts;  // index in `positions` of the first mark of each voiced stretch
+    // What they were found for: the sound's length in samples and its nominal pitch.
+    std::size_t sampleCount = 0;
+    uint32_t nominalFrequency = 0;  // thousandths of a hertz
+};
+
 struct VoiceSample {
     std::string kana;  // UTF-8
     std::string code;  // ASCII letters as stored; empty for a placeholder record
@@ -32,6 +43,10 @@ struct VoiceSample {
     uint32_t dataSize() const { return static_cast<uint32_t>(sound().size()); }
     // A sample answers lookups only when it has a code and data.
     bool usable() const { return !code.empty() && dataSize() != 0; }
+
+    // Found when first needed, then kept (a cache: it changes nothing a reader of the
+    // sample sees, and like the rest of the bank it is used from one thread at a time).
+    mutable std::shared_ptr<const SamplePitchMarks> pitchMarks;
 };
 
 struct Voice {

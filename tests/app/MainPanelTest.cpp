@@ -20,6 +20,7 @@
 #include "base/FileIO.h"
 #include "midi/SmfWriter.h"
 #include "platform/InstanceLock.h"
+#include "settings/RenderChoice.h"
 #include "settings/StartupTexts.h"
 #include "song/TestPrompt.h"
 #include "support/CliRun.h"
@@ -253,6 +254,7 @@ private slots:
         QCOMPARE(int(q.qualityCode()), 8);
         SoundQualityDialog odd(11);  // an 8-bit stereo code shows as 16-bit mono at its rate
         QCOMPARE(int(odd.qualityCode()), 8);
+        QVERIFY(!odd.keepFormants());
 
         Session s;
         s.app->hub().startUp();
@@ -268,6 +270,45 @@ private slots:
         QCOMPARE(QString::fromStdString(s.app->hub().midiOutput().alsaPort), QString("128:0"));
         QCOMPARE(QString::fromStdString(MidiOutputChoice::load(s.app->hub().midiOutputPath()).alsaPort),
                  QString("128:0"));
+    }
+
+    void soundQualityKeepsTheFormantsChoiceAndAppliesIt() {
+        Session s;
+        s.app->hub().startUp();
+        MainPanel& p = s.panel();
+        Hub& hub = s.app->hub();
+        QCOMPARE(hub.pitchMode(), PitchMode::Resample);
+        QVERIFY(hub.openMidi(s.dir.file("a.mid")));
+        {
+            // The dialog shows the hub's choice; OK applies the box and keeps it in render.conf.
+            SoundQualityDialog d(hub.settings().outputQualityCode(), hub.pitchMode() == PitchMode::KeepFormants);
+            QVERIFY(!d.formants()->isChecked());
+            QCOMPARE(d.formants()->text(), QString("フォルマントを保つ (PSOLA)"));
+            d.formants()->click();
+            QVERIFY(d.keepFormants());
+            p.applySoundQuality(d);
+        }
+        QCOMPARE(hub.pitchMode(), PitchMode::KeepFormants);
+        QCOMPARE(hub.engine().pitchMode(), PitchMode::KeepFormants);
+        QVERIFY(RenderChoice::load(hub.renderChoicePath()).keepFormants);
+        // A song opened afterwards renders the same way; the next start reads the choice.
+        QVERIFY(hub.openMidi(s.dir.file("a.mid")));
+        QCOMPARE(hub.engine().pitchMode(), PitchMode::KeepFormants);
+        {
+            test::RecordingPrompt prompt;
+            Hub next(prompt);
+            next.startUp();
+            QCOMPARE(next.engine().pitchMode(), PitchMode::KeepFormants);
+        }
+        {
+            SoundQualityDialog d(hub.settings().outputQualityCode(), hub.pitchMode() == PitchMode::KeepFormants);
+            QVERIFY(d.formants()->isChecked());
+            d.formants()->click();
+            p.applySoundQuality(d);
+        }
+        QCOMPARE(hub.engine().pitchMode(), PitchMode::Resample);
+        QVERIFY(!RenderChoice::load(hub.renderChoicePath()).keepFormants);
+        for (const auto& shown : s.prompt.shown) QVERIFY2(shown.caption != "Error", shown.text.c_str());
     }
 
     void syncCorrectionKeepsItsValueOnlyOnOk() {

@@ -85,6 +85,68 @@ TEST_F(SongCommands, NewRenderAndPhraseSing) {
     EXPECT_NE(r.out.find("Time : 0 min 1 sec"), std::string::npos) << r.out;
 }
 
+TEST_F(SongCommands, FormantsAreKeptOnRequestOrByTheStoredChoice) {
+    const std::string song = dir.file("song.uta");
+    Result r = run(common({"new", midi, "-o", song, "--vox", "1", "--lyrics", dir.file("lyrics.txt"), "--voice",
+                           "TestVox"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto sound = [&](const std::string& wav) {
+        WavReader reader;
+        SoundBuffer data;
+        EXPECT_TRUE(reader.readData(wav, data)) << wav;
+        return data.samples();
+    };
+    const std::string plain = dir.file("plain.wav"), kept = dir.file("kept.wav"), resampled = dir.file("re.wav");
+    r = run(common({"render", song, "-o", plain, "-q"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run(common({"render", song, "-o", kept, "--formants", "keep", "-q"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run(common({"render", song, "--formants", "resample", "-o", resampled, "-q"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<int16_t> designed = sound(plain);
+    // Resampling is the default; keeping the formants sings otherwise, about as long.
+    EXPECT_EQ(sound(resampled), designed);
+    const std::vector<int16_t> other = sound(kept);
+    EXPECT_NE(other, designed);
+    EXPECT_NEAR(double(other.size()), double(designed.size()), 44100 * 0.2);
+    int loud = 0;
+    for (int16_t v : other) loud += std::abs(v) > 1000;
+    EXPECT_GT(loud, 10000);
+    // The option never writes the choice file.
+    const std::string conf = configDir + "/render.conf";
+    EXPECT_FALSE(std::filesystem::exists(conf));
+
+    // The choice kept beside the settings decides when the option is not given ...
+    std::ofstream(conf) << "formants=keep\n";
+    r = run(common({"render", song, "-o", dir.file("stored.wav"), "-q"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sound(dir.file("stored.wav")), other);
+    r = run(common({"phrase", song, "--channel", "1", "--note", "1", "-o", dir.file("p1.wav")}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run(common({"phrase", song, "--channel", "1", "--note", "1", "-o", dir.file("p2.wav"), "--formants",
+                    "resample"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(sound(dir.file("p1.wav")), sound(dir.file("p2.wav")));
+    // ... and the option wins over it; damaged content counts as resample.
+    r = run(common({"render", song, "-o", dir.file("told.wav"), "--formants", "resample", "-q"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sound(dir.file("told.wav")), designed);
+    std::ofstream(conf) << "formants=kept\n\x01";
+    r = run(common({"render", song, "-o", dir.file("damaged.wav"), "-q"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sound(dir.file("damaged.wav")), designed);
+
+    // Anything but keep or resample is a usage error that names the option.
+    for (const char* cmd : {"render", "play", "phrase"}) {
+        r = run(common({cmd, song, "-o", dir.file("x.wav"), "--formants", "Keep"}));
+        EXPECT_EQ(r.status, 2) << cmd;
+        EXPECT_NE(r.err.find("--formants"), std::string::npos) << r.err;
+    }
+    r = run(common({"render", song, "-o", dir.file("x.wav"), "--formants"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.wav")));
+}
+
 TEST_F(SongCommands, OutputsNeverDestroyInputsOrEarlierFiles) {
     const std::string song = dir.file("song.uta");
     Result r = run(common({"new", midi, "-o", song, "--vox", "1", "--lyrics", dir.file("lyrics.txt"), "--voice",

@@ -82,6 +82,10 @@ offers wave insert song.uta "" -- take.wav
 lacks wave insert song.uta "" -- song.mid
 offers wave insert song.uta take.wav --at 0 --replace - -- --copy --force
 offers render song.uta --vox-solo 3 - -- --midi-mute
+offers render song.uta --formants "" -- keep resample
+offers play song.uta --formants k -- keep
+lacks render song.uta --formants "" -- song.uta
+offers render song.uta --formants keep -o "" -- take.wav
 
 # Every option a command's help names is offered after "-".
 for command in info pos play render phrase new voice "voice list" "voice info" "voice import" "voice export" \

@@ -11,6 +11,7 @@
 #include "hub/PanelCounters.h"
 #include "midi/SmfWriter.h"
 #include "settings/MidiOutputChoice.h"
+#include "settings/RenderChoice.h"
 #include "song/TestPrompt.h"
 #include "support/ScratchFolders.h"
 #include "support/TempDir.h"
@@ -230,6 +231,63 @@ TEST(MidiOutputChoice, TextAndFile) {
     ASSERT_TRUE(c.save(dir.file("m.conf")));
     EXPECT_EQ(MidiOutputChoice::load(dir.file("m.conf")).alsaPort, "20:1");
     EXPECT_TRUE(MidiOutputChoice::load(dir.file("missing.conf")).embedded());
+}
+
+TEST(RenderChoice, TextAndFile) {
+    EXPECT_FALSE(RenderChoice::fromText("").keepFormants);
+    EXPECT_TRUE(RenderChoice::fromText("formants=keep\n").keepFormants);
+    EXPECT_TRUE(RenderChoice::fromText("formants=keep\r\n").keepFormants);
+    EXPECT_FALSE(RenderChoice::fromText("formants=resample\n").keepFormants);
+    EXPECT_FALSE(RenderChoice::fromText("formants=Keep\n").keepFormants);
+    EXPECT_FALSE(RenderChoice::fromText("formants=keepx\n").keepFormants);
+    EXPECT_FALSE(RenderChoice::fromText("garbage\x01\nformants\n").keepFormants);
+    EXPECT_TRUE(RenderChoice::fromText("garbage\nformants=keep\n").keepFormants);
+    EXPECT_EQ(RenderChoice{true}.toText(), "formants=keep\n");
+    EXPECT_EQ(RenderChoice{}.toText(), "formants=resample\n");
+    TempDir dir;
+    ASSERT_TRUE(RenderChoice{true}.save(dir.file("r.conf")));
+    EXPECT_TRUE(RenderChoice::load(dir.file("r.conf")).keepFormants);
+    EXPECT_FALSE(RenderChoice::load(dir.file("missing.conf")).keepFormants);
+    writeBytes(dir.file("damaged.conf"), {0xFF, 0x00, 'f', 'o', 'r'});
+    EXPECT_FALSE(RenderChoice::load(dir.file("damaged.conf")).keepFormants);
+}
+
+TEST(Hub, ThePitchModeIsKeptBesideTheSettingsAndAppliesToEveryRender) {
+    {
+        HubFixture f;
+        // The default: resampling, and no file until a choice is made.
+        EXPECT_EQ(f.hub->pitchMode(), PitchMode::Resample);
+        EXPECT_EQ(f.hub->engine().pitchMode(), PitchMode::Resample);
+        EXPECT_FALSE(std::filesystem::exists(f.hub->renderChoicePath()));
+        EXPECT_EQ(folderOf(f.hub->renderChoicePath()), folderOf(f.settingsPath()));
+        std::string error;
+        ASSERT_TRUE(f.hub->setPitchMode(PitchMode::KeepFormants, &error)) << error;
+        EXPECT_EQ(f.hub->engine().pitchMode(), PitchMode::KeepFormants);
+        EXPECT_TRUE(RenderChoice::load(f.hub->renderChoicePath()).keepFormants);
+        // A song opened later renders the same way.
+        ASSERT_TRUE(f.hub->openMidi(f.dir.file("song.mid")));
+        EXPECT_EQ(f.hub->engine().pitchMode(), PitchMode::KeepFormants);
+        f.hub->shutDown();
+
+        // The next start reads it; the command line's choice wins for its run and is not kept.
+        Hub again(f.prompt);
+        again.startUp();
+        EXPECT_EQ(again.pitchMode(), PitchMode::KeepFormants);
+        EXPECT_EQ(again.engine().pitchMode(), PitchMode::KeepFormants);
+        HubOptions options;
+        options.pitchMode = PitchMode::Resample;
+        Hub told(f.prompt, options);
+        told.startUp();
+        EXPECT_EQ(told.engine().pitchMode(), PitchMode::Resample);
+        told.shutDown();
+        EXPECT_TRUE(RenderChoice::load(f.hub->renderChoicePath()).keepFormants);
+
+        // A damaged file means the default.
+        writeBytes(f.hub->renderChoicePath(), {'f', 'o', 'r', 'm', 0x00, '\n'});
+        Hub damaged(f.prompt);
+        damaged.startUp();
+        EXPECT_EQ(damaged.engine().pitchMode(), PitchMode::Resample);
+    }
 }
 
 TEST(WaveVolume, SlidersSyncAndDevice) {

@@ -135,6 +135,42 @@ TEST(SongRenderer, OneSyllableMatchesTheRulesSampleForSample) {
     for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(got[i], expected[i]) << "sample " << i;
 }
 
+TEST(SongRenderer, KeepingFormantsSingsTheSameNoteOtherwiseAndFindsMarksOnlyWhenSinging) {
+    Fixture f({{1920, 3840}});
+    f.sing(0, "A", true);
+    auto render = [&](PitchMode mode) {
+        f.engine.setPitchMode(mode);
+        SongRenderer renderer(f.song, f.engine);
+        RenderRequest r;
+        std::vector<PlaybackPiece> pieces;
+        EXPECT_TRUE(renderer.renderSong(r, pieces)) << renderer.lastError();
+        EXPECT_EQ(pieces.size(), 1u);
+        return pieces.empty() ? PlaybackPiece{} : std::move(pieces[0]);
+    };
+    const PlaybackPiece designed = render(PitchMode::Resample);
+    const Voice* voice = f.bank.findVoice("TestVox");
+    ASSERT_NE(voice, nullptr);
+    // Loading the voice and singing it as designed find no marks.
+    for (const auto& sample : voice->samples) EXPECT_EQ(sample->pitchMarks, nullptr);
+
+    const PlaybackPiece kept = render(PitchMode::KeepFormants);
+    const VoiceSample* a = f.bank.findSampleForNote(*voice, "A", 71);
+    ASSERT_NE(a->pitchMarks, nullptr);
+    EXPECT_GT(a->pitchMarks->positions.size(), 100u);
+    const SamplePitchMarks* found = a->pitchMarks.get();
+    // The consonant is the lead-in unscaled: 2205 samples, 50 ms.
+    EXPECT_EQ(kept.startMs, 2000u - 50u);
+    EXPECT_NE(kept.data.samples(), designed.data.samples());
+    EXPECT_NEAR(double(kept.data.byteLength()), double(designed.data.byteLength()), 88200 * 0.02);
+
+    // Sung again, the marks are those kept; and the designed synthesis is unchanged.
+    render(PitchMode::KeepFormants);
+    EXPECT_EQ(a->pitchMarks.get(), found);
+    const PlaybackPiece again = render(PitchMode::Resample);
+    EXPECT_EQ(again.data.samples(), designed.data.samples());
+    EXPECT_EQ(again.startMs, designed.startMs);
+}
+
 TEST(SongRenderer, SlotsShareTheNoteAndSamplesAreChosenByPitch) {
     Fixture f({{0, 960}}, 62);
     VoxEvent& e = f.note(0);
