@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -152,14 +153,6 @@ protected:
             if (s && s->usable()) v_.samplePitches.insert(s->pitch);
         if (v_.name == "MaleVox") v_.low = 55, v_.high = 76;
         else v_.low = 67, v_.high = 88;
-    }
-    // The sample pitch nearest to the middle of the range.
-    int middle() const {
-        const int mid = (v_.low + v_.high) / 2;
-        int best = static_cast<int>(*v_.samplePitches.begin());
-        for (uint32_t p : v_.samplePitches)
-            if (std::abs(static_cast<int>(p) - mid) < std::abs(best - mid)) best = static_cast<int>(p);
-        return best;
     }
     Voiced v_;
 };
@@ -371,7 +364,9 @@ TEST_P(VoiceQuality, FormantsMoveLittleBetweenSamplePitches) {
 TEST_P(VoiceQuality, FormantKeepingModeKeepsTheEnvelopeAndTheBand) {
     double worstShift = 0.0, worstHigh = -200.0;
     std::string figures;
-    const int p = middle();
+    // The second-lowest sample pitch: the envelope is read at the harmonics, which lie
+    // too far apart higher up to show it within a few percent.
+    const int p = static_cast<int>(*std::next(v_.samplePitches.begin()));
     for (const char* code : {"A", "I", "U", "E", "O"}) {
         std::vector<Sung> a;
         const Signal ref = sing(v_, {{code, p, noteHz(static_cast<uint32_t>(p)), 1200}}, PitchMode::KeepFormants, &a);
