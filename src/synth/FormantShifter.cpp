@@ -11,7 +11,7 @@ namespace {
 
 constexpr double kRate = 44100.0;
 // The interpolator: a Kaiser-windowed sinc reading kTaps samples on either side.
-constexpr int kTaps = 16;
+constexpr int kTaps = 12;
 constexpr double kKaiserBeta = 8.0;
 // Unvoiced sound is copied by grains this far apart (samples), whose windows add up to one.
 constexpr double kUnvoicedHop = 128.0;
@@ -36,38 +36,64 @@ double besselI0(double x) {
     return sum;
 }
 
+// The Kaiser window at r (|r| <= 1), from a table read between its points.
+double kaiser(double r) {
+    constexpr int kPoints = 2048;
+    static const std::array<double, kPoints + 2> table = [] {
+        std::array<double, kPoints + 2> t{};
+        const double norm = 1.0 / besselI0(kKaiserBeta);
+        for (int i = 0; i <= kPoints; ++i) {
+            const double x = double(i) / kPoints;
+            t[std::size_t(i)] = besselI0(kKaiserBeta * std::sqrt(std::max(0.0, 1.0 - x * x))) * norm;
+        }
+        t[kPoints + 1] = t[kPoints];
+        return t;
+    }();
+    const double x = std::min(1.0, std::abs(r)) * kPoints;
+    const int i = static_cast<int>(x);
+    const double f = x - i;
+    return table[std::size_t(i)] * (1.0 - f) + table[std::size_t(i + 1)] * f;
+}
+
 // Taps of the interpolator for a position `frac` (0 < frac < 1) past a sample: weights of
 // the samples -kTaps+1 .. kTaps around it, adding up to one.
 class Taps {
 public:
     void set(double frac) {
-        static const double norm = 1.0 / besselI0(kKaiserBeta);
+        // sin(pi (k - frac)) = -(-1)^k sin(pi frac): one sine for all taps.
+        const double s = std::sin(std::numbers::pi * frac) / std::numbers::pi;
         double sum = 0.0;
         for (int k = -kTaps + 1; k <= kTaps; ++k) {
             const double u = double(k) - frac;
-            const double r = u / double(kTaps);
-            const double window = besselI0(kKaiserBeta * std::sqrt(std::max(0.0, 1.0 - r * r))) * norm;
-            const double sinc = std::sin(std::numbers::pi * u) / (std::numbers::pi * u);
-            const double h = sinc * window;
+            const double sinc = ((k & 1) ? s : -s) / u;
+            const double h = sinc * kaiser(u / double(kTaps));
             w_[std::size_t(k + kTaps - 1)] = static_cast<float>(h);
             sum += h;
         }
         for (float& h : w_) h = static_cast<float>(h / sum);
     }
-    // The value between p[0] and p[1]; p[-kTaps+1 .. kTaps] must be readable.
-    float at(const float* p) const {
-        float a = 0.0f, b = 0.0f;
-        const float* q = p - kTaps + 1;
-        for (int k = 0; k < 2 * kTaps; k += 2) {
-            a += w_[std::size_t(k)] * q[k];
-            b += w_[std::size_t(k + 1)] * q[k + 1];
-        }
-        return a + b;
-    }
+    // The weight of sample k (-kTaps+1 .. kTaps).
+    float weight(int k) const { return w_[std::size_t(k + kTaps - 1)]; }
 
 private:
     std::array<float, 2 * kTaps> w_{};
 };
+
+// out[i] += h * in[i] for n samples, in blocks of eight the compiler can vectorise.
+void addScaled(float* __restrict out, const float* __restrict in, float h, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8)
+        for (std::size_t j = 0; j < 8; ++j) out[i + j] += h * in[i + j];
+    for (; i < n; ++i) out[i] += h * in[i];
+}
+
+// out[i] += a[i] * b[i] for n samples, likewise.
+void addProduct(float* __restrict out, const float* __restrict a, const float* __restrict b, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8)
+        for (std::size_t j = 0; j < 8; ++j) out[i + j] += a[i + j] * b[i + j];
+    for (; i < n; ++i) out[i] += a[i] * b[i];
+}
 
 // One grain of the output.
 struct Grain {
@@ -139,23 +165,22 @@ struct MarkTable {
     }
 };
 
-// The root-mean-square level of the sample over [tau - w, tau + w).
+// The root-mean-square level of the sample over [tau - w, tau + w) (zeros outside it).
 class LevelMeter {
 public:
-    LevelMeter(const float* s, std::size_t n, double halfWidth) : w_(std::max(1.0, halfWidth)) {
-        sums_.resize(n + 1, 0.0);
-        for (std::size_t i = 0; i < n; ++i) sums_[i + 1] = sums_[i] + double(s[i]) * s[i];
-    }
+    LevelMeter(const float* s, long n, double halfWidth) : s_(s), n_(n), w_(std::max(1.0, halfWidth)) {}
     double operator()(double tau) const {
-        const long n = static_cast<long>(sums_.size()) - 1;
-        const long a = std::clamp(std::lround(tau - w_), 0L, n);
-        const long b = std::clamp(std::lround(tau + w_), 0L, n);
-        return std::sqrt(std::max(0.0, sums_[std::size_t(b)] - sums_[std::size_t(a)]) / (2.0 * w_));
+        const long a = std::clamp(std::lround(tau - w_), 0L, n_);
+        const long b = std::clamp(std::lround(tau + w_), 0L, n_);
+        double sum = 0.0;
+        for (long i = a; i < b; ++i) sum += double(s_[i]) * s_[i];
+        return std::sqrt(sum / (2.0 * w_));
     }
 
 private:
+    const float* s_;
+    long n_;
     double w_;
-    std::vector<double> sums_;
 };
 
 // The level glide of the designed synthesis, on grains: across the grains whose centres lie
@@ -180,8 +205,9 @@ void glideGrains(std::vector<Grain>& grains, double first, double last) {
 }
 
 // Adds one grain to the output: output sample n reads the sample at n + (from - at),
-// weighted by the grain's window and gain.
-void addGrain(const Grain& g, const std::vector<float>& padded, long pad, std::vector<float>& y) {
+// weighted by the grain's window and gain. `segment` and `window` are scratch space.
+void addGrain(const Grain& g, const std::vector<float>& padded, long pad, std::vector<float>& y,
+              std::vector<float>& segment, std::vector<float>& window) {
     const long outLen = static_cast<long>(y.size());
     const long srcLen = static_cast<long>(padded.size()) - 2 * pad;
     const long n0 = std::max(0L, static_cast<long>(std::floor(g.at - g.left)) + 1);
@@ -197,46 +223,71 @@ void addGrain(const Grain& g, const std::vector<float>& padded, long pad, std::v
         whole += 1.0;
     }
     const long shift = static_cast<long>(whole);
-    const bool exact = frac == 0.0;
-    Taps taps;
-    if (!exact) taps.set(frac);
-    // Reads stay inside the padded sound, or the grain is read sample by sample with checks.
-    const long lowest = n0 + shift - kTaps, highest = n1 + shift + kTaps;
-    const bool inside = lowest >= -pad && highest < srcLen + pad;
     const float* base = padded.data() + pad;
 
-    // The window halves by rotation: cos(pi u / half) one step at a time.
+    // The grain's samples, read between the sample's own where the offset has a fraction:
+    // tap by tap over the whole grain, so that the loops run over contiguous memory.
+    const std::size_t count = std::size_t(n1 - n0 + 1);
+    segment.assign(count, 0.0f);
+    const long lowest = n0 + shift - kTaps, highest = n1 + shift + kTaps;
+    if (lowest >= -pad && highest < srcLen + pad) {
+        const float* src = base + (n0 + shift);
+        if (frac == 0.0) {
+            std::copy(src, src + count, segment.begin());
+        } else {
+            Taps taps;
+            taps.set(frac);
+            for (int k = -kTaps + 1; k <= kTaps; ++k) addScaled(segment.data(), src + k, taps.weight(k), count);
+        }
+    } else {
+        // Near the ends of the sound, or beyond them: sample by sample, zeros outside.
+        auto at = [&](long q) { return (q >= -pad && q < srcLen + pad) ? base[q] : 0.0f; };
+        Taps taps;
+        if (frac != 0.0) taps.set(frac);
+        for (std::size_t i = 0; i < count; ++i) {
+            const long j = n0 + long(i) + shift;
+            if (frac == 0.0) {
+                segment[i] = at(j);
+            } else {
+                float v = 0.0f;
+                for (int k = -kTaps + 1; k <= kTaps; ++k) v += taps.weight(k) * at(j + k);
+                segment[i] = v;
+            }
+        }
+    }
+
+    // The window (with the gain), its halves by rotation: cos(pi u / half) a step at a time.
+    window.resize(count);
+    // Four rotations side by side, each a fourth of the samples, so that they do not wait
+    // for one another.
     auto half = [&](long from, long to, double width) {
         if (to < from) return;
         const double step = std::numbers::pi / width;
         const double start = (double(from) - g.at) * step;
-        double c = std::cos(start), s = std::sin(start);
-        const double cs = std::cos(step), sn = std::sin(step);
-        for (long n = from; n <= to; ++n) {
-            const double w = 0.5 + 0.5 * c;
-            const long j = n + shift;
-            float v = 0.0f;
-            if (inside) {
-                v = exact ? base[j] : taps.at(base + j);
-            } else if (exact) {
-                v = (j >= 0 && j < srcLen) ? base[j] : 0.0f;
-            } else {
-                float acc[2 * kTaps];
-                for (int k = -kTaps + 1; k <= kTaps; ++k) {
-                    const long q = j + k;
-                    acc[k + kTaps - 1] = (q >= -pad && q < srcLen + pad) ? base[q] : 0.0f;
-                }
-                v = taps.at(acc + kTaps - 1);
-            }
-            y[std::size_t(n)] += static_cast<float>(g.gain * w) * v;
-            const double nc = c * cs - s * sn;
-            s = s * cs + c * sn;
-            c = nc;
+        double c[4], s[4];
+        for (int j = 0; j < 4; ++j) {
+            c[j] = std::cos(start + j * step);
+            s[j] = std::sin(start + j * step);
         }
+        const double cs = std::cos(4 * step), sn = std::sin(4 * step);
+        const double a = 0.5 * g.gain;
+        float* w = window.data() + (from - n0);
+        const long count = to - from + 1;
+        long n = 0;
+        for (; n + 4 <= count; n += 4) {
+            for (int j = 0; j < 4; ++j) {
+                w[n + j] = static_cast<float>(a + a * c[j]);
+                const double nc = c[j] * cs - s[j] * sn;
+                s[j] = s[j] * cs + c[j] * sn;
+                c[j] = nc;
+            }
+        }
+        for (int j = 0; n < count; ++n, ++j) w[n] = static_cast<float>(a + a * c[j]);
     };
     const long mid = std::clamp(static_cast<long>(std::floor(g.at)), n0 - 1, n1);
     half(n0, mid, g.left);
     half(mid + 1, n1, g.right);
+    addProduct(y.data() + n0, window.data(), segment.data(), count);
 }
 
 }  // namespace
@@ -285,14 +336,16 @@ bool shiftSyllableKeepingFormants(const SyllableShiftInput& in, const SamplePitc
         }
     }
 
-    std::vector<float> padded(std::size_t(length + 2 * (kTaps + 1)), 0.0f);
+    // Scratch space kept from one syllable to the next (fresh pages cost more than the work).
+    thread_local std::vector<float> padded, y, segment, window;
+    padded.assign(std::size_t(length + 2 * (kTaps + 1)), 0.0f);
     const long pad = kTaps + 1;
     for (long i = 0; i < length; ++i) padded[std::size_t(i + pad)] = x.sample(std::size_t(i));
 
     // The grains: one output period apart where the sample is voiced, each cut around the
     // pitch mark nearest to the time it reads; a hop apart elsewhere, read in place.
     const MarkTable table(marks, nominalPeriod);
-    const LevelMeter level(padded.data() + pad, std::size_t(length), std::clamp(nominalPeriod, 32.0, 2048.0));
+    const LevelMeter level(padded.data() + pad, length, std::clamp(nominalPeriod, 32.0, 2048.0));
     std::vector<Grain> grains;
     grains.reserve(std::size_t(double(total) / std::min(period, kUnvoicedHop)) + 4);
     for (double t = 0.0;; ) {
@@ -311,7 +364,8 @@ bool shiftSyllableKeepingFormants(const SyllableShiftInput& in, const SamplePitc
         } else {
             g.from = tau;
         }
-        g.level = level(g.from);
+        // The level is needed only where it glides: across the loop and the tail.
+        if (map.loops && t >= map.c) g.level = level(g.from);
         grains.push_back(g);
         if (t >= double(total)) break;
         t += g.voiced ? period : kUnvoicedHop;
@@ -339,11 +393,11 @@ bool shiftSyllableKeepingFormants(const SyllableShiftInput& in, const SamplePitc
         glideGrains(grains, map.repeatEnd, double(total));
     }
 
-    std::vector<float> y(std::size_t(total), 0.0f);
-    for (const Grain& g : grains) addGrain(g, padded, pad, y);
+    y.assign(std::size_t(total), 0.0f);
+    for (const Grain& g : grains) addGrain(g, padded, pad, y, segment, window);
     for (long n = 0; n < total; ++n) {
-        const float v = std::nearbyint(y[std::size_t(n)]);
-        out.sound.setSample(std::size_t(n), static_cast<int16_t>(std::clamp(v, -32768.0f, 32767.0f)));
+        const float v = std::clamp(y[std::size_t(n)], -32768.0f, 32767.0f);
+        out.sound.setSample(std::size_t(n), static_cast<int16_t>(v + (v < 0.0f ? -0.5f : 0.5f)));
     }
     return true;
 }

@@ -5,12 +5,16 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdlib>
+#include <filesystem>
 #include <numbers>
 #include <vector>
 
 #include "synth/FormantShifter.h"
+#include "synth/NoteFrequency.h"
 #include "synth/PitchMarks.h"
 #include "synth/SyllableShifter.h"
+#include "voice/VoiceFile.h"
 
 namespace kantor {
 namespace {
@@ -463,6 +467,74 @@ TEST(FormantShifter, OddSamplesAndNotesDoNotFail) {
     EXPECT_EQ(out.sound.byteLength(), 5000u);
     in.targetFrequency = 0;
     EXPECT_FALSE(shiftSyllableKeepingFormants(in, marks, out));
+}
+
+// The built-in voices, where the build made them ($KANTOR_BUILTIN_VOICES, else the build's
+// folder): every sample's vowel gets marks a period apart, and sung six semitones away
+// from its pitch it sounds at the note. Skipped when the voices are not there.
+std::string builtinVoiceFolder() {
+    if (const char* env = std::getenv("KANTOR_BUILTIN_VOICES"); env && *env) return env;
+#ifdef KANTOR_BUILTIN_VOICE_DIR
+    return KANTOR_BUILTIN_VOICE_DIR;
+#else
+    return {};
+#endif
+}
+
+TEST(FormantShifter, BuiltInVoicesAreMarkedAndSungAtTheNote) {
+    const std::string folder = builtinVoiceFolder();
+    if (folder.empty() || !std::filesystem::exists(folder + "/MaleVox.vxb")) GTEST_SKIP() << "no built-in voices";
+    for (const char* name : {"MaleVox", "FemaleVox"}) {
+        VoiceFileReader reader;
+        const std::unique_ptr<Voice> voice = reader.readFile(folder + "/" + name + ".vxb", name);
+        ASSERT_NE(voice, nullptr) << reader.lastError();
+        int samples = 0, covered = 0, sung = 0;
+        for (std::size_t k = 0; k < voice->samples.size(); ++k) {
+            const VoiceSample& sample = *voice->samples[k];
+            if (!sample.usable()) continue;
+            ++samples;
+            SoundBuffer x;
+            ASSERT_TRUE(x.assign(sample.sound()));
+            const uint32_t fs = noteFrequency(sample.pitch, voice->tuning);
+            const SamplePitchMarks& marks = samplePitchMarks(sample, x, fs);
+            // The loop C..D is the steady vowel: a mark every period.
+            const double period = 44100000.0 / fs;
+            const uint32_t c = sample.markerC / 2, d = sample.markerD / 2;
+            int inLoop = 0;
+            for (std::size_t i = 1; i < marks.positions.size(); ++i) {
+                const uint32_t p = marks.positions[i];
+                if (p < c || p >= d || marks.positions[i - 1] < c) continue;
+                ++inLoop;
+                EXPECT_NEAR((double(p) - double(marks.positions[i - 1])) / period, 1.0, 0.1)
+                    << name << " " << sample.code << " at " << sample.pitch << ", mark " << p;
+            }
+            covered += double(inLoop) >= double(d - c) / period - 3;
+            if (k % 25 != 0) continue;
+            // Sung six semitones down and up, held twice as long as the sample: at the note.
+            for (int semitones : {-6, 6}) {
+                const uint32_t ft = noteFrequency(sample.pitch + semitones, voice->tuning);
+                SyllableShiftInput in;
+                in.sample = &x;
+                in.sampleFrequency = fs;
+                in.targetFrequency = ft;
+                in.neededBytes = static_cast<uint32_t>(2 * x.sampleCount()) / 2 * 2;
+                in.markerB = sample.markerB;
+                in.markerC = sample.markerC;
+                in.markerD = sample.markerD;
+                SyllableShiftOutput out;
+                ASSERT_TRUE(shiftSyllableKeepingFormants(in, marks, out));
+                const std::vector<double> y = toDoubles(out.sound);
+                const double f = ft / 1000.0;
+                const std::size_t from = sample.markerB / 2 + x.sampleCount() / 2;
+                EXPECT_NEAR(cents(measurePitch(y, from, 4096, f, 4), f), 0.0, 5.0)
+                    << name << " " << sample.code << " at " << sample.pitch << ", " << semitones << " semitones";
+                ++sung;
+            }
+        }
+        EXPECT_GT(samples, 100) << name;
+        EXPECT_EQ(covered, samples) << name;
+        EXPECT_GT(sung, 40) << name;
+    }
 }
 
 }  // namespace
