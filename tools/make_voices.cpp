@@ -62,7 +62,6 @@ int main(int argc, char** argv) {
             continue;
         }
         std::printf("%s: %d samples, %s\n", r.name.c_str(), r.samples, r.path.c_str());
-        if (r.ownMarkers > 0) std::printf("  %d items kept the generator's own markers\n", r.ownMarkers);
         for (const std::string& n : r.notes) std::printf("  %s\n", n.c_str());
         std::printf("  loop C-D: worst F0 deviation %.2f cents (%s), level within +-%.2f dB (%s), "
                     "lead-in A-B at most %.0f ms\n",

@@ -2,6 +2,7 @@
 
 #include "song/Song.h"
 #include "song/SongEdits.h"
+#include "voice/SyllableLookup.h"
 #include "voice/VoiceBank.h"
 
 namespace kantor {
@@ -51,7 +52,7 @@ bool validateSlot(const VoiceBank& voices, const std::string& voice, NoteVoiceFo
         return true;
     }
     SyllableMatch m;
-    if (!voices.findSyllableByCode(voice, text, m)) {
+    if (!findTypedSyllable(voices, voice, text, m)) {
         form.kana[i].clear();
         return false;
     }

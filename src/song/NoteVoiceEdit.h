@@ -30,7 +30,8 @@ struct NoteCommit {
 
 // The form of note n of channel c; false when there is no such note.
 bool loadNoteForm(const Song& song, const VoiceBank& voices, int c, std::size_t n, NoteVoiceForm& form);
-// Slot validation: the code looked up in the voice (ignoring case; an empty code is fine).
+// Slot validation: the code looked up in the voice (ignoring case; an empty code is fine),
+// and when the voice has no such code, its table spelling (SHI -> SI, …; findTypedSyllable).
 // Found: the code as the voice lists it, its kana, and the length made 1 (from 0) or 0 (for
 // an empty code). Not found: kana cleared, false.
 bool validateSlot(const VoiceBank& voices, const std::string& voice, NoteVoiceForm& form, int k);

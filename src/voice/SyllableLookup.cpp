@@ -1,5 +1,6 @@
 #include "voice/SyllableLookup.h"
 
+#include "voice/RomajiSpelling.h"
 #include "voice/VoiceBank.h"
 
 namespace kantor {
@@ -26,23 +27,33 @@ std::string katakanaToHiragana(const std::string& s) {
     return out;
 }
 
+bool findTypedSyllable(const VoiceBank& bank, const std::string& voiceName, const std::string& typed,
+                       SyllableMatch& match) {
+    if (bank.findSyllableByCode(voiceName, typed, match)) return true;
+    const std::string spelling = tableSpelling(typed);
+    // A spelling that only changes case was answered already.
+    return !codesEqual(spelling, typed) && bank.findSyllableByCode(voiceName, spelling, match);
+}
+
 bool resolveSyllable(const VoiceBank& bank, const Voice& voice, const std::string& typed, std::string& code) {
-    bool ascii = !typed.empty();
+    if (typed.empty()) return false;
+    bool ascii = true;
     for (unsigned char ch : typed) ascii = ascii && ch < 0x80;
-    if (ascii) {
-        SyllableMatch match;
-        if (!bank.findSyllableByCode(voice.name, typed, match) || match.code.empty()) return false;
-        code = match.code;
-        return true;
-    }
-    const std::string kana = katakanaToHiragana(typed);
-    for (const auto& s : voice.samples) {
-        if (s && s->usable() && (s->kana == kana || s->kana == typed)) {
-            code = s->code;
-            return true;
+    if (!ascii) {
+        const std::string kana = katakanaToHiragana(typed);
+        for (const auto& s : voice.samples) {
+            if (s && s->usable() && (s->kana == kana || s->kana == typed)) {
+                code = s->code;
+                return true;
+            }
         }
+        // Not kana of the voice: perhaps romaji with a typographic apostrophe (N’).
+        if (codesEqual(tableSpelling(typed), typed)) return false;
     }
-    return false;
+    SyllableMatch match;
+    if (!findTypedSyllable(bank, voice.name, typed, match) || match.code.empty()) return false;
+    code = match.code;
+    return true;
 }
 
 }  // namespace kantor

@@ -115,6 +115,32 @@ private slots:
         w->close();
     }
 
+    void hepburnSpellingsAreStoredAsTheTableCodes() {
+        Session s;
+        NoteVoiceWindow* w = s.open(0);
+        QVERIFY(w);
+        type(w->codeEdit(0), "shi");
+        type(w->codeEdit(1), "Tsu");
+        type(w->codeEdit(2), "N'");
+        QVERIFY(w->commit());
+        QCOMPARE(s.ev(0).codeText(0), std::string("SI"));
+        QCOMPARE(s.ev(0).codeText(1), std::string("TU"));
+        QCOMPARE(s.ev(0).codeText(2), std::string("N"));
+        // The edits show the codes, with their kana.
+        QCOMPARE(w->codeEdit(0)->text(), QString("SI"));
+        QCOMPARE(w->kanaLabel(0)->text(), QString("し"));
+        QCOMPARE(w->codeEdit(1)->text(), QString("TU"));
+        QCOMPARE(s.count("一覧にあるｺｰﾄﾞ（ﾛｰﾏ字）を入力してください。"), 0);
+        w->close();
+        // The phrase quick input reads them too.
+        QuickInputDialog d(s.ctx(), 0, 0);
+        d.input()->setText("chi,ja fu");
+        QCOMPARE(d.resultText(), QString("TI,ZYA HU"));
+        d.accept();
+        QCOMPARE(s.ev(0).codeText(1), std::string("ZYA"));
+        QCOMPARE(s.ev(1).codeText(0), std::string("HU"));
+    }
+
     void anUnknownCodeKeepsTheWindowOnItsNote() {
         Session s;
         NoteVoiceWindow* w = s.open(2);

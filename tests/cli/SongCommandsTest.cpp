@@ -245,6 +245,33 @@ TEST_F(SongCommands, UnknownSyllablesWriteNothing) {
     EXPECT_EQ(r.status, 1);
 }
 
+TEST_F(SongCommands, HepburnLyricsAreStoredAsTheVoicesCodes) {
+    // The table's codes for し, つ, じゃ, ん and か.
+    test::writeSyntheticVoice(voiceDir, "KanaVox",
+                              {{"SI", "し", 64}, {"TU", "つ", 64}, {"ZYA", "じゃ", 64}, {"N", "ん", 64},
+                               {"KA", "か", 64}});
+    std::ofstream(dir.file("hepburn.txt")) << "shi TSU,ja n'\nKA,nn\n";
+    const std::string song = dir.file("hepburn.uta");
+    Result r = run(common({"new", midi, "-o", song, "--vox", "1", "--lyrics", dir.file("hepburn.txt"), "--voice",
+                           "KanaVox"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run({"info", "--json", song});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The song file holds the table's codes, as the voice stores them.
+    for (const char* codes : {R"("syllableCode":["SI","","",""])", R"("syllableCode":["TU","ZYA","",""])",
+                              R"("syllableCode":["N","","",""])", R"("syllableCode":["KA","N","",""])"})
+        EXPECT_NE(r.out.find(codes), std::string::npos) << codes << "\n" << r.out;
+    for (const char* typed : {"\"shi\"", "\"TSU\"", "\"ja\"", "\"nn\""})
+        EXPECT_EQ(r.out.find(typed), std::string::npos) << typed;
+
+    // A Hepburn spelling of a syllable the voice lacks is unknown, named as typed.
+    std::ofstream(dir.file("lacking.txt")) << "shi sha\n";
+    r = run(common({"new", midi, "-o", dir.file("lacking.uta"), "--vox", "1", "--lyrics", dir.file("lacking.txt"),
+                    "--voice", "KanaVox"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("line 1: unknown syllable \"sha\""), std::string::npos) << r.err;
+}
+
 TEST_F(SongCommands, SongInAnotherFolderTakesItsMidiFileAlong) {
     std::filesystem::create_directories(dir.file("elsewhere"));
     const std::string song = dir.file("elsewhere/s.uta");

@@ -247,6 +247,39 @@ TEST_F(EditFixture, NoteFormCommitRules) {
     EXPECT_FALSE(noteInPhrase(song, 0, 4));
 }
 
+TEST_F(EditFixture, HepburnSyllablesAreStoredAsTheVoicesCodes) {
+    // The phrase voice with the table's codes for し, つ, ちゃ and ん.
+    voices.addVoice(makeVoice("V", {{"KA", "か"}, {"SI", "し"}, {"TU", "つ"}, {"CYA", "ちゃ"}, {"N", "ん"}}));
+
+    // The note voice window: what is stored, and shown after the check, is the code.
+    NoteVoiceForm f;
+    ASSERT_TRUE(loadNoteForm(song, voices, 0, 1, f));
+    f.code[0] = "shi";
+    f.code[1] = "TSU ";
+    NoteCommit r = commitNoteForm(song, voices, 0, 1, f);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(ev(1).codeText(0), "SI");
+    EXPECT_EQ(ev(1).codeText(1), "TU");
+    EXPECT_EQ(f.code[0], "SI");
+    EXPECT_EQ(f.kana[1], "つ");
+    // A Hepburn spelling of what the voice lacks is refused like any unknown code.
+    f.code[2] = "sha";
+    EXPECT_FALSE(commitNoteForm(song, voices, 0, 1, f).ok);
+
+    // The phrase quick input: Hepburn beside codes and kana; the result line and the
+    // notes show the codes.
+    const auto syl = parseQuickLine("shi,ka Cha nn,tsu つ", voices, "V");
+    ASSERT_EQ(syl.size(), 6u);
+    EXPECT_EQ(quickResultLine(syl, KanaMode::Romaji), "SI,KA CYA N,TU TU");
+    EXPECT_EQ(quickResultLine(syl, KanaMode::Hiragana), "し、か ちゃ ん、つ つ");
+    applyQuickInput(song, 0, 0, syl);
+    EXPECT_EQ(ev(0).codeText(0), "SI");
+    EXPECT_EQ(ev(1).codeText(0), "CYA");
+    EXPECT_EQ(ev(2).codeText(0), "N");
+    EXPECT_EQ(ev(2).codeText(1), "TU");
+    EXPECT_EQ(phraseLine(song, voices, 0, 0, KanaMode::Romaji), "SI,KA CYA N,TU TU");
+}
+
 TEST_F(EditFixture, QuickInputInBothModesWithItsResultLine) {
     // Two notes: two syllables on the first, one on the second.
     auto syl = parseQuickLine("ka,sa ta", voices, "V");

@@ -84,7 +84,7 @@ TEST_P(BuiltinVoices, EverySyllableSungSteadilyAtItsLabelledPitch) {
     ASSERT_TRUE(voice) << reader.lastError();
     EXPECT_EQ(voice->formatCode, 8);  // 16-bit mono 44,100 Hz
     EXPECT_EQ(voice->tuning, 440000u);
-    const Range range = name == "MaleVox" ? Range{90.0, 320.0} : Range{180.0, 640.0};
+    const Range range = name == "MaleVox" ? Range{95.0, 335.0} : Range{190.0, 665.0};
 
     // Every row of the table: its code with its kana, at three or more pitches that span
     // the voice's range.

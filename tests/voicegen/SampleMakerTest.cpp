@@ -59,7 +59,8 @@ TEST(VoicegenSampleMaker, HoldsTheNotePitchAndLevelBetweenItsMarkers) {
         int loopBend = 0, worstBend = 0;
         std::size_t worstAt = 0;
         for (std::size_t i = s.c; i < s.d; ++i) loopBend = std::max(loopBend, bend(i));
-        for (std::size_t i = s.b + 441; i + 1 < s.pcm.size(); ++i) {
+        // (From 30 ms into the vowel: the release's aspiration fades under its first moments.)
+        for (std::size_t i = s.b + 1323; i + 1 < s.pcm.size(); ++i) {
             if (bend(i) > worstBend) worstBend = bend(i), worstAt = i;
         }
         EXPECT_LE(worstBend, 2 * loopBend + 30) << f0 << " Hz, at sample " << worstAt;

@@ -11,33 +11,78 @@
 
 namespace kantor::voicegen {
 
-void addBreath(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed) {
+void highPassZeroPhase(Signal& x, double rate, double hz) {
+    if (x.empty() || hz <= 0.0) return;
+    auto section = [&](double q) {
+        const double w = 2.0 * std::numbers::pi * hz / rate;
+        const double alpha = std::sin(w) / (2.0 * q), c = std::cos(w), a0 = 1.0 + alpha;
+        const double b0 = (1.0 + c) / 2.0 / a0, b1 = -(1.0 + c) / a0, b2 = b0, a1 = -2.0 * c / a0, a2 = (1.0 - alpha) / a0;
+        auto run = [&](auto first, auto last) {
+            double z1 = 0.0, z2 = 0.0;
+            for (auto it = first; it != last; ++it) {
+                const double v = *it;
+                const double y = b0 * v + z1;
+                z1 = b1 * v - a1 * y + z2;
+                z2 = b2 * v - a2 * y;
+                *it = static_cast<float>(y);
+            }
+        };
+        run(x.begin(), x.end());
+        run(x.rbegin(), x.rend());
+    };
+    section(0.54119610);
+    section(1.30656296);
+}
+
+void addNoiseOnset(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed, const NoiseOnset& shape) {
     const double fs = rate;
-    const std::size_t before = static_cast<std::size_t>(kBreathSeconds * fs);  // breath before the voice
-    const std::size_t into = static_cast<std::size_t>(0.030 * fs);    // and under its start
+    const std::size_t before = static_cast<std::size_t>(shape.before * fs);
+    const std::size_t into = static_cast<std::size_t>(shape.into * fs);
     const std::size_t analysis = static_cast<std::size_t>(0.030 * fs);
     const std::size_t at = vowelStart + static_cast<std::size_t>(0.015 * fs);
-    if (vowelStart < before || at + analysis > x.size()) return;
+    if (vowelStart < before || before == 0 || at + analysis > x.size()) return;
     const std::vector<double> a = lpcAnalyze(x, at, analysis, 18);
     if (a.empty()) return;
     const double voiceRms = rms(x, at, at + analysis);
     const std::size_t len = before + into;
     Noise noise(seed);
-    Signal n(len + 200);
+    Signal n(len + 400);
     for (float& v : n) v = noise.next();
-    Signal breath = allPole(n, a);
-    breath.erase(breath.begin(), breath.begin() + 200);  // let the filter settle
-    const double breathRms = rms(breath, 0, breath.size());
-    if (breathRms <= 0.0) return;
-    const double gain = 0.22 * voiceRms / breathRms;
-    const std::size_t rise = static_cast<std::size_t>(0.025 * fs);
+    Signal coloured = allPole(n, a);
+    if (shape.highPassHz > 0.0) {
+        const std::vector<double> h = bandPassTaps(shape.highPassHz, 0.47 * fs, fs, 63);
+        coloured = filterRange(coloured, 0, coloured.size(), h);
+    }
+    coloured.erase(coloured.begin(), coloured.begin() + 200);  // let the filters settle
+    const double noiseRms = rms(coloured, 0, len);
+    if (noiseRms <= 0.0) return;
+    const double gain = shape.gain * voiceRms / noiseRms;
+    const std::size_t rise = std::min(before, static_cast<std::size_t>(0.012 * fs));
+    const std::size_t burst = static_cast<std::size_t>(0.005 * fs);
     const std::size_t start = vowelStart - before;
     for (std::size_t i = 0; i < len; ++i) {
         double env = 1.0;
         if (i < rise) env = 0.5 - 0.5 * std::cos(std::numbers::pi * static_cast<double>(i) / static_cast<double>(rise));
         if (i >= before) env = 0.5 + 0.5 * std::cos(std::numbers::pi * static_cast<double>(i - before) / static_cast<double>(into));
-        x[start + i] += static_cast<float>(gain * env * breath[i]);
+        double g = gain * env;
+        if (shape.burstGain > 0.0 && i < burst)
+            g += shape.burstGain * voiceRms / noiseRms * std::sin(std::numbers::pi * static_cast<double>(i) / burst);
+        x[start + i] += static_cast<float>(g * coloured[i]);
     }
+}
+
+void addBreath(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed) {
+    addNoiseOnset(x, rate, vowelStart, seed, NoiseOnset{kBreathSeconds, 0.03, 0.22, 0.0, 0.0});
+}
+
+Onset onsetOf(const SyllablePlan& plan) {
+    if (plan.breath) return Onset::Breath;
+    if (plan.onset.empty()) return Onset::Vowel;
+    const std::string& p = plan.onset.front().name;
+    if (p == "k" || p == "t" || p == "p") return Onset::VoicelessStop;
+    if (p == "b" || p == "d" || p == "g") return Onset::VoicedStop;
+    if (p == "n" || p == "m" || p == "r" || p == "j" || p == "w" || p == "J") return Onset::Soft;
+    return Onset::Other;
 }
 
 void placeLoop(double period, uint32_t from, uint32_t to, uint32_t minSpan, uint32_t& c, uint32_t& d) {
@@ -57,7 +102,7 @@ void placeLoop(double period, uint32_t from, uint32_t to, uint32_t minSpan, uint
     }
 }
 
-double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to) {
+double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to, double fraction) {
     std::vector<double> levels;
     for (const PitchFrame& f : frames) {
         const double c = static_cast<double>(f.center);
@@ -68,7 +113,7 @@ double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to)
     const double level = levels[levels.size() / 2];
     for (const PitchFrame& f : frames) {
         const double c = static_cast<double>(f.center);
-        if (c >= from && f.period > 0.0 && f.rms >= 0.3 * level) return c;
+        if (c >= from && f.period > 0.0 && f.rms >= fraction * level) return c;
     }
     return std::max(0.0, from);
 }
@@ -145,31 +190,62 @@ bool placeSeamlessLoop(std::span<const int16_t> x, double period, uint32_t from,
 }
 
 bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const SyllablePlan& plan, double spokenF0,
-                double targetF0, uint32_t breathSeed, MadeSample& out, std::string& error) {
+                double targetF0, uint32_t breathSeed, MadeSample& out, std::string& error, const VowelColour& colour) {
     if (spoken.empty() || spokenRate == 0 || spokenF0 <= 0.0 || targetF0 <= 0.0) {
         error = "nothing spoken";
         return false;
     }
+    const Onset onset = onsetOf(plan);
+    const bool vowelAlone = onset == Onset::Vowel || plan.vowel == "n";
+    const bool soft = vowelAlone || onset == Onset::Soft;
     const double vowelStartSec = vowelStartSeconds(plan);
     Signal x16(spoken.begin(), spoken.end());
     unwrapOverflow(x16);
-    double breathFrom = 0.0;  // seconds
-    if (plan.breath) {
-        // The breath comes just before the voice starts (the glide of HYA..HYO, or the
-        // vowel), which may be a little after the pause ends.
-        const double p16 = spokenRate / spokenF0;
-        const std::vector<PitchFrame> f16 = trackPitch(x16, spokenRate / 200, p16 / 1.35, p16 * 1.35, 0.7, 150.0);
-        const double at = vowelOnset(f16, (kBreathSilence - 0.02) * spokenRate, (kBreathSilence + 0.35) * spokenRate);
-        addBreath(x16, spokenRate, static_cast<std::size_t>(at), breathSeed);
-        breathFrom = at / spokenRate - kBreathSeconds;
+    // No DC and nothing below the voice: the diphones carry offsets and slow steps.
+    highPassZeroPhase(x16, spokenRate, 60.0);
+
+    // Where the vowel starts in what was spoken.
+    const double p16 = spokenRate / spokenF0;
+    const std::vector<PitchFrame> f16 = trackPitch(x16, spokenRate / 200, p16 / 1.35, p16 * 1.35, 0.7, 150.0);
+    const double onset16 = vowelOnset(f16, (vowelStartSec - 0.02) * spokenRate,
+                                      (vowelStartSec + 0.35) * spokenRate);
+    double noiseFrom = 0.0;  // seconds: where an added breath or aspiration starts
+    const std::size_t at16 = static_cast<std::size_t>(onset16);
+    switch (onset) {
+        case Onset::Breath: {
+            // The breath comes just before the voice starts (the glide of HYA..HYO, or the
+            // vowel), which may be a little after the pause ends; before i it is the
+            // palatal hiss of "hi", higher and stronger.
+            const double ons = vowelOnset(f16, (kBreathSilence - 0.02) * spokenRate, (kBreathSilence + 0.35) * spokenRate);
+            const bool palatal = plan.vowel == "i1" || !plan.onset.empty();
+            addNoiseOnset(x16, spokenRate, static_cast<std::size_t>(ons), breathSeed,
+                          NoiseOnset{kBreathSeconds, 0.03, palatal ? 0.9 : 0.6, palatal ? 2500.0 : 900.0, 0.0});
+            noiseFrom = ons / spokenRate - kBreathSeconds;
+            break;
+        }
+        case Onset::VoicelessStop:
+            // The release: a burst, then aspiration into the vowel.
+            addNoiseOnset(x16, spokenRate, at16, breathSeed, NoiseOnset{0.035, 0.015, 0.55, 1200.0, 1.2});
+            break;
+        case Onset::VoicedStop:
+            addNoiseOnset(x16, spokenRate, at16, breathSeed, NoiseOnset{0.012, 0.01, 0.3, 1000.0, 0.8});
+            break;
+        default:
+            break;
+    }
+    // The vowel's colour, from just before the vowel on.
+    if (colour.from.valid() && plan.vowel != "n") {
+        warpVowel(x16, spokenRate, spokenF0, colour.from, colour.to,
+                  static_cast<std::size_t>(std::max(0.0, onset16 - 0.03 * spokenRate)),
+                  static_cast<std::size_t>(onset16 + 0.04 * spokenRate));
     }
     const Signal x = resample(x16, spokenRate, kRate);
     const double fs = kRate;
 
-    // Pitch marks of what was spoken.
+    // Pitch marks of what was spoken (voiced consonants too: a low clarity bar).
     const double spokenPeriod = fs / spokenF0;
     const std::vector<PitchFrame> frames =
-        trackPitch(x, 220, spokenPeriod / 1.35, spokenPeriod * 1.35, 0.7, 150.0);
+        trackPitch(x, 220, spokenPeriod / 1.35, spokenPeriod * 1.35, 0.55, 120.0);
     const std::vector<long long> marks = placePitchMarks(x, frames, 10);
     if (marks.size() < 20) {
         error = "too few pitch marks in the spoken vowel";
@@ -179,27 +255,52 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     // Where the vowel really sounds: the voice's recordings may start a little after
     // the phone boundary it was asked for.
     const double expected = vowelStartSec * fs;
-    const double vowelStart = vowelOnset(frames, expected - 0.02 * fs, expected + 0.35 * fs);
+    // (After any breath that was added: that noise is no vowel.)
+    const double searchFrom = expected - 0.02 * fs;
+    // After a hiss or a release the vowel starts with the first voicing (a weak
+    // transition is already the vowel); after a soft consonant, where the vowel is loud.
+    const bool afterNoise = onset == Onset::Other || onset == Onset::VoicelessStop || onset == Onset::VoicedStop;
+    const double from = afterNoise && onset != Onset::Other ? std::max(searchFrom, (onset16 / spokenRate - 0.01) * fs) : searchFrom;
+    double vowelStart = vowelOnset(frames, from, expected + 0.35 * fs, afterNoise ? 0.12 : 0.3);
+    // A vowel that hardly sounds after its consonant (u after f) starts where it should.
+    vowelStart = std::min(vowelStart, expected + 0.08 * fs);
+    if (plan.breath) vowelStart = std::max(vowelStart, (noiseFrom + kBreathSeconds - 0.01) * fs);
     const double vowelEnd = expected + (kVowelSeconds - 0.12) * fs;
 
-    // Timeline: the spoken sound up to the first moments of the vowel, then the
-    // steadiest stretch of the vowel held. (The voice joins two recordings in the middle
-    // of the vowel, and the end of the first is often rough; the stretch avoids that.)
+    // The output period: a whole number of samples for a whole number of periods near
+    // kLoopSeconds, so that the loop repeats exactly (the pitch moves by far less than a cent).
+    const double idealPeriod = fs / targetF0;
+    const int loopPeriods = std::max(1, static_cast<int>(std::lround(kLoopSeconds * fs / idealPeriod)));
+    const long loopLength = std::lround(loopPeriods * idealPeriod);
+    const double period = static_cast<double>(loopLength) / loopPeriods;
+
+    // Timeline: the spoken sound up to the first moments of the vowel, then one steady
+    // period of the vowel held (cut from its steadiest stretch; the voice joins two
+    // recordings in the middle of the vowel, and the end of the first is often rough).
+    // A vowel alone starts from that period too, swelling in over 25 ms before B.
     const HoldWindow hold = steadiestStretch(frames, vowelStart + 0.04 * fs, vowelEnd, 0.08 * fs);
-    const double leave = std::min(hold.from, vowelStart + 0.02 * fs);
-    const double blend = 0.04 * fs;
+    const double grain = 0.5 * (hold.from + hold.to);
+    const double leave = vowelAlone ? vowelStart : std::min(hold.from, vowelStart + 0.02 * fs);
+    const double blend = vowelAlone ? 0.01 * fs : 0.04 * fs;
     const std::size_t outLen = static_cast<std::size_t>(kSampleSeconds * fs);
-    const double period = fs / targetF0;
-    Signal y = psolaConstantPitch(x, marks, period, outLen, holdVowelMap(leave, blend, hold.from, hold.to, 0.1));
+    const TimeMap map = [=](double t) {
+        GrainSource g{t, grain, 0.0};
+        if (vowelAlone) return GrainSource{grain, grain, 1.0};
+        if (t <= leave) return g;
+        g.mix = t >= leave + blend ? 1.0 : 0.5 - 0.5 * std::cos(std::numbers::pi * (t - leave) / blend);
+        return g;
+    };
+    Signal y = psolaConstantPitch(x, marks, period, outLen, map);
     // The consonant's hiss above the voices' 8 kHz (up to where the output still follows
     // the input, just into the vowel).
-    extendNoiseBand(y, x, 0, static_cast<std::size_t>(std::min(leave, vowelStart + 0.01 * fs)), fs, breathSeed + 7);
+    if (!vowelAlone)
+        extendNoiseBand(y, x, 0, static_cast<std::size_t>(std::min(leave, vowelStart + 0.01 * fs)), fs, breathSeed + 7);
 
     // Level: from the start of the blend on, hold the vowel at kSteadyRms period by period;
     // the sound before keeps its own shape, scaled like the hold's start but never
     // louder than the hold.
     const std::size_t p = static_cast<std::size_t>(std::ceil(period));
-    const std::size_t levelFrom = static_cast<std::size_t>(leave);
+    const std::size_t levelFrom = static_cast<std::size_t>(std::max(0.0, vowelAlone ? leave - 0.03 * fs : leave));
     std::vector<double> centres, gains;
     for (std::size_t s = levelFrom; s + 2 * p <= outLen; s += p / 2 + 1) {
         const double r = rms(y, s, s + 2 * p);
@@ -233,8 +334,10 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
         y[i] = static_cast<float>(y[i] * gain);
     }
     // Nothing before the hold may be louder than the hold itself, and the consonant
-    // before the vowel stays well below it (a nasal or a glide must not pass for the
-    // vowel). The limiting gain moves smoothly, 10 ms block by block.
+    // before the vowel stays below it (a nasal or a glide must not pass for the vowel).
+    // A soft consonant does not fall far below the vowel either: it joins the note before.
+    // The gain moves smoothly, 10 ms block by block.
+    const double consonantStart = (plan.breath ? noiseFrom : kLeadSilence) * fs;
     const double block = 0.01 * fs;
     std::vector<double> limitAt, limitGain;
     for (double c = 0.0; c < static_cast<double>(levelFrom) + 2 * block; c += block / 2) {
@@ -242,15 +345,20 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
         const double r = rms(y, b0, b0 + static_cast<std::size_t>(block));
         // From the hold on the level is already held: no limit there, so that the gain
         // comes back to one smoothly.
-        const double limit = c < vowelStart ? 0.45 * kSteadyRms : c < leave ? 0.9 * kSteadyRms : 1e300;
+        const double limit = c < vowelStart ? 0.6 * kSteadyRms : c < leave ? 0.9 * kSteadyRms : 1e300;
+        double gain = r > limit ? limit / r : 1.0;
+        const double floor = 0.6 * kSteadyRms;
+        if (soft && !vowelAlone && c > consonantStart + 2 * block && c < static_cast<double>(levelFrom) && r > 1.0 && r < floor)
+            gain = std::min(floor / r, 5.0);
         limitAt.push_back(c);
-        limitGain.push_back(r > limit ? limit / r : 1.0);
+        limitGain.push_back(gain);
     }
     std::vector<double> lowest(limitGain.size());
     for (std::size_t i = 0; i < limitGain.size(); ++i) {
+        // Cuts spread to the neighbouring blocks; lifts stay where they are.
         lowest[i] = limitGain[i];
-        if (i > 0) lowest[i] = std::min(lowest[i], limitGain[i - 1]);
-        if (i + 1 < limitGain.size()) lowest[i] = std::min(lowest[i], limitGain[i + 1]);
+        if (i > 0 && limitGain[i - 1] < 1.0) lowest[i] = std::min(lowest[i], limitGain[i - 1]);
+        if (i + 1 < limitGain.size() && limitGain[i + 1] < 1.0) lowest[i] = std::min(lowest[i], limitGain[i + 1]);
     }
     for (std::size_t i = 0; i + 1 < lowest.size(); ++i) {
         const std::size_t n0 = static_cast<std::size_t>(limitAt[i]);
@@ -265,31 +373,50 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     for (std::size_t i = 0; i < fade; ++i) {
         y[outLen - 1 - i] *= static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * static_cast<double>(i) / fade));
     }
+
+    // Clean silence before the consonant: whatever the voice left there (a breath of
+    // noise, the tail of its pause) would only blur where the syllable starts. A vowel
+    // alone swells in over the 25 ms before B.
+    const double swell = 0.025 * fs;
+    const std::size_t gate = static_cast<std::size_t>(
+        std::max(0.0, vowelAlone ? vowelStart - swell - 0.005 * fs : consonantStart - 0.015 * fs));
+    const std::size_t rise = static_cast<std::size_t>(vowelAlone ? swell : 0.005 * fs);
+    for (std::size_t i = 0; i < gate + rise && i < outLen; ++i) {
+        if (i < gate) {
+            y[i] = 0.0f;
+        } else {
+            const double t = static_cast<double>(i - gate) / static_cast<double>(rise);
+            y[i] *= static_cast<float>(vowelAlone ? 0.5 - 0.5 * std::cos(std::numbers::pi * t) : t);
+        }
+    }
+    // Again nothing below the voice: the level shaping and the gate leave slow steps.
+    highPassZeroPhase(y, fs, 50.0);
+    for (std::size_t i = 0; i < gate; ++i) y[i] = 0.0f;
     const float top = peak(y);
     if (top > 32000.0f) {
         for (float& v : y) v *= 32000.0f / top;
     }
 
-    // Clean silence before the consonant: whatever the voice left there (a breath of
-    // noise, the tail of its pause) would only blur where the syllable starts.
-    const double consonantStart = (plan.breath ? breathFrom : kLeadSilence) * fs;
-    const std::size_t gate = static_cast<std::size_t>(std::max(0.0, consonantStart - 0.015 * fs));
-    const std::size_t rise = static_cast<std::size_t>(0.005 * fs);
-    for (std::size_t i = 0; i < gate + rise && i < outLen; ++i) {
-        if (i < gate) {
-            y[i] = 0.0f;
-        } else {
-            y[i] *= static_cast<float>(static_cast<double>(i - gate) / static_cast<double>(rise));
-        }
-    }
-
     out.pcm = toPcm16(y);
     out.b = static_cast<uint32_t>(std::lround(vowelStart));
     out.a = static_cast<uint32_t>(gate);
-    const uint32_t loopFrom = static_cast<uint32_t>(leave + blend + 0.05 * fs);
-    const uint32_t loopTo = std::min(out.b + static_cast<uint32_t>(0.98 * fs), static_cast<uint32_t>(outLen - 0.05 * fs));
-    if (!placeSeamlessLoop(out.pcm, period, loopFrom, loopTo, static_cast<uint32_t>(0.1 * fs), out.c, out.d))
-        placeLoop(period, loopFrom, loopTo, static_cast<uint32_t>(0.1 * fs), out.c, out.d);
+    // The loop: exactly loopPeriods output periods, where the hold is steady and the
+    // high-pass has settled.
+    const double settled = leave + blend + 2.0 * period + 0.06 * fs;
+    out.c = static_cast<uint32_t>(std::ceil(std::max(settled, static_cast<double>(out.b) + 0.1 * fs)));
+    out.d = out.c + static_cast<uint32_t>(loopLength);
+    const uint32_t last = static_cast<uint32_t>(outLen - fade - 0.01 * fs);
+    if (out.d > last) {
+        // A shorter loop of whole periods that fits.
+        const long room = static_cast<long>(last) - static_cast<long>(out.c);
+        int n = static_cast<int>(std::floor(room / period));
+        while (n > 1 && std::abs(n * period - std::round(n * period)) > 0.02) --n;
+        if (n < 1 || room <= 0) {
+            error = "no room for the loop";
+            return false;
+        }
+        out.d = out.c + static_cast<uint32_t>(std::lround(n * period));
+    }
     return true;
 }
 

@@ -10,11 +10,13 @@
 #include "Phonetics.h"
 #include "PitchTracker.h"
 #include "Signal.h"
+#include "VowelWarp.h"
 
 namespace kantor::voicegen {
 
 inline constexpr uint32_t kRate = 44100;
-inline constexpr double kSampleSeconds = 1.5;  // length of every sample
+inline constexpr double kSampleSeconds = 1.0;  // length of every sample
+inline constexpr double kLoopSeconds = 0.3;    // the held stretch C..D, about
 inline constexpr double kSteadyRms = 5000.0;   // level of the held vowel
 inline constexpr double kBreathSeconds = 0.06;  // the breath of an "h" before the voice
 
@@ -24,19 +26,55 @@ struct MadeSample {
     uint32_t a = 0, b = 0, c = 0, d = 0;
 };
 
+// How the vowel's colour is moved (nothing when `from` is not valid).
+struct VowelColour {
+    FormantPair from;
+    FormantPair to;
+};
+
 // spoken: what the voice said for `plan` (any rate), asked for at spokenF0 hertz.
-// targetF0: the pitch the sample must hold. breathSeed makes the breath of an "h".
+// targetF0: the pitch the sample must hold. breathSeed makes the noise of a breath, an
+// aspiration or a burst.
+//
+// The sample: silence, the consonant as spoken (made stronger where the voices say it
+// weakly: the release of k, t and p, the breath of h, the burst of b, d and g), then
+// the vowel, recoloured toward the Japanese one, held as one steady period repeated at
+// exactly the target pitch. Nothing below about 50 Hz. Syllables that start soft (a
+// vowel, a nasal, a glide, r) have no gap or dip before the vowel, so that they join a
+// note before them; a vowel alone swells in just before B.
 bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const SyllablePlan& plan, double spokenF0,
-                double targetF0, uint32_t breathSeed, MadeSample& out, std::string& error);
+                double targetF0, uint32_t breathSeed, MadeSample& out, std::string& error,
+                const VowelColour& colour = {});
+
+// x through a fourth-order Butterworth high-pass at `hz`, run forward and backward
+// (no phase change, eighth order in effect).
+void highPassZeroPhase(Signal& x, double rate, double hz);
+
+// Adds noise before the vowel that starts at vowelStart: `before` seconds of it rising,
+// `into` seconds fading under the vowel, coloured by the vowel's spectral envelope and
+// then high-passed at highPassHz, at `gain` times the vowel's level; with a burst of
+// 5 ms at its start at burstGain (0: none).
+struct NoiseOnset {
+    double before = 0.06;
+    double into = 0.03;
+    double gain = 0.22;
+    double highPassHz = 0.0;
+    double burstGain = 0.0;
+};
+void addNoiseOnset(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed, const NoiseOnset& shape);
 
 // Adds an "h" before the vowel that starts at vowelStart (samples): noise coloured by
 // the spectral envelope of the first voiced stretch, fading in before the vowel and out
 // over its first moments.
 void addBreath(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed);
 
+// What kind of start a syllable has.
+enum class Onset { Vowel, Soft, VoicelessStop, VoicedStop, Breath, Other };
+Onset onsetOf(const SyllablePlan& plan);
+
 // Where a vowel expected in [from, to] starts sounding: the first voiced frame at or
-// after `from` with at least 30% of the vowel's median level.
-double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to);
+// after `from` with at least `fraction` of the vowel's median level.
+double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to, double fraction = 0.3);
 
 // The stretch of `length` samples inside [from, to) whose frames are the
 // most periodic and the most even in level.

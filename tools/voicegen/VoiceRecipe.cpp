@@ -6,9 +6,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <string_view>
 
 #include "Festival.h"
+#include "VowelWarp.h"
 #include "Phonetics.h"
 #include "Quality.h"
 #include "SampleMaker.h"
@@ -16,7 +19,6 @@
 #include "voice/SyllableTable.h"
 #include "voice/Voice.h"
 #include "synth/NoteFrequency.h"
-#include "voicemaker/AutoMarker.h"
 #include "voicemaker/PitchNames.h"
 #include "voicemaker/VoiceBuilder.h"
 #include "voicemaker/VoiceProject.h"
@@ -25,8 +27,8 @@ namespace kantor::voicegen {
 
 std::vector<VoiceRecipe> builtinVoices() {
     return {
-        {"MaleVox", "Built-in male voice", "voice_pc_diphone", {57, 62, 67, 72}, 101},
-        {"FemaleVox", "Built-in female voice", "voice_lp_diphone", {69, 74, 79, 84}, 202},
+        {"MaleVox", "Built-in male voice", "voice_pc_diphone", {55, 58, 61, 64, 67, 70, 73, 76}, 101, false},
+        {"FemaleVox", "Built-in female voice", "voice_lp_diphone", {67, 70, 73, 76, 79, 82, 85, 88}, 202, true},
     };
 }
 
@@ -87,6 +89,28 @@ VoiceReport makeVoice(const VoiceRecipe& recipe, const std::string& folder, int 
         manifest.open(work / "manifest.txt", std::ios::trunc);
         manifest << "# row code note file A B C D (sample positions at 44100 Hz)\n";
     }
+    // The formants of the voice's own plain vowels (at its lowest pitch, where they show
+    // best), and where the Japanese vowels should have them.
+    std::map<char, VowelColour> colours;
+    for (const Job& j : jobs) {
+        if (j.row > 4 || j.note != recipe.notes.front()) continue;
+        Signal spoken;
+        uint32_t rate = 0;
+        if (!readWavMono16(j.request.wavPath, spoken, rate, report.error)) return report;
+        const double at = vowelStartSeconds(j.request.plan) * rate;
+        const FormantPair f = measureFormants(spoken, static_cast<std::size_t>(at + 0.1 * rate),
+                                              static_cast<std::size_t>(at + 0.5 * rate), rate,
+                                              j.row == 2 || j.row == 4 ? 1500.0 : 4000.0);
+        const char vowel = syllableRow(j.row)->code.back();
+        if (f.valid() && f.f1 < 900.0 && f.f2 < 3200.0) {
+            colours[vowel] = {f, japaneseTarget(vowel, f, recipe.female)};
+            char line[128];
+            std::snprintf(line, sizeof line, "vowel %c: F1/F2 %.0f/%.0f Hz -> %.0f/%.0f Hz", vowel, f.f1, f.f2,
+                          colours[vowel].to.f1, colours[vowel].to.f2);
+            report.notes.push_back(line);
+        }
+    }
+
     VoiceProject project;
     project.voiceName = recipe.name;
     project.comment = recipe.comment;
@@ -101,8 +125,11 @@ VoiceReport makeVoice(const VoiceRecipe& recipe, const std::string& folder, int 
         uint32_t rate = 0;
         if (!readWavMono16(j.request.wavPath, spoken, rate, report.error)) return report;
         MadeSample made;
+        const char vowel = std::string_view(row.code).back();
+        const auto colour = colours.find(vowel);
         if (!makeSample(spoken, rate, j.request.plan, j.request.f0, j.f0,
-                        recipe.seed * 1000u + static_cast<unsigned>(j.row), made, report.error)) {
+                        recipe.seed * 1000u + static_cast<unsigned>(j.row), made, report.error,
+                        colour == colours.end() ? VowelColour{} : colour->second)) {
             report.error = label + ": " + report.error;
             return report;
         }
@@ -124,18 +151,9 @@ VoiceReport makeVoice(const VoiceRecipe& recipe, const std::string& folder, int 
         ownMarkers.push_back({made.a, made.b, made.c, made.d});
     }
 
-    // The maker's own marker placement decides; where it finds no vowel, the markers the
-    // generator knows from how it made the sample stand in.
-    std::vector<std::string> problems;
-    autoMarkAll(project, true, &problems);
-    for (std::size_t i = 0; i < project.items.size(); ++i) {
-        VoiceItem& item = *project.items[i];
-        if (!item.hasProperties()) {
-            item.setMarkers(ownMarkers[i]);
-            ++report.ownMarkers;
-        }
-    }
-    for (const std::string& p : problems) report.notes.push_back("automark: " + p);
+    // The generator knows where it put the vowel and the exact periodic stretch: its
+    // markers stand (the maker's automark would look for them again, less exactly).
+    for (std::size_t i = 0; i < project.items.size(); ++i) project.items[i]->setMarkers(ownMarkers[i]);
     for (std::size_t i = 0; i < project.items.size(); ++i) {
         const VoiceItem& item = *project.items[i];
         const Job& j = jobs[i];

@@ -12,9 +12,11 @@ struct VoiceRecipe {
     std::string festivalVoice;  // Scheme function that selects the diphone voice
     std::vector<int> notes;     // pitches sung, as note numbers (note 81 = the tuning)
     unsigned seed = 1;          // breath noise
+    bool female = false;        // which Japanese vowel formants to aim at
 };
 
-// MaleVox (about 110 to 262 Hz) and FemaleVox (220 to 523 Hz).
+// MaleVox (about 98 to 330 Hz) and FemaleVox (196 to 659 Hz), sung every three
+// semitones, so that no note in their ranges is moved by more than a semitone and a half.
 std::vector<VoiceRecipe> builtinVoices();
 
 struct VoiceReport {
@@ -28,7 +30,6 @@ struct VoiceReport {
     double worstLevelDb = 0.0;
     std::string worstLevelAt;
     double longestLeadMs = 0.0;
-    int ownMarkers = 0;              // items the maker's automark could not place
     std::vector<std::string> notes;  // what the automark said about them
 };
 
