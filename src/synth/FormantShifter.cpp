@@ -11,8 +11,8 @@ namespace {
 
 constexpr double kRate = 44100.0;
 // The interpolator: a Kaiser-windowed sinc reading kTaps samples on either side.
-constexpr int kTaps = 12;
-constexpr double kKaiserBeta = 8.0;
+constexpr int kTaps = 8;
+constexpr double kKaiserBeta = 7.0;
 // Unvoiced sound is copied by grains this far apart (samples), whose windows add up to one.
 constexpr double kUnvoicedHop = 128.0;
 // The shortest output period (samples), 2756 Hz, above any sung note: higher notes are

@@ -131,11 +131,19 @@ long followMark(const std::vector<float>& s, long m, double p, int dir, float si
         const double bb = dot(there, there, len);
         return bb > 0 ? dot(here, there, len) / std::sqrt(aa * bb) : 0.0;
     };
-    // Every other candidate first, then the neighbours of the best of them.
+    // Every other candidate first (the candidate's energy sliding along), then the
+    // neighbours of the best of them.
     long best = -1;
     double bestMatch = -2;
+    double bb = dot(s.data() + (first - half), s.data() + (first - half), len);
     for (long c = first; c <= last; c += 2) {
-        const double v = matchAt(c);
+        if (c > first) {
+            for (long k = c - 1; k <= c; ++k) {
+                const double gone = s[std::size_t(k - half - 1)], come = s[std::size_t(k + half)];
+                bb += come * come - gone * gone;
+            }
+        }
+        const double v = bb > 0 ? dot(here, s.data() + (c - half), len) / std::sqrt(aa * bb) : 0.0;
         if (v > bestMatch) {
             bestMatch = v;
             best = c;
