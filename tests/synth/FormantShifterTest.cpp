@@ -10,6 +10,8 @@
 #include <numbers>
 #include <vector>
 
+#include "base/Fft.h"
+#include "support/BuiltinVoiceFolder.h"
 #include "synth/FormantShifter.h"
 #include "synth/NoteFrequency.h"
 #include "synth/PitchMarks.h"
@@ -90,27 +92,6 @@ std::vector<double> toDoubles(const SoundBuffer& b, std::size_t from = 0, std::s
 // Frequency in thousandths of a hertz, `semitones` (equal-tempered) from f0.
 uint32_t milli(double f, double semitones = 0.0) {
     return static_cast<uint32_t>(std::lround(f * 1000.0 * std::pow(2.0, semitones / 12.0)));
-}
-
-void fft(std::vector<cd>& a) {
-    const std::size_t n = a.size();
-    for (std::size_t i = 1, j = 0; i < n; ++i) {
-        std::size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(a[i], a[j]);
-    }
-    for (std::size_t len = 2; len <= n; len <<= 1) {
-        const cd w = std::polar(1.0, -2 * kPi / double(len));
-        for (std::size_t i = 0; i < n; i += len) {
-            cd u = 1.0;
-            for (std::size_t k = 0; k < len / 2; ++k, u *= w) {
-                const cd p = a[i + k], q = a[i + k + len / 2] * u;
-                a[i + k] = p + q;
-                a[i + k + len / 2] = p - q;
-            }
-        }
-    }
 }
 
 // Power spectrum of 2^k samples from `from` under a Blackman-Harris window.
@@ -469,20 +450,11 @@ TEST(FormantShifter, OddSamplesAndNotesDoNotFail) {
     EXPECT_FALSE(shiftSyllableKeepingFormants(in, marks, out));
 }
 
-// The built-in voices, where the build made them ($KANTOR_BUILTIN_VOICES, else the build's
-// folder): every sample's vowel gets marks a period apart, and sung six semitones away
-// from its pitch it sounds at the note. Skipped when the voices are not there.
-std::string builtinVoiceFolder() {
-    if (const char* env = std::getenv("KANTOR_BUILTIN_VOICES"); env && *env) return env;
-#ifdef KANTOR_BUILTIN_VOICE_DIR
-    return KANTOR_BUILTIN_VOICE_DIR;
-#else
-    return {};
-#endif
-}
-
+// The built-in voices, where the build made them: every sample's vowel gets marks a
+// period apart, and sung six semitones away from its pitch it sounds at the note.
+// Skipped when the voices are not there.
 TEST(FormantShifter, BuiltInVoicesAreMarkedAndSungAtTheNote) {
-    const std::string folder = builtinVoiceFolder();
+    const std::string folder = test::builtinVoiceFolder();
     if (folder.empty() || !std::filesystem::exists(folder + "/MaleVox.vxb")) GTEST_SKIP() << "no built-in voices";
     for (const char* name : {"MaleVox", "FemaleVox"}) {
         VoiceFileReader reader;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/BuiltinVoiceFolder.h"
 #include "synth/NoteFrequency.h"
 #include "synth/SyllableShifter.h"
 #include "voice/SyllableTable.h"
@@ -22,15 +23,6 @@
 
 namespace kantor {
 namespace {
-
-std::string voiceFolder() {
-    if (const char* env = std::getenv("KANTOR_BUILTIN_VOICES"); env && *env) return env;
-#ifdef KANTOR_BUILTIN_VOICE_DIR
-    return KANTOR_BUILTIN_VOICE_DIR;
-#else
-    return {};
-#endif
-}
 
 // Period of x[begin, begin + window) searched within a whole tone of `expected`,
 // refined by a parabola; 0 when there is no clear peak.
@@ -73,7 +65,7 @@ struct Range {
 class BuiltinVoices : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(BuiltinVoices, EverySyllableSungSteadilyAtItsLabelledPitch) {
-    const std::string folder = voiceFolder();
+    const std::string folder = test::builtinVoiceFolder();
     const std::string name = GetParam();
     const std::string path = folder + "/" + name + ".vxb";
     if (folder.empty() || !std::filesystem::exists(path)) GTEST_SKIP() << "no built voice at " << path;

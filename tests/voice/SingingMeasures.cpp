@@ -1,5 +1,7 @@
 #include "SingingMeasures.h"
 
+#include "base/Fft.h"
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -13,29 +15,6 @@ constexpr double kPi = std::numbers::pi;
 
 double hann(std::size_t i, std::size_t n) {
     return n < 2 ? 1.0 : 0.5 - 0.5 * std::cos(2.0 * kPi * static_cast<double>(i) / static_cast<double>(n - 1));
-}
-
-void fft(std::vector<std::complex<double>>& a) {
-    const std::size_t n = a.size();
-    for (std::size_t i = 1, j = 0; i < n; ++i) {
-        std::size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(a[i], a[j]);
-    }
-    for (std::size_t len = 2; len <= n; len <<= 1) {
-        const double ang = -2.0 * kPi / static_cast<double>(len);
-        const std::complex<double> wl(std::cos(ang), std::sin(ang));
-        for (std::size_t i = 0; i < n; i += len) {
-            std::complex<double> w(1.0);
-            for (std::size_t k = 0; k < len / 2; ++k) {
-                const std::complex<double> u = a[i + k], v = a[i + k + len / 2] * w;
-                a[i + k] = u + v;
-                a[i + k + len / 2] = u - v;
-                w *= wl;
-            }
-        }
-    }
 }
 
 struct Biquad {
@@ -206,8 +185,8 @@ double bandPower(std::span<const float> x, std::size_t begin, std::size_t length
     return w2 > 0.0 ? p / static_cast<double>(n) / w2 : 0.0;
 }
 
-double dipDepthDb(std::span<const float> x, std::size_t at, double fs) {
-    const std::size_t half = static_cast<std::size_t>(0.0025 * fs);
+double dipDepthDb(std::span<const float> x, std::size_t at, double fs, double period) {
+    const std::size_t half = static_cast<std::size_t>(std::max(0.0025 * fs, period / 2.0));
     const std::size_t ms = static_cast<std::size_t>(0.001 * fs);
     auto level = [&](std::size_t c) { return levelDb(x, c - half, c + half); };
     const std::size_t m60 = 60 * ms, m20 = 20 * ms, m15 = 15 * ms;

@@ -40,10 +40,12 @@ double largestHarmonicStepDb(std::span<const float> x, std::size_t begin, std::s
 double bandPower(std::span<const float> x, std::size_t begin, std::size_t length, double fs, double fromHz,
                  double toHz);
 
-// The depth in dB of a dip at sample `at`: the lower of the median 5 ms levels over
-// [at - 60 ms, at - 20 ms] and [at + 20 ms, at + 60 ms], less the lowest 5 ms level
-// within 15 ms of `at`. 0 or less when there is no dip.
-double dipDepthDb(std::span<const float> x, std::size_t at, double fs);
+// The depth in dB of a dip at sample `at`: the lower of the median levels over
+// [at - 60 ms, at - 20 ms] and [at + 20 ms, at + 60 ms], less the lowest level within
+// 15 ms of `at`. Levels are taken over 5 ms or one `period` (samples), whichever is
+// longer, so that a low voice's own waveform does not pass for a dip. 0 or less when
+// there is no dip.
+double dipDepthDb(std::span<const float> x, std::size_t at, double fs, double period = 0.0);
 
 // The first two formants of a vowel in x[begin, end): LPC of order 12 on the sound
 // brought to 11,025 Hz with pre-emphasis, peaks of its envelope above 200 Hz.

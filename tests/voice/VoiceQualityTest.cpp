@@ -18,6 +18,7 @@
 
 #include "SingingMeasures.h"
 #include "midi/TempoMap.h"
+#include "support/BuiltinVoiceFolder.h"
 #include "synth/NoteFrequency.h"
 #include "sound/WavFile.h"
 #include "synth/SynthEngine.h"
@@ -31,15 +32,6 @@ using measure::Signal;
 
 constexpr double kFs = 44100.0;
 constexpr uint32_t kTuning = 440000;
-
-std::string voiceFolder() {
-    if (const char* env = std::getenv("KANTOR_BUILTIN_VOICES"); env && *env) return env;
-#ifdef KANTOR_BUILTIN_VOICE_DIR
-    return KANTOR_BUILTIN_VOICE_DIR;
-#else
-    return {};
-#endif
-}
 
 double noteHz(uint32_t note) { return noteFrequency(note, kTuning) / 1000.0; }
 
@@ -141,7 +133,7 @@ void keep(const Signal& x, const std::string& name) {
 class VoiceQuality : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
-        const std::string folder = voiceFolder();
+        const std::string folder = test::builtinVoiceFolder();
         v_.name = GetParam();
         if (folder.empty() || !std::filesystem::exists(folder + "/" + v_.name + ".vxb"))
             GTEST_SKIP() << "no built voice " << v_.name << " in " << folder;
@@ -202,7 +194,7 @@ TEST_P(VoiceQuality, FastMelodyIsInTuneAndLegatoHasNoDips) {
             if (std::abs(1200.0 * std::log2(f / n.hz)) <= 20.0) ++inTune;
         }
         if (i > 0 && startsSoft(n.code)) {
-            const double dip = measure::dipDepthDb(x, n.start, kFs);
+            const double dip = measure::dipDepthDb(x, n.start, kFs, kFs / std::min(n.hz, notes[i - 1].hz));
             if (dip > worstDip) worstDip = dip, worstDipAt = notes[i - 1].code + "-" + n.code + "@" + std::to_string(n.pitch);
         }
     }
@@ -211,8 +203,10 @@ TEST_P(VoiceQuality, FastMelodyIsInTuneAndLegatoHasNoDips) {
     std::printf("%s fast melody: %.1f%% of %d voiced frames within 20 cents; deepest legato dip %.1f dB (%s)\n",
                 v_.name.c_str(), share, voiced, worstDip, worstDipAt.c_str());
     EXPECT_GE(share, 98.0);
-    // The aim is 6 dB; r, the flap, still dips deepest. This keeps what has been reached.
-    EXPECT_LE(worstDip, 16.0);
+    // The aim is 6 dB. What is left lies where the next syllable's soft consonant sounds
+    // with the previous note's fading end (the mixer scales two pieces by 1/sqrt 2, and
+    // two neighbouring pitches beat); this keeps what has been reached.
+    EXPECT_LE(worstDip, 11.0);
 }
 
 TEST_P(VoiceQuality, EveryCodeIsCleanBelow45HzAndItsVoicedConsonantsAreInTune) {
@@ -304,8 +298,7 @@ TEST_P(VoiceQuality, ConsonantsCanBeHeard) {
     }
     std::printf("%s consonants above 2 kHz before the vowel, relative to the vowel (dB):%s\n", v_.name.c_str(),
                 figures.c_str());
-    // The aim is -10 dB for every one of them; this keeps what has been reached.
-    EXPECT_GE(weakest, -32.0) << weakestAt;
+    EXPECT_GE(weakest, -10.0) << weakestAt;
 }
 
 TEST_P(VoiceQuality, VowelsAreJapanese) {

@@ -41,7 +41,12 @@ void addNoiseOnset(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t se
     const std::size_t analysis = static_cast<std::size_t>(0.030 * fs);
     const std::size_t at = vowelStart + static_cast<std::size_t>(0.015 * fs);
     if (vowelStart < before || before == 0 || at + analysis > x.size()) return;
-    const std::vector<double> a = lpcAnalyze(x, at, analysis, 18);
+    // The envelope of the vowel without its downward tilt (pre-emphasised): turbulence
+    // excites the upper formants as strongly as the first, and a high-pass after a
+    // tilted envelope would leave mostly the first formant's leak.
+    Signal tilted(analysis);
+    for (std::size_t i = 0; i < analysis; ++i) tilted[i] = x[at + i] - (i > 0 || at > 0 ? 0.95f * x[at + i - 1] : 0.0f);
+    const std::vector<double> a = lpcAnalyze(tilted, 0, analysis, 18);
     if (a.empty()) return;
     const double voiceRms = rms(x, at, at + analysis);
     const std::size_t len = before + into;
@@ -50,7 +55,7 @@ void addNoiseOnset(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t se
     for (float& v : n) v = noise.next();
     Signal coloured = allPole(n, a);
     if (shape.highPassHz > 0.0) {
-        const std::vector<double> h = bandPassTaps(shape.highPassHz, 0.47 * fs, fs, 63);
+        const std::vector<double> h = bandPassTaps(shape.highPassHz, 0.47 * fs, fs, 127);
         coloured = filterRange(coloured, 0, coloured.size(), h);
     }
     coloured.erase(coloured.begin(), coloured.begin() + 200);  // let the filters settle
@@ -73,6 +78,13 @@ void addNoiseOnset(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t se
 
 void addBreath(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed) {
     addNoiseOnset(x, rate, vowelStart, seed, NoiseOnset{kBreathSeconds, 0.03, 0.22, 0.0, 0.0});
+}
+
+bool voiceless(const SyllablePlan& plan) {
+    if (plan.breath) return plan.onset.empty();
+    if (plan.onset.size() != 1) return false;
+    const std::string& p = plan.onset.front().name;
+    return p == "k" || p == "t" || p == "p" || p == "s" || p == "S" || p == "ts" || p == "tS" || p == "f";
 }
 
 Onset onsetOf(const SyllablePlan& plan) {
@@ -219,14 +231,17 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
             const double ons = vowelOnset(f16, (kBreathSilence - 0.02) * spokenRate, (kBreathSilence + 0.35) * spokenRate);
             const bool palatal = plan.vowel == "i1" || !plan.onset.empty();
             addNoiseOnset(x16, spokenRate, static_cast<std::size_t>(ons), breathSeed,
-                          NoiseOnset{kBreathSeconds, 0.03, palatal ? 0.9 : 0.6, palatal ? 2500.0 : 900.0, 0.0});
+                          NoiseOnset{kBreathSeconds, 0.03, palatal ? 0.9 : 1.0, palatal ? 2500.0 : 1800.0, 0.0});
             noiseFrom = ons / spokenRate - kBreathSeconds;
             break;
         }
-        case Onset::VoicelessStop:
-            // The release: a burst, then aspiration into the vowel.
-            addNoiseOnset(x16, spokenRate, at16, breathSeed, NoiseOnset{0.035, 0.015, 0.55, 1200.0, 1.2});
+        case Onset::VoicelessStop: {
+            // The release: a burst, then aspiration into the vowel; higher for t (made at
+            // the teeth) than for k and p.
+            const double high = plan.onset.front().name == "t" ? 2500.0 : 1500.0;
+            addNoiseOnset(x16, spokenRate, at16, breathSeed, NoiseOnset{0.04, 0.015, 0.8, high, 0.6});
             break;
+        }
         case Onset::VoicedStop:
             addNoiseOnset(x16, spokenRate, at16, breathSeed, NoiseOnset{0.012, 0.01, 0.3, 1000.0, 0.8});
             break;
@@ -262,9 +277,12 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     const bool afterNoise = onset == Onset::Other || onset == Onset::VoicelessStop || onset == Onset::VoicedStop;
     const double from = afterNoise && onset != Onset::Other ? std::max(searchFrom, (onset16 / spokenRate - 0.01) * fs) : searchFrom;
     double vowelStart = vowelOnset(frames, from, expected + 0.35 * fs, afterNoise ? 0.12 : 0.3);
+    // After a stop the vowel starts where the release that was added reaches it.
+    if (onset == Onset::VoicelessStop || onset == Onset::VoicedStop) vowelStart = onset16 * fs / spokenRate;
     // A vowel that hardly sounds after its consonant (u after f) starts where it should.
     vowelStart = std::min(vowelStart, expected + 0.08 * fs);
-    if (plan.breath) vowelStart = std::max(vowelStart, (noiseFrom + kBreathSeconds - 0.01) * fs);
+    // After a breath, where the breath was made to meet it.
+    if (plan.breath) vowelStart = (noiseFrom + kBreathSeconds) * fs;
     const double vowelEnd = expected + (kVowelSeconds - 0.12) * fs;
 
     // The output period: a whole number of samples for a whole number of periods near
@@ -295,6 +313,19 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     // the input, just into the vowel).
     if (!vowelAlone)
         extendNoiseBand(y, x, 0, static_cast<std::size_t>(std::min(leave, vowelStart + 0.01 * fs)), fs, breathSeed + 7);
+    // A voiceless consonant alone before its vowel has nothing below about 1 kHz: what
+    // the voices leave there (a murmur, the first formant's leak) only muffles it.
+    if (voiceless(plan)) {
+        const std::size_t end = static_cast<std::size_t>(std::max(0.0, vowelStart - 0.004 * fs));
+        const std::size_t fadeLen = static_cast<std::size_t>(0.006 * fs);
+        if (end > fadeLen) {
+            const Signal high = filterRange(y, 0, end + fadeLen, bandPassTaps(1000.0, 20000.0, fs, 255));
+            for (std::size_t i = 0; i < end + fadeLen && i < y.size(); ++i) {
+                const double w = i < end ? 1.0 : 0.5 + 0.5 * std::cos(std::numbers::pi * static_cast<double>(i - end) / fadeLen);
+                y[i] = static_cast<float>(w * high[i] + (1.0 - w) * y[i]);
+            }
+        }
+    }
 
     // Level: from the start of the blend on, hold the vowel at kSteadyRms period by period;
     // the sound before keeps its own shape, scaled like the hold's start but never
@@ -336,20 +367,23 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     // Nothing before the hold may be louder than the hold itself, and the consonant
     // before the vowel stays below it (a nasal or a glide must not pass for the vowel).
     // A soft consonant does not fall far below the vowel either: it joins the note before.
-    // The gain moves smoothly, 10 ms block by block.
+    // The gain moves smoothly, block by block.
     const double consonantStart = (plan.breath ? noiseFrom : kLeadSilence) * fs;
-    const double block = 0.01 * fs;
+    const double block = std::max(0.005 * fs, period);  // a period, at least 5 ms: no ripple from the wave itself
     std::vector<double> limitAt, limitGain;
     for (double c = 0.0; c < static_cast<double>(levelFrom) + 2 * block; c += block / 2) {
         const std::size_t b0 = static_cast<std::size_t>(std::max(0.0, c - block / 2));
         const double r = rms(y, b0, b0 + static_cast<std::size_t>(block));
         // From the hold on the level is already held: no limit there, so that the gain
         // comes back to one smoothly.
-        const double limit = c < vowelStart ? 0.6 * kSteadyRms : c < leave ? 0.9 * kSteadyRms : 1e300;
+        const double limit = c < vowelStart ? (soft ? 0.95 : 0.7) * kSteadyRms : c < leave ? 0.9 * kSteadyRms : 1e300;
         double gain = r > limit ? limit / r : 1.0;
-        const double floor = 0.6 * kSteadyRms;
-        if (soft && !vowelAlone && c > consonantStart + 2 * block && c < static_cast<double>(levelFrom) && r > 1.0 && r < floor)
-            gain = std::min(floor / r, 5.0);
+        // A consonant that sounds (not the silence of a closure) is lifted to a floor: a
+        // soft one close to its vowel, a hiss or a release to where it can be heard.
+        const double floor = (soft ? 0.85 : 0.5) * kSteadyRms;
+        if (!vowelAlone && c > consonantStart + block && c < static_cast<double>(levelFrom) &&
+            r > 0.03 * kSteadyRms && r < floor)
+            gain = std::min(floor / r, soft ? 6.0 : 8.0);
         limitAt.push_back(c);
         limitGain.push_back(gain);
     }

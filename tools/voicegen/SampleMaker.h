@@ -71,6 +71,8 @@ void addBreath(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed);
 // What kind of start a syllable has.
 enum class Onset { Vowel, Soft, VoicelessStop, VoicedStop, Breath, Other };
 Onset onsetOf(const SyllablePlan& plan);
+// True when the syllable has one voiceless consonant (or a breath) alone before its vowel.
+bool voiceless(const SyllablePlan& plan);
 
 // Where a vowel expected in [from, to] starts sounding: the first voiced frame at or
 // after `from` with at least `fraction` of the vowel's median level.

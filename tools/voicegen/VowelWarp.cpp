@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Lpc.h"
+#include "base/Fft.h"
 
 namespace kantor::voicegen {
 
@@ -15,30 +16,6 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 using Complex = std::complex<double>;
 
-void fft(std::vector<Complex>& a, bool inverse) {
-    const std::size_t n = a.size();
-    for (std::size_t i = 1, j = 0; i < n; ++i) {
-        std::size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(a[i], a[j]);
-    }
-    for (std::size_t len = 2; len <= n; len <<= 1) {
-        const double ang = (inverse ? 2.0 : -2.0) * kPi / static_cast<double>(len);
-        const Complex wl(std::cos(ang), std::sin(ang));
-        for (std::size_t i = 0; i < n; i += len) {
-            Complex w(1.0);
-            for (std::size_t k = 0; k < len / 2; ++k) {
-                const Complex u = a[i + k], v = a[i + k + len / 2] * w;
-                a[i + k] = u + v;
-                a[i + k + len / 2] = u - v;
-                w *= wl;
-            }
-        }
-    }
-    if (inverse)
-        for (Complex& v : a) v /= static_cast<double>(n);
-}
 
 double median(std::vector<double> v) {
     if (v.empty()) return 0.0;
