@@ -1,10 +1,6 @@
 #include "settings/MidiOutputChoice.h"
 
-#include <cstdint>
-#include <span>
-#include <vector>
-
-#include "base/FileIO.h"
+#include "settings/ChoiceFile.h"
 
 namespace kantor {
 
@@ -26,13 +22,7 @@ std::string MidiOutputChoice::toText() const {
 
 MidiOutputChoice MidiOutputChoice::fromText(const std::string& text) {
     MidiOutputChoice c;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+    for (const std::string& line : choiceLines(text)) {
         const std::string key = "output=alsa:";
         if (line.rfind(key, 0) == 0 && isPortText(line.substr(key.size()))) {
             c.alsaPort = line.substr(key.size());
@@ -43,16 +33,8 @@ MidiOutputChoice MidiOutputChoice::fromText(const std::string& text) {
     return c;
 }
 
-MidiOutputChoice MidiOutputChoice::load(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    if (readWholeFile(path, bytes, 4096) != ReadStatus::Ok) return {};
-    return fromText(std::string(bytes.begin(), bytes.end()));
-}
+MidiOutputChoice MidiOutputChoice::load(const std::string& path) { return fromText(readChoiceFile(path)); }
 
-bool MidiOutputChoice::save(const std::string& path, std::string* error) const {
-    const std::string text = toText();
-    return writeFileAtomically(path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
-                               error);
-}
+bool MidiOutputChoice::save(const std::string& path, std::string* error) const { return writeChoiceFile(path, toText(), error); }
 
 }  // namespace kantor
