@@ -391,6 +391,7 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     for (std::size_t i = 0; i < limitGain.size(); ++i) {
         // Cuts spread to the neighbouring blocks; lifts stay where they are.
         lowest[i] = limitGain[i];
+        if (limitGain[i] > 1.0) continue;  // a lifted dip keeps its lift
         if (i > 0 && limitGain[i - 1] < 1.0) lowest[i] = std::min(lowest[i], limitGain[i - 1]);
         if (i + 1 < limitGain.size() && limitGain[i + 1] < 1.0) lowest[i] = std::min(lowest[i], limitGain[i + 1]);
     }
