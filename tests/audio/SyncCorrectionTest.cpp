@@ -13,6 +13,7 @@
 #include "platform/NotificationQueue.h"
 #include "platform/VirtualMidiStream.h"
 #include "settings/SoundSettings.h"
+#include "support/BuiltinVoiceFolder.h"
 #include "song/TestPrompt.h"
 #include "support/SyntheticVoice.h"
 #include "support/TempDir.h"
@@ -318,11 +319,7 @@ TEST(SyncSounds, SungFromTheMaleVoiceThenTheFemaleVoiceThenAnyLoadedOne) {
 }
 
 TEST(SyncSounds, SungFromTheBuiltInVoices) {
-    std::string folder;
-    if (const char* env = std::getenv("KANTOR_BUILTIN_VOICES"); env && *env) folder = env;
-#ifdef KANTOR_BUILTIN_VOICE_DIR
-    if (folder.empty()) folder = KANTOR_BUILTIN_VOICE_DIR;
-#endif
+    const std::string folder = test::builtinVoiceFolder();
     if (folder.empty() || !std::filesystem::exists(folder + "/MaleVox.vxb")) GTEST_SKIP() << "no built-in voices";
     const SyncSounds sounds = SyncSounds::make(VoiceBank(folder));
     EXPECT_EQ(sounds.voiceName(), "MaleVox");

@@ -80,22 +80,22 @@ TEST(VoicegenSampleMaker, BreathComesBeforeTheVoice) {
     Signal x(16000, 0.0f);
     for (std::size_t i = 1600; i < x.size(); ++i) x[i] = static_cast<float>(5000.0 * std::sin(2 * std::numbers::pi * 200.0 * i / fs));
     Signal h = x;
-    addBreath(h, 16000, 1600, 4);
+    addNoiseOnset(h, 16000, 1600, 4, NoiseOnset{kBreathSeconds, 0.03, 0.22, 0.0, 0.0});
     EXPECT_EQ(rms(h, 0, 200), 0.0);                 // well before: still silent
     EXPECT_GT(rms(h, 800, 1500), 100.0);            // just before the voice: breath
     EXPECT_LT(rms(h, 800, 1500), 0.5 * rms(x, 2000, 4000));
     for (std::size_t i = 3000; i < h.size(); ++i) ASSERT_EQ(h[i], x[i]);  // the vowel itself is untouched
 }
 
-TEST(VoicegenSampleMaker, LoopSpansWholePeriods) {
-    uint32_t c = 0, d = 0;
-    const double period = 44100.0 / 261.67;
-    placeLoop(period, 10000, 50000, 17640, c, d);
-    EXPECT_EQ(c, 10000u);
-    EXPECT_LE(d, 50000u);
-    EXPECT_GE(d - c, 17640u);
-    const double periods = (d - c) / period;
-    EXPECT_NEAR(periods, std::round(periods), 0.05);
+TEST(VoicegenSampleMaker, LoopSpansWholePeriodsAndWholeSamples) {
+    for (double f0 : {98.0, 261.63, 392.0, 659.26}) {
+        const WholeLoop w = wholeLoop(44100.0, f0, 0.3);
+        EXPECT_NEAR(w.length, 0.3 * 44100.0, 44100.0 / f0) << f0;
+        // The sung period is the note's to within a tenth of a cent.
+        EXPECT_NEAR(1200.0 * std::log2((44100.0 / w.period()) / f0), 0.0, 0.1) << f0;
+    }
+    // 392 Hz: 112.5 samples a period, so only an even number of periods fits.
+    EXPECT_EQ(wholeLoop(44100.0, 392.0, 0.3).periods % 2, 0);
 }
 
 TEST(VoicegenSampleMaker, SteadiestStretchAvoidsRoughFrames) {

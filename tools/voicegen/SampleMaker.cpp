@@ -76,8 +76,12 @@ void addNoiseOnset(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t se
     }
 }
 
-void addBreath(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed) {
-    addNoiseOnset(x, rate, vowelStart, seed, NoiseOnset{kBreathSeconds, 0.03, 0.22, 0.0, 0.0});
+WholeLoop wholeLoop(double rate, double f0, double seconds) {
+    const double ideal = rate / f0;
+    WholeLoop w;
+    w.periods = std::max(1, static_cast<int>(std::lround(seconds * rate / ideal)));
+    w.length = std::max(1L, std::lround(w.periods * ideal));
+    return w;
 }
 
 bool voiceless(const SyllablePlan& plan) {
@@ -95,23 +99,6 @@ Onset onsetOf(const SyllablePlan& plan) {
     if (p == "b" || p == "d" || p == "g") return Onset::VoicedStop;
     if (p == "n" || p == "m" || p == "r" || p == "j" || p == "w" || p == "J") return Onset::Soft;
     return Onset::Other;
-}
-
-void placeLoop(double period, uint32_t from, uint32_t to, uint32_t minSpan, uint32_t& c, uint32_t& d) {
-    c = from;
-    d = to;
-    if (period <= 0.0 || to <= from) return;
-    double bestErr = 1e9;
-    const int nMin = static_cast<int>(std::ceil(minSpan / period));
-    const int nMax = static_cast<int>(std::floor((to - from) / period));
-    for (int n = nMax; n >= nMin && n >= 1; --n) {
-        const double span = n * period;
-        const double err = std::abs(span - std::round(span));
-        if (err < bestErr - 1e-9) {
-            bestErr = err;
-            d = from + static_cast<uint32_t>(std::lround(span));
-        }
-    }
 }
 
 double vowelOnset(const std::vector<PitchFrame>& frames, double from, double to, double fraction) {
@@ -156,49 +143,6 @@ HoldWindow steadiestStretch(const std::vector<PitchFrame>& frames, double from, 
         }
     }
     return best;
-}
-
-bool placeSeamlessLoop(std::span<const int16_t> x, double period, uint32_t from, uint32_t to, uint32_t minSpan,
-                       uint32_t& c, uint32_t& d) {
-    if (period <= 0.0 || to <= from || to + 8 > x.size() || from < 8) return false;
-    auto rising = [&](std::size_t i) { return x[i - 1] < 0 && x[i] >= 0; };
-    auto mismatch = [&](std::size_t a, std::size_t b) {
-        double m = 0.0;
-        for (int k = -3; k <= 3; ++k) m += std::abs(double(x[a + k]) - double(x[b + k]));
-        return m;
-    };
-    struct Candidate {
-        std::size_t c, d;
-        double cost;
-    };
-    std::vector<Candidate> found;
-    for (std::size_t cc = from; cc < from + static_cast<std::size_t>(3 * period) && cc < to; ++cc) {
-        if (!rising(cc)) continue;
-        for (int n = static_cast<int>((to - cc) / period); n >= 1 && n * period >= minSpan; --n) {
-            const long long ideal = std::llround(static_cast<double>(cc) + n * period);
-            for (long long dd = ideal - 2; dd <= ideal + 2; ++dd) {
-                if (dd <= static_cast<long long>(cc) || dd >= static_cast<long long>(to) || !rising(static_cast<std::size_t>(dd)))
-                    continue;
-                found.push_back({cc, static_cast<std::size_t>(dd), mismatch(cc, static_cast<std::size_t>(dd))});
-            }
-        }
-    }
-    if (found.empty()) return false;
-    double least = 1e300;
-    for (const Candidate& k : found) least = std::min(least, k.cost);
-    // The longest loop among the near-best seams that passes the seam rule: the jump
-    // from the sample before D to the one at C is no larger than any inside the loop.
-    std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) { return a.d - a.c > b.d - b.c; });
-    for (const Candidate& k : found) {
-        if (k.cost > 1.5 * least + 200.0) continue;
-        int inner = 0;
-        for (std::size_t i = k.c; i + 1 < k.d; ++i) inner = std::max(inner, std::abs(x[i + 1] - x[i]));
-        if (std::abs(x[k.c] - x[k.d - 1]) > inner) continue;
-        c = static_cast<uint32_t>(k.c);
-        d = static_cast<uint32_t>(k.d);
-        return true;
-    }
-    return false;
 }
 
 bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const SyllablePlan& plan, double spokenF0,
@@ -275,8 +219,7 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
     // After a hiss or a release the vowel starts with the first voicing (a weak
     // transition is already the vowel); after a soft consonant, where the vowel is loud.
     const bool afterNoise = onset == Onset::Other || onset == Onset::VoicelessStop || onset == Onset::VoicedStop;
-    const double from = afterNoise && onset != Onset::Other ? std::max(searchFrom, (onset16 / spokenRate - 0.01) * fs) : searchFrom;
-    double vowelStart = vowelOnset(frames, from, expected + 0.35 * fs, afterNoise ? 0.12 : 0.3);
+    double vowelStart = vowelOnset(frames, searchFrom, expected + 0.35 * fs, afterNoise ? 0.12 : 0.3);
     // After a stop the vowel starts where the release that was added reaches it.
     if (onset == Onset::VoicelessStop || onset == Onset::VoicedStop) vowelStart = onset16 * fs / spokenRate;
     // A vowel that hardly sounds after its consonant (u after f) starts where it should.
@@ -287,10 +230,9 @@ bool makeSample(std::span<const float> spoken, uint32_t spokenRate, const Syllab
 
     // The output period: a whole number of samples for a whole number of periods near
     // kLoopSeconds, so that the loop repeats exactly (the pitch moves by far less than a cent).
-    const double idealPeriod = fs / targetF0;
-    const int loopPeriods = std::max(1, static_cast<int>(std::lround(kLoopSeconds * fs / idealPeriod)));
-    const long loopLength = std::lround(loopPeriods * idealPeriod);
-    const double period = static_cast<double>(loopLength) / loopPeriods;
+    const WholeLoop whole = wholeLoop(fs, targetF0, kLoopSeconds);
+    const long loopLength = whole.length;
+    const double period = whole.period();
 
     // Timeline: the spoken sound up to the first moments of the vowel, then one steady
     // period of the vowel held (cut from its steadiest stretch; the voice joins two

@@ -63,11 +63,6 @@ struct NoiseOnset {
 };
 void addNoiseOnset(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed, const NoiseOnset& shape);
 
-// Adds an "h" before the vowel that starts at vowelStart (samples): noise coloured by
-// the spectral envelope of the first voiced stretch, fading in before the vowel and out
-// over its first moments.
-void addBreath(Signal& x, uint32_t rate, std::size_t vowelStart, uint32_t seed);
-
 // What kind of start a syllable has.
 enum class Onset { Vowel, Soft, VoicelessStop, VoicedStop, Breath, Other };
 Onset onsetOf(const SyllablePlan& plan);
@@ -86,15 +81,14 @@ struct HoldWindow {
 };
 HoldWindow steadiestStretch(const std::vector<PitchFrame>& frames, double from, double to, double length);
 
-// Loop markers C and D inside [from, to) cut at rising zero crossings whole periods
-// apart where the waveform at D best matches the one at C, the loop as long as the seam
-// allows, and passing the seam rule (the jump from the sample before D to the one at C
-// no larger than any jump inside the loop). False when no such pair exists.
-bool placeSeamlessLoop(std::span<const int16_t> x, double period, uint32_t from, uint32_t to, uint32_t minSpan,
-                       uint32_t& c, uint32_t& d);
-
-// Loop markers C and D inside [from, to): D - C is the whole number of periods that
-// lies closest to a whole number of samples, among spans of at least minSpan samples.
-void placeLoop(double period, uint32_t from, uint32_t to, uint32_t minSpan, uint32_t& c, uint32_t& d);
+// A loop of whole periods that is also a whole number of samples, near `seconds` long:
+// the sample is sung at the period length / periods (within a tenth of a cent of
+// rate / f0), so that it repeats exactly.
+struct WholeLoop {
+    int periods = 1;
+    long length = 1;  // samples
+    double period() const { return static_cast<double>(length) / periods; }
+};
+WholeLoop wholeLoop(double rate, double f0, double seconds);
 
 }  // namespace kantor::voicegen

@@ -119,21 +119,21 @@ void warpVowel(Signal& x, double rate, double f0, const FormantPair& from, const
     const double nyquist = rate / 2.0;
     Signal y(x.size() + n, 0.0f);
     const long long first = -static_cast<long long>(n);
-    std::vector<Complex> spec(n), cep(n);
+    std::vector<Complex> spectrum(n), cep(n);
     std::vector<double> env(n / 2 + 1), warped(n / 2 + 1);
     for (long long start = first; start < static_cast<long long>(x.size()); start += hop) {
         for (std::size_t i = 0; i < n; ++i) {
             const long long k = start + static_cast<long long>(i);
-            spec[i] = k >= 0 && k < static_cast<long long>(x.size()) ? window[i] * x[static_cast<std::size_t>(k)] : 0.0;
+            spectrum[i] = k >= 0 && k < static_cast<long long>(x.size()) ? window[i] * x[static_cast<std::size_t>(k)] : 0.0;
         }
         const double centre = static_cast<double>(start) + n / 2.0;
         double weight = 0.0;
         if (centre >= static_cast<double>(rampEnd)) weight = 1.0;
         else if (centre > static_cast<double>(rampStart) && rampEnd > rampStart)
             weight = (centre - static_cast<double>(rampStart)) / static_cast<double>(rampEnd - rampStart);
-        fft(spec, false);
+        fft(spectrum, false);
         if (weight > 0.0) {
-            for (std::size_t i = 0; i < n; ++i) cep[i] = std::log(std::abs(spec[i]) + 1e-3);
+            for (std::size_t i = 0; i < n; ++i) cep[i] = std::log(std::abs(spectrum[i]) + 1e-3);
             fft(cep, true);
             for (std::size_t i = lifter; i <= n - lifter; ++i) cep[i] = 0.0;
             fft(cep, false);
@@ -149,15 +149,15 @@ void warpVowel(Signal& x, double rate, double f0, const FormantPair& from, const
             }
             for (std::size_t i = 0; i <= n / 2; ++i) {
                 const double g = std::exp(std::clamp(warped[i] - env[i], -2.5, 2.5));  // at most 22 dB
-                spec[i] *= g;
-                if (i > 0 && i < n / 2) spec[n - i] *= g;
+                spectrum[i] *= g;
+                if (i > 0 && i < n / 2) spectrum[n - i] *= g;
             }
         }
-        fft(spec, true);
+        fft(spectrum, true);
         for (std::size_t i = 0; i < n; ++i) {
             const long long k = start + static_cast<long long>(i);
             if (k >= 0 && k < static_cast<long long>(x.size()))
-                y[static_cast<std::size_t>(k)] += static_cast<float>(spec[i].real() * window[i] / 1.5);
+                y[static_cast<std::size_t>(k)] += static_cast<float>(spectrum[i].real() * window[i] / 1.5);
         }
     }
     y.resize(x.size());
