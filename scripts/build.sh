@@ -7,21 +7,21 @@ cd "$(dirname "$0")/.."
 
 kind=${1:-release}
 jobs=${JOBS:-2}
-launcher=()
+opts=(-DKANTOR_WERROR=ON)
 if command -v ccache >/dev/null 2>&1; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  opts+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 
 case "$kind" in
   release)
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" ;;
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${opts[@]}" ;;
   asan)
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKANTOR_SANITIZE=ON \
-      -DKANTOR_BENCH=OFF "${launcher[@]}" ;;
+      -DKANTOR_BENCH=OFF "${opts[@]}" ;;
   fuzz)
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKANTOR_FUZZ=ON \
       -DKANTOR_BENCH=OFF -DKANTOR_TESTS=OFF \
-      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" ;;
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "${opts[@]}" ;;
   *) echo "unknown build kind: $kind" >&2; exit 2 ;;
 esac
 
