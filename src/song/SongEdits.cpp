@@ -462,7 +462,7 @@ std::vector<QuickSyllable> parseQuickLine(const std::string& line, const VoiceBa
             k = comma + 1;
             ++slots;
             if (s.text.empty() || s.text == "-") {
-                s.text = "-";
+                s.text.assign(1, '-');  // not = "-": GCC 12 at -O3 warns falsely (-Wrestrict)
             } else if (voice && resolveSyllable(voices, *voice, s.text, s.code)) {
                 SyllableMatch m;
                 if (voices.findSyllableByCode(voiceName, s.code, m)) s.kana = m.kana;
