@@ -22,6 +22,7 @@
 #include "app/VoiceLibraryDialog.h"
 #include "app/VoiceMakerWindow.h"
 #include "app/WaveVolumeWindow.h"
+#include "base/FileIO.h"
 #include "settings/StartupTexts.h"
 #include "song/TextField.h"
 
@@ -84,6 +85,11 @@ MainPanel* KantorApp::showPanel() {
     if (hub_->settingsMissing()) {
         ctx_->prompt.notice(text::kFirstRunCaption, text::kFirstRunNotice);
         p->openWindow(MainPanel::SyncCorrection);
+    }
+    if (options_.firstStartOpensDemo && hub_->settingsMissing() && options_.startFile.empty()) {
+        // A first start opens the demo song, which new settings name as the first recent file.
+        const std::string demo = hub_->settings().recentFile(0);
+        if (!demo.empty() && fileExists(demo)) options_.startFile = demo;
     }
     if (!options_.startFile.empty()) {
         const std::string file = options_.startFile;

@@ -22,6 +22,9 @@ class NoteVoiceWindow;
 struct AppOptions {
     HubOptions hub;
     std::string startFile;  // the file named on the command line
+    // A first start (no settings file yet) without a start file opens the demo song. The
+    // program asks for it; tests that want an empty panel leave it off.
+    bool firstStartOpensDemo = false;
     int panelDelayMs = 1500;
     // Tests and screenshots bring their own prompt and file dialogs (null: the real ones).
     UserPrompt* prompt = nullptr;

@@ -226,11 +226,12 @@ QWidget* MainPanel::buildControls() {
     fl->addWidget(lyric_);
     v->addWidget(frame);
 
-    // The buttons that open windows, and the WAV export.
+    // The buttons that open windows, and the WAV export. The volume button takes Alt+O: Alt+V
+    // belongs to the Voice menu.
     auto* row = new QHBoxLayout();
     row->setSpacing(4);
     const std::pair<int, const char*> ws[] = {
-        {TitleButton, "&title"}, {MuteButton, "&mute"}, {VolumeButton, "&volume"}, {LyricButton, "ly&ric"}};
+        {TitleButton, "&title"}, {MuteButton, "&mute"}, {VolumeButton, "v&olume"}, {LyricButton, "ly&ric"}};
     for (const auto& [id, label] : ws) {
         auto* b = new QPushButton(label, central);
         const int cid = id;

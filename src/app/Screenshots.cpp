@@ -22,6 +22,7 @@
 #include "app/KantorApp.h"
 #include "app/ScratchApp.h"
 #include "app/MidiInstrumentDialog.h"
+#include "app/Mnemonics.h"
 #include "app/MidiOutputDialog.h"
 #include "app/NoteVoiceWindow.h"
 #include "app/QtPrompt.h"
@@ -41,24 +42,30 @@ namespace kantor::app {
 
 namespace {
 
+// Writes the picture; a window whose Alt-key letters clash fails as well.
+bool write(QWidget* w, const QString& dir, const char* name) {
+    const QString path = QDir(dir).filePath(QString(name) + ".png");
+    bool ok = w->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
+    for (const QString& clash : mnemonicClashes(w)) {
+        std::printf("MNEMONIC CLASH in %s: %s\n", name, clash.toUtf8().constData());
+        ok = false;
+    }
+    return ok;
+}
+
 bool save(QWidget* w, const QString& dir, const char* name) {
     w->show();
     w->adjustSize();
     QApplication::processEvents();
-    const QString path = QDir(dir).filePath(QString(name) + ".png");
-    const bool ok = w->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
-    return ok;
+    return write(w, dir, name);
 }
 
 // A window drawn at the size it was given.
 bool saveAsIs(QWidget* w, const QString& dir, const char* name) {
     w->show();
     QApplication::processEvents();
-    const QString path = QDir(dir).filePath(QString(name) + ".png");
-    const bool ok = w->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
-    return ok;
+    return write(w, dir, name);
 }
 
 // The note voice window and the editing dialogs on the first sung note of the demo song.
@@ -175,7 +182,7 @@ int writeMakerScreenshots(KantorApp& app, const QString& dir) {
     // A voice of the user's own, as an imported copy of the built-in one.
     VoiceLibrary voices(app.hub().folders().voiceFolder());
     std::string imported;
-    voices.importVoice(voices.voicePath(kBuiltInMaleVoice), imported);
+    voices.importVoice(app.hub().voices().voiceFilePath(kBuiltInMaleVoice), imported);
     VoiceLibraryDialog library(app.context(), VoiceLibraryDialog::Mode::Export, imported);
     failures += !save(&library, dir, "voice-library-export");
     return failures;

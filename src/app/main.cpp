@@ -28,13 +28,17 @@ const char* kUsage =
     "  --audio MODE          device (default), null (keep real time without sound)\n"
     "  --screenshots DIR     write a PNG of every window, with the demo song open, and exit\n"
     "\n"
-    "The settings, voices and demo song live in the XDG folders (see kantor-cli --help).\n";
+    "The settings, voices and demo song live in the XDG folders (see kantor-cli --help).\n"
+    "The demo song DEMOS20.uta is put into '<documents>/Ardlow Software/Kantor/sample/' (documents:\n"
+    "XDG_DOCUMENTS_DIR, else ~/Documents, else ~) and opened by the first start; the originals\n"
+    "are in share/kantor/sample/ of the install (/usr/share/kantor/sample/ from the package).\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
     kantor::app::AppOptions options;
     options.hub.audio = kantor::HubOptions::Audio::RealTime;
+    options.firstStartOpensDemo = true;
     std::string screenshots;
     std::vector<const char*> rest = {argv[0]};
     for (int i = 1; i < argc; ++i) {

@@ -21,8 +21,10 @@ if(KANTOR_HELP2MAN AND NOT KANTOR_FUZZ)
     DEPENDS kantor-cli ${CMAKE_CURRENT_SOURCE_DIR}/cli/kantor-cli.h2m
     COMMENT "Making the manual page kantor-cli(1)"
     VERBATIM)
-  add_custom_target(kantor-cli-man ALL DEPENDS ${kantor_cli_man})
-  install(FILES ${kantor_cli_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Installed compressed, as manual pages are (gzip -9n: the same bytes each build).
+  add_custom_command(OUTPUT ${kantor_cli_man}.gz COMMAND sh -c "gzip -9nc \"$1\" > \"$2\"" sh ${kantor_cli_man} ${kantor_cli_man}.gz DEPENDS ${kantor_cli_man} VERBATIM)
+  add_custom_target(kantor-cli-man ALL DEPENDS ${kantor_cli_man} ${kantor_cli_man}.gz)
+  install(FILES ${kantor_cli_man}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   # For the test that renders it (tests/CMakeLists.txt).
   set(KANTOR_CLI_MAN ${kantor_cli_man} PARENT_SCOPE)
 elseif(NOT KANTOR_FUZZ)

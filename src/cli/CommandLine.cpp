@@ -175,7 +175,14 @@ struct CommandLine {
             "Errors go to standard error with exit status 1; usage errors exit with status 2.\n"
             "The song commands use the folders and settings of the desktop program; the\n"
             "environment variables KANTOR_DATA_DIR, KANTOR_CONFIG_DIR, KANTOR_VOICE_DIR,\n"
-            "KANTOR_DOCUMENTS_DIR and KANTOR_SAMPLE_DIR replace them.");
+            "KANTOR_DOCUMENTS_DIR and KANTOR_SAMPLE_DIR replace them.\n"
+            "\n"
+            "The demo song: the first start puts DEMOS20.uta and its DEMOS20.mid into the sample\n"
+            "folder, '<documents>/Ardlow Software/Kantor/sample/' (documents: XDG_DOCUMENTS_DIR, else\n"
+            "~/Documents, else ~). The originals are in share/kantor/sample/ of the install\n"
+            "(/usr/share/kantor/sample/ from the package). Try:\n"
+            "  kantor-cli info ~/Documents/'Ardlow Software'/Kantor/sample/DEMOS20.uta\n"
+            "  kantor-cli render ~/Documents/'Ardlow Software'/Kantor/sample/DEMOS20.uta -o demo.wav");
         defineInfo();
         definePos();
         definePlay();
@@ -386,7 +393,7 @@ struct CommandLine {
                             "Register effect plug-ins (description files .ncp) and choose the effects that the "
                             "song, a channel or a phrase uses. Plug-ins are numbered as songs refer to them; "
                             "removing one leaves its number free, so songs keep their effects.",
-                            "kantor-cli effect add /usr/local/lib/kantor/effects/echo/echo.ncp");
+                            "kantor-cli effect add /usr/lib/kantor/effects/echo/echo.ncp");
         effectCmd->require_subcommand(1);
         effectCmd->fallthrough();  // the folder options may follow the subcommand
         addCommonOptions(effectCmd, effect.common);

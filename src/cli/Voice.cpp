@@ -17,13 +17,22 @@
 namespace kantor::cli {
 namespace {
 
-std::string voiceFolderOf(const VoiceArgs& o) {
+// The user's voice folder and the folders of the built-in voices, which are read in place.
+struct VoiceFolders {
+    std::string folder;
+    std::vector<std::string> shared;
+    VoiceBank bank() const {
+        VoiceBank b(folder);
+        b.setSharedFolders(shared);
+        return b;
+    }
+};
+
+VoiceFolders voiceFoldersOf(const VoiceArgs& o) {
     FolderOverrides overrides;
     overrides.voiceDir = o.voiceDir;
     Folders folders = Folders::fromEnvironment(overrides);
-    // The first start puts the built-in voices into the voice folder.
-    installBuiltinData(folders);
-    return folders.voiceFolder();
+    return {folders.voiceFolder(), builtinVoiceFolders(folders)};
 }
 
 bool ensureFolder(const std::string& folder, std::ostream& err) {
@@ -33,8 +42,8 @@ bool ensureFolder(const std::string& folder, std::ostream& err) {
     return false;
 }
 
-int list(const std::string& folder, std::ostream& out, std::ostream& err) {
-    VoiceBank bank(folder);
+int list(const VoiceFolders& folders, std::ostream& out, std::ostream& err) {
+    VoiceBank bank = folders.bank();
     if (!bank.enumerateVoiceFiles()) {
         err << "voice list: " << bank.lastError() << "\n";
         return 1;
@@ -71,15 +80,16 @@ int outcomeStatus(Outcome o, const std::string& what, const LastError& source, s
 int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
     const std::string& cmd = o.command;
     const Args& ops = o.operands;
-    const std::string folder = voiceFolderOf(o);
+    const VoiceFolders folders = voiceFoldersOf(o);
+    const std::string& folder = folders.folder;
 
-    if (cmd == "list" && ops.empty()) return list(folder, out, err);
+    if (cmd == "list" && ops.empty()) return list(folders, out, err);
     if (cmd == "info" && ops.size() == 1) {
         if (!isValidVoiceIdentifier(ops[0])) {
             err << "voice info: not a voice identifier: " << ops[0] << "\n";
             return 2;
         }
-        return infoVoice(joinPath(folder, ops[0] + ".vxb"), o.json, out, err);
+        return infoVoice(folders.bank().voiceFilePath(ops[0]), o.json, out, err);
     }
     if (cmd == "import" && ops.size() == 1) {
         if (!hasVoiceFileExtension(ops[0])) {
@@ -126,7 +136,7 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
             err << "voice build: " << o.replace << " is a built-in voice and cannot be replaced\n";
             return 1;
         }
-        VoiceBank bank(folder);
+        VoiceBank bank = folders.bank();
         VoiceBuilder builder;
         std::string id;
         if (!builder.build(project, folder, o.replace, id, &bank)) {

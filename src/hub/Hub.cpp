@@ -61,8 +61,10 @@ bool Hub::setPitchMode(PitchMode mode, std::string* error) {
 void Hub::startUp() {
     if (started_) return;
     started_ = true;
-    // The first start puts the built-in voices and the demo song into the user's folders.
+    // The built-in voices are read where they were installed; the first start puts the
+    // demo song into the user's sample folder.
     folders_.createFolders();
+    voices_.setSharedFolders(builtinVoiceFolders(folders_));
     installBuiltinData(folders_);
     settings_.load(folders_.settingsFilePath());
     if (settings_.voiceFolderText().empty()) settings_.setVoiceFolderText(folders_.voiceFolderText());

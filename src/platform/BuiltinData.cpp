@@ -12,13 +12,34 @@
 namespace kantor {
 namespace fs = std::filesystem;
 
+namespace {
+
+bool isFolder(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+}  // namespace
+
 std::vector<std::string> builtinDataFolders(const Folders& folders) {
     std::vector<std::string> out;
     if (const char* env = std::getenv("KANTOR_BUILTIN_DIR"); env && *env) out.emplace_back(env);
+    if (!folders.installFolder().empty()) {
+        const std::string installed = joinPath(folders.installFolder(), "../share/kantor");
+        if (isFolder(installed)) out.push_back(installed);
+    }
 #ifdef KANTOR_BUILTIN_DATA_DIR
     out.emplace_back(KANTOR_BUILTIN_DATA_DIR);
 #endif
-    if (!folders.installFolder().empty()) out.push_back(joinPath(folders.installFolder(), "../share/kantor"));
+    return out;
+}
+
+std::vector<std::string> builtinVoiceFolders(const Folders& folders) {
+    std::vector<std::string> out;
+    for (const std::string& data : builtinDataFolders(folders)) {
+        const std::string voices = joinPath(data, "voices");
+        if (isFolder(voices)) out.push_back(voices);
+    }
     return out;
 }
 
@@ -63,7 +84,6 @@ std::vector<std::string> installBuiltinData(const Folders& folders, std::vector<
         }
         placed.push_back(to);
     };
-    for (const char* v : kBuiltinVoiceNames) install("voices", std::string(v) + ".vxb", folders.voiceFolder());
     for (const char* f : kDemoSongFiles) install("sample", f, folders.sampleFolder());
     return placed;
 }

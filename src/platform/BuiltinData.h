@@ -1,7 +1,8 @@
 #pragma once
 // The data that comes with the program: the built-in voices MaleVox and FemaleVox and the
-// demo song. They are made when the program is built and put into the user's voice and
-// sample folders on the first start that finds them missing.
+// demo song. They are made when the program is built. The voices are read where they lie
+// (shared by every user, never copied); the demo song is put into the user's sample folder
+// on the first start that finds it missing, so that the user can change and save it.
 #include <string>
 #include <vector>
 
@@ -13,11 +14,16 @@ inline constexpr const char* kBuiltinVoiceNames[] = {"MaleVox", "FemaleVox"};
 inline constexpr const char* kDemoSongFiles[] = {"DEMOS20.mid", "DEMOS20.uta"};
 
 // Folders that may hold the built data (each with voices/ and sample/ below it), in the
-// order they are looked at: $KANTOR_BUILTIN_DIR, the build tree the program was built in,
-// and share/kantor beside the program's folder.
+// order they are looked at: $KANTOR_BUILTIN_DIR, share/kantor beside the program's folder
+// (an installed program), and the build tree the program was built in (a program run from
+// that tree). An installed program never reads the build tree while its own data is there.
 std::vector<std::string> builtinDataFolders(const Folders& folders);
 
-// Puts every built-in file that is missing into the voice or sample folder (a hard link
+// The folders of built-in voices that exist (voices/ of the data folders above), for
+// VoiceBank::setSharedFolders.
+std::vector<std::string> builtinVoiceFolders(const Folders& folders);
+
+// Puts every file of the demo song that is missing into the sample folder (a hard link
 // where the file system allows, else a copy). Returns the files put in place; a file that
 // is found nowhere is left out and named in `missing`.
 std::vector<std::string> installBuiltinData(const Folders& folders, std::vector<std::string>* missing = nullptr);

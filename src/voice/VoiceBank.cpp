@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
 
 #include "base/ByteIO.h"
 #include "base/Codepage.h"
@@ -61,27 +62,36 @@ bool codesEqual(const std::string& a, const std::string& b) {
 }
 
 std::string VoiceBank::voiceFilePath(const std::string& title) const {
-    return joinPath(folder_, title + ".vxb");
+    const std::string own = joinPath(folder_, title + ".vxb");
+    if (shared_.empty() || fileExists(own)) return own;
+    for (const std::string& folder : shared_) {
+        std::string path = joinPath(folder, title + ".vxb");
+        if (fileExists(path)) return path;
+    }
+    return own;
 }
 
 bool VoiceBank::enumerateVoiceFiles() {
     clearError();
     files_.clear();
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder_.empty() ? "." : folder_.c_str())) {
-        while (dirent* d = ::readdir(dir)) {
-            std::string name = d->d_name;
-            if (hasVxbExtension(name)) names.push_back(std::move(name));
+    // File name -> path: the voice folder first, then the shared folders for names it lacks.
+    std::map<std::string, std::string> names;
+    auto list = [&](const std::string& folder) {
+        if (DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str())) {
+            while (dirent* d = ::readdir(dir)) {
+                std::string name = d->d_name;
+                if (hasVxbExtension(name) && !names.count(name)) names.emplace(name, joinPath(folder, name));
+            }
+            ::closedir(dir);
         }
-        ::closedir(dir);
-    }
+    };
+    list(folder_);
+    for (const std::string& folder : shared_) list(folder);
     // The directory order of the file system is arbitrary; name order keeps lists stable.
-    std::sort(names.begin(), names.end());
     std::string skippedFiles;
-    for (const std::string& name : names) {
+    for (const auto& [name, path] : names) {
         auto entry = std::make_unique<VoiceFileEntry>();
         entry->title = name.substr(0, name.size() - 4);
-        std::string path = joinPath(folder_, name);
         struct stat st {};
         if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) continue;  // a folder named *.vxb
         // A file that cannot be listed is skipped, naming it; the others are still listed.

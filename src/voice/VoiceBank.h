@@ -33,7 +33,13 @@ public:
 
     const std::string& voiceFolder() const { return folder_; }
     void setVoiceFolder(std::string folder) { folder_ = std::move(folder); }
-    // The file of a voice: voice folder / title ".vxb".
+    // Read-only folders whose voices are listed and loaded beside the voice folder's: the
+    // built-in voices of the install, shared by every user and never copied. A voice of the
+    // voice folder wins over one of the same title here.
+    void setSharedFolders(std::vector<std::string> folders) { shared_ = std::move(folders); }
+    const std::vector<std::string>& sharedFolders() const { return shared_; }
+    // The file of a voice: voice folder / title ".vxb", else the first shared folder that
+    // has that file, else (no such file anywhere) voice folder / title ".vxb".
     std::string voiceFilePath(const std::string& title) const;
 
     // --- the voice files of the voice folder
@@ -94,6 +100,7 @@ private:
     std::vector<std::unique_ptr<Voice>>::iterator findLoaded(const std::string& name);
 
     std::string folder_;
+    std::vector<std::string> shared_;
     std::vector<std::unique_ptr<Voice>> voices_;
     std::vector<std::unique_ptr<VoiceFileEntry>> files_;
 };

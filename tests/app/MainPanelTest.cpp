@@ -4,6 +4,10 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QDialog>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSlider>
@@ -12,6 +16,7 @@
 
 #include "app/EffectorWindow.h"
 #include "app/KantorApp.h"
+#include "app/Mnemonics.h"
 #include "app/MidiOutputDialog.h"
 #include "app/SoundQualityDialog.h"
 #include "app/SyncCorrectionDialog.h"
@@ -52,9 +57,10 @@ struct Session {
     ScriptedFileChooser files;
     QStringList opened;
     std::unique_ptr<KantorApp> app;
-    explicit Session(HubOptions::Audio audio = HubOptions::Audio::Off) {
+    explicit Session(HubOptions::Audio audio = HubOptions::Audio::Off, bool firstStartOpensDemo = false) {
         AppOptions o;
         o.hub.audio = audio;
+        o.firstStartOpensDemo = firstStartOpensDemo;
         o.prompt = &prompt;
         o.files = &files;
         o.panelDelayMs = 0;
@@ -96,6 +102,35 @@ private slots:
         // Setting positions without a song shows the empty position.
         p.run(MainPanel::SetStart);
         QCOMPARE(p.startText(), QString("000 : 0 : 000"));
+    }
+
+    // Alt+letter reaches every menu of the panel: no button takes a menu's letter (the
+    // volume button once took Alt+V from the Voice menu).
+    void everyMenuLetterReachesItsMenu() {
+        Session s;
+        MainPanel& p = s.panel();
+        QVERIFY(s.app->hub().openSong(s.dir.file("a.mid")));
+        p.refresh();
+        const QStringList clashes = mnemonicClashes(&p);
+        QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join("\n")));
+        QCOMPARE(QKeySequence::mnemonic(p.button(MainPanel::VolumeButton)->text()), QKeySequence("Alt+O"));
+
+        // The check itself: a button on a menu's letter and two buttons on one letter are found,
+        // letters of a dialog the window parents are that dialog's own.
+        QMainWindow w;
+        w.menuBar()->addMenu("Voice(&V)")->addAction("x(&V)");
+        auto* central = new QWidget(&w);
+        w.setCentralWidget(central);
+        auto* volume = new QPushButton("&volume", central);
+        new QPushButton("&mute", central);
+        QDialog dialog(&w);
+        new QPushButton("&Video", &dialog);
+        QCOMPARE(mnemonicClashes(&w).size(), 1);
+        QVERIFY(mnemonicClashes(&w).first().contains("&volume"));
+        volume->setText("&mix");
+        QCOMPARE(mnemonicClashes(&w).size(), 1);
+        volume->setText("v&olume");
+        QVERIFY(mnemonicClashes(&w).isEmpty());
     }
 
     void openingASongEnablesTheWindowsAndSetsTheCounters() {
@@ -202,9 +237,13 @@ private slots:
     }
 
     void firstRunShowsTheNoticeOnce() {
-        Session s;
+        Session s(HubOptions::Audio::Off, true);
         s.app->showPanel();
         QCOMPARE(s.count(text::kFirstRunNotice), 1);
+        // The first start opens the demo song that the new settings name first, where it is.
+        const std::string demo = s.app->hub().settings().recentFile(0);
+        QVERIFY(!demo.empty());
+        if (fileExists(demo)) QCOMPARE(s.app->hub().midiPath(), demo.substr(0, demo.size() - 3) + "mid");
         s.app->panel()->close();
         Session* again = nullptr;
         (void)again;
@@ -214,9 +253,11 @@ private slots:
         ScriptedFileChooser files2;
         o.prompt = &prompt2;
         o.files = &files2;
+        o.firstStartOpensDemo = true;
         KantorApp second(std::move(o));
         second.showPanel();
         for (const auto& shown : prompt2.shown) QVERIFY(shown.text != text::kFirstRunNotice);
+        QVERIFY(!second.hub().hasMidi());
     }
 
     void windowPlacesAreStoredAndKeptOnTheDesktop() {

@@ -106,6 +106,35 @@ TEST(VoiceCommandTest, MakeAVoiceAndManageIt) {
     EXPECT_EQ(runCli({"voice", "--voice-dir"}).status, 2);
 }
 
+// The built-in voices are read where they were installed: listed and shown beside the user's
+// own, never copied into the user's voice folder; a user's file of the same title wins.
+TEST(VoiceCommandTest, BuiltInVoicesAreReadInPlace) {
+    test::TempDir dir;
+    VoiceFileHeader male;
+    male.voiceName = "installed male";
+    std::filesystem::create_directories(dir.file("share/voices"));
+    std::filesystem::create_directories(dir.file("home/VXB"));
+    dir.write("share/voices/MaleVox.vxb", buildVoiceFile(male, {}));
+    ::setenv("KANTOR_BUILTIN_DIR", dir.file("share").c_str(), 1);
+    const std::string voices = dir.file("home/VXB");
+    auto r = runCli({"voice", "--voice-dir", voices, "list"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("MaleVox\tinstalled male\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(built-in)"), std::string::npos) << r.out;
+    EXPECT_FALSE(fileExists(voices + "/MaleVox.vxb"));
+    r = runCli({"voice", "--voice-dir", voices, "info", "MaleVox"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("installed male"), std::string::npos) << r.out;
+
+    VoiceFileHeader own;
+    own.voiceName = "my male";
+    dir.write("home/VXB/MaleVox.vxb", buildVoiceFile(own, {}));
+    r = runCli({"voice", "--voice-dir", voices, "list"});
+    ::unsetenv("KANTOR_BUILTIN_DIR");
+    EXPECT_NE(r.out.find("MaleVox\tmy male\t"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("installed male"), std::string::npos) << r.out;
+}
+
 TEST(VoiceCommandTest, VoiceFolderFromTheEnvironment) {
     test::TempDir dir;
     ::setenv("KANTOR_VOICE_DIR", dir.path().c_str(), 1);
