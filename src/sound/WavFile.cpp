@@ -15,15 +15,6 @@
 
 namespace kantor {
 
-// Random access to the bytes of a file or of a memory block.
-class WavReader::Source {
-public:
-    virtual ~Source() = default;
-    virtual uint64_t size() const = 0;
-    // Reads exactly n bytes at offset; false if they are not all there.
-    virtual bool readAt(uint64_t offset, uint8_t* dst, std::size_t n) = 0;
-};
-
 namespace {
 
 class MemorySource : public WavReader::Source {
@@ -85,7 +76,7 @@ struct Chunk {
 bool findChunk(WavReader::Source& s, const char* id, uint64_t from, uint64_t end, Chunk& out) {
     uint64_t off = from;
     uint8_t h[8];
-    while (off + 8 <= end) {
+    for (int seen = 0; seen < WavReader::kMaxChunks && off + 8 <= end; ++seen) {
         if (!s.readAt(off, h, 8)) return false;
         uint32_t size = loadLE32(h + 4);
         if (std::memcmp(h, id, 4) == 0) {
@@ -118,7 +109,7 @@ bool WavReader::readSource(Source& s, const Request& request) {
     uint64_t off = 0, riffStart = 0, riffEnd = 0;
     bool found = false;
     uint8_t h[12];
-    while (off + 12 <= fileSize) {
+    for (int seen = 0; seen < kMaxChunks && off + 12 <= fileSize; ++seen) {
         if (!s.readAt(off, h, 12)) break;
         uint32_t size = loadLE32(h + 4);
         if (std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVE", 4) == 0) {
@@ -171,6 +162,12 @@ bool WavReader::readDataSize(const std::string& path, uint32_t& size) {
 }
 bool WavReader::readData(const std::string& path, SoundBuffer& data, std::size_t spare) {
     return readPath(path, {Mode::Data, nullptr, nullptr, &data, spare});
+}
+bool WavReader::readFormat(Source& source, WaveFormatTriple& format) {
+    return readSource(source, {Mode::Format, &format});
+}
+bool WavReader::readDataSize(Source& source, uint32_t& size) {
+    return readSource(source, {Mode::DataSize, nullptr, &size});
 }
 bool WavReader::readFormat(std::span<const uint8_t> bytes, WaveFormatTriple& format) {
     MemorySource s(bytes);
