@@ -17,12 +17,15 @@
 namespace kantor::cli {
 namespace {
 
-std::string voiceFolderOf(const VoiceArgs& o) {
+std::string voiceFolderOf(const VoiceArgs& o, std::ostream& err) {
     FolderOverrides overrides;
     overrides.voiceDir = o.voiceDir;
     Folders folders = Folders::fromEnvironment(overrides);
-    // The first start puts the built-in voices into the voice folder.
-    installBuiltinData(folders);
+    // The first start puts the built-in voices into the voice folder; without room for them
+    // the list is empty, so the reason is told.
+    std::vector<std::string> failed;
+    installBuiltinData(folders, nullptr, &failed);
+    for (const std::string& f : failed) err << "voice: the built-in voice " << f << "\n";
     return folders.voiceFolder();
 }
 
@@ -71,7 +74,7 @@ int outcomeStatus(Outcome o, const std::string& what, const LastError& source, s
 int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
     const std::string& cmd = o.command;
     const Args& ops = o.operands;
-    const std::string folder = voiceFolderOf(o);
+    const std::string folder = voiceFolderOf(o, err);
 
     if (cmd == "list" && ops.empty()) return list(folder, out, err);
     if (cmd == "info" && ops.size() == 1) {
@@ -124,6 +127,12 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
         if (!ensureFolder(folder, err)) return 1;
         if (!o.replace.empty() && VoiceLibrary(folder).isBuiltInVoicePath(joinPath(folder, o.replace + ".vxb"))) {
             err << "voice build: " << o.replace << " is a built-in voice and cannot be replaced\n";
+            return 1;
+        }
+        // --replace names a voice that is there; a new voice is built without it.
+        if (!o.replace.empty() && !fileExists(joinPath(folder, o.replace + ".vxb"))) {
+            err << "voice build: there is no voice " << o.replace << " in " << folder
+                << " to replace (leave out --replace to add a new voice)\n";
             return 1;
         }
         VoiceBank bank(folder);

@@ -62,8 +62,15 @@ void Hub::startUp() {
     if (started_) return;
     started_ = true;
     // The first start puts the built-in voices and the demo song into the user's folders.
-    folders_.createFolders();
-    installBuiltinData(folders_);
+    std::vector<std::string> failed;
+    if (!folders_.createFolders()) failed.push_back(folders_.lastError());
+    installBuiltinData(folders_, nullptr, &failed);
+    // Without room for the voices the voice lists stay empty: say why.
+    if (!failed.empty()) {
+        std::string text = "The built-in voices and the demo song could not be put into your folders:";
+        for (const std::string& f : failed) text += "\n" + f;
+        prompt_.warning(SongSession::kErrorCaption, text);
+    }
     settings_.load(folders_.settingsFilePath());
     if (settings_.voiceFolderText().empty()) settings_.setVoiceFolderText(folders_.voiceFolderText());
     doc_->engine.setMidiDelayCorrection(settings_.midiDelayCorrection());

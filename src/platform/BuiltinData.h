@@ -19,7 +19,9 @@ std::vector<std::string> builtinDataFolders(const Folders& folders);
 
 // Puts every built-in file that is missing into the voice or sample folder (a hard link
 // where the file system allows, else a copy). Returns the files put in place; a file that
-// is found nowhere is left out and named in `missing`.
-std::vector<std::string> installBuiltinData(const Folders& folders, std::vector<std::string>* missing = nullptr);
+// is found nowhere is left out and named in `missing`; a file that is found but cannot be
+// put in place (no room, no permission) is named with the reason in `failed`.
+std::vector<std::string> installBuiltinData(const Folders& folders, std::vector<std::string>* missing = nullptr,
+                                            std::vector<std::string>* failed = nullptr);
 
 }  // namespace kantor
