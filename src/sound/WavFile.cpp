@@ -36,8 +36,10 @@ public:
     explicit FileSource(const std::string& path) {
         // Never blocks: a named pipe is opened without waiting for a writer, then refused.
         fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd_ < 0) why_ = std::strerror(errno);
         struct stat st {};
         if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+            why_ = S_ISDIR(st.st_mode) ? "a folder, not a file" : "not a regular file";
             ::close(fd_);
             fd_ = -1;
         }
@@ -49,6 +51,8 @@ public:
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
     bool isOpen() const { return fd_ >= 0; }
+    // Why it did not open.
+    const std::string& why() const { return why_; }
     uint64_t size() const override { return size_; }
     bool readAt(uint64_t offset, uint8_t* dst, std::size_t n) override {
         if (offset > size_ || n > size_ - offset) return false;
@@ -65,6 +69,7 @@ public:
 private:
     int fd_ = -1;
     uint64_t size_ = 0;
+    std::string why_;
 };
 
 struct Chunk {
@@ -96,9 +101,10 @@ bool wavPathTooLong(const std::string& path) { return path.size() > static_cast<
 bool WavReader::readPath(const std::string& path, const Request& request) {
     clearError();
     if (wavPathTooLong(path)) return fail(wavtext::kPathTooLong);
-    if (path.find('\0') != std::string::npos) return fail(wavtext::kOpenFailed);
+    if (path.find('\0') != std::string::npos) return fail(std::string(wavtext::kOpenFailed) + "\nthe path holds a zero byte");
     FileSource source(path);
-    if (!source.isOpen()) return fail(wavtext::kOpenFailed);
+    // The file and the reason on a second line.
+    if (!source.isOpen()) return fail(std::string(wavtext::kOpenFailed) + "\n" + path + ": " + source.why());
     return readSource(source, request);
 }
 
