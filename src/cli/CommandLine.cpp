@@ -2,6 +2,7 @@
 // of each command, the manual page (made from --help-all by help2man) and the exit statuses all
 // come from these definitions: 0 for help and version, 2 for anything the parser refuses.
 #include <CLI/CLI.hpp>
+#include <sys/stat.h>
 
 #include <map>
 #include <ostream>
@@ -114,13 +115,26 @@ CLI::App* command(CLI::App& parent, const std::string& name, const std::string& 
     return c;
 }
 
+// A folder option names a folder, or nothing yet (it is made when needed): a file, a FIFO or a
+// device in its place is refused. No description, so the help stays as it is.
+const CLI::Validator kFolderOrNothing(
+    [](std::string& path) -> std::string {
+        struct stat st {};
+        if (path.empty() || ::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return {};
+        const char* kind = S_ISREG(st.st_mode) ? "a file" : S_ISFIFO(st.st_mode) ? "a FIFO" : "a special file";
+        return path + " is " + kind + ", not a folder";
+    },
+    "", "folder");
+
 void addCommonOptions(CLI::App* c, CommonOptions& o) {
     c->add_option("--voice-dir", o.voiceDir, "the voice folder, instead of KANTOR_VOICE_DIR or the default")
         ->type_name("DIR")
+        ->check(kFolderOrNothing)
         ->group("Folders");
     c->add_option("--config-dir", o.configDir,
                   "the folder of the settings file Kantor.ini, instead of KANTOR_CONFIG_DIR or the default")
         ->type_name("DIR")
+        ->check(kFolderOrNothing)
         ->group("Folders");
     c->add_option("--data-dir", o.dataDir, "the data folder, instead of KANTOR_DATA_DIR or the default")
         ->type_name("DIR")
@@ -348,7 +362,8 @@ struct CommandLine {
                            "kantor-cli voice list");
         voiceCmd->require_subcommand(1);
         voiceCmd->add_option("--voice-dir", voice.voiceDir, "the voice folder, instead of KANTOR_VOICE_DIR or the default")
-            ->type_name("DIR");
+            ->type_name("DIR")
+            ->check(kFolderOrNothing);
         // Earlier versions took these anywhere on the line; they stay accepted before the command.
         voiceCmd->add_flag("--json", voice.json)->group("");
         voiceCmd->add_flag("--force", voice.force)->group("");

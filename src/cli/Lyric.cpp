@@ -50,6 +50,9 @@ int lyric(const SongListArgs& a, std::ostream& out, std::ostream& err) {
                 err << what << lyrictext::kAskReplace << "\n(tick " << position << "; --replace replaces the line)\n";
                 return 1;
             case LyricPut::TooLong: err << what << lyrictext::kTooLong << "\n"; return 1;
+            case LyricPut::Unwritable:
+                err << what << lyrictext::kUnwritable << lyricUnwritableCharacter(trimLyricText(a.text)) << "\n";
+                return 1;
             case LyricPut::Empty: err << what << "the text is empty\n"; return 2;
             case LyricPut::Inserted:
             case LyricPut::Replaced: break;

@@ -136,6 +136,12 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
             err << "voice build: " << o.replace << " is a built-in voice and cannot be replaced\n";
             return 1;
         }
+        // --replace names a voice that is there; a new voice is built without it.
+        if (!o.replace.empty() && !fileExists(joinPath(folder, o.replace + ".vxb"))) {
+            err << "voice build: there is no voice " << o.replace << " in " << folder
+                << " to replace (leave out --replace to add a new voice)\n";
+            return 1;
+        }
         VoiceBank bank = folders.bank();
         VoiceBuilder builder;
         std::string id;

@@ -1,8 +1,22 @@
 #include "effecthost/EffectHost.h"
 
+#include <malloc.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KANTOR_HOST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KANTOR_HOST_ASAN 1
+#endif
+#endif
+#ifdef KANTOR_HOST_ASAN
+// The sanitizer's allocator answers for the blocks it hands out (GCC ships no header for these).
+extern "C" int __sanitizer_get_ownership(const volatile void* p);
+extern "C" size_t __sanitizer_get_allocated_size(const volatile void* p);
+#endif
 
 #include <cerrno>
 #include <cstdint>
@@ -76,6 +90,52 @@ bool copyOutput(const void* from, std::size_t length, std::vector<uint8_t>& out)
         return true;
     }
     return false;
+}
+
+// Reads n bytes at `from` when they are all readable memory of this process.
+bool peek(uintptr_t from, void* to, std::size_t n) {
+    iovec local{to, n};
+    iovec remote{reinterpret_cast<void*>(from), n};
+    return ::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(n);
+}
+
+// When `p` is a block of the C allocator (malloc, calloc, realloc), its usable size: a
+// length past it reads the heap beyond the block. The allocator's bookkeeping around the
+// block is checked first (with reads that cannot fault), so that malloc_usable_size is only
+// asked about what is one of its blocks; anything else (a static buffer, a mapping of the
+// library's own) gives false.
+bool cAllocatorBlockSize(const void* p, std::size_t& usable) {
+#ifdef KANTOR_HOST_ASAN
+    if (!__sanitizer_get_ownership(p)) return false;
+    usable = __sanitizer_get_allocated_size(p);
+    return true;
+#else
+    // glibc: before the block, the previous chunk's size (or, for a block mapped by itself,
+    // its offset into the mapping) and the chunk's size, whose low bits are flags.
+    constexpr std::size_t kWord = sizeof(std::size_t);
+    constexpr std::size_t kMapped = 2, kFlags = 7;
+    const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+    if (at % (2 * kWord) != 0 || at < 2 * kWord) return false;
+    const uintptr_t chunk = at - 2 * kWord;
+    std::size_t head[2];
+    if (!peek(chunk, head, sizeof head)) return false;
+    const std::size_t size = head[1] & ~kFlags;
+    if (size < 4 * kWord || size % (2 * kWord) != 0 || size > (std::size_t{1} << 40)) return false;
+    if (head[1] & kMapped) {
+        const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        const std::size_t offset = head[0];
+        uint8_t last = 0;
+        if (offset > chunk || (chunk - offset) % page != 0 || (offset + size) % page != 0 ||
+            !peek(chunk + size - 1, &last, 1))
+            return false;
+    } else {
+        // The next chunk says this one is in use.
+        std::size_t next = 0;
+        if (!peek(chunk + size + kWord, &next, sizeof next) || !(next & 1)) return false;
+    }
+    usable = ::malloc_usable_size(const_cast<void*>(p));
+    return usable > 0 && usable <= size;
+#endif
 }
 
 struct Library {
@@ -174,7 +234,9 @@ int serve(int fd, const std::string& libraryPath) {
                 nonsense = true;
                 r = reply(kNonsense, kStepDoEffect, 0, nullptr,
                           "The effect library returned no output buffer for " + std::to_string(outLength) + " bytes.");
-            } else if (!copyOutput(out, static_cast<std::size_t>(outLength), output)) {
+            } else if (std::size_t usable = 0;
+                       (cAllocatorBlockSize(out, usable) && static_cast<std::size_t>(outLength) > usable) ||
+                       !copyOutput(out, static_cast<std::size_t>(outLength), output)) {
                 nonsense = true;
                 r = reply(kNonsense, kStepDoEffect, 0, nullptr,
                           "The effect library returned an output of " + std::to_string(outLength) +

@@ -63,9 +63,16 @@ void Hub::startUp() {
     started_ = true;
     // The built-in voices are read where they were installed; the first start puts the
     // demo song into the user's sample folder.
-    folders_.createFolders();
+    std::vector<std::string> failed;
+    if (!folders_.createFolders()) failed.push_back(folders_.lastError());
     voices_.setSharedFolders(builtinVoiceFolders(folders_));
-    installBuiltinData(folders_);
+    installBuiltinData(folders_, nullptr, &failed);
+    // Without room for them the sample folder stays empty: say why.
+    if (!failed.empty()) {
+        std::string text = "The demo song could not be put into your folders:";
+        for (const std::string& f : failed) text += "\n" + f;
+        prompt_.warning(SongSession::kErrorCaption, text);
+    }
     settings_.load(folders_.settingsFilePath());
     if (settings_.voiceFolderText().empty()) settings_.setVoiceFolderText(folders_.voiceFolderText());
     doc_->engine.setMidiDelayCorrection(settings_.midiDelayCorrection());

@@ -82,7 +82,7 @@ bool MidiFile::load(const std::string& path) {
         case ReadStatus::TooLarge:
         case ReadStatus::ReadError:
             path_.clear();
-            return fail(kReadFailed);
+            return fail(std::string(kReadFailed) + "\n" + path + ": " + readStatusText(st));
     }
     return loadImage(std::move(bytes), path);
 }
@@ -93,6 +93,13 @@ bool MidiFile::loadImage(std::vector<uint8_t> bytes, const std::string& path) {
     path_ = path;
     if (path.empty()) return fail("Non Smf Path");
     if (!readImage(std::move(bytes))) {
+        // The reader's text, then the file and the reason.
+        const std::size_t line = lastError().find('\n');
+        if (line != std::string::npos) {
+            const std::string text = lastError().substr(0, line), why = lastError().substr(line + 1);
+            clearError();
+            fail(text + "\n" + path + ": " + why);
+        }
         path_.clear();
         image_.clear();
         image_.shrink_to_fit();
@@ -127,17 +134,19 @@ uint32_t MidiFile::songEndTick() const {
 
 bool MidiFile::readImage(std::vector<uint8_t> bytes) {
     image_ = std::move(bytes);
-    if (image_.size() < 4) return fail(kBadFormat);
+    auto refuse = [&](const char* text, const std::string& why) { return fail(std::string(text) + "\n" + why); };
+    if (image_.size() < 4) return refuse(kBadFormat, "the file holds " + std::to_string(image_.size()) + " bytes");
     std::size_t headerStart;
     if (std::memcmp(image_.data(), "MThd", 4) == 0) {
         headerStart = 0;
     } else if (std::memcmp(image_.data(), "RIFF", 4) == 0) {
         headerStart = 20;  // after "RIFF", its length, the form type, "data" and its length
     } else {
-        return fail(kBadFormat);
+        return refuse(kBadFormat, "it starts with neither \"MThd\" nor \"RIFF\"");
     }
     // The header chunk and the first track chunk header must be there to read anything.
-    if (image_.size() < headerStart + kHeaderAndTrackHeader) return fail(kBadFormat);
+    if (image_.size() < headerStart + kHeaderAndTrackHeader)
+        return refuse(kBadFormat, "the header and the first track's header are cut short");
 
     const uint8_t* h = image_.data() + headerStart;
     headerMagic_.assign(reinterpret_cast<const char*>(h), 4);
@@ -146,13 +155,13 @@ bool MidiFile::readImage(std::vector<uint8_t> bytes) {
     trackCount_ = loadBE16(h + 10);
     division_ = loadBE16(h + 12);
 
-    if (trackCount_ > kMaxTracks) return fail(kTooManyTracks);
+    if (trackCount_ > kMaxTracks) return refuse(kTooManyTracks, std::to_string(trackCount_) + " tracks");
     if (format_ == 0) {
         trackData_ = headerStart + kHeaderAndTrackHeader;
         return true;
     }
     if (format_ == 1) return mergeTracks(headerStart);
-    return fail(kUnsupportedFormat);
+    return refuse(kUnsupportedFormat, "format " + std::to_string(format_));
 }
 
 // Merges the tracks of a format 1 file into one track. Events of different tracks at the
@@ -174,7 +183,8 @@ bool MidiFile::mergeTracks(std::size_t headerStart) {
     std::size_t chunk = headerStart + 14;
     for (TrackCursor& t : tracks) {
         if (chunk > size || size - chunk < 8 || std::memcmp(in + chunk, "MTrk", 4) != 0) {
-            return fail(kBadFormat);
+            return fail(std::string(kBadFormat) + "\ntrack " + std::to_string(&t - tracks.data() + 1) + " of " +
+                        std::to_string(trackCount_) + " has no \"MTrk\" chunk at byte " + std::to_string(chunk));
         }
         uint64_t length = loadBE32(in + chunk + 4);
         t.pos = chunk + 8;

@@ -54,7 +54,7 @@ std::string findBuilt(const std::vector<std::string>& sources, const std::string
     return "";
 }
 
-bool placeFile(const std::string& from, const std::string& to) {
+bool placeFile(const std::string& from, const std::string& to, std::string& error) {
     std::error_code ec;
     fs::create_directories(fs::path(to).parent_path(), ec);
     fs::remove(to + ".part", ec);  // left by earlier versions when killed while copying
@@ -63,23 +63,35 @@ bool placeFile(const std::string& from, const std::string& to) {
     if (::link(from.c_str(), to.c_str()) == 0 || errno == EEXIST) return true;
     // Otherwise a copy that has no name until it is complete, so a kill leaves nothing.
     std::vector<uint8_t> bytes;
-    if (readWholeFile(from, bytes) != ReadStatus::Ok) return false;
+    if (const ReadStatus st = readWholeFile(from, bytes); st != ReadStatus::Ok) {
+        error = from + ": " + readStatusText(st);
+        return false;
+    }
     AtomicFile file(to, AtomicFile::Mode::CreateNew);
     if (file.write(bytes) && file.commit()) return true;
-    return file.exists();
+    if (file.exists()) return true;
+    error = file.error().empty() ? "cannot write " + to : file.error();
+    return false;
 }
 
 }  // namespace
 
-std::vector<std::string> installBuiltinData(const Folders& folders, std::vector<std::string>* missing) {
+std::vector<std::string> installBuiltinData(const Folders& folders, std::vector<std::string>* missing,
+                                            std::vector<std::string>* failed) {
     std::vector<std::string> placed;
     const std::vector<std::string> sources = builtinDataFolders(folders);
     auto install = [&](const std::string& sub, const std::string& name, const std::string& folder) {
         const std::string to = joinPath(folder, name);
         if (fileExists(to)) return;
         const std::string from = findBuilt(sources, sub, name);
-        if (from.empty() || !placeFile(from, to)) {
+        std::string error;
+        if (from.empty()) {
             if (missing) missing->push_back(name);
+            return;
+        }
+        if (!placeFile(from, to, error)) {
+            if (missing) missing->push_back(name);
+            if (failed) failed->push_back(name + ": " + error);
             return;
         }
         placed.push_back(to);

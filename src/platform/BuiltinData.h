@@ -25,7 +25,9 @@ std::vector<std::string> builtinVoiceFolders(const Folders& folders);
 
 // Puts every file of the demo song that is missing into the sample folder (a hard link
 // where the file system allows, else a copy). Returns the files put in place; a file that
-// is found nowhere is left out and named in `missing`.
-std::vector<std::string> installBuiltinData(const Folders& folders, std::vector<std::string>* missing = nullptr);
+// is found nowhere is left out and named in `missing`; a file that is found but cannot be
+// put in place (no room, no permission) is named with the reason in `failed`.
+std::vector<std::string> installBuiltinData(const Folders& folders, std::vector<std::string>* missing = nullptr,
+                                            std::vector<std::string>* failed = nullptr);
 
 }  // namespace kantor

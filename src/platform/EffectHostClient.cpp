@@ -74,7 +74,9 @@ public:
         for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGCHLD, SIGALRM}) sigaddset(&defaults, s);
         posix_spawnattr_setsigmask(&attr, &none);
         posix_spawnattr_setsigdefault(&attr, &defaults);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        // The host leads a process group of its own: whatever a library starts ends with it.
+        posix_spawnattr_setpgroup(&attr, 0);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
         std::string arg0 = hostPath, arg1 = libraryPath;
         char* argv[] = {arg0.data(), arg1.data(), nullptr};
         const int rc = ::posix_spawn(&pid_, hostPath.c_str(), &actions, &attr, argv, environ);
@@ -89,21 +91,20 @@ public:
         return true;
     }
 
-    // Closes the socket (the host then exits by itself), waits a moment, then kills.
+    // Closes the socket (the host then exits by itself), waits a moment, then ends its group.
     void stop() {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
         if (pid_ <= 0) return;
-        for (int i = 0; i < 50; ++i) {
-            if (reap(false)) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        ::kill(pid_, SIGKILL);
-        reap(true);
+        for (int i = 0; i < 50 && !hasEnded(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        kill();
     }
 
+    // Ends the host and every process in its group (what a library forked, which may live on
+    // after the host), then collects the host. The host is collected last, so that its
+    // process id, which names the group, cannot have been given to another process.
     void kill() {
-        if (pid_ > 0) ::kill(pid_, SIGKILL);
+        if (pid_ > 0) ::kill(-pid_, SIGKILL);
         reap(true);
     }
 
@@ -111,8 +112,8 @@ public:
     std::string endText() {
         if (pid_ > 0) {
             // It closed its end: it is gone or going.
-            for (int i = 0; i < 500 && !reap(false); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            if (pid_ > 0) kill();
+            for (int i = 0; i < 500 && !hasEnded(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            kill();
         }
         if (WIFSIGNALED(status_)) {
             const int sig = WTERMSIG(status_);
@@ -171,6 +172,14 @@ private:
             if (r < 0) return false;
             if (r > 0) return true;  // ready, or hung up: the call that follows tells
         }
+    }
+
+    // True once the host has ended; it stays to be collected.
+    bool hasEnded() {
+        if (pid_ <= 0) return true;
+        siginfo_t info{};
+        if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return errno == ECHILD;
+        return info.si_pid == pid_;
     }
 
     bool reap(bool block) {

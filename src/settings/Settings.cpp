@@ -64,7 +64,8 @@ bool Settings::useDefaults(std::string_view reason) {
 
 bool Settings::load(const std::string& path) {
     std::vector<uint8_t> bytes;
-    switch (readWholeFile(path, bytes, kMaxFileSize)) {
+    const ReadStatus st = readWholeFile(path, bytes, kMaxFileSize);
+    switch (st) {
     case ReadStatus::Ok:
         break;
     case ReadStatus::NotFound:
@@ -72,11 +73,15 @@ bool Settings::load(const std::string& path) {
     case ReadStatus::ReadError:
     case ReadStatus::NoAccess:
     case ReadStatus::NotRegular:
-        return useDefaults("cannot read the settings file " + path);
+        return useDefaults("cannot read the settings file " + path + ": " + readStatusText(st));
     case ReadStatus::TooLarge:
         return useDefaults("the settings file is too large: " + path);
     }
-    return loadFromBytes(bytes);
+    if (loadFromBytes(bytes)) return true;
+    // The file, then the reason.
+    const std::string why = lastError();
+    clearError();
+    return fail(path + ": " + why);
 }
 
 bool Settings::loadFromBytes(std::span<const uint8_t> bytes) {

@@ -1,8 +1,10 @@
 #pragma once
 // Undo and redo of the edits made in the editing windows. An edit names what it touches (a
-// channel's four lists with its defaults, or the song defaults); the history keeps copies
-// of those records as they were before and after the edit, whole, so any edit — a syllable,
-// a phrase head, a batch change, a quick input — undoes and redoes without code of its own.
+// channel's four lists with its defaults, or the song defaults); the history compares those
+// records as they were before and after the edit and keeps only the slots that changed, with
+// their old and new contents, so any edit — a syllable, a phrase head, a batch change, a
+// quick input — undoes and redoes without code of its own, and a step costs what it changed
+// (a syllable's step a few hundred bytes), not the size of the channel.
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -32,12 +34,40 @@ struct ChannelRecords {
     bool operator==(const ChannelRecords&) const = default;
 };
 
+// Slots [at, at + before.size()) of a list held `before` and then held `after`.
+template <typename T>
+struct SlotChange {
+    std::size_t at = 0;
+    std::vector<std::optional<T>> before;
+    std::vector<std::optional<T>> after;
+};
+
+// The changes of one list, in order and not overlapping, and the list's length before and after.
+template <typename T>
+struct ListDiff {
+    std::size_t sizeBefore = 0;
+    std::size_t sizeAfter = 0;
+    std::vector<SlotChange<T>> changes;
+
+    // The differences between two copies of a list. Copies of one length give a change for
+    // each run of differing slots; otherwise one change spans all between the common
+    // beginning and the common end.
+    static ListDiff compare(const std::vector<std::optional<T>>& before, const std::vector<std::optional<T>>& after);
+    // Makes the list (of the length of one side) hold the other side. False, and the list as
+    // it was, when its length is not that side's or memory runs out.
+    bool apply(SlotList<T>& list, bool forward) const;
+    bool empty() const { return changes.empty(); }
+    std::size_t bytes() const;
+};
+
 class EditHistory {
 public:
     static constexpr int kSongDefaults = -1;  // the scope of an edit of the song defaults
     static constexpr int kNothing = -2;       // what undo and redo return when they did nothing
 
-    explicit EditHistory(std::size_t maxSteps = 200, std::size_t maxBytes = 64u << 20);
+    // The oldest steps go when there are more than maxSteps, or when together they hold
+    // more than maxBytes.
+    explicit EditHistory(std::size_t maxSteps = 100000, std::size_t maxBytes = 64u << 20);
 
     // Starts an edit of channel c (0-15) or of the song defaults (kSongDefaults). Edits nest:
     // the outermost end() records one step for everything begun inside it; a scope begun
@@ -61,28 +91,48 @@ public:
     void clear();
     std::size_t size() const { return steps_.size(); }
 
+    // Memory the steps hold together (an estimate: their records and lists).
+    std::size_t bytes() const { return totalBytes_; }
+
 private:
     struct Part {
         int scope = 0;
-        ChannelRecords channel;         // scope >= 0
-        VoiceSettings songDefaults;     // scope == kSongDefaults
+        // scope >= 0: what changed in the channel's lists, and its defaults before and after.
+        ListDiff<VoxEvent> events;
+        ListDiff<VoiceSettings> phrases;
+        ListDiff<SyllableSettings> syllableSettings;
+        ListDiff<NoteSettings> noteSettings;
+        // The channel defaults (scope >= 0) or the song defaults, before and after.
+        VoiceSettings defaultsBefore;
+        VoiceSettings defaultsAfter;
+        bool changed() const;
+        std::size_t bytes() const;
+    };
+    // What an open edit captured when its scope was begun.
+    struct Pending {
+        int scope = 0;
+        ChannelRecords channel;     // scope >= 0
+        VoiceSettings songDefaults; // scope == kSongDefaults
     };
     struct Step {
-        std::vector<Part> before;
-        std::vector<Part> after;
+        std::vector<Part> parts;
         std::size_t bytes = 0;
     };
-    static Part capturePart(const Song& song, int scope);
-    static bool applyPart(Song& song, const Part& p);
-    static bool samePart(const Part& a, const Part& b);
-    int apply(Song& song, const std::vector<Part>& parts);
+    static Pending capture(const Song& song, int scope);
+    static Part compare(const Pending& before, const Pending& after);
+    // Puts the records of one side of a step back (forward: the after side). False, with the
+    // song as it was, when the lists do not have the lengths the step left them with or
+    // memory runs out.
+    static bool applyPart(Song& song, const Part& p, bool forward);
+    int apply(Song& song, const std::vector<Part>& parts, bool forward);
     void trim();
 
     std::size_t maxSteps_;
     std::size_t maxBytes_;
     std::vector<Step> steps_;
     std::size_t done_ = 0;  // steps_[0, done_) can be undone
-    std::vector<Part> pending_;
+    std::size_t totalBytes_ = 0;
+    std::vector<Pending> pending_;
     int depth_ = 0;
     std::vector<int> lastScopes_;
 };

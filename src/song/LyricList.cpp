@@ -52,6 +52,21 @@ bool lyricTextFits(const std::string& text) {
     return exact && bytes.size() < LyricLine::kTextSize && bytes.find('\0') == std::string::npos;
 }
 
+std::string lyricUnwritableCharacter(const std::string& text) {
+    // Character by character (UTF-8 sequences): the first that does not come through.
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        std::size_t n = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        n = std::min(n, text.size() - i);
+        const std::string one = text.substr(i, n);
+        bool exact = true;
+        const std::string bytes = utf8ToCp932(one, &exact);
+        if (!exact || lead == 0) return lead == 0 ? std::string("\\0") : one;
+        i += n;
+    }
+    return {};
+}
+
 long lyricLineAtOrBefore(const Song& song, uint32_t tick) {
     const auto& lines = song.lyricLines();
     for (std::size_t i = lines.size(); i-- > 0;)
@@ -70,7 +85,7 @@ LyricPutResult putLyric(Song& song, uint32_t position, const std::string& given,
     const std::string text = trimLyricText(given);
     if (text.empty()) return r;
     if (!lyricTextFits(text)) {
-        r.what = LyricPut::TooLong;
+        r.what = lyricUnwritableCharacter(text).empty() ? LyricPut::TooLong : LyricPut::Unwritable;
         return r;
     }
     auto& lines = song.lyricLines();

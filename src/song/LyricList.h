@@ -16,6 +16,7 @@ inline constexpr const char* kAskReplace = "既に同じ位置に歌詞が存在
 inline constexpr const char* kNoSelection = "削除する歌詞が選択されていません。";
 inline constexpr const char* kPastEnd = "歌詞の位置が曲の終わりを越えています。";
 inline constexpr const char* kTooLong = "歌詞が長すぎます（63ﾊﾞｲﾄまで）。";
+inline constexpr const char* kUnwritable = "the lyric holds a character the song file cannot store (Shift-JIS): ";
 inline constexpr const char* kConfirmCaption = "確認";
 inline constexpr const char* kNoticeCaption = "注意";
 }  // namespace lyrictext
@@ -41,13 +42,17 @@ std::string trimLyricText(const std::string& text);
 // True when the text fits the 64-byte field of a line with its terminating zero, and cp932
 // can write every character of it.
 bool lyricTextFits(const std::string& text);
+// The first character of the text that cp932 cannot write (or a zero byte), as typed; empty
+// when there is none.
+std::string lyricUnwritableCharacter(const std::string& text);
 
 // Index (in the song's list) of the last line whose position is at or before the tick, or -1.
 long lyricLineAtOrBefore(const Song& song, uint32_t tick);
 // Index of the line at exactly the tick, or -1.
 long lyricLineAt(const Song& song, uint32_t tick);
 
-enum class LyricPut { Inserted, Replaced, Declined, Empty, TooLong };
+// Unwritable: the text holds a character (or a zero byte) the song file cannot store.
+enum class LyricPut { Inserted, Replaced, Declined, Empty, TooLong, Unwritable };
 struct LyricPutResult {
     LyricPut what = LyricPut::Empty;
     long index = -1;  // the new or replaced line

@@ -1,5 +1,7 @@
 #include "song/LyricsImport.h"
 
+#include <cstdint>
+
 #include "song/Song.h"
 
 namespace kantor {
@@ -43,7 +45,42 @@ std::vector<std::string> splitSyllables(const std::string& word) {
     return out;
 }
 
+// Length of the well-formed UTF-8 sequence at text[i] (a printable character), or 0 for a
+// byte that starts none, a control character or a zero byte.
+std::size_t utf8Character(const std::string& text, std::size_t i) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = b(i);
+    if (lead < 0x80) return (lead >= 0x20 && lead != 0x7F) || lead == '\t' || lead == '\r' ? 1 : 0;
+    const std::size_t n = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
+    if (n == 0 || text.size() - i < n) return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((b(i + k) & 0xC0) != 0x80) return 0;
+    const uint32_t second = b(i + 1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second >= 0x90))
+        return 0;  // overlong, a surrogate, or past U+10FFFF
+    return n;
+}
+
 }  // namespace
+
+std::string printableText(const std::string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = utf8Character(text, i);
+        if (n > 0) {
+            out.append(text, i, n);
+            i += n;
+        } else {
+            const unsigned char c = static_cast<unsigned char>(text[i++]);
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
 
 bool parseLyrics(const std::string& text, std::vector<LyricPhrase>& phrases, std::string& error) {
     phrases.clear();
@@ -56,6 +93,17 @@ bool parseLyrics(const std::string& text, std::vector<LyricPhrase>& phrases, std
         pos = nl + 1;
         ++lineNo;
         if (lineNo == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);  // byte order mark
+        // A lyrics file is UTF-8 text: anything else (a binary file given by mistake) is
+        // refused at its first odd byte, shown as \xNN rather than sent to the terminal.
+        for (std::size_t i = 0; i < line.size();) {
+            const std::size_t n = utf8Character(line, i);
+            if (n == 0) {
+                error = "line " + std::to_string(lineNo) + ": not UTF-8 text (byte " +
+                        printableText(line.substr(i, 1)) + " at byte " + std::to_string(i + 1) + ")";
+                return false;
+            }
+            i += n;
+        }
         std::vector<std::string> words = splitBlanks(line);
         if (words.empty() || words[0][0] == '#') continue;
         LyricPhrase p;
@@ -99,7 +147,7 @@ bool applyLyrics(Song& song, int c, const std::vector<LyricPhrase>& phrases, con
                 const std::string& typed = p.notes[i].syllables[k];
                 if (typed.empty()) continue;
                 if (!resolve(typed, pl.codes[k])) {
-                    error = "line " + std::to_string(p.line) + ": unknown syllable \"" + typed + "\"";
+                    error = "line " + std::to_string(p.line) + ": unknown syllable \"" + printableText(typed) + "\"";
                     return false;
                 }
             }

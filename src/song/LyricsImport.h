@@ -20,8 +20,14 @@ struct LyricPhrase {
 };
 
 // Splits the text (UTF-8) into phrases. Blank lines and lines starting with '#' are passed
-// over. False with `error` naming the line when a note has more than four syllables.
+// over. False with `error` naming the line when a note has more than four syllables, or
+// when the line is not UTF-8 text (a control character, a zero byte, a malformed sequence:
+// a binary file given by mistake); the error shows the byte as \xNN, never raw.
 bool parseLyrics(const std::string& text, std::vector<LyricPhrase>& phrases, std::string& error);
+
+// The text with every byte that is not part of a printable UTF-8 character (control
+// characters, malformed sequences) written as \xNN: safe to show on a terminal.
+std::string printableText(const std::string& text);
 
 // Finds the code the voice stores for a typed syllable (a romaji code or its kana);
 // false when the voice has no such syllable.

@@ -255,7 +255,7 @@ bool SongFile::read(Song& song, const std::string& path) {
     if (st == ReadStatus::NoAccess || st == ReadStatus::NotRegular) {
         return fail(std::string(kReadFailed) + "\n" + path + " (" + readStatusText(st) + ")");
     }
-    if (st != ReadStatus::Ok) return fail(kReadFailed);
+    if (st != ReadStatus::Ok) return fail(std::string(kReadFailed) + "\n" + path + ": " + readStatusText(st));
     return readImage(song, bytes, path);
 }
 
@@ -271,6 +271,13 @@ bool SongFile::readImage(Song& song, std::span<const uint8_t> bytes, const std::
     }
     if (!ok) {
         song.clear();
+        // The reason goes on a second line after the file's name.
+        const std::string first = std::string(kReadFailed) + "\n";
+        if (lastError().starts_with(first)) {
+            const std::string why = lastError().substr(first.size());
+            clearError();
+            fail(first + path + ": " + why);
+        }
         return false;
     }
     song.setSongPath(path);
@@ -280,9 +287,15 @@ bool SongFile::readImage(Song& song, std::span<const uint8_t> bytes, const std::
 
 bool SongFile::parse(Song& song, std::span<const uint8_t> bytes) {
     ByteReader r(bytes);
-    if (bytes.size() < kHeaderSize) return fail(kReadFailed);
+    auto refuse = [&](const std::string& what) { return fail(std::string(kReadFailed) + "\n" + what); };
+    auto list = [&](const std::string& what) { return refuse(what + " runs past the end of the file"); };
+    if (bytes.size() < kHeaderSize) {
+        return refuse("the file holds " + std::to_string(bytes.size()) + " bytes, less than a song's header (" +
+                      std::to_string(kHeaderSize) + ")");
+    }
     r.seek(kVersionAt);
-    if (r.u16le() != kVersion) return fail(kReadFailed);
+    if (const uint16_t version = r.u16le(); version != kVersion)
+        return refuse("file version " + std::to_string(version) + ", not " + std::to_string(kVersion));
     {
         char magic[16];
         std::memcpy(magic, bytes.data(), sizeof magic);
@@ -304,12 +317,12 @@ bool SongFile::parse(Song& song, std::span<const uint8_t> bytes) {
     song.reserved1 = r.u32le();
     song.reserved2 = r.u32le();
     song.reserved3 = r.u16le();
-    if (!r.ok()) return fail(kReadFailed);
+    if (!r.ok()) return refuse("the header is cut short");
 
     uint64_t n = 0;
     // Lyric lines.
     if (lyricOffset != 0) {
-        if (!openList(r, lyricOffset, LyricLine::kSize, true, n)) return fail(kReadFailed);
+        if (!openList(r, lyricOffset, LyricLine::kSize, true, n)) return list("the lyric list");
         for (uint64_t i = 0; i < n; ++i) song.lyricLines().push_back(std::make_unique<LyricLine>(LyricLine::read(r)));
     }
 
@@ -319,23 +332,25 @@ bool SongFile::parse(Song& song, std::span<const uint8_t> bytes) {
         const uint32_t offset = channelOffsets[static_cast<std::size_t>(c)];
         if (offset == 0) continue;
         VoxChannel& ch = song.channel(c);
-        if (!openList(r, offset, VoiceSettings::kPhraseSize, false, n)) return fail(kReadFailed);
+        const std::string channel = "MidiCh=" + std::to_string(c + 1);
+        if (!openList(r, offset, VoiceSettings::kPhraseSize, false, n)) return list(channel + ": the phrase list");
         for (uint64_t i = 0; i < n; ++i)
             ch.phrases.push_back(std::make_unique<VoiceSettings>(VoiceSettings::read(r, VoiceSettings::kPhraseSize)));
-        if (!openList(r, r.position(), SyllableSettings::kSize, false, n)) return fail(kReadFailed);
+        if (!openList(r, r.position(), SyllableSettings::kSize, false, n))
+            return list(channel + ": the syllable settings list");
         for (uint64_t i = 0; i < n; ++i)
             ch.syllableSettings.push_back(std::make_unique<SyllableSettings>(SyllableSettings{SyllableSettings::read(r)}));
-        if (!openList(r, r.position(), NoteSettings::kSize, false, n)) return fail(kReadFailed);
+        if (!openList(r, r.position(), NoteSettings::kSize, false, n)) return list(channel + ": the note settings list");
         for (uint64_t i = 0; i < n; ++i)
             ch.noteSettings.push_back(std::make_unique<NoteSettings>(NoteSettings{NoteSettings::read(r)}));
-        if (!openList(r, r.position(), VoxEvent::kSize, false, n)) return fail(kReadFailed);
+        if (!openList(r, r.position(), VoxEvent::kSize, false, n)) return list(channel + ": the note list");
         for (uint64_t i = 0; i < n; ++i) ch.events.push_back(std::make_unique<VoxEvent>(VoxEvent::read(r)));
-        if (!r.ok()) return fail(kReadFailed);
+        if (!r.ok()) return list(channel + ": the note list");
     }
 
     // Defaults.
     if (defaultsOffset != 0) {
-        if (!r.seek(defaultsOffset) || r.remaining() < kDefaultsSize) return fail(kReadFailed);
+        if (!r.seek(defaultsOffset) || r.remaining() < kDefaultsSize) return list("the settings block");
         song.songDefaults() = VoiceSettings::read(r, VoiceSettings::kSize);
         for (int c = 0; c < Song::kChannels; ++c) song.channelDefaults(c) = VoiceSettings::read(r, VoiceSettings::kSize);
     } else {
@@ -344,7 +359,7 @@ bool SongFile::parse(Song& song, std::span<const uint8_t> bytes) {
 
     // Inserted waves (a 16-bit count), each with its path and name block.
     if (waveOffset != 0) {
-        if (!openList(r, waveOffset, WaveInsert::kSize, true, n)) return fail(kReadFailed);
+        if (!openList(r, waveOffset, WaveInsert::kSize, true, n)) return list("the inserted wave list");
         auto blockText = [&](uint32_t offset, uint32_t size, std::string& out) -> bool {
             if (offset > bytes.size() || size > bytes.size() - offset) return false;
             const char* p = reinterpret_cast<const char*>(bytes.data() + offset);
@@ -363,11 +378,11 @@ bool SongFile::parse(Song& song, std::span<const uint8_t> bytes) {
             const uint32_t nameData = r.u32le();
             const uint32_t nameSize = r.u32le();
             if (!blockText(pathData, pathSize, wave->path) || !blockText(nameData, nameSize, wave->name))
-                return fail(kReadFailed);
+                return list("inserted wave " + std::to_string(i + 1) + "'s name");
             song.waveInserts().push_back(std::move(wave));
         }
     }
-    if (!r.ok()) return fail(kReadFailed);
+    if (!r.ok()) return list("the inserted wave list");
     return checkValues(song);
 }
 

@@ -15,15 +15,6 @@
 
 namespace kantor {
 
-// Random access to the bytes of a file or of a memory block.
-class WavReader::Source {
-public:
-    virtual ~Source() = default;
-    virtual uint64_t size() const = 0;
-    // Reads exactly n bytes at offset; false if they are not all there.
-    virtual bool readAt(uint64_t offset, uint8_t* dst, std::size_t n) = 0;
-};
-
 namespace {
 
 class MemorySource : public WavReader::Source {
@@ -45,8 +36,10 @@ public:
     explicit FileSource(const std::string& path) {
         // Never blocks: a named pipe is opened without waiting for a writer, then refused.
         fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd_ < 0) why_ = std::strerror(errno);
         struct stat st {};
         if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+            why_ = S_ISDIR(st.st_mode) ? "a folder, not a file" : "not a regular file";
             ::close(fd_);
             fd_ = -1;
         }
@@ -58,6 +51,8 @@ public:
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
     bool isOpen() const { return fd_ >= 0; }
+    // Why it did not open.
+    const std::string& why() const { return why_; }
     uint64_t size() const override { return size_; }
     bool readAt(uint64_t offset, uint8_t* dst, std::size_t n) override {
         if (offset > size_ || n > size_ - offset) return false;
@@ -74,6 +69,7 @@ public:
 private:
     int fd_ = -1;
     uint64_t size_ = 0;
+    std::string why_;
 };
 
 struct Chunk {
@@ -85,7 +81,7 @@ struct Chunk {
 bool findChunk(WavReader::Source& s, const char* id, uint64_t from, uint64_t end, Chunk& out) {
     uint64_t off = from;
     uint8_t h[8];
-    while (off + 8 <= end) {
+    for (int seen = 0; seen < WavReader::kMaxChunks && off + 8 <= end; ++seen) {
         if (!s.readAt(off, h, 8)) return false;
         uint32_t size = loadLE32(h + 4);
         if (std::memcmp(h, id, 4) == 0) {
@@ -105,9 +101,10 @@ bool wavPathTooLong(const std::string& path) { return path.size() > static_cast<
 bool WavReader::readPath(const std::string& path, const Request& request) {
     clearError();
     if (wavPathTooLong(path)) return fail(wavtext::kPathTooLong);
-    if (path.find('\0') != std::string::npos) return fail(wavtext::kOpenFailed);
+    if (path.find('\0') != std::string::npos) return fail(std::string(wavtext::kOpenFailed) + "\nthe path holds a zero byte");
     FileSource source(path);
-    if (!source.isOpen()) return fail(wavtext::kOpenFailed);
+    // The file and the reason on a second line.
+    if (!source.isOpen()) return fail(std::string(wavtext::kOpenFailed) + "\n" + path + ": " + source.why());
     return readSource(source, request);
 }
 
@@ -118,7 +115,7 @@ bool WavReader::readSource(Source& s, const Request& request) {
     uint64_t off = 0, riffStart = 0, riffEnd = 0;
     bool found = false;
     uint8_t h[12];
-    while (off + 12 <= fileSize) {
+    for (int seen = 0; seen < kMaxChunks && off + 12 <= fileSize; ++seen) {
         if (!s.readAt(off, h, 12)) break;
         uint32_t size = loadLE32(h + 4);
         if (std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVE", 4) == 0) {
@@ -171,6 +168,12 @@ bool WavReader::readDataSize(const std::string& path, uint32_t& size) {
 }
 bool WavReader::readData(const std::string& path, SoundBuffer& data, std::size_t spare) {
     return readPath(path, {Mode::Data, nullptr, nullptr, &data, spare});
+}
+bool WavReader::readFormat(Source& source, WaveFormatTriple& format) {
+    return readSource(source, {Mode::Format, &format});
+}
+bool WavReader::readDataSize(Source& source, uint32_t& size) {
+    return readSource(source, {Mode::DataSize, nullptr, &size});
 }
 bool WavReader::readFormat(std::span<const uint8_t> bytes, WaveFormatTriple& format) {
     MemorySource s(bytes);

@@ -51,8 +51,21 @@ struct WaveFormatTriple {
 bool wavPathTooLong(const std::string& path);
 
 // Each operation opens, reads and closes the file by itself (or reads the bytes given).
+// A walk through the chunks of one level looks at no more than kMaxChunks of them, so a
+// file of zeros (a chain of empty chunks) is refused at once, whatever its size.
 class WavReader : public LastError {
 public:
+    static constexpr int kMaxChunks = 1024;
+
+    // Random access to the bytes of a file or of a memory block.
+    class Source {
+    public:
+        virtual ~Source() = default;
+        virtual uint64_t size() const = 0;
+        // Reads exactly n bytes at offset; false if they are not all there.
+        virtual bool readAt(uint64_t offset, uint8_t* dst, std::size_t n) = 0;
+    };
+
     bool readFormat(const std::string& path, WaveFormatTriple& format);
     bool readDataSize(const std::string& path, uint32_t& size);
     // data receives the data chunk: its nominal length is the data size, followed by
@@ -63,7 +76,8 @@ public:
     bool readDataSize(std::span<const uint8_t> bytes, uint32_t& size);
     bool readData(std::span<const uint8_t> bytes, SoundBuffer& data, std::size_t spare = kSoundSpare);
 
-    class Source;
+    bool readFormat(Source& source, WaveFormatTriple& format);
+    bool readDataSize(Source& source, uint32_t& size);
 
 private:
     enum class Mode { Format, DataSize, Data };

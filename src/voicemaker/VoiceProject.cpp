@@ -187,29 +187,43 @@ bool VoiceProject::save(const std::string& path) {
 bool VoiceProject::load(const std::string& path) {
     clearError();
     std::vector<uint8_t> bytes;
-    if (readWholeFile(path, bytes) != ReadStatus::Ok) return fail(makertext::kOpenFailed);
-    if (!loadBytes(bytes)) return false;
+    if (const ReadStatus st = readWholeFile(path, bytes); st != ReadStatus::Ok)
+        return fail(std::string(makertext::kOpenFailed) + "\n" + path + ": " + readStatusText(st));
+    if (!loadBytes(bytes)) {
+        // The reader's text, then the file and the reason.
+        const std::size_t line = lastError().find('\n');
+        if (line != std::string::npos) {
+            const std::string text = lastError().substr(0, line), why = lastError().substr(line + 1);
+            clearError();
+            fail(text + "\n" + path + ": " + why);
+        }
+        return false;
+    }
     path_ = path;
     return true;
 }
 
 bool VoiceProject::loadBytes(std::span<const uint8_t> bytes) {
     clearError();
-    if (bytes.size() < kProjectHeaderSize) return fail(makertext::kReadFailed);
+    if (bytes.size() < kProjectHeaderSize) {
+        return fail(std::string(makertext::kReadFailed) + "\nthe file holds " + std::to_string(bytes.size()) +
+                    " bytes, less than a project's header (" + std::to_string(kProjectHeaderSize) + ")");
+    }
     ByteReader r(bytes);
     ProjectHeader h = readProjectHeader(r);
-    if (!r.ok()) return fail(makertext::kReadFailed);
+    if (!r.ok()) return fail(std::string(makertext::kReadFailed) + "\nthe header is cut short");
     if (h.magic != kProjectMagic) return fail(makertext::kNotProject);
     if (h.version >= kProjectFirstUnsupportedVersion) return fail(makertext::kUnsupportedVersion);
 
     std::vector<std::unique_ptr<VoiceItem>> read;
     bool complete = true;
-    const char* failure = nullptr;
+    std::string failure;
     try {
         for (uint32_t i = 0; i < h.itemCount; ++i) {
             if (!r.has(kItemRecordSize)) {
                 complete = false;
-                failure = makertext::kReadFailed;
+                failure = std::string(makertext::kReadFailed) + "\nitem " + std::to_string(i + 1) + " of " +
+                          std::to_string(h.itemCount) + ": its record is cut short";
                 break;
             }
             ItemRecord rec = readItemRecord(r);
@@ -228,7 +242,9 @@ bool VoiceProject::loadBytes(std::span<const uint8_t> bytes) {
                 std::span<const uint8_t> data = r.view(rec.dataLength);
                 if (data.empty()) {
                     complete = false;
-                    failure = makertext::kReadFailed;
+                    failure = std::string(makertext::kReadFailed) + "\nitem " + std::to_string(i + 1) + " (" +
+                              item->code + "): its " + std::to_string(rec.dataLength) +
+                              " bytes of sound run past the end of the file";
                     break;
                 }
                 if (!item->data.assign(data, 4)) {

@@ -122,7 +122,8 @@ TEST(WaveInsertion, RefusesFilesTheSongCannotPlay) {
     EXPECT_EQ(f.insert(0, f.dir.file("song/text.wav")).outcome, WaveInsertOutcome::Failed);
     EXPECT_EQ(f.prompt.shown[0].text, wavtext::kNotWave);
     EXPECT_EQ(f.insert(0, f.dir.file("song/missing.wav")).outcome, WaveInsertOutcome::Failed);
-    EXPECT_EQ(f.prompt.shown.back().text, wavtext::kOpenFailed);
+    EXPECT_EQ(f.prompt.shown.back().text,
+              std::string(wavtext::kOpenFailed) + "\n" + f.dir.file("song/missing.wav") + ": No such file or directory");
     // Another extension is ignored without a word.
     f.prompt.shown.clear();
     EXPECT_EQ(f.insert(0, f.dir.file("song/clap.aiff")).outcome, WaveInsertOutcome::Cancelled);

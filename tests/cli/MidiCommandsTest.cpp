@@ -54,7 +54,7 @@ TEST(MidiCommands, PosPrintsPositionsAndErrorsHaveTheirStatus) {
     EXPECT_NE(r.err.find("Midiﾌｧｲﾙが見つかりません。"), std::string::npos);
     r = run({"info", dir.write("bad.mid", {'a', 'b', 'c', 'd', 'e'})});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "不当なファイル形式です。\n");
+    EXPECT_EQ(r.err, "不当なファイル形式です。\n" + dir.file("bad.mid") + ": it starts with neither \"MThd\" nor \"RIFF\"\n");
     EXPECT_EQ(run({}).status, 2);
     EXPECT_EQ(run({"frobnicate"}).status, 2);
 }

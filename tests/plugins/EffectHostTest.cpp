@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <thread>
 
 #include "PluginTestFiles.h"
 #include "platform/EffectHostClient.h"
@@ -157,6 +159,54 @@ TEST_F(EffectHostTest, ACrashAHangAndALieEndTheHostAndNotTheProgram) {
     r = null->run(44100, 1, bytesOf({1, 2}));
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.errorText, "The effect library returned no output buffer for 4 bytes.");
+}
+
+// A length 4 KiB past a heap block: the heap beyond it is readable, so only the block's size
+// tells the lie; no heap bytes reach the output.
+TEST_F(EffectHostTest, ALengthPastAHeapBlockIsRefused) {
+    auto lie = load(test::badEffect("heapover"));
+    ASSERT_TRUE(lie);
+    EffectRunResult r = lie->run(44100, 1, bytesOf(std::vector<int16_t>(1000, 5)));
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.outputTaken);
+    EXPECT_TRUE(r.output.empty());
+    EXPECT_NE(r.errorText.find("more than its buffer holds"), std::string::npos) << r.errorText;
+}
+
+// Running or gone (a process nobody collects stays as a zombie, which counts as gone).
+bool running(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return false;
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
+bool endsSoon(pid_t pid) {
+    for (int i = 0; i < 200 && running(pid); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return !running(pid);
+}
+
+// A process a library starts ends with its host: when the library is let go, and when the
+// host is stopped for taking too long.
+TEST_F(EffectHostTest, WhatALibraryStartsEndsWithItsHost) {
+    auto pidOf = [](const EffectRunResult& r) {
+        const std::vector<int16_t> s = samplesOf(r.output);
+        return s.size() == 2 ? static_cast<pid_t>(uint32_t(uint16_t(s[0])) | uint32_t(uint16_t(s[1])) << 16) : 0;
+    };
+    auto lib = load(test::badEffect("forkchild"));
+    ASSERT_TRUE(lib);
+    EffectRunResult r = lib->run(44100, 1, bytesOf({0, 0}));
+    ASSERT_TRUE(r.ok) << r.errorText;
+    const pid_t first = pidOf(r);
+    ASSERT_GT(first, 0);
+    r = lib->run(44100, 1, bytesOf({0, 0}));
+    const pid_t second = pidOf(r);
+    ASSERT_GT(second, 0);
+    EXPECT_TRUE(running(first));
+    lib.reset();
+    EXPECT_TRUE(endsSoon(first));
+    EXPECT_TRUE(endsSoon(second));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "base/ByteIO.h"
 #include "base/Codepage.h"
@@ -260,6 +261,12 @@ TEST(SettingsFile, MissingFileAndOddButReadableFiles) {
     EXPECT_FALSE(s.load(dir.path + "/Kantor.ini"));
     EXPECT_TRUE(s.settingsMissing());
     EXPECT_EQ(s.recentFile(0), kDefaults.sampleFolder + "DEMOS20.uta");
+    // A damaged file on disk: the file and the reason.
+    const std::string ini = dir.path + "/Kantor.ini";
+    std::ofstream(ini) << "junk";
+    EXPECT_FALSE(s.load(ini));
+    EXPECT_EQ(s.lastError(), ini + ": the settings file is shorter than its block");
+    std::filesystem::remove(ini);
 
     // Extra bytes after the block, and values the windows limit, are read as they are;
     // the accessors keep the renderer inside the valid range.

@@ -70,7 +70,7 @@ TEST(InfoSong, ReaderErrorsGoToStandardError) {
     dir.write("bad.uta", std::vector<uint8_t>(2000, 0));
     err.str("");
     EXPECT_EQ(cli::infoSong(dir.file("bad.uta"), true, out, err), 1);
-    EXPECT_EQ(err.str(), "Utaﾌｧｲﾙの読み込みに失敗しました。\n");
+    EXPECT_EQ(err.str(), "Utaﾌｧｲﾙの読み込みに失敗しました。\n" + dir.file("bad.uta") + ": file version 0, not 211\n");
     EXPECT_TRUE(out.str().empty());
 }
 

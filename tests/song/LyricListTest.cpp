@@ -76,7 +76,10 @@ TEST(LyricList, EntersInPositionOrderAndAsksBeforeReplacing) {
     EXPECT_EQ(putLyric(song, 2400, std::string(63, 'x'), no).what, LyricPut::Inserted);
     EXPECT_EQ(putLyric(song, 2880, std::string(32, 'x') + "あいうえおかきくけこさしすせそた", no).what,
               LyricPut::TooLong);
-    EXPECT_EQ(putLyric(song, 2880, "\U0001F600", no).what, LyricPut::TooLong);
+    // A character cp932 lacks is not a matter of length.
+    EXPECT_EQ(putLyric(song, 2880, "\U0001F600", no).what, LyricPut::Unwritable);
+    EXPECT_EQ(lyricUnwritableCharacter("さくら\U0001F600x"), "\U0001F600");
+    EXPECT_EQ(lyricUnwritableCharacter("さくら"), "");
     EXPECT_EQ(song.lyricLines().size(), 4u);
 }
 

@@ -182,6 +182,56 @@ TEST_F(EditFixture, UndoOfTheWholeRunEndsOnTheSavedBytes) {
     EXPECT_EQ(history.size(), 1u);
 }
 
+// A long session on a long channel: 2,000 edits (syllables, phrase heads made and removed,
+// note volumes) on a channel of 3,000 notes all stay in the history, which goes back to the
+// song as it was opened, byte for byte, and forward again to the last edit.
+TEST(EditHistoryLong, TwoThousandEditsUndoToTheSongAsOpened) {
+    Song song;
+    MidiFile midi;
+    SmfTrack t;
+    t.tempo(0, 500000).timeSignature(0, 4, 2);
+    constexpr int kNotes = 3000;
+    for (int i = 0; i < kNotes; ++i) t.note(uint32_t(i) * 240, uint32_t(i) * 240 + 200, 0, 60 + i % 12, 100);
+    t.endOfTrack(uint32_t(kNotes) * 240 + 1920);
+    ASSERT_TRUE(midi.loadImage(buildSmf(0, 480, {t}), "/tmp/edit-test/long.mid"));
+    song.songDefaults().voiceName = "V";
+    song.setMidiPath("/tmp/edit-test/long.mid");
+    ASSERT_TRUE(makeVoxChannel(song, midi.channel(0), 0));
+    VoiceBank voices;
+    voices.addVoice(makeVoice("V", {{"KA", "か"}, {"SA", "さ"}, {"TA", "た"}, {"A", "あ"}}));
+    auto bytes = [&] {
+        SongFile f;
+        std::vector<uint8_t> out;
+        EXPECT_TRUE(f.build(song, "/tmp/edit-test/long.mid", 480, out));
+        return out;
+    };
+    const std::vector<uint8_t> opened = bytes();
+
+    EditHistory history;
+    const char* codes[] = {"ka", "sa", "ta", "a"};
+    for (int i = 0; i < 2000; ++i) {
+        const std::size_t n = std::size_t(i) * 7 % kNotes;
+        EditScope e(history, song, 0);
+        NoteVoiceForm f;
+        ASSERT_TRUE(loadNoteForm(song, voices, 0, n, f));
+        f.code[0] = codes[i % 4];
+        f.noteVolume = static_cast<uint16_t>(50 + i % 100);
+        f.phraseHead = i % 5 == 0 ? !f.phraseHead : f.phraseHead;
+        ASSERT_TRUE(commitNoteForm(song, voices, 0, n, f).ok);
+    }
+    EXPECT_EQ(history.size(), 2000u);
+    // Each step holds what it changed: a few records, not the channel's 3,000.
+    EXPECT_LT(history.bytes(), 4u << 20) << history.bytes();
+    const std::vector<uint8_t> edited = bytes();
+    int undone = 0;
+    while (history.undo(song) != EditHistory::kNothing) ++undone;
+    EXPECT_EQ(undone, 2000);
+    EXPECT_TRUE(bytes() == opened);
+    while (history.redo(song) != EditHistory::kNothing) {
+    }
+    EXPECT_TRUE(bytes() == edited);
+}
+
 TEST_F(EditFixture, HighlightIsNoEditAndHistoryKeepsItsLimit) {
     EditHistory small(2);
     small.begin(song, 0);

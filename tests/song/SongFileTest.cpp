@@ -223,9 +223,16 @@ TEST(SongFile, RefusedFiles) {
     const auto good = build(s);
     Song t;
     SongFile f;
+    // A refusal keeps the song reader's text and names the file and the reason below it.
     auto expectFail = [&](std::vector<uint8_t> b, const char* text) {
         EXPECT_FALSE(f.readImage(t, b, "/x/a.uta"));
-        EXPECT_EQ(f.lastError(), text);
+        if (std::string(text) == kReadFailed) {
+            const std::string second = std::string(kReadFailed) + "\n/x/a.uta: ";
+            EXPECT_TRUE(f.lastError().starts_with(second) && f.lastError().size() > second.size() + 10)
+                << f.lastError();
+        } else {
+            EXPECT_EQ(f.lastError(), text);
+        }
         EXPECT_TRUE(t.songPath().empty());
         EXPECT_FALSE(t.isVoxChannel(0));
         EXPECT_TRUE(t.lyricLines().empty());
@@ -269,6 +276,14 @@ TEST(SongFile, RefusedFiles) {
         expectFail(b, kReadFailed);
     }
     EXPECT_TRUE(f.readImage(t, good, "/x/a.uta"));
+    // The reasons say what is wrong.
+    EXPECT_FALSE(f.readImage(t, std::vector<uint8_t>(100, 0), "/x/a.uta"));
+    EXPECT_EQ(f.lastError(), std::string(kReadFailed) +
+                                 "\n/x/a.uta: the file holds 100 bytes, less than a song's header (1300)");
+    auto b = good;
+    storeLE32(b.data() + u32(good, 0x294), 0xFFFFFFFFu);
+    EXPECT_FALSE(f.readImage(t, b, "/x/a.uta"));
+    EXPECT_EQ(f.lastError(), std::string(kReadFailed) + "\n/x/a.uta: MidiCh=1: the phrase list runs past the end of the file");
 }
 
 TEST(SongFile, HeaderDetailsOnReading) {

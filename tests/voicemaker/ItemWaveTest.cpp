@@ -72,7 +72,7 @@ TEST(ItemWaveTest, UnsupportedFormatsAndFiles) {
     EXPECT_EQ(io.importWaveBytes(item, adpcm), Outcome::Failed);
     EXPECT_EQ(io.lastError(), unsupported);
     EXPECT_EQ(io.importWave(item, dir.file("missing.wav")), Outcome::Failed);
-    EXPECT_EQ(io.lastError(), wavtext::kOpenFailed);
+    EXPECT_EQ(io.lastError(), std::string(wavtext::kOpenFailed) + "\n" + dir.file("missing.wav") + ": No such file or directory");
     EXPECT_EQ(io.importWave(item, dir.write("x.txt", wavBytes(16, 1, 44100, ramp(10)))), Outcome::Cancelled);
     EXPECT_EQ(io.lastError(), "");
     EXPECT_FALSE(item.hasData());

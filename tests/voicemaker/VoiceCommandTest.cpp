@@ -2,7 +2,10 @@
 // folder given by --voice-dir.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <fstream>
 
 #include "SyntheticVowel.h"
 #include "base/FileIO.h"
@@ -54,6 +57,24 @@ TEST(VoiceCommandTest, MakeAVoiceAndManageIt) {
     r = runCli({"voice", "--voice-dir", voices, "build", project, "--replace", id});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, id + "\n");
+    // --replace of a voice that is not there makes no voice of that name.
+    r = runCli({"voice", "--voice-dir", voices, "build", project, "--replace", "vxbNOSUCH"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("there is no voice vxbNOSUCH in"), std::string::npos) << r.err;
+    EXPECT_FALSE(fileExists(voices + "/vxbNOSUCH.vxb"));
+    // A file or a FIFO where the voice folder should be is refused, and so is a file for the
+    // settings folder.
+    const std::string plain = voices + "/a-file", fifo = voices + "/a-fifo";
+    std::ofstream(plain) << "x";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& where : {plain, fifo}) {
+        r = runCli({"voice", "--voice-dir", where, "list"});
+        EXPECT_EQ(r.status, 2) << where;
+        EXPECT_NE(r.err.find(where + " is a"), std::string::npos) << r.err;
+    }
+    r = runCli({"render", voices + "/none.uta", "--config-dir", plain});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(plain + " is a file, not a folder"), std::string::npos) << r.err;
     // Builds without the generated voices have none: a stand-in takes its place.
     if (!fileExists(voices + "/MaleVox.vxb")) std::filesystem::copy_file(voices + "/" + id + ".vxb", voices + "/MaleVox.vxb");
     std::vector<uint8_t> male;

@@ -165,14 +165,19 @@ TEST(VoiceProjectTest, RefusedFilesLeaveTheProjectAlone) {
         p.items.push_back(VoiceItem::make("A", "あ", 60));
         std::string path = dir.write(std::string(c.name) + ".vxbprj", c.bytes);
         EXPECT_FALSE(p.load(path));
-        EXPECT_EQ(p.lastError(), c.message);
+        // The reader's text; where it names no reason, the file and the reason follow it.
+        if (std::string(c.message) == makertext::kReadFailed)
+            EXPECT_EQ(p.lastError(), std::string(c.message) + "\n" + path +
+                                         ": the file holds 279 bytes, less than a project's header (280)");
+        else
+            EXPECT_EQ(p.lastError(), c.message);
         EXPECT_EQ(p.voiceName, "kept");
         EXPECT_EQ(p.items.size(), 1u);
         EXPECT_EQ(p.path(), "");
     }
     VoiceProject p;
     EXPECT_FALSE(p.load(dir.file("missing.vxbprj")));
-    EXPECT_EQ(p.lastError(), makertext::kOpenFailed);
+    EXPECT_EQ(p.lastError(), std::string(makertext::kOpenFailed) + "\n" + dir.file("missing.vxbprj") + ": not found");
     std::vector<uint8_t> v0 = good;
     storeLE16(&v0[224], 0);
     EXPECT_TRUE(p.loadBytes(v0)) << "old versions load";
@@ -190,7 +195,8 @@ TEST(VoiceProjectTest, DamagedFileKeepsWhatWasReadButNotItsName) {
         ASSERT_TRUE(p.save(dir.file("previous.vxbprj")));
         std::string path = dir.write("cut.vxbprj", std::vector<uint8_t>(good.begin(), good.begin() + cut));
         EXPECT_FALSE(p.load(path));
-        EXPECT_EQ(p.lastError(), makertext::kReadFailed);
+        EXPECT_TRUE(p.lastError().starts_with(std::string(makertext::kReadFailed) + "\n" + path + ": item "))
+            << p.lastError();
         EXPECT_EQ(p.voiceName, "テスト声");
         EXPECT_EQ(p.items.size(), cut < 100000 ? 0u : 2u);
         EXPECT_EQ(p.path(), "") << "a save must ask for a new name";

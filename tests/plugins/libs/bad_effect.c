@@ -6,6 +6,9 @@
  *   BAD_LONGOUTPUT  wefDoEffect claims an output far longer than the buffer it returns
  *   BAD_OVERREAD    wefDoEffect claims an output that runs into memory it cannot read
  *   BAD_NULLOUTPUT  wefDoEffect returns no output buffer but a length
+ *   BAD_HEAPOVER    wefDoEffect claims 4 KiB more than the heap block it returns
+ *   BAD_FORKCHILD   wefDoEffect starts a process that would live for ever, and returns its
+ *                   process id as its output (two samples, low half first)
  * Otherwise it passes the phrase through unchanged. */
 #include <signal.h>
 #include <stdio.h>
@@ -42,6 +45,20 @@ int32_t wefDoEffect(int32_t sampleRate, int32_t effectNumber, const int16_t* inp
     (void)output;
     (void)outputBytes;
     for (;;) pause();
+#elif defined(BAD_FORKCHILD)
+    (void)input;
+    (void)inputBytes;
+    pid_t child = fork();
+    if (child < 0) return 2;
+    if (child == 0)
+        for (;;) pause();
+    uint16_t* y = malloc(4);
+    if (!y) return 2;
+    y[0] = (uint16_t)((uint32_t)child & 0xFFFF);
+    y[1] = (uint16_t)((uint32_t)child >> 16);
+    *output = (int16_t*)y;
+    *outputBytes = 4;
+    return 0;
 #elif defined(BAD_NULLOUTPUT)
     (void)input;
     *output = NULL;
@@ -65,6 +82,8 @@ int32_t wefDoEffect(int32_t sampleRate, int32_t effectNumber, const int16_t* inp
     *output = y;
 #if defined(BAD_LONGOUTPUT)
     *outputBytes = inputBytes + 0x40000000;
+#elif defined(BAD_HEAPOVER)
+    *outputBytes = inputBytes + 4096;
 #else
     *outputBytes = inputBytes;
 #endif
