@@ -372,7 +372,7 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
             c.pre = std::llround(pre * kSamplesPerMs);
             c.consonant = std::llround(std::max(0.0, o.consonant) * kSamplesPerMs);
             c.end = std::llround(std::min(endMs, durationMs) * kSamplesPerMs);
-            if (c.pre > kMarkerMaxLoopReach - 0) {
+            if (c.pre > kMarkerMaxLoopReach) {
                 skip(otoRel, lineNumber, SkipReason::LongLeadIn, line);
                 continue;
             }
