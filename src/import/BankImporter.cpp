@@ -1,12 +1,14 @@
 #include "import/BankImporter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <span>
 #include <system_error>
+#include <thread>
 
 #include "base/Codepage.h"
 #include "base/FileIO.h"
@@ -439,30 +441,71 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
         list.push_back(index);
     }
     total = done + static_cast<int>(cutFiles.size());
+    // Two threads take the files in turn (each reads a file and cuts its items); this one
+    // also reports progress, and stops both when told to.
+    struct Cut {
+        std::unique_ptr<VoiceItem> item;
+        bool automatic = false;
+        SkipReason why = SkipReason::NoRoom;
+    };
+    std::vector<Cut> cuts(candidates.size());
+    std::atomic<std::size_t> nextFile{0};
+    std::atomic<int> filesDone{0};
+    std::atomic<bool> stop{false}, outOfMemory{false};
+    auto work = [&](bool reporting) {
+        BankWave reader;
+        std::vector<int16_t> sound;
+        try {
+            while (!stop) {
+                const std::size_t f = nextFile++;
+                if (f >= cutFiles.size()) break;
+                const bool ok = reader.read(cutFiles[f], sound);
+                for (std::size_t index : byFile.at(cutFiles[f])) {
+                    const Candidate& c = candidates[index];
+                    Cut& cut = cuts[index];
+                    if (!ok) {
+                        cut.why = SkipReason::BadWave;
+                        continue;
+                    }
+                    const SyllableRow* row = syllableRow(c.syllable.row);
+                    auto item = VoiceItem::make(std::string(row->code), std::string(row->kana), c.pitch);
+                    if (makeItem(sound, c, *item, cut.automatic, cut.why)) cut.item = std::move(item);
+                }
+                const int finished = ++filesDone;
+                if (reporting && progress && !progress(done + finished, total)) stop = true;
+            }
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+            stop = true;
+        }
+    };
+    {
+        std::thread helper;
+        try {
+            if (cutFiles.size() > 1 && std::thread::hardware_concurrency() > 1) helper = std::thread(work, false);
+        } catch (const std::system_error&) {
+            // No second thread: this one does all the files.
+        }
+        work(true);
+        if (helper.joinable()) helper.join();
+    }
+    if (outOfMemory) return fail("メモリが不足しています。");
+    if (stop) return fail("cancelled");
+    done += static_cast<int>(cutFiles.size());
+    if (progress && !progress(done, total)) return fail("cancelled");
     std::vector<std::pair<int, std::unique_ptr<VoiceItem>>> items;  // key, item
     std::set<int> pitches;
-    for (const std::string& path : cutFiles) {
-        const bool ok = wave.read(path, x);
-        for (std::size_t index : byFile[path]) {
-            const Candidate& c = candidates[index];
-            if (!ok) {
-                skip(c.otoFile, c.lineNumber, SkipReason::BadWave, c.lineText);
-                continue;
-            }
-            const SyllableRow* row = syllableRow(c.syllable.row);
-            auto item = VoiceItem::make(std::string(row->code), std::string(row->kana), c.pitch);
-            bool automatic = false;
-            SkipReason why = SkipReason::NoRoom;
-            if (!makeItem(x, c, *item, automatic, why)) {
-                skip(c.otoFile, c.lineNumber, why, c.lineText);
-                continue;
-            }
-            summary.autoMarked += automatic ? 1 : 0;
-            summary.measuredPitch += c.measured ? 1 : 0;
-            pitches.insert(c.pitch);
-            items.emplace_back(c.syllable.row * 128 + c.pitch, std::move(item));
+    for (const auto& [key, index] : chosen) {
+        const Candidate& c = candidates[index];
+        Cut& cut = cuts[index];
+        if (!cut.item) {
+            skip(c.otoFile, c.lineNumber, cut.why, c.lineText);
+            continue;
         }
-        if (!step()) return fail("cancelled");
+        summary.autoMarked += cut.automatic ? 1 : 0;
+        summary.measuredPitch += c.measured ? 1 : 0;
+        pitches.insert(c.pitch);
+        items.emplace_back(key, std::move(cut.item));
     }
     std::sort(summary.skipped.begin(), summary.skipped.end(), [](const SkippedLine& a, const SkippedLine& b) {
         return a.file != b.file ? a.file < b.file : a.line < b.line;

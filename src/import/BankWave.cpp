@@ -66,7 +66,7 @@ bool BankWave::read(const std::string& path, std::vector<int16_t>& out) {
         data.data_out = converted.data();
         data.output_frames = static_cast<long>(converted.size());
         data.src_ratio = ratio;
-        const int error = src_simple(&data, SRC_SINC_MEDIUM_QUALITY, 1);
+        const int error = src_simple(&data, SRC_SINC_FASTEST, 1);
         if (error != 0) return fail(src_strerror(error));
         converted.resize(static_cast<std::size_t>(data.output_frames_gen));
         mono.swap(converted);
