@@ -1,5 +1,5 @@
 // Importing a voice bank in the oto.ini form with `kantor-cli voice import-bank`: a bank of
-// 1,024 oto.ini lines over 128 WAV files, 307 MB in all (four pitch folders; VCV strings
+// 1,024 oto.ini lines over 128 WAV files, 314 MB in all (four pitch folders; VCV strings
 // of eight syllables per file, 16-bit stereo at 44,100 Hz, and one folder at
 // 48,000 Hz so that the rate conversion is in the measure). Reports the wall time and the
 // peak memory (largest resident set) of the command. Target: well under 30 s, under 500 MB.

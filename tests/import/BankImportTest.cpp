@@ -317,6 +317,17 @@ TEST(BankImport, AVowelLineIsUsedWhenNoHeadEntryExistsAndPitchesComeFromFoldersO
     // Without character.txt or --name the folder's name is the voice's.
     ASSERT_TRUE(importer.read(root.string(), "", project, s));
     EXPECT_EQ(s.voiceName, "bank");
+
+    // A bank unpacked without converting its file names keeps them in cp932, and one made
+    // on a file system that ignores case may name "X.WAV" for "x.wav".
+    const fs::path raw = fs::path(dir.path()) / "raw";
+    test::writeFile(raw / utf8ToCp932("く.wav"),
+                    test::wavBytes(test::syllableSound(test::noteHz(72), 44100), 44100, 1, WavKind::Pcm16));
+    test::writeFile(raw / "lower.wav",
+                    test::wavBytes(test::syllableSound(test::noteHz(72), 44100), 44100, 1, WavKind::Pcm16));
+    test::writeText(raw / "oto.ini", "く.wav=くC4,40,150,-500,70,20\nLOWER.WAV=けC4,40,150,-500,70,20\n", true);
+    ASSERT_TRUE(importer.read(raw.string(), "", project, s)) << importer.lastError();
+    EXPECT_EQ(s.samples, 2) << s.text();
 }
 
 // Sings a song with the imported voice and measures every note: its pitch, and where its
