@@ -19,6 +19,7 @@
 #include "app/Resources.h"
 #include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
+#include "app/BankImportDialog.h"
 #include "app/VoiceLibraryDialog.h"
 #include "app/VoiceMakerWindow.h"
 #include "app/WaveVolumeWindow.h"
@@ -183,6 +184,10 @@ void KantorApp::installWindows(MainPanel& p) {
     });
     p.setWindowFactory(MainPanel::VoiceImport, [this](MainPanel& panel) -> QWidget* {
         importVoiceCommand(*ctx_, &panel);
+        return nullptr;
+    });
+    p.setWindowFactory(MainPanel::VoiceImportBank, [this](MainPanel& panel) -> QWidget* {
+        importBankCommand(*ctx_, &panel);
         return nullptr;
     });
     p.setWindowFactory(MainPanel::VoiceDelete, [this](MainPanel& panel) -> QWidget* {

@@ -100,6 +100,7 @@ void MainPanel::buildMenu() {
     voice->addSeparator();
     addCommand(voice, VoiceExport, "ｴｸｽﾎﾟｰﾄ");
     addCommand(voice, VoiceImport, "ｲﾝﾎﾟｰﾄ");
+    addCommand(voice, VoiceImportBank, "音源ﾌｫﾙﾀﾞのｲﾝﾎﾟｰﾄ (oto.ini)...");
     addCommand(voice, VoiceDelete, "削除");
 
     QMenu* help = menuBar()->addMenu("ﾍﾙﾌﾟ(&H)");
@@ -320,7 +321,7 @@ bool MainPanel::run(int command) {
             if (hub_.hasMidi()) openWindow(WaveInsertWindow);
             return true;
         case SyncCorrection: case MidiOutput: case ChListSettings: case ChScoreSettings: case EffectSettings:
-        case VoiceMaker: case VoiceExport: case VoiceImport: case VoiceDelete:
+        case VoiceMaker: case VoiceExport: case VoiceImport: case VoiceDelete: case VoiceImportBank:
             openWindow(static_cast<Command>(command));
             return true;
         case SoundQuality: soundQuality(); return true;
@@ -348,7 +349,7 @@ void MainPanel::updateEnabling() {
     }
     buttons_[WaveButton]->setEnabled(song);
     for (int c : {SyncCorrection, MidiOutput, ChListSettings, ChScoreSettings, EffectSettings, VoiceMaker, VoiceExport,
-                  VoiceImport, VoiceDelete})
+                  VoiceImport, VoiceDelete, VoiceImportBank})
         actions_[c]->setEnabled(has(c));
     const bool canPlay = song && hub_.canPlay();
     for (int b : {PlayTop, Stop, PlayLast, PlayBetween, Pause, Loop}) buttons_[b]->setEnabled(canPlay);

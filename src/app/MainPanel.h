@@ -56,6 +56,7 @@ public:
         WaveInsertWindow = 32803,  // the channel list's "Waveﾌｧｲﾙの挿入(&W)"
         RomajiListWindow = 40002,  // from the note voice window, for the phrase's voice
         MidiOutput = 40001,  // this program's own: where the MIDI goes
+        VoiceImportBank = 40010,  // this program's own: a voice bank folder in the oto.ini form
     };
     enum Control {
         PlayTop = 1006,

@@ -31,6 +31,7 @@
 #include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
 #include "app/VoiceBuildTargetDialog.h"
+#include "app/BankImportDialog.h"
 #include "app/VoiceLibraryDialog.h"
 #include "app/VoiceMakerWindow.h"
 #include "app/WaveVolumeWindow.h"
@@ -204,6 +205,16 @@ int writeScreenshots(const std::string& dirText) {
 
     MainPanel* panel = app.showPanel();
     failures += !save(panel, dir, "main-panel-empty");
+    {
+        // A small bank in the oto.ini form, imported as a voice (it needs no song).
+        QTemporaryDir bankDir;
+        const QString bank = bankDir.path() + "/見本音源";
+        writeExampleBank(bank.toStdString());
+        BankImportDialog bankImport(app.context());
+        bankImport.folderEdit()->setText(bank);
+        bankImport.runImport();
+        failures += !save(&bankImport, dir, "voice-bank-import");
+    }
     const std::string demo = app.hub().folders().sampleFolder() + names::kDemoSong;
     if (!app.hub().openSong(demo)) {
         std::fprintf(stderr, "the demo song %s did not open\n", demo.c_str());

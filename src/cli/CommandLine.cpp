@@ -401,6 +401,18 @@ struct CommandLine {
                          "kantor-cli voice automark alto.vxbprj --keep");
         c->add_option("PROJECT.vxbprj", voiceFile, "the voice data project")->required();
         c->add_flag("--keep", voice.keep, "leave the items that already have markers alone");
+        c = voiceCommand("import-bank", "import a voice bank folder in the oto.ini form",
+                         "Read a voice bank folder in the widely shared oto.ini form (an oto.ini in every folder, "
+                         "WAV files, prefix.map, character.txt, readme.txt) and build a voice in the voice folder, "
+                         "or with --project a voice data project for hand work in the voice data maker. Prints "
+                         "what was made and every line that was skipped, with its file and line number. The bank "
+                         "folder is only read.",
+                         "kantor-cli voice import-bank ~/banks/alto --name Alto");
+        c->add_option("FOLDER", voiceFile, "the bank folder")->required();
+        c->add_option("--name", voice.name, "the voice name (default: character.txt, else the folder's name)")
+            ->type_name("NAME");
+        c->add_option("--project", voice.project, "write a voice data project instead of a voice")
+            ->type_name("OUT.vxbprj");
     }
 
     void defineEffect() {

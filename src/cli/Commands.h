@@ -91,7 +91,9 @@ struct VoiceArgs {
     bool json = false;
     bool force = false;
     bool keep = false;
-    std::string command;  // list, info, import, export, delete, build or automark
+    std::string name;     // import-bank --name
+    std::string project;  // import-bank --project
+    std::string command;  // list, info, import, export, delete, build, automark or import-bank
     Args operands;
 };
 int voice(const VoiceArgs& args, std::ostream& out, std::ostream& err);

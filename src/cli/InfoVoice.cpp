@@ -5,6 +5,7 @@
 #include "base/FileIO.h"
 #include "cli/Commands.h"
 #include "cli/JsonOut.h"
+#include "import/BankImporter.h"
 #include "sound/SoundFormat.h"
 #include "synth/SoundTexts.h"
 #include "voice/VoiceFile.h"
@@ -23,6 +24,13 @@ std::string formatTextOf(uint16_t code) {
     uint32_t packed = 0, rate = 0;
     if (!decodeSampleFormatCode(code, packed, rate)) return "unknown format";
     return sampleFormatText(packed, rate);
+}
+
+// The readme kept beside a voice imported from a bank (its terms of use), "" when none.
+std::string readmeOf(const std::string& voicePath) {
+    std::vector<uint8_t> bytes;
+    if (readWholeFile(readmePathFor(voicePath), bytes, std::size_t(1) << 20) != ReadStatus::Ok) return {};
+    return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace
@@ -63,6 +71,7 @@ int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostrea
                                    {"usable", !s.code.empty() && s.dataSize != 0}});
         }
         j["samples"] = std::move(records);
+        if (std::string readme = readmeOf(path); !readme.empty()) j["readme"] = readme;
         writeJson(j, out);
         return 0;
     }
@@ -84,6 +93,10 @@ int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostrea
         std::snprintf(line, sizeof line, "%3d  %-4s  %s\t  %5u  %9u  %8u  %8u  %8u\n", index++, code.c_str(),
                       kana.c_str(), s.pitch, s.dataSize, s.markerB, s.markerC, s.markerD);
         out << line;
+    }
+    if (std::string readme = readmeOf(path); !readme.empty()) {
+        out << "\nreadme.txt of the bank (" << readmePathFor(path) << "):\n" << readme;
+        if (readme.back() != '\n') out << "\n";
     }
     return 0;
 }

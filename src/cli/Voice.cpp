@@ -5,6 +5,7 @@
 
 #include "base/FileIO.h"
 #include "cli/Commands.h"
+#include "import/BankImporter.h"
 #include "platform/BuiltinData.h"
 #include "platform/Folders.h"
 #include "platform/StderrPrompt.h"
@@ -167,6 +168,26 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
         }
         out << "marked " << marked << " item" << (marked == 1 ? "" : "s") << "\n";
         return problems.empty() ? 0 : 1;
+    }
+    if (cmd == "import-bank" && ops.size() == 1) {
+        BankImporter importer;
+        BankSummary summary;
+        if (!o.project.empty()) {
+            if (!importer.importProject(ops[0], o.name, o.project, summary)) {
+                err << "voice import-bank: " << importer.lastError() << "\n";
+                return 1;
+            }
+            out << summary.text() << "project: " << o.project << "\n";
+            return 0;
+        }
+        if (!ensureFolder(folder, err)) return 1;
+        std::string id;
+        if (!importer.importVoice(ops[0], o.name, folder, id, summary)) {
+            err << "voice import-bank: " << importer.lastError() << "\n";
+            return 1;
+        }
+        out << summary.text() << "voice: " << id << "\n";
+        return 0;
     }
     err << "voice: unknown command " << cmd << "\n";
     return 2;

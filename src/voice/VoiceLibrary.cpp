@@ -173,6 +173,9 @@ bool VoiceLibrary::deleteVoice(const std::string& identifier, VoiceBank* bank) {
     std::string path = voicePath(identifier);
     if (!fileExists(path)) return failWith(librarytext::kNoSuchVoice, identifier);
     if (std::remove(path.c_str()) != 0) return failWith(librarytext::kDeleteFailed, identifier);
+    // A voice imported from a bank keeps the bank's readme (its terms of use) beside it.
+    const std::string readme = joinPath(folder_, identifier + ".readme.txt");
+    if (fileExists(readme)) std::remove(readme.c_str());
     if (bank) bank->forgetVoice(identifier);
     return true;
 }

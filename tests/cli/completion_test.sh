@@ -89,7 +89,7 @@ offers render song.uta --formants keep -o "" -- take.wav
 
 # Every option a command's help names is offered after "-".
 for command in info pos play render phrase new voice "voice list" "voice info" "voice import" "voice export" \
-    "voice delete" "voice build" "voice automark" "lyric add" "lyric remove" "wave insert" "wave remove"; do
+    "voice delete" "voice build" "voice automark" "voice import-bank" "lyric add" "lyric remove" "wave insert" "wave remove"; do
     # shellcheck disable=SC2086
     help=$("$cli" $command --help) || { echo "FAIL: kantor-cli $command --help"; failures=$((failures + 1)); }
     options=$(sed -n 's/^  \(-[^ ]*\).*/\1/p' <<<"$help" | tr ',' '\n' | grep -- '^--')

@@ -1,0 +1,572 @@
+#include "import/BankImporter.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <span>
+#include <system_error>
+#include <thread>
+
+#include "base/Codepage.h"
+#include "base/FileIO.h"
+#include "import/BankWave.h"
+#include "import/OtoIni.h"
+#include "voice/SyllableTable.h"
+#include "voice/VoiceBank.h"
+#include "voicemaker/AutoMarker.h"
+#include "voicemaker/MarkerRules.h"
+#include "voicemaker/VoiceBuilder.h"
+
+namespace kantor {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr double kSamplesPerMs = 44.1;
+constexpr int64_t kLeadPad = 4410;        // sound kept before the offset: 100 ms
+constexpr int64_t kItemLongest = 88200;   // an item's data: two seconds
+constexpr int64_t kMinLoop = 2205;        // the shortest loop taken from a bank: 50 ms
+constexpr int kUnknownPitch = 72;         // "C4", when nothing tells the pitch
+constexpr std::size_t kLargestTextFile = std::size_t(64) << 20;
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](char c) { return char(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+    return s;
+}
+
+// A file of a folder by name, ignoring ASCII case as the file systems banks are made on do.
+std::string findInFolder(const fs::path& folder, const std::string& name) {
+    std::error_code ec;
+    const std::string wanted = lower(name);
+    for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string n = it->path().filename().string();
+        if (lower(n) == wanted) return n;
+    }
+    return {};
+}
+
+// A path below `folder` written with '/' or '\\', each part found ignoring case.
+std::string resolveFile(const fs::path& folder, const std::string& written) {
+    std::string rel = written;
+    std::replace(rel.begin(), rel.end(), '\\', '/');
+    std::error_code ec;
+    fs::path exact = folder / rel;
+    if (fs::is_regular_file(exact, ec)) return exact.string();
+    fs::path at = folder;
+    std::size_t from = 0;
+    while (from <= rel.size()) {
+        std::size_t slash = rel.find('/', from);
+        std::string part = rel.substr(from, slash == std::string::npos ? std::string::npos : slash - from);
+        from = slash == std::string::npos ? rel.size() + 1 : slash + 1;
+        if (part.empty() || part == ".") continue;
+        std::string found = findInFolder(at, part);
+        if (found.empty()) return {};
+        at /= found;
+    }
+    return fs::is_regular_file(at, ec) ? at.string() : std::string();
+}
+
+bool readText(const fs::path& path, std::string& utf8) {
+    std::vector<uint8_t> bytes;
+    if (readWholeFile(path.string(), bytes, kLargestTextFile) != ReadStatus::Ok) return false;
+    utf8 = bankTextToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return true;
+}
+
+// A root file by name, ignoring case; empty path when none.
+fs::path rootFile(const fs::path& root, const std::string& name) {
+    std::string found = findInFolder(root, name);
+    return found.empty() ? fs::path() : root / found;
+}
+
+// One usable-looking line of an oto.ini, on its way to becoming an item.
+struct Candidate {
+    std::string otoFile;  // relative to the bank
+    int lineNumber = 0;
+    std::string lineText;
+    std::string wavPath;
+    OtoLine oto;
+    AliasSyllable syllable;
+    int64_t offset = 0, pre = 0, consonant = 0, end = 0;  // samples at 44,100 Hz in the file
+    int pitch = -1;
+    bool measured = false;
+};
+
+// The note whose frequency (this system's numbering: note 81 at 440 Hz) is nearest to f.
+int noteOfFrequency(double hz) {
+    const double n = 81.0 + 12.0 * std::log2(hz / 440.0);
+    return static_cast<int>(std::clamp(std::lround(n), 0L, 127L));
+}
+
+double periodAround(std::span<const int16_t> x, std::size_t centre) {
+    if (x.size() < 1500) return 0;
+    return estimatePeriod(x, std::min(centre, x.size() - 1));
+}
+
+// The end of the steady vowel after B: the last 10 ms frame before D whose level is at
+// least half the median level of B..D.
+int64_t steadyVowelEnd(std::span<const int16_t> x, int64_t b, int64_t d) {
+    constexpr int64_t kFrame = 441, kHop = 220;
+    std::vector<double> rms;
+    for (int64_t s = b; s + kFrame <= d; s += kHop) {
+        double sum = 0;
+        for (int64_t i = s; i < s + kFrame; ++i) sum += double(x[std::size_t(i)]) * x[std::size_t(i)];
+        rms.push_back(std::sqrt(sum / kFrame));
+    }
+    if (rms.empty()) return b;
+    std::vector<double> sorted = rms;
+    std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
+    const double level = sorted[sorted.size() / 2];
+    std::size_t last = 0;
+    for (std::size_t f = 0; f < rms.size(); ++f)
+        if (rms[f] >= 0.5 * level) last = f;
+    return std::min(d, b + int64_t(last) * kHop + kFrame);
+}
+
+bool risingZero(std::span<const int16_t> x, int64_t i) {
+    return i > 0 && i < int64_t(x.size()) && x[std::size_t(i - 1)] < 0 && x[std::size_t(i)] >= 0;
+}
+
+// C and D moved onto rising zero crossings a whole number of periods apart, C within eight
+// periods after the end of the fixed part and D within half a period of the cutoff (never
+// past it), choosing the pair whose waveforms match best among those that join without a
+// click (the jump from the sample before D to the sample at C no larger than the largest
+// jump inside the loop). Left as they are when the sound there has no clear period.
+void snapLoop(std::span<const int16_t> x, double period, Markers& m) {
+    if (period <= 0) return;
+    const int64_t limitD = std::min<int64_t>(m.d, int64_t(x.size()) - 2);
+    const double periods = std::floor(double(limitD - int64_t(m.c)) / period);
+    if (periods < 2) return;
+    double bestCost = -1;
+    Markers best = m;
+    for (int64_t c = m.c; c < int64_t(m.c) + int64_t(8 * period) && c + 2 < limitD; ++c) {
+        if (c < 2 || !risingZero(x, c)) continue;
+        for (double k = periods; k >= periods - 8 && k >= 2; k -= 1) {
+            const double d0 = double(c) + k * period;
+            for (int64_t d = int64_t(d0 - period / 2); d <= int64_t(d0 + period / 2) && d <= limitD; ++d) {
+                if (d < c + 2 * kMarkerGap || !risingZero(x, d)) continue;
+                auto at = [&](int64_t i) { return double(x[std::size_t(i)]); };
+                const double cost = std::abs(at(d - 1) - at(c - 1)) + std::abs(at(d) - at(c)) +
+                                    std::abs(at(d + 1) - at(c + 1)) + std::abs(at(d - 2) - at(c - 2));
+                if (bestCost >= 0 && cost >= bestCost) continue;
+                if (loopSeam(x, uint32_t(c), uint32_t(d)).clicks()) continue;
+                bestCost = cost;
+                best.c = uint32_t(c);
+                best.d = uint32_t(d);
+            }
+        }
+    }
+    if (bestCost >= 0) m = best;
+}
+
+// Cuts the item's sound and places its markers. False with the reason when it cannot.
+bool makeItem(std::span<const int16_t> x, const Candidate& c, VoiceItem& item, bool& automatic, SkipReason& why) {
+    automatic = false;
+    const int64_t end = std::min<int64_t>(c.end, int64_t(x.size()));
+    if (c.offset >= end) {
+        why = SkipReason::PastEnd;
+        return false;
+    }
+    int64_t pad = std::min(c.offset, kLeadPad);
+    pad = std::min(pad, kMarkerMaxLoopReach - c.pre);
+    const int64_t s0 = c.offset - pad;
+    const int64_t len = std::min(end - s0, kItemLongest);
+    Markers m;
+    m.a = uint32_t(pad);
+    m.b = uint32_t(pad + c.pre);
+    const int64_t d = std::min(len, int64_t(m.b) + kMarkerMaxLoopReach);
+    if (d < int64_t(m.b) + 2 * kMarkerGap) {
+        why = SkipReason::NoRoom;
+        return false;
+    }
+    m.d = uint32_t(d);
+    m.c = uint32_t(std::max<int64_t>(pad + c.consonant, m.b + kMarkerGap));
+    std::span<const int16_t> data = x.subspan(std::size_t(s0), std::size_t(len));
+    item.data = SoundBuffer::fromSamples(data);
+
+    const int64_t vowelEnd = steadyVowelEnd(data, m.b, m.d);
+    if (int64_t(m.c) + kMinLoop > std::min<int64_t>(m.d, vowelEnd)) {
+        automatic = true;
+        VoiceItem probe;
+        probe.data = SoundBuffer::fromSamples(data);
+        if (autoMark(probe)) {
+            m.c = std::max<uint32_t>(probe.markerC, m.b + kMarkerGap);
+            m.d = std::clamp<uint32_t>(probe.markerD, m.c + kMarkerGap, m.d);
+        } else {
+            m.c = m.b + (m.d - m.b) / 2;
+        }
+    } else {
+        snapLoop(data, periodAround(data, (m.c + m.d) / 2), m);
+    }
+    if (!markersFollowRules(m, uint32_t(len))) {
+        why = SkipReason::NoRoom;
+        return false;
+    }
+    item.setMarkers(m);
+    item.normalize = 1;
+    item.volume = kDefaultVolume;
+    return true;
+}
+
+bool removeQuietly(const std::string& path) {
+    std::error_code ec;
+    return fs::remove(path, ec);
+}
+
+}  // namespace
+
+const char* skipReasonText(SkipReason reason) {
+    switch (reason) {
+        case SkipReason::BadLine: return "not a line of the form FILE=ALIAS,OFFSET,CONSONANT,CUTOFF,PREUTTERANCE,OVERLAP";
+        case SkipReason::MissingWave: return "the WAV file is missing";
+        case SkipReason::BadWave: return "the WAV file cannot be read";
+        case SkipReason::PastEnd: return "the times lie past the end of the WAV file";
+        case SkipReason::NoSyllable: return "the alias names no syllable";
+        case SkipReason::LongLeadIn: return "the preutterance lies more than one second after the offset";
+        case SkipReason::NoRoom: return "no room for a loop between the preutterance and the cutoff";
+    }
+    return "";
+}
+
+int BankSummary::skippedFor(SkipReason reason) const {
+    return static_cast<int>(std::count_if(skipped.begin(), skipped.end(), [&](const SkippedLine& s) { return s.reason == reason; }));
+}
+
+std::string BankSummary::text() const {
+    std::string t;
+    t += "voice name: " + voiceName + "\n";
+    t += "oto.ini files: " + std::to_string(otoFiles) + ", lines: " + std::to_string(lines) + "\n";
+    t += "samples made: " + std::to_string(samples) + " (" + std::to_string(pitches) + " pitch" +
+         (pitches == 1 ? "" : "es") + ")\n";
+    t += "markers placed automatically: " + std::to_string(autoMarked) + "\n";
+    t += "pitches measured: " + std::to_string(measuredPitch) + "\n";
+    t += "lines not needed (another line gives the same syllable and pitch): " + std::to_string(unused) + "\n";
+    t += "lines skipped: " + std::to_string(skipped.size()) + "\n";
+    for (SkipReason r : {SkipReason::MissingWave, SkipReason::PastEnd, SkipReason::NoSyllable, SkipReason::BadLine,
+                         SkipReason::BadWave, SkipReason::LongLeadIn, SkipReason::NoRoom}) {
+        if (int n = skippedFor(r)) t += "  " + std::to_string(n) + ": " + skipReasonText(r) + "\n";
+    }
+    for (const SkippedLine& s : skipped)
+        t += s.file + ":" + std::to_string(s.line) + ": " + skipReasonText(s.reason) + ": " + s.text + "\n";
+    return t;
+}
+
+std::string readmePathFor(const std::string& path) {
+    const std::string name = fileNameOf(path);
+    const std::size_t dot = name.rfind('.');
+    const std::string base = dot == std::string::npos || dot == 0 ? path : path.substr(0, path.size() - (name.size() - dot));
+    return base + ".readme.txt";
+}
+
+bool BankImporter::read(const std::string& bankFolder, const std::string& name, VoiceProject& project,
+                        BankSummary& summary, const BankProgress& progress) {
+    clearError();
+    summary = BankSummary{};
+    std::error_code ec;
+    const fs::path root(bankFolder);
+    if (!fs::is_directory(root, ec)) return fail(bankFolder + ": not a folder");
+
+    // The oto.ini files, in path order.
+    std::vector<fs::path> otoFiles;
+    for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        if (it.depth() > 8) it.disable_recursion_pending();
+        std::error_code fec;
+        if (it->is_regular_file(fec) && lower(it->path().filename().string()) == "oto.ini") otoFiles.push_back(it->path());
+    }
+    if (ec) return fail(bankFolder + ": " + ec.message());
+    std::sort(otoFiles.begin(), otoFiles.end());
+    if (otoFiles.empty()) return fail(bankFolder + ": no oto.ini in the folder or below it");
+    summary.otoFiles = static_cast<int>(otoFiles.size());
+
+    PrefixMap prefixMap;
+    std::string text;
+    if (fs::path p = rootFile(root, "prefix.map"); !p.empty() && readText(p, text)) prefixMap = parsePrefixMap(text);
+    std::string voiceName = name;
+    if (fs::path p = rootFile(root, "character.txt"); voiceName.empty() && !p.empty() && readText(p, text))
+        voiceName = characterName(text);
+    if (voiceName.empty()) voiceName = fs::absolute(root, ec).lexically_normal().filename().string();
+    if (voiceName.empty()) voiceName = fs::absolute(root, ec).lexically_normal().parent_path().filename().string();
+    summary.voiceName = voiceName;
+    if (fs::path p = rootFile(root, "readme.txt"); !p.empty()) readText(p, summary.readme);
+
+    // Every line: parse, find its WAV file, check its times, name its syllable and pitch.
+    std::vector<Candidate> candidates;
+    std::map<std::string, std::pair<bool, BankWaveInfo>> waves;  // path -> readable, info
+    BankWave wave;
+    auto skip = [&](const std::string& file, int line, SkipReason reason, std::string_view lineText) {
+        summary.skipped.push_back({file, line, reason, std::string(lineText)});
+    };
+    for (const fs::path& otoPath : otoFiles) {
+        const std::string otoRel = otoPath.lexically_relative(root).generic_string();
+        std::vector<uint8_t> bytes;
+        if (readWholeFile(otoPath.string(), bytes, kLargestTextFile) != ReadStatus::Ok)
+            return fail(otoRel + ": cannot be read");
+        std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        bool utf8 = false;
+        if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3), utf8 = true;
+        utf8 = utf8 || isValidUtf8(raw);
+        // The folder's pitch: a note name in the folder's own name or a folder above it.
+        int folderNote = -1;
+        for (fs::path f = otoPath.parent_path().lexically_relative(root); folderNote < 0 && !f.empty() && f != ".";
+             f = f.parent_path())
+            folderNote = findNoteName(f.filename().string());
+        const fs::path folder = otoPath.parent_path();
+        int lineNumber = 0;
+        for (std::string_view rawLine : splitLines(raw)) {
+            ++lineNumber;
+            const std::string line = utf8 ? std::string(rawLine) : cp932ToUtf8(rawLine);
+            Candidate c;
+            bool blank = false;
+            if (!parseOtoLine(line, c.oto, &blank)) {
+                if (!blank) {
+                    ++summary.lines;
+                    skip(otoRel, lineNumber, SkipReason::BadLine, line);
+                }
+                continue;
+            }
+            ++summary.lines;
+            c.otoFile = otoRel;
+            c.lineNumber = lineNumber;
+            c.lineText = line;
+            c.wavPath = resolveFile(folder, c.oto.file);
+            if (c.wavPath.empty() && !utf8) {
+                // A bank unpacked without converting its names keeps them in cp932.
+                const std::size_t eq = rawLine.find('=');
+                if (eq != std::string_view::npos) {
+                    std::string rawName(rawLine.substr(0, eq));
+                    while (!rawName.empty() && (rawName.front() == ' ' || rawName.front() == '\t')) rawName.erase(0, 1);
+                    while (!rawName.empty() && (rawName.back() == ' ' || rawName.back() == '\t')) rawName.pop_back();
+                    c.wavPath = resolveFile(folder, rawName);
+                }
+            }
+            if (c.wavPath.empty()) {
+                skip(otoRel, lineNumber, SkipReason::MissingWave, line);
+                continue;
+            }
+            auto found = waves.find(c.wavPath);
+            if (found == waves.end()) {
+                BankWaveInfo info;
+                bool ok = wave.probe(c.wavPath, info);
+                found = waves.emplace(c.wavPath, std::make_pair(ok, info)).first;
+            }
+            if (!found->second.first) {
+                skip(otoRel, lineNumber, SkipReason::BadWave, line);
+                continue;
+            }
+            const double durationMs = found->second.second.durationMs();
+            const OtoLine& o = c.oto;
+            const double endMs = o.cutoff < 0 ? o.offset - o.cutoff : durationMs - o.cutoff;
+            const double pre = std::max(0.0, o.preutterance);
+            if (o.offset < 0 || o.offset >= durationMs || endMs > durationMs + 1.0 || endMs <= o.offset ||
+                o.offset + pre >= endMs) {
+                skip(otoRel, lineNumber, SkipReason::PastEnd, line);
+                continue;
+            }
+            if (!mapAlias(o.alias, prefixMap, c.syllable)) {
+                skip(otoRel, lineNumber, SkipReason::NoSyllable, line);
+                continue;
+            }
+            c.offset = std::llround(o.offset * kSamplesPerMs);
+            c.pre = std::llround(pre * kSamplesPerMs);
+            c.consonant = std::llround(std::max(0.0, o.consonant) * kSamplesPerMs);
+            c.end = std::llround(std::min(endMs, durationMs) * kSamplesPerMs);
+            if (c.pre > kMarkerMaxLoopReach) {
+                skip(otoRel, lineNumber, SkipReason::LongLeadIn, line);
+                continue;
+            }
+            c.pitch = c.syllable.affixNote >= 0 ? c.syllable.affixNote : folderNote;
+            candidates.push_back(std::move(c));
+        }
+    }
+
+    // Work: measuring (files with lines of unknown pitch), then cutting (files of the
+    // chosen lines); progress counts files.
+    std::vector<std::string> measureFiles;
+    {
+        std::set<std::string> seen;
+        for (const Candidate& c : candidates)
+            if (c.pitch < 0 && seen.insert(c.wavPath).second) measureFiles.push_back(c.wavPath);
+    }
+    std::vector<int16_t> x;
+    int done = 0;
+    int total = static_cast<int>(measureFiles.size()) + static_cast<int>(waves.size());
+    auto step = [&]() {
+        ++done;
+        return !progress || progress(done, total);
+    };
+    for (const std::string& path : measureFiles) {
+        const bool ok = wave.read(path, x);
+        for (Candidate& c : candidates) {
+            if (c.wavPath != path || c.pitch >= 0) continue;
+            if (ok && c.offset < int64_t(x.size())) {
+                const int64_t end = std::min<int64_t>(c.end, int64_t(x.size()));
+                std::span<const int16_t> held(x.data() + c.offset, std::size_t(end - c.offset));
+                const std::size_t from = std::size_t(std::min<int64_t>(std::max(c.pre, c.consonant), int64_t(held.size())));
+                const double period = periodAround(held, (from + held.size()) / 2);
+                if (period > 0) {
+                    c.pitch = noteOfFrequency(44100.0 / period);
+                    c.measured = true;
+                }
+            }
+            if (c.pitch < 0) c.pitch = kUnknownPitch;
+        }
+        if (!step()) return fail("cancelled");
+    }
+
+    // One line per syllable and pitch: the first head entry, else the first entry after a vowel.
+    std::map<int, std::size_t> chosen;  // row * 128 + pitch -> candidate
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        const Candidate& c = candidates[i];
+        const int key = c.syllable.row * 128 + c.pitch;
+        auto it = chosen.find(key);
+        if (it == chosen.end()) {
+            chosen.emplace(key, i);
+        } else if (c.syllable.head && !candidates[it->second].syllable.head) {
+            it->second = i;
+        }
+    }
+    summary.unused = static_cast<int>(candidates.size() - chosen.size());
+
+    // Cut the items, one WAV file at a time, in the order the files first appear.
+    std::vector<std::string> cutFiles;
+    std::map<std::string, std::vector<std::size_t>> byFile;
+    for (const auto& [key, index] : chosen) {
+        const std::string& path = candidates[index].wavPath;
+        auto& list = byFile[path];
+        if (list.empty()) cutFiles.push_back(path);
+        list.push_back(index);
+    }
+    total = done + static_cast<int>(cutFiles.size());
+    // Two threads take the files in turn (each reads a file and cuts its items); this one
+    // also reports progress, and stops both when told to.
+    struct Cut {
+        std::unique_ptr<VoiceItem> item;
+        bool automatic = false;
+        SkipReason why = SkipReason::NoRoom;
+    };
+    std::vector<Cut> cuts(candidates.size());
+    std::atomic<std::size_t> nextFile{0};
+    std::atomic<int> filesDone{0};
+    std::atomic<bool> stop{false}, outOfMemory{false};
+    auto work = [&](bool reporting) {
+        BankWave reader;
+        std::vector<int16_t> sound;
+        try {
+            while (!stop) {
+                const std::size_t f = nextFile++;
+                if (f >= cutFiles.size()) break;
+                const bool ok = reader.read(cutFiles[f], sound);
+                for (std::size_t index : byFile.at(cutFiles[f])) {
+                    const Candidate& c = candidates[index];
+                    Cut& cut = cuts[index];
+                    if (!ok) {
+                        cut.why = SkipReason::BadWave;
+                        continue;
+                    }
+                    const SyllableRow* row = syllableRow(c.syllable.row);
+                    auto item = VoiceItem::make(std::string(row->code), std::string(row->kana), c.pitch);
+                    if (makeItem(sound, c, *item, cut.automatic, cut.why)) cut.item = std::move(item);
+                }
+                const int finished = ++filesDone;
+                if (reporting && progress && !progress(done + finished, total)) stop = true;
+            }
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+            stop = true;
+        }
+    };
+    {
+        std::thread helper;
+        try {
+            if (cutFiles.size() > 1 && std::thread::hardware_concurrency() > 1) helper = std::thread(work, false);
+        } catch (const std::system_error&) {
+            // No second thread: this one does all the files.
+        }
+        work(true);
+        if (helper.joinable()) helper.join();
+    }
+    if (outOfMemory) return fail("メモリが不足しています。");
+    if (stop) return fail("cancelled");
+    done += static_cast<int>(cutFiles.size());
+    if (progress && !progress(done, total)) return fail("cancelled");
+    std::vector<std::pair<int, std::unique_ptr<VoiceItem>>> items;  // key, item
+    std::set<int> pitches;
+    for (const auto& [key, index] : chosen) {
+        const Candidate& c = candidates[index];
+        Cut& cut = cuts[index];
+        if (!cut.item) {
+            skip(c.otoFile, c.lineNumber, cut.why, c.lineText);
+            continue;
+        }
+        summary.autoMarked += cut.automatic ? 1 : 0;
+        summary.measuredPitch += c.measured ? 1 : 0;
+        pitches.insert(c.pitch);
+        items.emplace_back(key, std::move(cut.item));
+    }
+    std::sort(summary.skipped.begin(), summary.skipped.end(), [](const SkippedLine& a, const SkippedLine& b) {
+        return a.file != b.file ? a.file < b.file : a.line < b.line;
+    });
+    if (items.empty()) return fail(bankFolder + ": no line of the bank gives a usable sample");
+
+    // Items in table order, each syllable's pitches from low to high.
+    std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    project.clear();
+    project.voiceName = voiceName;
+    project.comment = "oto.ini";
+    project.rateChoice = kRateChoice44k;
+    for (auto& [key, item] : items) project.items.push_back(std::move(item));
+    project.markItemsEdited();
+    summary.samples = static_cast<int>(items.size());
+    summary.pitches = static_cast<int>(pitches.size());
+    return true;
+}
+
+bool BankImporter::importVoice(const std::string& bankFolder, const std::string& name, const std::string& voiceFolder,
+                               std::string& identifier, BankSummary& summary, VoiceBank* bank,
+                               const BankProgress& progress) {
+    identifier.clear();
+    VoiceProject project;
+    if (!read(bankFolder, name, project, summary, progress)) return false;
+    VoiceBuilder builder;
+    std::string id;
+    if (!builder.build(project, voiceFolder, "", id, nullptr)) return fail(builder.lastError());
+    const std::string voicePath = joinPath(voiceFolder, id + ".vxb");
+    if (!summary.readme.empty()) {
+        std::string error;
+        const auto* p = reinterpret_cast<const uint8_t*>(summary.readme.data());
+        if (!writeFileAtomically(readmePathFor(voicePath), std::span<const uint8_t>(p, summary.readme.size()), &error)) {
+            removeQuietly(voicePath);
+            return fail(readmePathFor(voicePath) + ": " + error);
+        }
+    }
+    if (bank && !bank->reloadVoice(id)) {
+        // The voice is written; a bank that cannot pick it up now will on its next listing.
+    }
+    identifier = id;
+    return true;
+}
+
+bool BankImporter::importProject(const std::string& bankFolder, const std::string& name,
+                                 const std::string& projectPath, BankSummary& summary, const BankProgress& progress) {
+    VoiceProject project;
+    if (!read(bankFolder, name, project, summary, progress)) return false;
+    const std::string readmePath = readmePathFor(projectPath);
+    const bool hadReadme = fileExists(readmePath);
+    if (!summary.readme.empty()) {
+        std::string error;
+        const auto* p = reinterpret_cast<const uint8_t*>(summary.readme.data());
+        if (!writeFileAtomically(readmePath, std::span<const uint8_t>(p, summary.readme.size()), &error))
+            return fail(readmePath + ": " + error);
+    }
+    if (!project.save(projectPath)) {
+        if (!summary.readme.empty() && !hadReadme) removeQuietly(readmePath);
+        return fail(project.lastError());
+    }
+    return true;
+}
+
+}  // namespace kantor
