@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "base/Texts.h"
@@ -160,14 +161,32 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
     in.markerC = sample->markerC;
     in.markerD = sample->markerD;
     SyllableShiftOutput shifted;
+    // With expression the note may be detuned, its pitch may move (a glide, a vibrato) and
+    // its level be shaped; a flat curve leaves everything below on the plain path.
+    const ExpressionCurve& curve = note.curve;
+    const bool expressive = !curve.flat();
+    if (expressive && curve.detuneCents != 0) {
+        const double f = std::round(note.frequency * std::pow(2.0, curve.detuneCents / 1200.0));
+        in.targetFrequency = static_cast<uint32_t>(std::clamp(f, 1.0, 4.0e9));
+    }
+    const PitchBend bend = [&curve](double ms) { return std::pow(2.0, curve.centsAt(ms) / 1200.0); };
+    const bool bends = expressive && !curve.pitchFlat();
     // Formants are kept on 16-bit sound; anything else is resampled as designed.
     if (pitchMode_ == PitchMode::KeepFormants && formatBits(voicePacked) == 16) {
         const SamplePitchMarks& marks = samplePitchMarks(*sample, x, in.sampleFrequency);
-        if (!shiftSyllableKeepingFormants(in, marks, shifted)) return fail(text::kOutOfMemory);
+        if (!shiftSyllableKeepingFormants(in, marks, shifted, bends ? &bend : nullptr)) return fail(text::kOutOfMemory);
+    } else if (bends) {
+        if (!shiftSyllableBent(in, bend, curve.maxRatio(), shifted)) return fail(text::kOutOfMemory);
     } else if (!shiftSyllable(in, shifted)) {
         return fail(text::kOutOfMemory);
     }
     x.reset();
+    if (expressive) {
+        if (!retimeLeadIn(shifted, curve.consonantSpeed)) return fail(text::kOutOfMemory);
+        if (curve.falsetto) falsettoTimbre(shifted.sound);
+        if (!curve.levelFlat())
+            applyLevel(shifted.sound, [&curve](std::size_t n) { return curve.levelAt(double(n) * 1000.0 / 44100.0); });
+    }
 
     const uint32_t leadMs = millisecondsForBytes(voicePacked, kRate44100, shifted.leadInBytes);
     SoundBuffer& sound = shifted.sound;
@@ -177,7 +196,9 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
 
     SoundEntry entry;
     entry.data = std::move(sound);
-    entry.startMs = note.startMs > leadMs ? note.startMs - leadMs : 0;
+    // Time moves the note's sound (never before the song start).
+    const int64_t sungStart = int64_t(note.startMs) + (expressive ? curve.timeShiftMs : 0);
+    entry.startMs = sungStart > int64_t(leadMs) ? static_cast<uint32_t>(sungStart - leadMs) : 0;
     entry.durationMs = millisecondsForBytes(outPacked_, outRate_, entry.data.byteLength());
     entry.kind = kEntryMono;
     entry.startTick = note.startTick;
