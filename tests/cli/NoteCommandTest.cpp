@@ -5,6 +5,7 @@
 
 #include "base/FileIO.h"
 #include "midi/SmfWriter.h"
+#include "settings/RenderChoice.h"
 #include "sound/WavFile.h"
 #include "support/CliRun.h"
 #include "support/ScratchFolders.h"
@@ -149,6 +150,16 @@ TEST_F(NoteCommand, ExpressionAutoIsAnOptionAndAStoredChoice) {
     const Result r = run(common({"render", song, "-o", dir.file("x.wav"), "--expression", "on"}));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--expression"), std::string::npos) << r.err;
+
+    // The file: the line is written only when on, and read whatever the order of the lines.
+    RenderChoice choice;
+    EXPECT_EQ(choice.toText(), "formants=resample\n");
+    choice.autoExpression = true;
+    EXPECT_EQ(choice.toText(), "formants=resample\nexpression=auto\n");
+    EXPECT_TRUE(RenderChoice::fromText("expression=auto\nformants=keep\n").autoExpression);
+    EXPECT_TRUE(RenderChoice::fromText("expression=auto\nformants=keep\n").keepFormants);
+    EXPECT_FALSE(RenderChoice::fromText("expression=Auto\n").autoExpression);
+    EXPECT_FALSE(RenderChoice::fromText("expression=auto\nexpression=off\n").autoExpression);
 }
 
 }  // namespace
