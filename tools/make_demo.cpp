@@ -28,8 +28,8 @@ std::string kanaOf(const std::string& code) {
 }
 
 // The second demo song, over the same MIDI file: the same singing with expression. The song
-// glides 70 ms between touching notes and starts each note softly (its defaults); held notes
-// of a half note or more have a vibrato that starts after 200 ms and fades in; the last note
+// glides 70 ms between touching notes and starts each note softly (its defaults); notes held
+// for a half note (1.8 s at its tempo) have a vibrato that starts after 200 ms and fades in; the last note
 // of each phrase has a slower, deeper one and fades in longer; the first note of each phrase
 // comes 20 ms late.
 bool writeExpressiveSong(Song& song, const std::string& folder, const std::string& midiPath, uint16_t division,
@@ -51,7 +51,7 @@ bool writeExpressiveSong(Song& song, const std::string& folder, const std::strin
         const bool lastOfPhrase = i + 1 == events.size() || events[i + 1]->phraseIndex != 0;
         const uint32_t ms = map.millisecondsBetween(e.startTick, e.endTick);
         NoteExpression n;
-        if (ms >= 600 || (lastOfPhrase && ms >= 400)) {
+        if (ms >= 1500 || (lastOfPhrase && ms >= 400)) {
             n.mark(NoteValue::Vibrato, true);
             n.vibratoDepthCents = lastOfPhrase ? 45 : 35;
             n.vibratoRateCentiHz = lastOfPhrase ? 520 : 560;

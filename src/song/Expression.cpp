@@ -289,7 +289,15 @@ ExpressionCurve expressionCurve(const Song& song, int c, const std::vector<const
     // sung on the note's pitch.
     bool firstSlot = true;
     for (int s = 0; s < slot; ++s) firstSlot = firstSlot && e.syllableLength[static_cast<std::size_t>(s)] == 0;
-    if (firstSlot && i > 0 && notes[i - 1] && notes[i - 1]->endTick == e.startTick) {
+    // Notes touch when the next starts at the end of the previous, or in a short gap after it
+    // (at most an eighth of the previous note: a MIDI legato often leaves a few ticks), or
+    // while it still sounds.
+    auto touches = [&](const VoxEvent& p) {
+        if (p.endTick >= e.startTick) return p.startTick < e.startTick;
+        const uint64_t gap = e.startTick - p.endTick;
+        return gap * 8 <= uint64_t(p.endTick - p.startTick);
+    };
+    if (firstSlot && i > 0 && notes[i - 1] && touches(*notes[i - 1])) {
         const VoxEvent& p = *notes[i - 1];
         const NoteExpression pn = resolvedNoteExpression(song, c, p);
         const double prevDetune = pn.has(NoteValue::Pitch) ? pn.detuneCents : 0.0;

@@ -160,7 +160,7 @@ constexpr double kMsPerSample = 1000.0 / 44100.0;
 
 int16_t roundSample(double v) {
     v = std::clamp(v, -32768.0, 32767.0);
-    return static_cast<int16_t>(std::lround(v));
+    return static_cast<int16_t>(v + (v < 0 ? -0.5 : 0.5));  // to the nearest, halves away from 0
 }
 
 }  // namespace
@@ -188,19 +188,20 @@ bool shiftSyllableBent(const SyllableShiftInput& in, const PitchBend& bend, doub
     out.leadInBytes = static_cast<uint32_t>(leadOut * 2);
 
     double pos = 0;
-    double r = r0, rNext = r0;
-    for (std::size_t n = 0; n < total; ++n) {
-        const std::size_t k = n % kBendStep;
+    double r = r0, rNext = r0, slope = 0;
+    const SoundBuffer& x = base.sound;
+    for (std::size_t n = 0, k = 0; n < total; ++n, k = k + 1 == kBendStep ? 0 : k + 1) {
         if (k == 0) {
             r = rNext;
             rNext = bend((double(n + kBendStep) - double(leadOut)) * kMsPerSample);
+            slope = (rNext - r) / double(kBendStep);
         }
         const std::size_t i = static_cast<std::size_t>(pos);
         if (i + 1 >= baseLen) break;  // the rest stays silent
         const double f = pos - double(i);
-        const double v = base.sound.sample(i) * (1 - f) + base.sound.sample(i + 1) * f;
-        out.sound.setSample(n, roundSample(v));
-        pos += r + (rNext - r) * double(k) / double(kBendStep);
+        const double a = x.sample(i), b = x.sample(i + 1);
+        out.sound.setSample(n, roundSample(a + (b - a) * f));
+        pos += r + slope * double(k);
     }
     return true;
 }

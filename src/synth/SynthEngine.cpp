@@ -46,6 +46,30 @@ uint32_t clampTick(int64_t t) {
     return static_cast<uint32_t>(t);
 }
 
+// The level curve over a syllable (44100 Hz): read from the curve over the attack, after it
+// (where the rise is within 1/10000 of its end) the constant gain.
+void applyLevelCurve(SoundBuffer& y, const ExpressionCurve& curve) {
+    const std::size_t n = y.sampleCount();
+    std::size_t settled = 0;
+    if (curve.attackMs > 0) {
+        // 1 - e^(-t/tau) is within 1e-4 of 1 after 9.2 tau; tau is below the attack time.
+        settled = std::min(n, static_cast<std::size_t>(curve.attackMs * 9.3 * 44.1) + 1);
+        // The curve's 1 - e^(-t/tau) with the exponential stepped by one factor per sample.
+        const double tau = curve.attackMs / -std::log(1 - 1 / std::sqrt(2.0));
+        const double step = std::exp(-1000.0 / 44100.0 / tau);
+        double fall = 1.0;
+        for (std::size_t i = 0; i < settled; ++i, fall *= step) {
+            const double v = std::clamp(y.sample(i) * curve.gain * (1 - fall), -32768.0, 32767.0);
+            y.setSample(i, static_cast<int16_t>(v + (v < 0 ? -0.5 : 0.5)));
+        }
+    }
+    if (curve.gain == 1.0) return;
+    for (std::size_t i = settled; i < n; ++i) {
+        const double v = std::clamp(y.sample(i) * curve.gain, -32768.0, 32767.0);
+        y.setSample(i, static_cast<int16_t>(v + (v < 0 ? -0.5 : 0.5)));
+    }
+}
+
 }  // namespace
 
 SynthEngine::SynthEngine(VoiceBank& voices, const TempoMap& tempoMap) : voices_(voices), tempoMap_(tempoMap) {}
@@ -184,8 +208,7 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
     if (expressive) {
         if (!retimeLeadIn(shifted, curve.consonantSpeed)) return fail(text::kOutOfMemory);
         if (curve.falsetto) falsettoTimbre(shifted.sound);
-        if (!curve.levelFlat())
-            applyLevel(shifted.sound, [&curve](std::size_t n) { return curve.levelAt(double(n) * 1000.0 / 44100.0); });
+        if (!curve.levelFlat()) applyLevelCurve(shifted.sound, curve);
     }
 
     const uint32_t leadMs = millisecondsForBytes(voicePacked, kRate44100, shifted.leadInBytes);

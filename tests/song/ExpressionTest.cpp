@@ -234,6 +234,11 @@ TEST(ExpressionCurve, AllDefaultsAndUntaggedRecordsGiveAFlatCurve) {
     const ExpressionCurve s = expressionCurve(song, 0, notes, 1, 0, 399, ExpressionMode::Auto);
     EXPECT_EQ(s.vibratoDepthCents, 0);
     EXPECT_EQ(expressionCurve(song, 0, notes, 0, 0, 1000, ExpressionMode::Auto).glideFromCents, 0);
+    // A MIDI legato's few ticks of gap still touch; a rest does not.
+    song.channel(0).events[0]->endTick = 427;  // 53 ticks: less than an eighth of the note
+    EXPECT_DOUBLE_EQ(expressionCurve(song, 0, notes, 1, 0, 1000, ExpressionMode::Auto).glideFromCents, -500);
+    song.channel(0).events[0]->endTick = 426;  // 54 ticks: more
+    EXPECT_EQ(expressionCurve(song, 0, notes, 1, 0, 1000, ExpressionMode::Auto).glideFromCents, 0);
 }
 
 TEST(ExpressionCurve, GlideRisesInTheSmoothingTimeWithASmallOvershoot) {
