@@ -1,4 +1,5 @@
-// Writes the demo song: kantor-make-demo OUT_FOLDER  ->  DEMOS20.mid and DEMOS20.uta
+// Writes the demo songs: kantor-make-demo OUT_FOLDER  ->  DEMOS20.mid, DEMOS20.uta and
+// DEMOS21.uta (the same song sung with expression)
 // The melody is on channel 1, sung by MaleVox with the lyrics in phrases, with koto,
 // strings, bass and a little percussion around it.
 #include <cstdio>
@@ -8,6 +9,8 @@
 #include "base/FileIO.h"
 #include "midi/MidiFile.h"
 #include "midi/SmfWriter.h"
+#include "midi/TempoMap.h"
+#include "song/Expression.h"
 #include "song/Song.h"
 #include "song/SongFile.h"
 #include "song/VoxTrackBuilder.h"
@@ -22,6 +25,56 @@ std::string kanaOf(const std::string& code) {
         if (code == row.code) return std::string(row.kana);
     }
     return "";
+}
+
+// The second demo song, over the same MIDI file: the same singing with expression. The song
+// glides 70 ms between touching notes and starts each note softly (its defaults); notes held
+// for a half note (1.8 s at its tempo) have a vibrato that starts after 200 ms and fades in; the last note
+// of each phrase has a slower, deeper one and fades in longer; the first note of each phrase
+// comes 20 ms late.
+bool writeExpressiveSong(Song& song, const std::string& folder, const std::string& midiPath, uint16_t division,
+                         const MidiFile& midi) {
+    song.titleInfo().title = "さくら さくら (表情つき)";
+    NoteExpression defaults;
+    defaults.mark(NoteValue::Smoothing, true);
+    defaults.smoothingMs = 70;
+    defaults.mark(NoteValue::Attack, true);
+    defaults.attackCs = 4;
+    setNoteDefaults(song.songDefaults(), defaults);
+    auto& events = song.channel(0).events;
+    TempoMap map;
+    map.build(midi);
+    std::string error;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const VoxEvent& e = *events[i];
+        if (!e.hasSyllable()) continue;
+        const bool lastOfPhrase = i + 1 == events.size() || events[i + 1]->phraseIndex != 0;
+        const uint32_t ms = map.millisecondsBetween(e.startTick, e.endTick);
+        NoteExpression n;
+        if (ms >= 1500 || (lastOfPhrase && ms >= 400)) {
+            n.mark(NoteValue::Vibrato, true);
+            n.vibratoDepthCents = lastOfPhrase ? 45 : 35;
+            n.vibratoRateCentiHz = lastOfPhrase ? 520 : 560;
+            n.vibratoDelayMs = 200;
+            n.vibratoFadeMs = lastOfPhrase ? 400 : 250;
+        }
+        if (e.phraseIndex != 0) {
+            n.mark(NoteValue::Time, true);
+            n.timeMs = 20;
+        }
+        if (n.set != 0 && !setNoteExpression(song, 0, i, i, n, 0, error)) {
+            std::fprintf(stderr, "kantor-make-demo: %s\n", error.c_str());
+            return false;
+        }
+    }
+    SongFile file;
+    const std::string path = joinPath(folder, "DEMOS21.uta");
+    if (!file.write(song, path, midiPath, division)) {
+        std::fprintf(stderr, "kantor-make-demo: %s\n", file.lastError().c_str());
+        return false;
+    }
+    std::printf("%s\n", path.c_str());
+    return true;
 }
 
 // The song over the MIDI file: channel 1 sung by MaleVox, one syllable a note, a phrase
@@ -82,7 +135,7 @@ bool writeSong(const std::string& folder, const std::string& midiPath, uint32_t 
         return false;
     }
     std::printf("%s\n", path.c_str());
-    return true;
+    return writeExpressiveSong(song, folder, midiPath, midi.division(), midi);
 }
 
 }  // namespace

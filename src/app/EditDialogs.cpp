@@ -1,5 +1,7 @@
 #include "app/EditDialogs.h"
 
+#include "song/Expression.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -301,16 +303,24 @@ void NoteLengthPosDialog::reject() {
 // --- batch changes ---------------------------------------------------------------------------
 
 NoteBatchDialog::NoteBatchDialog(AppContext& ctx, int c, uint32_t initialPower, QWidget* parent)
-    : QDialog(parent), ctx_(ctx), c_(c) {
+    : QDialog(parent), ctx_(ctx), c_(c), initialPower_(initialPower) {
     setWindowTitle(edit::channelTitle("ﾉｰﾄ一括変更", c));
     auto* v = new QVBoxLayout(this);
     auto* defaults = new QGroupBox("ﾃﾞﾌｫﾙﾄ使用にする", this);
     auto* dl = new QHBoxLayout(defaults);
-    for (const char* t : {"ビブラート", "パワーピッチスムージング", "裏声"}) dl->addWidget(new QCheckBox(t, defaults));
+    int k = 0;
+    for (const char* t : {"ビブラート", "パワーピッチスムージング", "裏声"}) {
+        defaults_[static_cast<std::size_t>(k++)] = new QCheckBox(t, defaults);
+        dl->addWidget(defaults_[static_cast<std::size_t>(k - 1)]);
+    }
     v->addWidget(defaults);
     auto* initial = new QGroupBox("初期値にする", this);
     auto* il = new QHBoxLayout(initial);
-    for (const char* t : {"時間", "音程"}) il->addWidget(new QCheckBox(t, initial));
+    k = 0;
+    for (const char* t : {"時間", "音程"}) {
+        initials_[static_cast<std::size_t>(k++)] = new QCheckBox(t, initial);
+        il->addWidget(initials_[static_cast<std::size_t>(k - 1)]);
+    }
     il->addStretch(1);
     v->addWidget(initial);
 
@@ -367,10 +377,30 @@ void NoteBatchDialog::accept() {
             return;
         }
     }
+    // The choices go into the expression records of every note (song/Expression.h).
+    NoteBatchExpression batch;
+    const NoteValue toDefault[] = {NoteValue::Vibrato, NoteValue::Smoothing, NoteValue::Falsetto};
+    for (std::size_t i = 0; i < 3; ++i)
+        if (defaults_[i]->isChecked()) batch.toDefault = uint16_t(batch.toDefault | uint16_t(toDefault[i]));
+    batch.initialTime = initials_[0]->isChecked();
+    batch.initialPitch = initials_[1]->isChecked();
+    uint32_t value = initialPower_;
+    if (power_[1]->isChecked()) {
+        batch.power = NoteBatchExpression::Power::Initial;
+    } else if (power_[2]->isChecked()) {
+        batch.power = NoteBatchExpression::Power::Value;
+        parsePowerValue(powerValue_->text().toStdString(), value);
+    } else if (power_[3]->isChecked()) {
+        batch.power = NoteBatchExpression::Power::Ratio;
+        batch.ratioPercent = uint16_t(std::clamp(ratio_->value(), 1, 400));
+    }
+    batch.powerValue = uint16_t(std::clamp<uint32_t>(value, 1, 10000));
+    batch.setAttack = attackChoice_[1]->isChecked();
+    batch.attackCs = uint16_t(std::clamp(attack_->value(), 0, 100));
     Hub& hub = ctx_.hub;
     std::string error;
     hub.history().begin(hub.song(), c_);
-    const bool ok = noteBatchChange(hub.song(), c_, error);
+    const bool ok = noteBatchChange(hub.song(), c_, error) && noteBatchExpression(hub.song(), c_, batch, error);
     hub.history().end(hub.song());
     if (!ok) {
         ctx_.prompt.warning(edittext::kWarning, error);

@@ -108,10 +108,17 @@ public:
     TextSpin* ratioSpin() const { return ratio_; }
     TextSpin* attackSpin() const { return attack_; }
     QLabel* initialLabel() const { return initial_; }
+    // "ﾃﾞﾌｫﾙﾄ使用にする" (ビブラート, パワーピッチスムージング, 裏声) and "初期値にする" (時間, 音程).
+    QCheckBox* defaultBox(int i) const { return defaults_[static_cast<std::size_t>(i)]; }
+    QCheckBox* initialBox(int i) const { return initials_[static_cast<std::size_t>(i)]; }
+    QRadioButton* attackChoice(int i) const { return attackChoice_[static_cast<std::size_t>(i)]; }
 
 private:
     AppContext& ctx_;
     int c_;
+    uint32_t initialPower_ = 1000;
+    std::array<QCheckBox*, 3> defaults_{};
+    std::array<QCheckBox*, 2> initials_{};
     std::array<QRadioButton*, 4> power_{};
     QLineEdit* powerValue_;
     QLabel* initial_;

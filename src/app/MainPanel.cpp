@@ -538,7 +538,8 @@ void MainPanel::writeWav() {
 }
 
 void MainPanel::soundQuality() {
-    SoundQualityDialog d(hub_.settings().outputQualityCode(), hub_.pitchMode() == PitchMode::KeepFormants, this);
+    SoundQualityDialog d(hub_.settings().outputQualityCode(), hub_.pitchMode() == PitchMode::KeepFormants, this,
+                         hub_.expressionMode() == ExpressionMode::Auto);
     if (d.exec() != QDialog::Accepted) return;
     applySoundQuality(d);
 }
@@ -546,9 +547,12 @@ void MainPanel::soundQuality() {
 void MainPanel::applySoundQuality(const SoundQualityDialog& d) {
     hub_.settings().setOutputQualityCode(d.qualityCode());
     if (Transport* t = hub_.transport()) t->setQualityCode(hub_.settings().outputQualityCode());
+    const ExpressionMode expression = d.autoExpression() ? ExpressionMode::Auto : ExpressionMode::Off;
+    std::string error;
+    if (expression != hub_.expressionMode() && !hub_.setExpressionMode(expression, &error))
+        ctx_.prompt.notice("Error", error);
     const PitchMode mode = d.keepFormants() ? PitchMode::KeepFormants : PitchMode::Resample;
     if (mode == hub_.pitchMode()) return;
-    std::string error;
     if (!hub_.setPitchMode(mode, &error)) ctx_.prompt.notice("Error", error);
 }
 

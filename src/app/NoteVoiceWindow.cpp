@@ -1,5 +1,7 @@
 #include "app/NoteVoiceWindow.h"
 
+#include "app/NoteSettingsDialog.h"
+
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
@@ -192,8 +194,15 @@ void NoteVoiceWindow::build() {
     auto* grid = new QGridLayout();
     auto* romaji = add(nullptr, "入力ﾛｰﾏ字一覧(&R)", [this] { openRomajiList(); });
     auto* lengthPos = add(nullptr, "ノート長さ・位置(&L)", [this] { openLengthPosition(); });
-    auto* noteSettings = add(nullptr, "ノート設定(&N)", [] {});
-    noteSettings->setEnabled(false);
+    auto* noteSettings = add(nullptr, "ノート設定(&N)", [this] {
+        if (!commit()) return;
+        modal([&] {
+            EditWindowOpen open(ctx_.hub.editWindows(), EditWindows::NoteSettings, c_);
+            NoteSettingsDialog d(ctx_, c_, n_, this);
+            d.exec();
+        });
+        load();
+    });
     auto* phraseSettings = add(nullptr, "フレーズ設定(&P)", [this] { openPhraseSettings(); });
     auto* quick = add(nullptr, "簡易入力(&E)", [this] { openQuickInput(); });
     auto* wav = add(nullptr, "ﾌﾚｰｽﾞWaveﾌｧｲﾙ", [this] { writePhraseWav(); });

@@ -24,6 +24,7 @@
 #include "app/MidiInstrumentDialog.h"
 #include "app/Mnemonics.h"
 #include "app/MidiOutputDialog.h"
+#include "app/NoteSettingsDialog.h"
 #include "app/NoteVoiceWindow.h"
 #include "app/QtPrompt.h"
 #include "app/RecordingWindow.h"
@@ -94,6 +95,17 @@ int noteEditingScreenshots(KantorApp& app, const QString& dir) {
         NoteVoiceWindow* w = NoteVoiceWindow::open(app.context(), c, note + 1);
         failures += !save(w, dir, "note-voice");
         w->close();
+    }
+    {
+        // The note settings of the first sung note, with a vibrato and a power of its own.
+        NoteSettingsDialog settings(app.context(), c, std::size_t(note));
+        settings.defaultBox(0)->setChecked(false);
+        settings.depth()->setValue(50);
+        settings.rate()->setValue(5.5);
+        settings.delay()->setValue(300);
+        settings.defaultBox(5)->setChecked(false);
+        settings.power()->setValue(1.5);
+        failures += !save(&settings, dir, "note-settings");
     }
     OneClickLengthDialog oneClick(app.hub().settings().oneClickLengths());
     failures += !save(&oneClick, dir, "one-click-lengths");

@@ -10,7 +10,8 @@
 
 namespace kantor::app {
 
-SoundQualityDialog::SoundQualityDialog(uint16_t qualityCode, bool keepFormants, QWidget* parent) : QDialog(parent) {
+SoundQualityDialog::SoundQualityDialog(uint16_t qualityCode, bool keepFormants, QWidget* parent, bool autoExpression)
+    : QDialog(parent) {
     setWindowTitle("音質設定");
     auto* v = new QVBoxLayout(this);
     auto group = [&](const char* title, std::initializer_list<const char*> items) {
@@ -42,6 +43,11 @@ SoundQualityDialog::SoundQualityDialog(uint16_t qualityCode, bool keepFormants, 
                           "切ると見本の音声を速く・遅く読んで音程を合わせます（従来の方式）。");
     formants_->setChecked(keepFormants);
     ph->addWidget(formants_);
+    expression_ = new QCheckBox("表情をつける", pitch);
+    expression_->setToolTip("ノート設定のないノートに、自然なビブラート（400ms以上のノート）、"
+                            "つながったノートの間のなめらかな音程の移り、やわらかい立ち上がりをつけます。");
+    expression_->setChecked(autoExpression);
+    ph->addWidget(expression_);
     ph->addStretch(1);
     v->addWidget(pitch);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

@@ -155,6 +155,17 @@ void addFormantsOption(CLI::App* c, CommonOptions& o) {
                 return RenderChoice::parseFormantsWord(text, keep) ? std::string() : text + " is not keep or resample";
             },
             ""));
+    c->add_option("--expression", o.expression,
+                  "'auto' gives notes without expression settings of their own a vibrato on notes of 400 ms "
+                  "or longer, glides between touching notes and a slight attack; 'off' sings them as written "
+                  "(default: the choice kept in render.conf, else off)")
+        ->type_name("auto|off")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                bool on = false;
+                return RenderChoice::parseExpressionWord(text, on) ? std::string() : text + " is not auto or off";
+            },
+            ""));
 }
 
 // Everything the parser fills in, and the commands it was filled for.
@@ -171,7 +182,8 @@ struct CommandLine {
     std::string voiceId, voiceFile;  // the operands of the voice commands
 
     CLI::App *infoCmd, *posCmd, *playCmd, *renderCmd, *phraseCmd, *newCmd, *voiceCmd, *effectCmd, *lyricCmd,
-        *waveCmd;
+        *waveCmd, *noteCmd;
+    NoteArgs noteArgs;
     EffectArgs effect;
     SongListArgs lyricArgs, waveArgs;
     CLI::Option *lyricAt = nullptr, *waveAt = nullptr;
@@ -207,6 +219,7 @@ struct CommandLine {
         defineEffect();
         defineLyric();
         defineWave();
+        defineNote();
         for (CLI::App* c : app.get_subcommands({})) c->group("Commands");
     }
 
@@ -484,6 +497,54 @@ struct CommandLine {
         rm->add_option("--at", lyricArgs.at, "the tick of the line")->type_name("TICK")->required()->check(tick());
     }
 
+    void defineNote() {
+        noteCmd = command(app, "note", "the expression of a channel's notes",
+                          "Show and set how notes are sung: vibrato, pitch smoothing (a glide from the previous "
+                          "touching note), falsetto, time, pitch, power and attack per note, power and consonant "
+                          "speed per syllable. A value not set uses the channel's default, else the song's. "
+                          "The song is saved when it changes.",
+                          "kantor-cli note set song.uta --channel 1 --note 3-5 --vibrato 50:5.5:300 --smoothing 80");
+        noteCmd->require_subcommand(1);
+        noteCmd->fallthrough();
+        addCommonOptions(noteCmd, noteArgs.common);
+        auto sub = [&](const std::string& name, const std::string& summary, const std::string& description,
+                       const std::string& example) {
+            CLI::App* c = command(*noteCmd, name, summary, description, example);
+            c->callback([this, name] { noteArgs.command = name; });
+            c->add_option("SONG.uta", noteArgs.song, "the song file")->required();
+            c->add_option("--channel", noteArgs.channel, "the channel (1 to 16)")->required()->check(channel());
+            return c;
+        };
+        CLI::App* show = sub("show", "show the notes' expression",
+                             "Print each note of the channel with its expression values: its own, or '-' where it "
+                             "uses the default; then the channel's and the song's defaults.",
+                             "kantor-cli note show song.uta --channel 1 --json");
+        show->add_flag("--json", noteArgs.json, "one JSON object");
+        CLI::App* set = sub("set", "set the expression of notes",
+                            "Set expression values of notes N to M (counted from 1), or of the channel's defaults "
+                            "(--defaults). --default NAME returns a value to the default: vibrato, smoothing, "
+                            "falsetto, time, pitch, power, attack, syllable-power, consonant-speed, or all.",
+                            "kantor-cli note set song.uta --channel 1 --note 2 --power 2.000 --attack 0.30");
+        set->add_option("--note", noteArgs.notes, "N or N-M, counted from 1")->type_name("N[-M]");
+        set->add_flag("--defaults", noteArgs.channelDefaults, "set the channel's defaults instead of notes");
+        set->add_option("--vibrato", noteArgs.vibrato, "depth in cents (0-200), rate in Hz (0-15), delay in ms, "
+                                                         "optional fade-in in ms")
+            ->type_name("DEPTH:RATE:DELAY_MS[:FADE_MS]");
+        set->add_option("--smoothing", noteArgs.smoothing, "glide from the previous touching note, 0-1000 ms")
+            ->type_name("MS");
+        set->add_option("--falsetto", noteArgs.falsetto, "falsetto")->type_name("on|off");
+        set->add_option("--time", noteArgs.time, "move the sung onset, -1000 to 1000 ms")->type_name("MS");
+        set->add_option("--pitch", noteArgs.pitch, "detune, -1200 to 1200 cents")->type_name("CENTS");
+        set->add_option("--power", noteArgs.power, "level ratio 0.001-10.000")->type_name("X.XXX");
+        set->add_option("--attack", noteArgs.attack, "time to reach -3 dB, 0.00-1.00 s")->type_name("S.SS");
+        set->add_option("--syllable-power", noteArgs.syllablePower, "level ratio of every sung syllable, 0.001-10.000")
+            ->type_name("X.XXX");
+        set->add_option("--consonant-speed", noteArgs.consonantSpeed,
+                        "speed of the part before marker B, 25-400 % (200 = half as long)")
+            ->type_name("PERCENT");
+        set->add_option("--default", noteArgs.toDefault, "values to return to the default")->type_name("NAME");
+    }
+
     void defineWave() {
         waveCmd = command(app, "wave", "the wave files inserted in a song",
                           "List, insert and remove the wave files a song plays at song positions. An inserted file "
@@ -608,6 +669,7 @@ struct CommandLine {
         if (effectCmd->parsed()) return cli::effect(effect, out, err);
         if (lyricCmd->parsed()) return cli::lyric(lyricArgs, out, err);
         if (waveCmd->parsed()) return cli::wave(waveArgs, out, err);
+        if (noteCmd->parsed()) return cli::note(noteArgs, out, err);
         return 2;
     }
 };

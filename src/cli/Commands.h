@@ -20,6 +20,8 @@ struct CommonOptions {
     // --formants keep|resample of the commands that sing ("" = the choice kept beside the
     // settings file, render.conf, decides; Resample when there is none).
     std::string formants;
+    // --expression auto|off of the commands that sing ("" = render.conf decides; off when none).
+    std::string expression;
 };
 
 // kantor-cli info [--json] FILE   (.mid/.midi, .uta, .vxb, .wav by extension)
@@ -125,6 +127,24 @@ struct SongListArgs {
 };
 int lyric(const SongListArgs& args, std::ostream& out, std::ostream& err);
 int wave(const SongListArgs& args, std::ostream& out, std::ostream& err);
+
+// kantor-cli note set SONG.uta --channel C --note N[-M] [--vibrato DEPTH:RATE:DELAY_MS[:FADE_MS]]
+//     [--smoothing MS] [--falsetto on|off] [--time MS] [--pitch CENTS] [--power X.XXX] [--attack S.SS]
+//     [--syllable-power X.XXX] [--consonant-speed PERCENT] [--default NAME...] [--defaults]
+// kantor-cli note show SONG.uta --channel C [--json]
+struct NoteArgs {
+    CommonOptions common;
+    std::string command;  // set or show
+    std::string song;
+    uint64_t channel = 0;
+    std::string notes;  // N or N-M, counted from 1
+    bool channelDefaults = false;  // --defaults: the channel's defaults instead of notes
+    bool json = false;
+    // The values given, as text ("" = not given).
+    std::string vibrato, smoothing, falsetto, time, pitch, power, attack, syllablePower, consonantSpeed;
+    std::vector<std::string> toDefault;
+};
+int note(const NoteArgs& args, std::ostream& out, std::ostream& err);
 
 // Runs a whole command line (args without the program name).
 int run(const Args& args, std::ostream& out, std::ostream& err);

@@ -33,6 +33,8 @@ HubOptions hubOptions(const CommonOptions& o, HubOptions::Audio audio, const std
     h.midiPort = port.value_or("");
     bool keep = false;
     if (RenderChoice::parseFormantsWord(o.formants, keep)) h.pitchMode = keep ? PitchMode::KeepFormants : PitchMode::Resample;
+    bool on = false;
+    if (RenderChoice::parseExpressionWord(o.expression, on)) h.expression = on ? ExpressionMode::Auto : ExpressionMode::Off;
     return h;
 }
 }  // namespace

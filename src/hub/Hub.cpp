@@ -28,6 +28,7 @@ Hub::Document::Document(Hub& hub)
     engine.setMidiDelayCorrection(hub.settings_.midiDelayCorrection());
     engine.setEffects(&hub.effects_);
     engine.setPitchMode(hub.pitchMode_);
+    engine.setExpressionMode(hub.expressionMode_);
 }
 
 Hub::Hub(UserPrompt& prompt, HubOptions options)
@@ -55,6 +56,16 @@ bool Hub::setPitchMode(PitchMode mode, std::string* error) {
     doc_->engine.setPitchMode(mode);
     RenderChoice choice;
     choice.keepFormants = mode == PitchMode::KeepFormants;
+    choice.autoExpression = expressionMode_ == ExpressionMode::Auto;
+    return choice.save(renderChoicePath(), error);
+}
+
+bool Hub::setExpressionMode(ExpressionMode mode, std::string* error) {
+    expressionMode_ = mode;
+    doc_->engine.setExpressionMode(mode);
+    RenderChoice choice;
+    choice.keepFormants = pitchMode_ == PitchMode::KeepFormants;
+    choice.autoExpression = mode == ExpressionMode::Auto;
     return choice.save(renderChoicePath(), error);
 }
 
@@ -78,12 +89,15 @@ void Hub::startUp() {
     doc_->engine.setMidiDelayCorrection(settings_.midiDelayCorrection());
     midiOutput_ = MidiOutputChoice::load(midiOutputPath());
     if (options_.midiPortGiven) midiOutput_.alsaPort = options_.midiPort;
+    const RenderChoice kept = RenderChoice::load(renderChoicePath());
     if (options_.pitchMode) {
         pitchMode_ = *options_.pitchMode;
     } else {
-        pitchMode_ = RenderChoice::load(renderChoicePath()).keepFormants ? PitchMode::KeepFormants : PitchMode::Resample;
+        pitchMode_ = kept.keepFormants ? PitchMode::KeepFormants : PitchMode::Resample;
     }
     doc_->engine.setPitchMode(pitchMode_);
+    expressionMode_ = options_.expression.value_or(kept.autoExpression ? ExpressionMode::Auto : ExpressionMode::Off);
+    doc_->engine.setExpressionMode(expressionMode_);
     if (options_.audio == HubOptions::Audio::Off) return;
 
     makeDevices();

@@ -54,6 +54,8 @@ struct HubOptions {
     // How the vocal's pitch is changed for this run: empty = the choice file beside the
     // settings decides (render.conf, Resample when it says nothing).
     std::optional<PitchMode> pitchMode;
+    // Expression for notes without settings of their own (nullopt: render.conf decides).
+    std::optional<ExpressionMode> expression;
 };
 
 // The windows that follow the song and the transport.
@@ -227,6 +229,9 @@ public:
     // through a temporary file). False, with `error` set, when the file cannot be written;
     // the choice applies all the same.
     bool setPitchMode(PitchMode mode, std::string* error = nullptr);
+    // "表情をつける": kept in render.conf beside the pitch mode.
+    ExpressionMode expressionMode() const { return expressionMode_; }
+    bool setExpressionMode(ExpressionMode mode, std::string* error = nullptr);
 
     // After the sound settings changed (the sync correction's OK): the delay correction
     // applies from the next render (with the embedded synthesizer there is none to apply).
@@ -275,6 +280,7 @@ private:
     MidiOutputChoice midiOutput_;
     // Before the documents: every document's engine renders with it.
     PitchMode pitchMode_ = PitchMode::Resample;
+    ExpressionMode expressionMode_ = ExpressionMode::Off;
     // Before the documents: every document's engine uses the rack.
     EffectHostLoader effectLoader_;
     EffectRack effects_;

@@ -11,7 +11,7 @@ namespace kantor {
 class Folders;
 
 inline constexpr const char* kBuiltinVoiceNames[] = {"MaleVox", "FemaleVox"};
-inline constexpr const char* kDemoSongFiles[] = {"DEMOS20.mid", "DEMOS20.uta"};
+inline constexpr const char* kDemoSongFiles[] = {"DEMOS20.mid", "DEMOS20.uta", "DEMOS21.uta"};
 
 // Folders that may hold the built data (each with voices/ and sample/ below it), in the
 // order they are looked at: $KANTOR_BUILTIN_DIR, share/kantor beside the program's folder

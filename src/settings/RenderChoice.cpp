@@ -16,7 +16,19 @@ bool RenderChoice::parseFormantsWord(const std::string& word, bool& keep) {
     return false;
 }
 
-std::string RenderChoice::toText() const { return std::string("formants=") + formantsWord(keepFormants) + "\n"; }
+bool RenderChoice::parseExpressionWord(const std::string& word, bool& on) {
+    if (word == "auto" || word == "off") {
+        on = word == "auto";
+        return true;
+    }
+    return false;
+}
+
+std::string RenderChoice::toText() const {
+    std::string text = std::string("formants=") + formantsWord(keepFormants) + "\n";
+    if (autoExpression) text += "expression=auto\n";
+    return text;
+}
 
 RenderChoice RenderChoice::fromText(const std::string& text) {
     RenderChoice c;
@@ -24,6 +36,10 @@ RenderChoice RenderChoice::fromText(const std::string& text) {
         const std::string key = "formants=";
         bool keep = false;
         if (line.rfind(key, 0) == 0 && parseFormantsWord(line.substr(key.size()), keep)) c.keepFormants = keep;
+        const std::string expressionKey = "expression=";
+        bool on = false;
+        if (line.rfind(expressionKey, 0) == 0 && parseExpressionWord(line.substr(expressionKey.size()), on))
+            c.autoExpression = on;
     }
     return c;
 }

@@ -295,7 +295,7 @@ void addGrain(const Grain& g, const std::vector<float>& padded, long pad, std::v
 }  // namespace
 
 bool shiftSyllableKeepingFormants(const SyllableShiftInput& in, const SamplePitchMarks& marks,
-                                  SyllableShiftOutput& out) {
+                                  SyllableShiftOutput& out, const PitchBend* bend) {
     const uint32_t fs = in.sampleFrequency;
     const uint32_t ft = in.targetFrequency;
     if (ft == 0 || in.sample == nullptr) return false;
@@ -353,16 +353,20 @@ bool shiftSyllableKeepingFormants(const SyllableShiftInput& in, const SamplePitc
     for (double t = 0.0;; ) {
         const double tau = map(t);
         const long m = table.voicedAt(tau);
+        // The period here: fixed, or moved by the bend (never shorter than the shortest).
+        const double here =
+            bend ? std::max(kShortestPeriod, period / std::max(1e-3, (*bend)((t - double(Lb / 2)) * 1000.0 / kRate)))
+                 : period;
         Grain g;
         g.at = t;
         if (m >= 0) {
             const std::size_t i = std::size_t(m);
             g.voiced = true;
             g.from = table.pos[i];
-            g.left = std::min(table.left[i], kWidestGrain * period);
-            g.right = std::min(table.right[i], kWidestGrain * period);
+            g.left = std::min(table.left[i], kWidestGrain * here);
+            g.right = std::min(table.right[i], kWidestGrain * here);
             const double own = 0.5 * (table.left[i] + table.right[i]);
-            g.gain = std::clamp(std::sqrt(period / own), 1.0 / kMaxDensityGain, kMaxDensityGain);
+            g.gain = std::clamp(std::sqrt(here / own), 1.0 / kMaxDensityGain, kMaxDensityGain);
         } else {
             g.from = tau;
         }
@@ -370,7 +374,7 @@ bool shiftSyllableKeepingFormants(const SyllableShiftInput& in, const SamplePitc
         if (map.loops && t >= map.c) g.level = level(g.from);
         grains.push_back(g);
         if (t >= double(total)) break;
-        t += g.voiced ? period : kUnvoicedHop;
+        t += g.voiced ? here : kUnvoicedHop;
     }
     // Where unvoiced grains meet others, the windows span the distance between their centres
     // on both sides, so that they add up to one there.

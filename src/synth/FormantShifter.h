@@ -16,7 +16,10 @@ namespace kantor {
 // Same input and output as shiftSyllable (lead-in + N bytes), using the sample's pitch
 // marks (PitchMarks.h). A sample without marks (nothing voiced found), and a note above
 // 2756 Hz, are resampled by shiftSyllable instead. Fails only when memory runs out or ft is 0.
+// With a bend, the grains are laid one moving period apart: 44100000 / (ft * bend(ms)), ms
+// counted from the note's start (the end of the lead-in). Without one (nullptr), exactly
+// the fixed-pitch synthesis above.
 bool shiftSyllableKeepingFormants(const SyllableShiftInput& in, const SamplePitchMarks& marks,
-                                  SyllableShiftOutput& out);
+                                  SyllableShiftOutput& out, const PitchBend* bend = nullptr);
 
 }  // namespace kantor

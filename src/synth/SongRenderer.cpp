@@ -94,11 +94,42 @@ PhraseRequest SongRenderer::phraseRequest(int c, const VoxEvent& head, const std
     return req;
 }
 
+// The curves of each synthesis note from the note's expression settings (song/Expression.h).
+void SongRenderer::addExpression(int c, const std::vector<const VoxEvent*>& notes, std::vector<SynthNote>& synthNotes) const {
+    // The synthesis notes count only the notes with something to sing.
+    std::vector<std::size_t> taken;
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        if (!notes[i]) continue;
+        uint32_t sum = 0;
+        for (uint16_t w : notes[i]->syllableLength) sum += w;
+        if (sum != 0) taken.push_back(i);
+    }
+    const TempoMap& map = engine_.tempoMap();
+    std::size_t lastEvent = SIZE_MAX;
+    int slot = 0;
+    for (SynthNote& n : synthNotes) {
+        if (n.eventIndex >= taken.size()) continue;
+        const std::size_t i = taken[n.eventIndex];
+        const VoxEvent& e = *notes[i];
+        if (n.eventIndex != lastEvent) {
+            lastEvent = n.eventIndex;
+            slot = -1;
+        }
+        // The next slot of this note that sings.
+        do ++slot;
+        while (slot < VoxEvent::kSlots && e.syllableLength[static_cast<std::size_t>(slot)] == 0);
+        if (slot >= VoxEvent::kSlots) continue;
+        const uint32_t noteMs = map.millisecondsBetween(e.startTick, std::max(e.startTick, e.endTick));
+        n.curve = expressionCurve(song_, c, notes, i, slot, noteMs, engine_.expressionMode());
+    }
+}
+
 bool SongRenderer::renderPhraseNotes(int c, const VoxEvent& head, const std::vector<const VoxEvent*>& notes,
                                      uint32_t rangeStart, uint32_t rangeEnd) {
     const PhraseRequest req = phraseRequest(c, head, notes, rangeStart, rangeEnd);
     std::vector<SynthNote> synthNotes;
     if (!engine_.buildNoteList(notes, req.settings, synthNotes)) return failAndFree(engine_.lastError());
+    addExpression(c, notes, synthNotes);
     if (!engine_.renderPhrase(req, synthNotes)) return failAndFree(engine_.lastError());
     return true;
 }

@@ -16,6 +16,7 @@ namespace kantor {
 class Song;
 class SynthEngine;
 struct PhraseRequest;
+struct SynthNote;
 class TempoMap;
 struct VoxEvent;
 
@@ -85,6 +86,7 @@ private:
                                 uint32_t rangeStart, uint32_t rangeEnd) const;
     bool renderPhraseNotes(int channel, const VoxEvent& head, const std::vector<const VoxEvent*>& notes,
                            uint32_t rangeStart, uint32_t rangeEnd);
+    void addExpression(int channel, const std::vector<const VoxEvent*>& notes, std::vector<SynthNote>& synthNotes) const;
     bool addInsertedWaves();
     bool finalMixdown(const std::string& path, std::vector<PlaybackPiece>& playback);
     bool failAndFree(std::string_view text);

@@ -150,3 +150,106 @@ bool shiftSyllable(const SyllableShiftInput& in, SyllableShiftOutput& out) {
 }
 
 }  // namespace kantor
+
+namespace kantor {
+namespace {
+
+// The bend is evaluated every so many output samples and read straight between.
+constexpr std::size_t kBendStep = 32;
+constexpr double kMsPerSample = 1000.0 / 44100.0;
+
+int16_t roundSample(double v) {
+    v = std::clamp(v, -32768.0, 32767.0);
+    return static_cast<int16_t>(v + (v < 0 ? -0.5 : 0.5));  // to the nearest, halves away from 0
+}
+
+}  // namespace
+
+bool shiftSyllableBent(const SyllableShiftInput& in, const PitchBend& bend, double maxRatio,
+                       SyllableShiftOutput& out) {
+    const uint32_t fs = in.sampleFrequency;
+    const uint32_t ft = in.targetFrequency;
+    if (ft == 0 || in.sample == nullptr) return false;
+    maxRatio = std::max(1.0, maxRatio);
+    const uint32_t Lb = scaleMarker(in.markerB, fs, ft);
+    // Enough sound at ft for the whole syllable read at the highest ratio.
+    SyllableShiftInput wide = in;
+    const double wanted = (double(Lb) + in.neededBytes) * maxRatio + 256.0;
+    wide.neededBytes = static_cast<uint32_t>(std::min(4.0e9, std::max(0.0, wanted - Lb))) & ~uint32_t(1);
+    SyllableShiftOutput base;
+    if (!shiftSyllable(wide, base)) return false;
+    const std::size_t baseLen = base.sound.sampleCount();
+
+    // The lead-in is read at the ratio the bend starts with.
+    const double r0 = std::max(1e-3, bend(-1.0));
+    const std::size_t leadOut = static_cast<std::size_t>(std::lround(double(Lb / 2) / r0));
+    const std::size_t total = leadOut + in.neededBytes / 2;
+    if (!out.sound.allocate(total * 2)) return false;
+    out.leadInBytes = static_cast<uint32_t>(leadOut * 2);
+
+    double pos = 0;
+    double r = r0, rNext = r0, slope = 0;
+    const SoundBuffer& x = base.sound;
+    for (std::size_t n = 0, k = 0; n < total; ++n, k = k + 1 == kBendStep ? 0 : k + 1) {
+        if (k == 0) {
+            r = rNext;
+            rNext = bend((double(n + kBendStep) - double(leadOut)) * kMsPerSample);
+            slope = (rNext - r) / double(kBendStep);
+        }
+        const std::size_t i = static_cast<std::size_t>(pos);
+        if (i + 1 >= baseLen) break;  // the rest stays silent
+        const double f = pos - double(i);
+        const double a = x.sample(i), b = x.sample(i + 1);
+        out.sound.setSample(n, roundSample(a + (b - a) * f));
+        pos += r + slope * double(k);
+    }
+    return true;
+}
+
+bool retimeLeadIn(SyllableShiftOutput& io, double speed) {
+    if (speed <= 0 || speed == 1.0) return true;
+    const std::size_t lead = io.leadInBytes / 2;
+    const std::size_t total = io.sound.sampleCount();
+    if (lead == 0 || lead > total) return true;
+    const std::size_t newLead = static_cast<std::size_t>(std::lround(double(lead) / speed));
+    SoundBuffer y;
+    if (!y.allocate((newLead + total - lead) * 2)) return false;
+    for (std::size_t n = 0; n < newLead; ++n) {
+        const double pos = double(n) * speed;
+        const std::size_t i = static_cast<std::size_t>(pos);
+        const double f = pos - double(i);
+        const double a = i < lead ? io.sound.sample(i) : 0.0;
+        const double b = i + 1 < total ? io.sound.sample(i + 1) : a;
+        y.setSample(n, roundSample(a * (1 - f) + b * f));
+    }
+    for (std::size_t n = lead; n < total; ++n) y.setSample(newLead + n - lead, io.sound.sample(n));
+    io.sound = std::move(y);
+    io.leadInBytes = static_cast<uint32_t>(newLead * 2);
+    return true;
+}
+
+void applyLevel(SoundBuffer& y, const std::function<double(std::size_t)>& level) {
+    const std::size_t n = y.sampleCount();
+    for (std::size_t i = 0; i < n; ++i) y.setSample(i, roundSample(y.sample(i) * level(i)));
+}
+
+void falsettoTimbre(SoundBuffer& y) {
+    const std::size_t n = y.sampleCount();
+    const double lowpass = std::exp(-2 * M_PI * 900.0 / 44100.0);
+    const double follow = std::exp(-2 * M_PI * 30.0 / 44100.0);
+    double a = 0, b = 0, env = 0, prevNoise = 0;
+    uint32_t seed = 0x9E3779B9u;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = y.sample(i);
+        a = (1 - lowpass) * x + lowpass * a;
+        b = (1 - lowpass) * a + lowpass * b;
+        env = (1 - follow) * std::abs(x) + follow * env;
+        seed = seed * 1664525u + 1013904223u;
+        const double white = double(int32_t(seed >> 8) - (1 << 23)) / double(1 << 23);
+        const double breath = white - prevNoise;  // tilted up: aspiration is hiss, not rumble
+        prevNoise = white;
+        y.setSample(i, roundSample(1.15 * b + 0.12 * env * breath));
+    }
+}
+
+}  // namespace kantor

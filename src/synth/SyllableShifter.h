@@ -3,6 +3,7 @@
 // the note's frequency by resampling, its steady part between markers C and D repeats to
 // last as long as the syllable, and the level moves smoothly across the repetitions.
 #include <cstdint>
+#include <functional>
 
 #include "sound/SoundBuffer.h"
 
@@ -38,5 +39,25 @@ void levelGlide(SoundBuffer& y, std::size_t firstSample, std::size_t lastSample,
 
 // The whole core. Fails only when memory runs out or ft is 0.
 bool shiftSyllable(const SyllableShiftInput& in, SyllableShiftOutput& out);
+
+// A pitch that moves over the note: the ratio of the sung frequency to ft at a time in
+// milliseconds from the note's start (negative before it, in the lead-in).
+using PitchBend = std::function<double(double ms)>;
+
+// The core with a moving pitch: the syllable is shifted to ft as above (with enough sound
+// for the highest ratio), then read again with a step that follows the bend, so that the
+// pitch follows it and the syllable keeps its length. maxRatio bounds bend().
+bool shiftSyllableBent(const SyllableShiftInput& in, const PitchBend& bend, double maxRatio,
+                       SyllableShiftOutput& out);
+
+// Sings the lead-in (the part before marker B) `speed` times as fast (read between samples).
+bool retimeLeadIn(SyllableShiftOutput& io, double speed);
+
+// Multiplies sample n by level(n) (clamped and rounded to the nearest).
+void applyLevel(SoundBuffer& y, const std::function<double(std::size_t)>& level);
+
+// Falsetto: a lighter, breathier tone: the harmonics above about 1 kHz are damped and
+// aspiration noise that follows the level is added.
+void falsettoTimbre(SoundBuffer& y);
 
 }  // namespace kantor

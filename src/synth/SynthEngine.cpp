@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "base/Texts.h"
@@ -43,6 +44,30 @@ uint32_t clampTick(int64_t t) {
     if (t < 0) return 0;
     if (t > 0xFFFFFFFFll) return 0xFFFFFFFFu;
     return static_cast<uint32_t>(t);
+}
+
+// The level curve over a syllable (44100 Hz): read from the curve over the attack, after it
+// (where the rise is within 1/10000 of its end) the constant gain.
+void applyLevelCurve(SoundBuffer& y, const ExpressionCurve& curve) {
+    const std::size_t n = y.sampleCount();
+    std::size_t settled = 0;
+    if (curve.attackMs > 0) {
+        // 1 - e^(-t/tau) is within 1e-4 of 1 after 9.2 tau; tau is below the attack time.
+        settled = std::min(n, static_cast<std::size_t>(curve.attackMs * 9.3 * 44.1) + 1);
+        // The curve's 1 - e^(-t/tau) with the exponential stepped by one factor per sample.
+        const double tau = curve.attackMs / -std::log(1 - 1 / std::sqrt(2.0));
+        const double step = std::exp(-1000.0 / 44100.0 / tau);
+        double fall = 1.0;
+        for (std::size_t i = 0; i < settled; ++i, fall *= step) {
+            const double v = std::clamp(y.sample(i) * curve.gain * (1 - fall), -32768.0, 32767.0);
+            y.setSample(i, static_cast<int16_t>(v + (v < 0 ? -0.5 : 0.5)));
+        }
+    }
+    if (curve.gain == 1.0) return;
+    for (std::size_t i = settled; i < n; ++i) {
+        const double v = std::clamp(y.sample(i) * curve.gain, -32768.0, 32767.0);
+        y.setSample(i, static_cast<int16_t>(v + (v < 0 ? -0.5 : 0.5)));
+    }
 }
 
 }  // namespace
@@ -160,14 +185,31 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
     in.markerC = sample->markerC;
     in.markerD = sample->markerD;
     SyllableShiftOutput shifted;
+    // With expression the note may be detuned, its pitch may move (a glide, a vibrato) and
+    // its level be shaped; a flat curve leaves everything below on the plain path.
+    const ExpressionCurve& curve = note.curve;
+    const bool expressive = !curve.flat();
+    if (expressive && curve.detuneCents != 0) {
+        const double f = std::round(note.frequency * std::pow(2.0, curve.detuneCents / 1200.0));
+        in.targetFrequency = static_cast<uint32_t>(std::clamp(f, 1.0, 4.0e9));
+    }
+    const PitchBend bend = [&curve](double ms) { return std::pow(2.0, curve.centsAt(ms) / 1200.0); };
+    const bool bends = expressive && !curve.pitchFlat();
     // Formants are kept on 16-bit sound; anything else is resampled as designed.
     if (pitchMode_ == PitchMode::KeepFormants && formatBits(voicePacked) == 16) {
         const SamplePitchMarks& marks = samplePitchMarks(*sample, x, in.sampleFrequency);
-        if (!shiftSyllableKeepingFormants(in, marks, shifted)) return fail(text::kOutOfMemory);
+        if (!shiftSyllableKeepingFormants(in, marks, shifted, bends ? &bend : nullptr)) return fail(text::kOutOfMemory);
+    } else if (bends) {
+        if (!shiftSyllableBent(in, bend, curve.maxRatio(), shifted)) return fail(text::kOutOfMemory);
     } else if (!shiftSyllable(in, shifted)) {
         return fail(text::kOutOfMemory);
     }
     x.reset();
+    if (expressive) {
+        if (!retimeLeadIn(shifted, curve.consonantSpeed)) return fail(text::kOutOfMemory);
+        if (curve.falsetto) falsettoTimbre(shifted.sound);
+        if (!curve.levelFlat()) applyLevelCurve(shifted.sound, curve);
+    }
 
     const uint32_t leadMs = millisecondsForBytes(voicePacked, kRate44100, shifted.leadInBytes);
     SoundBuffer& sound = shifted.sound;
@@ -177,7 +219,9 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
 
     SoundEntry entry;
     entry.data = std::move(sound);
-    entry.startMs = note.startMs > leadMs ? note.startMs - leadMs : 0;
+    // Time moves the note's sound (never before the song start).
+    const int64_t sungStart = int64_t(note.startMs) + (expressive ? curve.timeShiftMs : 0);
+    entry.startMs = sungStart > int64_t(leadMs) ? static_cast<uint32_t>(sungStart - leadMs) : 0;
     entry.durationMs = millisecondsForBytes(outPacked_, outRate_, entry.data.byteLength());
     entry.kind = kEntryMono;
     entry.startTick = note.startTick;

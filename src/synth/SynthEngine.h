@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/LastError.h"
+#include "song/Expression.h"
 #include "song/VoiceSettings.h"
 #include "song/VoxEvent.h"
 #include "sound/SoundEntry.h"
@@ -38,6 +39,9 @@ struct SynthNote {
     uint32_t startTick = 0;
     uint32_t endTick = 0;
     uint32_t startMs = 0;    // from the song start
+    // How the syllable moves (song/Expression.h). The synthesis only samples it; a flat
+    // curve sings exactly as without expression.
+    ExpressionCurve curve;
 };
 
 struct PhraseRequest {
@@ -88,6 +92,10 @@ public:
     // How pitch is changed (Resample unless set).
     void setPitchMode(PitchMode mode) { pitchMode_ = mode; }
     PitchMode pitchMode() const { return pitchMode_; }
+    // How notes without expression settings of their own sing (Off unless set): the song
+    // renderer gives each note its curves by it.
+    void setExpressionMode(ExpressionMode mode) { expressionMode_ = mode; }
+    ExpressionMode expressionMode() const { return expressionMode_; }
 
     uint32_t outputFormat() const { return outPacked_; }
     uint32_t outputRate() const { return outRate_; }
@@ -136,6 +144,7 @@ private:
     uint32_t latestTick_ = 0;
     bool active_ = false;
     PitchMode pitchMode_ = PitchMode::Resample;
+    ExpressionMode expressionMode_ = ExpressionMode::Off;
 };
 
 }  // namespace kantor

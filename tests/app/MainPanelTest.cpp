@@ -349,6 +349,23 @@ private slots:
         }
         QCOMPARE(hub.engine().pitchMode(), PitchMode::Resample);
         QVERIFY(!RenderChoice::load(hub.renderChoicePath()).keepFormants);
+        {
+            // "表情をつける" likewise, kept beside the pitch mode.
+            SoundQualityDialog d(hub.settings().outputQualityCode(), false, nullptr, false);
+            QCOMPARE(d.expression()->text(), QString("表情をつける"));
+            d.expression()->click();
+            p.applySoundQuality(d);
+        }
+        QCOMPARE(hub.expressionMode(), ExpressionMode::Auto);
+        QCOMPARE(hub.engine().expressionMode(), ExpressionMode::Auto);
+        QVERIFY(RenderChoice::load(hub.renderChoicePath()).autoExpression);
+        QVERIFY(!RenderChoice::load(hub.renderChoicePath()).keepFormants);
+        {
+            test::RecordingPrompt prompt;
+            Hub next(prompt);
+            next.startUp();
+            QCOMPARE(next.engine().expressionMode(), ExpressionMode::Auto);
+        }
         for (const auto& shown : s.prompt.shown) QVERIFY2(shown.caption != "Error", shown.text.c_str());
     }
 

@@ -86,10 +86,17 @@ offers render song.uta --formants "" -- keep resample
 offers play song.uta --formants k -- keep
 lacks render song.uta --formants "" -- song.uta
 offers render song.uta --formants keep -o "" -- take.wav
+offers "" -- note
+offers note "" -- show set
+offers note set "" -- song.uta
+offers render song.uta --expression "" -- auto off
+offers note set song.uta --default "" -- vibrato all
+offers note set song.uta --falsetto "" -- on off
 
 # Every option a command's help names is offered after "-".
 for command in info pos play render phrase new voice "voice list" "voice info" "voice import" "voice export" \
-    "voice delete" "voice build" "voice automark" "voice import-bank" "lyric add" "lyric remove" "wave insert" "wave remove"; do
+    "voice delete" "voice build" "voice automark" "voice import-bank" "lyric add" "lyric remove" "wave insert" "wave remove" \
+    "note show" "note set"; do
     # shellcheck disable=SC2086
     help=$("$cli" $command --help) || { echo "FAIL: kantor-cli $command --help"; failures=$((failures + 1)); }
     options=$(sed -n 's/^  \(-[^ ]*\).*/\1/p' <<<"$help" | tr ',' '\n' | grep -- '^--')
