@@ -177,12 +177,14 @@ struct CommandLine {
     PlayArgs play;
     RenderArgs render, phrase;
     NewArgs newSong;
+    ExportArgs exportArgs;
+    ImportArgs importArgs;
     std::vector<std::string> vox, lyrics;
     VoiceArgs voice;
     std::string voiceId, voiceFile;  // the operands of the voice commands
 
-    CLI::App *infoCmd, *posCmd, *playCmd, *renderCmd, *phraseCmd, *newCmd, *voiceCmd, *effectCmd, *lyricCmd,
-        *waveCmd, *noteCmd;
+    CLI::App *infoCmd, *posCmd, *playCmd, *renderCmd, *phraseCmd, *newCmd, *exportCmd, *importCmd, *voiceCmd,
+        *effectCmd, *lyricCmd, *waveCmd, *noteCmd;
     NoteArgs noteArgs;
     EffectArgs effect;
     SongListArgs lyricArgs, waveArgs;
@@ -215,6 +217,8 @@ struct CommandLine {
         defineRender();
         definePhrase();
         defineNew();
+        defineExport();
+        defineImport();
         defineVoice();
         defineEffect();
         defineLyric();
@@ -342,8 +346,9 @@ struct CommandLine {
                          "Make a song from a MIDI file: the channel of each --vox becomes a vocal track and sings "
                          "the lyrics of the --lyrics file that follows it. The song is written beside its MIDI "
                          "file (the MIDI file is copied there when -o names another folder).",
-                         "kantor-cli new a.mid -o a.uta --vox 1 --lyrics a.txt --voice MaleVox");
-        newCmd->add_option("MIDI.mid", newSong.midiPath, "the MIDI file")->required();
+                         "kantor-cli new a.mid -o a.uta --vox 1 --lyrics a.txt --voice MaleVox\n"
+                         "kantor-cli new b.kar -o b.uta --vox 2 --lyrics-from-midi");
+        newCmd->add_option("MIDI.mid", newSong.midiPath, "the MIDI or karaoke file (.mid, .kar)")->required();
         newCmd->add_option("-o,--output", newSong.output, "the song file to write")->type_name("SONG.uta")->required();
         voxOpt = newCmd->add_option("--vox", vox, "a channel to sing, followed by its --lyrics")
                      ->type_name("C")
@@ -351,12 +356,48 @@ struct CommandLine {
                      ->allow_extra_args(false)
                      ->check(channel());
         lyricsOpt = newCmd->add_option("--lyrics", lyrics, "the lyrics of the channel before: UTF-8 text, one phrase "
-                                                           "a line, syllables separated by blanks")
+                                                           "a line, notes separated by blanks; words are split into "
+                                                           "syllables, one a note")
                         ->type_name("FILE")
-                        ->required()
                         ->allow_extra_args(false);
+        newCmd->add_flag("--lyrics-from-midi", newSong.lyricsFromMidi,
+                         "a --vox without --lyrics sings the lyric events of the MIDI or karaoke file");
         newCmd->add_option("--voice", newSong.voiceName, "the voice that sings the song")->type_name("NAME");
         addCommonOptions(newCmd, newSong.common);
+    }
+
+    void defineExport() {
+        exportCmd = command(app, "export", "write a song's MIDI file with its lyrics",
+                            "Write the MIDI file of a song with every sung note's syllables as a lyric event, in "
+                            "hiragana, so that other programs show and sing the lyrics. Each Vox channel's lyrics "
+                            "are a track of their own; a phrase begins a line (\"/\").",
+                            "kantor-cli export a.uta -o a-lyrics.mid");
+        exportCmd->add_option("SONG.uta", exportArgs.song, "the song")->required();
+        exportCmd->add_option("-o,--output", exportArgs.output, "the MIDI file to write")
+            ->type_name("OUT.mid")
+            ->required();
+        exportCmd->add_flag("--cp932", exportArgs.cp932, "write the lyrics in cp932 (Shift-JIS) rather than UTF-8");
+        addCommonOptions(exportCmd, exportArgs.common);
+    }
+
+    void defineImport() {
+        importCmd = command(app, "import", "make a song from a MusicXML score",
+                            "Make a song from a MusicXML score (.musicxml, .xml or compressed .mxl): a MIDI file of "
+                            "the score (format 1, named after the song) is written beside the song, and the part "
+                            "with the lyrics sings them. Repeats are played out, tied notes joined, the top note "
+                            "of a chord sings, and an extending lyric holds its syllable. Nothing is written when "
+                            "the score cannot be read.",
+                            "kantor-cli import score.musicxml -o song.uta --part 1 --voice MaleVox");
+        importCmd->add_option("SCORE", importArgs.score, "the score (.musicxml, .xml, .mxl)")->required();
+        importCmd->add_option("-o,--output", importArgs.output, "the song file to write")
+            ->type_name("SONG.uta")
+            ->required();
+        importCmd->add_option("--part", importArgs.part, "the part that sings, counted from 1 (default: the first "
+                                                         "part with lyrics)")
+            ->type_name("N")
+            ->check(CLI::Range(1, 64));
+        importCmd->add_option("--voice", importArgs.voiceName, "the voice that sings the song")->type_name("NAME");
+        addCommonOptions(importCmd, importArgs.common);
     }
 
     CLI::App* voiceCommand(const std::string& name, const std::string& summary, const std::string& description,
@@ -618,7 +659,9 @@ struct CommandLine {
         int pending = -1;
         for (const CLI::Option* o : newCmd->parse_order()) {
             if (o == voxOpt && v < vox.size()) {
-                if (pending >= 0) {
+                if (pending >= 0 && newSong.lyricsFromMidi) {
+                    newSong.pairs.emplace_back(pending, std::string());
+                } else if (pending >= 0) {
                     err << "new: --vox takes a channel 1 to 16, followed by its --lyrics\n";
                     return false;
                 }
@@ -632,7 +675,9 @@ struct CommandLine {
                 pending = -1;
             }
         }
-        if (pending >= 0) {
+        if (pending >= 0 && newSong.lyricsFromMidi) {
+            newSong.pairs.emplace_back(pending, std::string());
+        } else if (pending >= 0) {
             err << "new: --vox " << pending + 1 << " has no --lyrics\n";
             return false;
         }
@@ -658,6 +703,8 @@ struct CommandLine {
             if (!pairLyrics(err)) return 2;
             return cli::newSong(newSong, out, err);
         }
+        if (exportCmd->parsed()) return cli::exportMidi(exportArgs, out, err);
+        if (importCmd->parsed()) return cli::importScore(importArgs, out, err);
         if (voiceCmd->parsed()) {
             for (const CLI::App* s : voiceCmd->get_subcommands())
                 if (s->parsed()) voice.command = s->get_name();

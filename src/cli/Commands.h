@@ -79,12 +79,33 @@ int render(const RenderArgs& args, std::ostream& out, std::ostream& err);
 int phrase(const RenderArgs& args, std::ostream& out, std::ostream& err);
 
 // kantor-cli new MIDI.mid -o SONG.uta --vox C --lyrics FILE [--vox C --lyrics FILE ...] [--voice NAME]
+// kantor-cli new MIDI.mid|KARAOKE.kar -o SONG.uta --vox C --lyrics-from-midi [--voice NAME]
 struct NewArgs {
     CommonOptions common;
     std::string midiPath, output, voiceName;
-    std::vector<std::pair<int, std::string>> pairs;  // channel (0-based), lyrics file
+    bool lyricsFromMidi = false;
+    // channel (0-based), lyrics file ("" = the MIDI file's own lyrics, with --lyrics-from-midi)
+    std::vector<std::pair<int, std::string>> pairs;
 };
 int newSong(const NewArgs& args, std::ostream& out, std::ostream& err);
+
+// kantor-cli export SONG.uta -o OUT.mid [--cp932]: the song's MIDI file with its syllables as
+// lyric events, in hiragana (UTF-8, or cp932).
+struct ExportArgs {
+    CommonOptions common;
+    std::string song, output;
+    bool cp932 = false;
+};
+int exportMidi(const ExportArgs& args, std::ostream& out, std::ostream& err);
+
+// kantor-cli import SCORE.musicxml|SCORE.xml|SCORE.mxl -o SONG.uta [--part N] [--voice NAME]: a
+// MusicXML score as a song: its MIDI file beside the song, the part singing its lyrics.
+struct ImportArgs {
+    CommonOptions common;
+    std::string score, output, voiceName;
+    uint64_t part = 0;  // 1-based; 0 = the first part with lyrics
+};
+int importScore(const ImportArgs& args, std::ostream& out, std::ostream& err);
 
 // kantor-cli voice [--voice-dir DIR] list|info ID|import FILE|export ID FILE|delete ID|build PROJECT [--replace ID]|automark PROJECT
 struct VoiceArgs {

@@ -109,7 +109,12 @@ int infoMidi(const std::string& path, bool json, std::ostream& out, std::ostream
                                     {"denominator", m.denominator}});
         }
         Json& tempos = j["tempos"] = Json::array();
-        for (const TempoRecord& t : map.tempos()) tempos.push_back(Json{{"tick", t.tick}, {"usPerQuarter", t.usPerQuarter}});
+        for (std::size_t i = 0; i < map.tempos().size(); ++i) {
+            const TempoRecord& t = map.tempos()[i];
+            Json r{{"tick", t.tick}, {"usPerQuarter", t.usPerQuarter}};
+            if (i == 0 && map.impliedTempo()) r["implied"] = true;
+            tempos.push_back(std::move(r));
+        }
         writeJson(j, out);
         return 0;
     }
@@ -158,11 +163,13 @@ int infoMidi(const std::string& path, bool json, std::ostream& out, std::ostream
     }
 
     out << "\nTempos: " << map.tempos().size() << "\n";
-    for (const TempoRecord& t : map.tempos()) {
-        char line[128];
-        std::snprintf(line, sizeof line, "  tick %8u  (%s)  %7u us per quarter  %.2f BPM", t.tick,
+    for (std::size_t i = 0; i < map.tempos().size(); ++i) {
+        const TempoRecord& t = map.tempos()[i];
+        char line[160];
+        std::snprintf(line, sizeof line, "  tick %8u  (%s)  %7u us per quarter  %.2f BPM%s", t.tick,
                       map.positionText(t.tick).c_str(), t.usPerQuarter,
-                      t.usPerQuarter ? 60000000.0 / t.usPerQuarter : 0.0);
+                      t.usPerQuarter ? 60000000.0 / t.usPerQuarter : 0.0,
+                      i == 0 && map.impliedTempo() ? "  (no tempo event: the standard 120 BPM)" : "");
         out << line << "\n";
     }
     return 0;

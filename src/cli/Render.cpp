@@ -9,6 +9,7 @@
 #include "cli/Session.h"
 #include "cli/Terminal.h"
 #include "settings/SoundSettings.h"
+#include "import/MidiLyrics.h"
 #include "song/LyricsImport.h"
 #include "sound/WavFile.h"
 #include "audio/WaveOutDevice.h"
@@ -226,6 +227,22 @@ int phrase(const RenderArgs& p, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
+// Puts the lyric events of the MIDI (or karaoke) file on channel c.
+bool lyricsFromMidi(CliSession& s, const std::string& midiPath, int c, const SyllableResolver& resolve,
+                    std::ostream& err) {
+    std::vector<NoteLyric> notes;
+    std::size_t unplaced = 0;
+    std::string error;
+    if (!midiLyricsOnNotes(s.midi(), c, notes, unplaced, error) || !applyNoteLyrics(s.song(), c, notes, resolve, error)) {
+        err << midiPath << ": channel " << c + 1 << ": " << error << "\n";
+        return false;
+    }
+    if (unplaced > 0)
+        err << midiPath << ": channel " << c + 1 << ": " << unplaced
+            << " lyric events start on no note of the channel and are left out\n";
+    return true;
+}
+
 int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
     const CommonOptions& common = a.common;
     const std::string& midiPath = a.midiPath;
@@ -249,6 +266,11 @@ int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
         return resolveSyllable(s.voices(), *v, typed, code);
     };
     for (const auto& [c, file] : pairs) {
+        if (file.empty()) {  // --lyrics-from-midi
+            if (!s.song().isVoxChannel(c) && !s.session().makeVoxChannel(c)) return 1;
+            if (!lyricsFromMidi(s, midiPath, c, resolve, err)) return 1;
+            continue;
+        }
         std::vector<uint8_t> bytes;
         if (const ReadStatus st = readWholeFile(file, bytes, std::size_t(64) << 20); st != ReadStatus::Ok) {
             err << "new: cannot read " << file << ": " << readStatusText(st) << "\n";

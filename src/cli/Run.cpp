@@ -20,7 +20,7 @@ int info(const InfoArgs& args, std::ostream& out, std::ostream& err) {
     const std::string& path = args.path;
     const bool json = args.json;
     std::string ext = lowerExtension(path);
-    if (ext == "mid" || ext == "midi" || ext == "smf" || ext == "rmi") return infoMidi(path, json, out, err);
+    if (ext == "mid" || ext == "midi" || ext == "smf" || ext == "rmi" || ext == "kar") return infoMidi(path, json, out, err);
     if (ext == "uta") return infoSong(path, json, out, err);
     if (ext == "vxb") return infoVoice(path, json, out, err);
     if (ext == "wav") return infoWav(path, json, out, err);

@@ -24,6 +24,7 @@ void TempoMap::clear() {
     measures_.clear();
     maxEndSoFar_.clear();
     tempos_.clear();
+    impliedTempo_ = false;
     division_ = 0;
     songEnd_ = 0;
 }
@@ -79,11 +80,19 @@ bool TempoMap::buildMeasureTable(const MidiFile& midi) {
 bool TempoMap::buildTempoList(const MidiFile& midi) {
     clearError();
     tempos_.clear();
+    impliedTempo_ = false;
     const ChannelEventList& list0 = midi.channel(0);
     if (list0.empty()) return fail(kNotRead);
     division_ = midi.division();
     for (const auto& e : list0) {
         if (e && e->kind == ChannelEventKind::Tempo) tempos_.push_back(TempoRecord{e->value2, e->value1});
+    }
+    // A Standard MIDI File runs at 120 bpm until its first tempo event, and that is how the
+    // synthesizer plays it: the vocal is timed the same way, so that a file without a tempo
+    // event, or whose first one comes late, is sung in time with its MIDI.
+    if (tempos_.empty() || tempos_.front().tick > 0) {
+        tempos_.insert(tempos_.begin(), TempoRecord{0, kDefaultUsPerQuarter});
+        impliedTempo_ = true;
     }
     return true;
 }

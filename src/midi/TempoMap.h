@@ -29,6 +29,8 @@ public:
     // further out, as one with a stray huge delta-time before its end, still opens: positions
     // past the table have no measure.
     static constexpr std::size_t kMaxMeasures = std::size_t(1) << 18;
+    // The tempo of a Standard MIDI File before its first tempo event: 120 bpm.
+    static constexpr uint32_t kDefaultUsPerQuarter = 500000;
 
     // Both read channel list 0 of the file; they fail with "Not Read Smf" when it is empty.
     bool buildMeasureTable(const MidiFile& midi);
@@ -38,7 +40,10 @@ public:
     void clear();
 
     const std::vector<Measure>& measures() const { return measures_; }
+    // The tempo list: one record per tempo event of list 0, led by a record of 120 bpm at
+    // tick 0 when the file has no tempo event there (impliedTempo() then tells so).
     const std::vector<TempoRecord>& tempos() const { return tempos_; }
+    bool impliedTempo() const { return impliedTempo_; }
     uint16_t division() const { return division_; }
     uint32_t songEndTick() const { return songEnd_; }
 
@@ -65,6 +70,7 @@ private:
     // For each measure, the largest end (start + length) of it and all before it.
     std::vector<uint64_t> maxEndSoFar_;
     std::vector<TempoRecord> tempos_;
+    bool impliedTempo_ = false;
 };
 
 // The text shown for a position when there is none.

@@ -25,7 +25,8 @@ std::string startFileFromArguments(int argc, const char* const* argv) {
 }
 
 StartFileKind startFileKind(std::string_view startFile) {
-    if (endsWithIgnoringCase(startFile, "mid")) return StartFileKind::Midi;
+    // A karaoke file (.kar) is a MIDI file with its lyrics in text events.
+    if (endsWithIgnoringCase(startFile, "mid") || endsWithIgnoringCase(startFile, ".kar")) return StartFileKind::Midi;
     if (endsWithIgnoringCase(startFile, "uta")) return StartFileKind::Song;
     return StartFileKind::None;
 }

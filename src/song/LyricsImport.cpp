@@ -3,27 +3,38 @@
 #include <cstdint>
 
 #include "song/Song.h"
+#include "voice/WordSyllables.h"
 
 namespace kantor {
 namespace {
 
+struct Word {
+    std::string text;
+    std::size_t byte = 0;  // where it starts in the line
+};
+
 // Splits on ASCII blanks, tabs and the ideographic space.
-std::vector<std::string> splitBlanks(const std::string& line) {
-    std::vector<std::string> out;
-    std::string cur;
+std::vector<Word> splitBlanks(const std::string& line) {
+    std::vector<Word> out;
+    Word cur;
     for (std::size_t i = 0; i < line.size();) {
         if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
             ++i;
         } else if (line.compare(i, 3, "\xE3\x80\x80") == 0) {  // U+3000
             i += 3;
         } else {
-            cur.push_back(line[i++]);
+            if (cur.text.empty()) cur.byte = i;
+            cur.text.push_back(line[i++]);
             continue;
         }
-        if (!cur.empty()) out.push_back(std::move(cur)), cur.clear();
+        if (!cur.text.empty()) out.push_back(std::move(cur)), cur = Word{};
     }
-    if (!cur.empty()) out.push_back(std::move(cur));
+    if (!cur.text.empty()) out.push_back(std::move(cur));
     return out;
+}
+
+std::string where(int line, int column) {
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
 std::vector<std::string> splitSyllables(const std::string& word) {
@@ -104,16 +115,44 @@ bool parseLyrics(const std::string& text, std::vector<LyricPhrase>& phrases, std
             }
             i += n;
         }
-        std::vector<std::string> words = splitBlanks(line);
-        if (words.empty() || words[0][0] == '#') continue;
+        std::vector<Word> words = splitBlanks(line);
+        if (words.empty() || words[0].text[0] == '#') continue;
         LyricPhrase p;
         p.line = lineNo;
-        for (const std::string& w : words) {
+        std::string previous;  // the syllable before, which a word "ー" holds
+        for (const Word& word : words) {
+            const std::string& w = word.text;
+            const int column = static_cast<int>(characterCount(line, word.byte)) + 1;
             LyricNote n;
+            n.column = column;
             n.syllables = splitSyllables(w);
             if (n.syllables.size() > 4) {
-                error = "line " + std::to_string(lineNo) + ": more than four syllables on one note: " + w;
+                error = where(lineNo, column) + ": more than four syllables on one note: " + w;
                 return false;
+            }
+            if (n.syllables.size() == 1 && !n.syllables[0].empty()) {
+                // A word: one syllable a note.
+                std::vector<WordSyllable> parts;
+                WordSplitError bad;
+                WordSplitOptions options;
+                options.previous = previous;
+                const bool split = splitWord(w, parts, bad, options);
+                previous = split && !parts.empty() ? parts.back().text : n.syllables.back();
+                // A held vowel on a note of its own sings the vowel it holds.
+                if (split && parts.size() == 1 && (w.rfind("ー", 0) == 0 || w.rfind("〜", 0) == 0 || w.rfind("～", 0) == 0))
+                    n.syllables[0] = parts[0].text;
+                if (!split) {
+                    n.badColumn = column + static_cast<int>(bad.column);
+                    n.badPiece = bad.piece;
+                } else if (parts.size() > 1) {
+                    for (const WordSyllable& part : parts) {
+                        LyricNote one;
+                        one.syllables = {part.text};
+                        one.column = column + static_cast<int>(part.column);
+                        p.notes.push_back(std::move(one));
+                    }
+                    continue;
+                }
             }
             p.notes.push_back(std::move(n));
         }
@@ -138,7 +177,7 @@ bool applyLyrics(Song& song, int c, const std::vector<LyricPhrase>& phrases, con
         for (std::size_t i = 0; i < p.notes.size(); ++i) {
             while (next < events.size() && !events[next]) ++next;
             if (next >= events.size()) {
-                error = "line " + std::to_string(p.line) + ": more notes than channel " + std::to_string(c + 1) +
+                error = where(p.line, p.notes[i].column) + ": more notes than channel " + std::to_string(c + 1) +
                         " has";
                 return false;
             }
@@ -147,7 +186,12 @@ bool applyLyrics(Song& song, int c, const std::vector<LyricPhrase>& phrases, con
                 const std::string& typed = p.notes[i].syllables[k];
                 if (typed.empty()) continue;
                 if (!resolve(typed, pl.codes[k])) {
-                    error = "line " + std::to_string(p.line) + ": unknown syllable \"" + printableText(typed) + "\"";
+                    const LyricNote& n = p.notes[i];
+                    if (n.badColumn > 0)
+                        error = where(p.line, n.badColumn) + ": unknown piece \"" + printableText(n.badPiece) +
+                                "\" in \"" + printableText(typed) + "\"";
+                    else
+                        error = where(p.line, n.column) + ": unknown syllable \"" + printableText(typed) + "\"";
                     return false;
                 }
             }
@@ -164,6 +208,49 @@ bool applyLyrics(Song& song, int c, const std::vector<LyricPhrase>& phrases, con
         }
         e.hasLyric = e.hasSyllable() ? 1 : 0;
         if (pl.head && !song.makePhraseHead(c, pl.event)) {
+            error = song.lastError();
+            return false;
+        }
+    }
+    song.setModified(true);
+    return true;
+}
+
+bool applyNoteLyrics(Song& song, int c, const std::vector<NoteLyric>& notes, const SyllableResolver& resolve,
+                     std::string& error) {
+    auto& events = song.channel(c).events;
+    std::vector<std::size_t> index;  // the channel's events in list order, empty slots skipped
+    for (std::size_t i = 0; i < events.size(); ++i)
+        if (events[i]) index.push_back(i);
+    std::vector<std::array<std::string, 4>> codes(notes.size());
+    for (std::size_t n = 0; n < notes.size(); ++n) {
+        const NoteLyric& nl = notes[n];
+        if (nl.note >= index.size()) {
+            error = nl.where + ": channel " + std::to_string(c + 1) + " has no note " + std::to_string(nl.note + 1);
+            return false;
+        }
+        if (nl.syllables.size() > static_cast<std::size_t>(VoxEvent::kSlots)) {
+            error = nl.where + ": more than four syllables on one note";
+            return false;
+        }
+        for (std::size_t k = 0; k < nl.syllables.size(); ++k) {
+            if (!resolve(nl.syllables[k], codes[n][k])) {
+                error = nl.where + ": the voice has no syllable \"" + nl.syllables[k] + "\"";
+                return false;
+            }
+        }
+    }
+    for (std::size_t n = 0; n < notes.size(); ++n) {
+        const std::size_t at = index[notes[n].note];
+        VoxEvent& e = *events[at];
+        for (int k = 0; k < VoxEvent::kSlots; ++k) {
+            const std::string& code = codes[n][static_cast<std::size_t>(k)];
+            e.setCode(k, code);
+            e.syllableLength[static_cast<std::size_t>(k)] = code.empty() ? 0 : 1;
+            e.syllableVolume[static_cast<std::size_t>(k)] = 100;
+        }
+        e.hasLyric = e.hasSyllable() ? 1 : 0;
+        if (notes[n].phraseHead && e.phraseIndex == 0 && !song.makePhraseHead(c, at)) {
             error = song.lastError();
             return false;
         }

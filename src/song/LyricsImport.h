@@ -1,7 +1,8 @@
 #pragma once
 // Puts lyrics from a plain text onto a Vox channel: one phrase per line (its first note
 // becomes a phrase head), notes separated by blanks, up to four syllables of a note
-// separated by "," or "、", and "-" for an empty slot.
+// separated by "," or "、", and "-" for an empty slot. A word of several syllables
+// ("さくら", "sakura", "KYOU") is split into them (voice/WordSyllables.h), one a note.
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,6 +13,11 @@ class Song;
 
 struct LyricNote {
     std::vector<std::string> syllables;  // 1..4 entries; "" for an empty slot
+    int column = 0;                      // 1-based character column of the note's text
+    // A word that could not be split into syllables stays one syllable here; when the voice
+    // has no such syllable either, this is the column and the piece to report.
+    int badColumn = 0;
+    std::string badPiece;
 };
 
 struct LyricPhrase {
@@ -38,5 +44,19 @@ using SyllableResolver = std::function<bool(const std::string& typed, std::strin
 // fails with `error` naming the line and the syllable, and the song is left unchanged.
 bool applyLyrics(Song& song, int c, const std::vector<LyricPhrase>& phrases, const SyllableResolver& resolve,
                  std::string& error);
+
+// Lyrics already placed on notes (by tick, as lyrics read from a MIDI file are).
+struct NoteLyric {
+    std::size_t note = 0;                // index among the channel's notes (its VoxEvents)
+    std::vector<std::string> syllables;  // 1..4, typed romaji or kana
+    bool phraseHead = false;
+    std::string where;                   // for messages: where the syllables came from
+};
+
+// Puts the syllables on the notes of channel c; every syllable is resolved first, and an
+// unknown one or a note the channel does not have fails with `error` and leaves the song
+// unchanged. Notes not named keep what they had.
+bool applyNoteLyrics(Song& song, int c, const std::vector<NoteLyric>& notes, const SyllableResolver& resolve,
+                     std::string& error);
 
 }  // namespace kantor

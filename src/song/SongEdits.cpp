@@ -8,6 +8,7 @@
 #include "midi/TempoMap.h"
 #include "voice/SyllableLookup.h"
 #include "voice/VoiceBank.h"
+#include "voice/WordSyllables.h"
 
 namespace kantor {
 
@@ -450,6 +451,29 @@ std::vector<QuickSyllable> parseQuickLine(const std::string& line, const VoiceBa
         if (j == std::string::npos) j = norm.size();
         const std::string word = norm.substr(i, j - i);
         i = j;
+        // A word of several syllables ("さくら", "sakura") puts one syllable on each note.
+        std::vector<WordSyllable> parts;
+        WordSplitError bad;
+        std::string whole;
+        if (word.find(',') == std::string::npos && word != "-" &&
+            !(voice && resolveSyllable(voices, *voice, word, whole)) && splitWord(word, parts, bad) &&
+            parts.size() > 1) {
+            for (const WordSyllable& part : parts) {
+                if (out.size() >= 128) break;
+                QuickSyllable s;
+                s.group = ++group;
+                s.text = part.text;
+                if (voice && resolveSyllable(voices, *voice, s.text, s.code)) {
+                    SyllableMatch m;
+                    if (voices.findSyllableByCode(voiceName, s.code, m)) s.kana = m.kana;
+                } else {
+                    s.code.clear();
+                    s.unknown = true;
+                }
+                out.push_back(std::move(s));
+            }
+            continue;
+        }
         ++group;
         std::size_t k = 0;
         int slots = 0;

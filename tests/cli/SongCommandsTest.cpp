@@ -234,7 +234,7 @@ TEST_F(SongCommands, UnknownSyllablesWriteNothing) {
     Result r = run(common({"new", midi, "-o", song, "--vox", "1", "--lyrics", dir.file("bad.txt"), "--voice",
                            "TestVox"}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("line 2: unknown syllable \"XYZ\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("line 2, column 4: unknown piece \"XYZ\""), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(song));
 
     r = run(common({"new", midi, "-o", song, "--vox", "1"}));
@@ -269,7 +269,7 @@ TEST_F(SongCommands, HepburnLyricsAreStoredAsTheVoicesCodes) {
     r = run(common({"new", midi, "-o", dir.file("lacking.uta"), "--vox", "1", "--lyrics", dir.file("lacking.txt"),
                     "--voice", "KanaVox"}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("line 1: unknown syllable \"sha\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("line 1, column 5: unknown syllable \"sha\""), std::string::npos) << r.err;
 }
 
 TEST_F(SongCommands, SongInAnotherFolderTakesItsMidiFileAlong) {

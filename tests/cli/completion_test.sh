@@ -43,7 +43,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 mkdir folder voices
-touch song.uta LOUD.UTA take.wav song.mid lyrics.txt alto.vxb alto.vxbprj noext voices/vxb3.vxb voices/MaleVox.vxb
+touch song.uta LOUD.UTA take.wav song.mid lyrics.txt alto.vxb alto.vxbprj noext voices/vxb3.vxb voices/MaleVox.vxb \
+    song.kar score.musicxml score.mxl
 
 offers re -- render
 complete_words re
@@ -75,7 +76,15 @@ offers voice --voice-dir voices info "" -- vxb3 MaleVox
 offers voice --voice-dir voices export vxb3 "" -- alto.vxb
 KANTOR_VOICE_DIR=$work/voices offers voice delete v -- vxb3
 offers render song.uta --q -- --quality --quiet
-offers "" -- lyric wave
+offers "" -- lyric wave import export
+offers new "" -- song.mid song.kar
+offers new song.kar -o s.uta --vox 1 --ly -- --lyrics --lyrics-from-midi
+offers import "" -- score.musicxml score.mxl
+lacks import "" -- song.mid song.uta
+offers import score.mxl --p -- --part
+offers export "" -- song.uta
+offers export song.uta -o "" -- song.mid
+offers export song.uta --c -- --cp932
 offers lyric "" -- list add remove
 offers lyric add "" -- song.uta
 offers wave insert song.uta "" -- take.wav
@@ -94,7 +103,7 @@ offers note set song.uta --default "" -- vibrato all
 offers note set song.uta --falsetto "" -- on off
 
 # Every option a command's help names is offered after "-".
-for command in info pos play render phrase new voice "voice list" "voice info" "voice import" "voice export" \
+for command in info pos play render phrase new import export voice "voice list" "voice info" "voice import" "voice export" \
     "voice delete" "voice build" "voice automark" "voice import-bank" "lyric add" "lyric remove" "wave insert" "wave remove" \
     "note show" "note set"; do
     # shellcheck disable=SC2086

@@ -21,7 +21,8 @@ if [ $status -ne 0 ] || [ -s "$warnings" ]; then
 fi
 failures=0
 for want in "command-line tools" SYNOPSIS OPTIONS ENVIRONMENT "kantor-cli info:" "kantor-cli pos:" \
-    "kantor-cli play:" "kantor-cli render:" "kantor-cli phrase:" "kantor-cli new:" "kantor-cli voice:" \
+    "kantor-cli play:" "kantor-cli render:" "kantor-cli phrase:" "kantor-cli new:" "kantor-cli import:" \
+    "kantor-cli export:" "kantor-cli voice:" \
     "kantor-cli voice list:" "kantor-cli voice info:" "kantor-cli voice import:" "kantor-cli voice export:" \
     "kantor-cli voice delete:" "kantor-cli voice build:" "kantor-cli voice automark:" "--quality CODE" \
     "--formants keep|resample" "render.conf"; do

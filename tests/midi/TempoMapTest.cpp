@@ -115,8 +115,10 @@ TEST(TempoMap, TempoChangesSplitTheTime) {
     // 120 BPM from 480, 60 BPM from 1440.
     t.tempo(480, 500000).tempo(1440, 1000000).note(0, 4000, 0, 60, 100);
     auto l = load(t);
-    EXPECT_EQ(l->map.millisecondsBetween(0, 480), 0u);  // before the first tempo: no time
-    EXPECT_EQ(l->map.millisecondsBetween(0, 1440), 1000u);
+    // Before the first tempo event the file runs at the standard 120 bpm.
+    EXPECT_TRUE(l->map.impliedTempo());
+    EXPECT_EQ(l->map.millisecondsBetween(0, 480), 500u);
+    EXPECT_EQ(l->map.millisecondsBetween(0, 1440), 1500u);
     EXPECT_EQ(l->map.millisecondsBetween(960, 1920), 500u + 1000u);
     // 1500 ms from 960: 500 ms to 1440, then 1000 ms at 60 BPM = 480 ticks.
     EXPECT_EQ(l->map.tickOffset(1500, 960), 480 + 480);
@@ -124,6 +126,27 @@ TEST(TempoMap, TempoChangesSplitTheTime) {
     EXPECT_EQ(l->map.tickOffset(-1500, 1920), -(480 + 480));
     // Within one segment backwards.
     EXPECT_EQ(l->map.tickOffset(-500, 1920), -240);
+}
+
+TEST(TempoMap, AFileWithoutTempoRunsAtOneHundredTwenty) {
+    SmfTrack t;
+    t.note(0, 480, 0, 60, 100).note(4800, 5280, 0, 62, 100);
+    auto l = load(t);
+    ASSERT_EQ(l->map.tempos().size(), 1u);
+    EXPECT_TRUE(l->map.impliedTempo());
+    EXPECT_EQ(l->map.tempos()[0].tick, 0u);
+    EXPECT_EQ(l->map.tempos()[0].usPerQuarter, 500000u);
+    EXPECT_EQ(l->map.millisecondsBetween(0, 4800), 5000u);
+    EXPECT_EQ(l->map.tickOffset(1000, 480), 960);
+    EXPECT_EQ(l->map.tickOffset(-500, 4800), -480);
+
+    // A tempo event at tick 0 is the file's own: nothing is added.
+    SmfTrack u;
+    u.tempo(0, 600000).note(0, 480, 0, 60, 100);
+    auto m = load(u);
+    ASSERT_EQ(m->map.tempos().size(), 1u);
+    EXPECT_FALSE(m->map.impliedTempo());
+    EXPECT_EQ(m->map.millisecondsBetween(0, 480), 600u);
 }
 
 TEST(TempoMap, NeedsALoadedFile) {

@@ -19,6 +19,8 @@ TEST(StartFile, QuotesRemovedAndKindByEnding) {
 
     EXPECT_EQ(startFileKind("/x/Song.MID"), StartFileKind::Midi);
     EXPECT_EQ(startFileKind("/x/song.Mid"), StartFileKind::Midi);
+    EXPECT_EQ(startFileKind("/x/song.KAR"), StartFileKind::Midi);
+    EXPECT_EQ(startFileKind("/x/polkar"), StartFileKind::None);
     EXPECT_EQ(startFileKind("/x/song.uta"), StartFileKind::Song);
     EXPECT_EQ(startFileKind("/x/song.UTA"), StartFileKind::Song);
     EXPECT_EQ(startFileKind("/x/notes.txt"), StartFileKind::None);

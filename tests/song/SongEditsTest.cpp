@@ -369,6 +369,13 @@ TEST_F(EditFixture, QuickInputInBothModesWithItsResultLine) {
     for (int i = 0; i < 200; ++i) many += "ka ";
     EXPECT_EQ(parseQuickLine(many, voices, "V").size(), 128u);
 
+    // A word of several syllables puts one on each note; a word the voice knows whole stays one.
+    syl = parseQuickLine("kasa たか,-", voices, "V");
+    ASSERT_EQ(syl.size(), 4u);
+    EXPECT_EQ(syl[1].group, 2);
+    EXPECT_EQ(syl[2].group, 3);
+    EXPECT_EQ(quickResultLine(syl, KanaMode::Romaji), "KA SA **,-");
+
     const auto words = phraseWordList(song, voices, -1);
     ASSERT_EQ(words.size(), 1u);
     EXPECT_EQ(words[0].kana, "-、た *");

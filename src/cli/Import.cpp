@@ -1,0 +1,24 @@
+// kantor-cli import SCORE -o SONG.uta [--part N] [--voice NAME]: a MusicXML score as a song.
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "cli/Session.h"
+#include "hub/SongImport.h"
+
+namespace kantor::cli {
+
+int importScore(const ImportArgs& a, std::ostream& out, std::ostream& err) {
+    CliSession s(a.common);
+    s.setMessageStream(err);
+    ScoreImport result;
+    std::string error;
+    if (!importScoreAsSong(s, a.score, a.output, static_cast<int>(a.part), a.voiceName, result, error)) {
+        if (!error.empty()) err << "import: " << error << "\n";
+        return 1;
+    }
+    out << result.midiPath << "\n" << a.output << "\n";
+    err << result.summary << "\n";
+    return 0;
+}
+
+}  // namespace kantor::cli

@@ -1,0 +1,36 @@
+#pragma once
+// Songs as people have them, through the application owner: lyrics taken from the open MIDI
+// (or karaoke) file, the song's MIDI file written with its lyrics, and a MusicXML score made
+// into a song. Shared by the desktop program and the command line.
+#include <cstddef>
+#include <string>
+
+namespace kantor {
+
+class Hub;
+
+// True when the open MIDI file has lyrics for channel c (0-based).
+bool midiHasLyricsFor(const Hub& hub, int c);
+
+// Puts the open MIDI file's lyrics on Vox channel c; the phrases begin where the lines do.
+// `unplaced` receives the number of lyric events that start on no note of the channel.
+// False with `error` (and the song unchanged) when there are none or they cannot be sung.
+bool takeMidiLyrics(Hub& hub, int c, std::size_t& unplaced, std::string& error);
+
+// Writes the open song's MIDI file with its syllables as lyric events to `path`
+// (atomically), in UTF-8 or cp932.
+bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::string& error);
+
+struct ScoreImport {
+    std::string midiPath;  // written beside the song
+    std::string summary;   // which part sings, on which channel, how many notes
+};
+
+// Reads the MusicXML score, writes its MIDI file beside `songPath` (named after the song)
+// and the song with the part (1-based; 0 = the first with lyrics) singing on a Vox channel
+// in `voiceName` ("" = the default voice). The hub then holds the new song. Nothing is
+// written when the score, the voice or a syllable is not right.
+bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath, int part,
+                       const std::string& voiceName, ScoreImport& result, std::string& error);
+
+}  // namespace kantor

@@ -1,0 +1,69 @@
+#pragma once
+// Lyrics carried inside a Standard MIDI File: lyric (FF 05) and text (FF 01) meta events, as
+// karaoke files (.kar) and many MIDI files have them, read onto the notes of one channel.
+//
+// The karaoke conventions: text events beginning with "@" are headers (@T title, @L
+// language, …); "/" begins a line and "\" a paragraph; a carriage return or line feed in a
+// lyric event ends or begins a line; blanks before a syllable mark a new word; a "-" joins
+// syllables of one word. Text is UTF-8 when every event of the track is valid UTF-8, else
+// cp932. Each event goes on the channel's note that starts at its tick (within a 32nd note);
+// every line becomes a phrase.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "song/LyricsImport.h"
+
+namespace kantor {
+
+class MidiFile;
+
+struct MidiTextEvent {
+    uint32_t tick = 0;
+    uint8_t type = 0;  // 1 text, 5 lyric
+    std::string bytes;  // as stored
+};
+
+struct MidiTextTrack {
+    std::vector<MidiTextEvent> events;
+    uint16_t noteChannels = 0;  // bit c set when the track has notes of channel c
+    int channelPrefix = -1;     // the channel of an FF 20 channel prefix event, if any
+};
+
+// The text events of every track of an SMF (also RIFF-wrapped). False with `error` when the
+// file's chunks or events do not hold together.
+bool readMidiText(const std::vector<uint8_t>& bytes, std::vector<MidiTextTrack>& tracks, std::string& error);
+
+// One piece of lyric text, cleaned of the karaoke marks.
+struct LyricPiece {
+    uint32_t tick = 0;
+    std::string text;      // UTF-8, may be empty when the event only marked a line
+    bool newLine = false;  // a line (phrase) begins with this piece
+    int line = 1;          // 1-based line of the lyrics
+    int column = 1;        // 1-based character where the piece begins in its line
+};
+
+// The lyrics for channel c (0-based): those of the track with the channel's notes (or its
+// channel prefix), else those of the only track that has lyrics. False when there are none
+// for the channel; `why` then says so.
+bool midiLyricsFor(const std::vector<MidiTextTrack>& tracks, int c, std::vector<LyricPiece>& pieces, std::string& why);
+
+// True when some track carries lyrics (what the desktop program offers to take).
+bool hasMidiLyrics(const std::vector<MidiTextTrack>& tracks);
+
+// Places the pieces on the notes of channel c of the loaded file: each piece is split into
+// syllables (voice/WordSyllables.h) that go into the slots of the note starting within a 32nd
+// note of its tick, in order (at most four a note). `notes` receives one entry per note that
+// gets syllables, with note = the index of the note among the channel's notes. Pieces with no
+// note near them are passed over and counted in `unplaced`. False with `error` (tick, line,
+// column and piece) at a piece that is not Japanese syllables, or a note given more than four.
+bool placeMidiLyrics(const MidiFile& midi, int c, const std::vector<LyricPiece>& pieces, std::vector<NoteLyric>& notes,
+                     std::size_t& unplaced, std::string& error);
+
+// All of the above for the loaded file (read again from its path): the notes of channel c
+// that its lyrics fall on. False with `error` when the file has no lyrics for the channel
+// (`none` is then set) or they cannot be placed.
+bool midiLyricsOnNotes(const MidiFile& midi, int c, std::vector<NoteLyric>& notes, std::size_t& unplaced,
+                       std::string& error, bool* none = nullptr);
+
+}  // namespace kantor
