@@ -308,12 +308,17 @@ uint32_t Transport::extendMarkers(bool complete, uint32_t settled, uint32_t late
     phraseTicks.reserve(phrases_.size() + 1);
     for (std::size_t i = 0; i < phrases_.size(); ++i) phraseTicks.push_back({phrases_[i].startTick, i});
     // Pieces still to come lie beyond what is kept; one stands in for them, so that the grid
-    // before them is made as it will be once they are known.
-    if (!complete) phraseTicks.push_back({playEnd_, Marker::kNone});
+    // before them is made as it will be once they are known. The list is made only a little
+    // beyond what is kept (the rest would be made again next time).
+    uint32_t until = playEnd_;
+    if (!complete) {
+        until = static_cast<uint32_t>(std::min<uint64_t>(playEnd_, uint64_t(known) + 8 * division));
+        phraseTicks.push_back({until, Marker::kNone});
+    }
     std::stable_sort(phraseTicks.begin(), phraseTicks.end(),
                      [](const TickedItem& x, const TickedItem& y) { return x.tick < y.tick; });
     std::vector<Marker> list =
-        buildMarkerList(playStart_, playEnd_, lineTicks_, phraseTicks, tempoMap_.measures(), tempoMap_.division());
+        buildMarkerList(playStart_, until, lineTicks_, phraseTicks, tempoMap_.measures(), tempoMap_.division());
     // The markers already planted in the stream keep their places; the new ones follow them.
     auto from = std::lower_bound(list.begin(), list.end(), markersKnown_,
                                  [](const Marker& m, uint32_t t) { return m.tick < t; });
