@@ -1,9 +1,13 @@
-// The desktop program's responsiveness on the demo song, on the null sound device (real
-// time, no sound card needed), offscreen:
-//   - opening the demo song after the panel has appeared;
+// The desktop program's responsiveness on a song (the demo song unless one is given), on the
+// null sound device (real time, no sound card needed), offscreen:
+//   build/bench/bench_app [runs [song.uta [seconds]]]
+//   - opening the song after the panel has appeared;
 //   - from pressing "Play From Top" to the first sound the engine makes (render included);
-//   - the longest time the GUI thread goes without running its event loop while playing.
-// Each is measured `runs` times; the worst and the median are printed.
+//   - the longest time the GUI thread goes without running its event loop from the press
+//     on, while it starts and then plays for `seconds` (3 unless given);
+//   - how much the process grows while it plays (resident memory, largest in each run).
+// Each is measured `runs` times; the worst and the median are printed. A long song for it:
+//   build/tools/kantor-make-long-song /tmp 64   (-> /tmp/LONG64.uta, 160 notes a minute)
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -13,7 +17,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "app/KantorApp.h"
 #include "app/ScratchApp.h"
@@ -42,6 +49,16 @@ public:
     }
 };
 
+// Resident memory of the process, in megabytes.
+double residentMb() {
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return 0;
+    unsigned long size = 0, resident = 0;
+    const int n = std::fscanf(f, "%lu %lu", &size, &resident);
+    std::fclose(f);
+    return n == 2 ? double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 void report(const char* what, std::vector<double> v, double target) {
@@ -60,7 +77,8 @@ int main(int argc, char** argv) {
     KantorApp& app = scratch.app();
     MainPanel* panel = app.showPanel();
     QApplication::processEvents();
-    const std::string demo = app.hub().folders().sampleFolder() + names::kDemoSong;
+    const std::string demo = argc > 2 ? std::string(argv[2]) : app.hub().folders().sampleFolder() + names::kDemoSong;
+    const int seconds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
     if (!app.hub().rig()) {
         std::fprintf(stderr, "cannot play: %s\n", app.hub().deviceError().c_str());
         return 1;
@@ -68,7 +86,7 @@ int main(int argc, char** argv) {
     FirstSound probe;
     app.hub().rig()->engine().attach(&probe, EngineStage::Capture);
 
-    std::vector<double> open, firstSound, gaps;
+    std::vector<double> open, firstSound, gaps, growth;
     for (int r = 0; r < runs; ++r) {
         auto t0 = Clock::now();
         if (!panel->openPath(demo)) return 1;
@@ -81,15 +99,9 @@ int main(int argc, char** argv) {
             QApplication::processEvents(QEventLoop::AllEvents, 20);
         probe.heardAt = 0;
         probe.armed = true;
-        t0 = Clock::now();
-        panel->run(MainPanel::PlayTop);
-        const double call = ms(Clock::now() - t0);
-        while (probe.heardAt.load() == 0 && ms(Clock::now() - t0) < 2000) QApplication::processEvents();
-        firstSound.push_back(ms(Clock::duration(probe.heardAt.load()) - t0.time_since_epoch()));
-        if (std::getenv("KANTOR_BENCH_DETAIL"))
-            std::printf("  run %d: play command %.1f ms, first sound %.1f ms\n", r, call, firstSound.back());
-
-        // Play on for three seconds, timing the gaps between turns of the event loop.
+        const double before = residentMb();
+        double most = before;
+        // The press itself counts as a gap: the event loop does not turn until it returns.
         double worst = 0;
         auto last = Clock::now();
         QTimer tick;
@@ -100,17 +112,34 @@ int main(int argc, char** argv) {
             last = now;
         });
         tick.start();
-        const auto end = Clock::now() + std::chrono::seconds(3);
-        while (Clock::now() < end) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        t0 = Clock::now();
+        panel->run(MainPanel::PlayTop);
+        const double call = ms(Clock::now() - t0);
+        while (probe.heardAt.load() == 0 && ms(Clock::now() - t0) < 10000) QApplication::processEvents();
+        firstSound.push_back(ms(Clock::duration(probe.heardAt.load()) - t0.time_since_epoch()));
+        if (std::getenv("KANTOR_BENCH_DETAIL"))
+            std::printf("  run %d: play command %.1f ms, first sound %.1f ms\n", r, call, firstSound.back());
+
+        // Play on, timing the gaps between turns of the event loop.
+        worst = std::max(worst, call);
+        const auto end = t0 + std::chrono::seconds(seconds);
+        while (Clock::now() < end) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            most = std::max(most, residentMb());
+        }
         tick.stop();
         gaps.push_back(worst);
+        growth.push_back(most - before);
         panel->run(MainPanel::Stop);
         QApplication::processEvents();
     }
-    std::printf("demo song, %d runs, null sound device, offscreen\n", runs);
-    report("open the demo song (panel shown)", open, 300);
-    report("play from top to first sound (render incl.)", firstSound, 150);
-    report("longest GUI thread gap while playing", gaps, 30);
+    std::printf("%s, %d runs, playing %d s, null sound device, offscreen\n", demo.c_str(), runs, seconds);
+    report("open the song (panel shown)", open, 300);
+    report("play from top to first sound (render incl.)", firstSound, argc > 2 ? 150 : 60);
+    report("longest GUI thread gap, press and playing", gaps, 30);
+    std::sort(growth.begin(), growth.end());
+    std::printf("%-44s median %7.1f MB   worst %7.1f MB   target %6.0f MB   %s\n", "memory growth while playing",
+                growth[growth.size() / 2], growth.back(), 40.0, growth.back() <= 40 ? "ok" : "MISSED");
     app.hub().rig()->engine().detach(&probe);
     panel->close();
     return 0;

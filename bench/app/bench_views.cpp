@@ -61,17 +61,60 @@ Times paintTimes(QWidget& w, int runs) {
     return out;
 }
 
+// Scrolling a song's score: eight measures shown, moved on by one measure per paint from the
+// start to the end of the song, `runs` paints.
+int scrollSong(KantorApp& app, const std::string& path, int runs) {
+    if (!app.hub().openSong(path)) {
+        std::fprintf(stderr, "cannot open %s\n", path.c_str());
+        return 1;
+    }
+    const Song& song = app.hub().song();
+    int channel = -1;
+    for (int c = 0; c < 16 && channel < 0; ++c)
+        if (song.isVoxChannel(c) && !song.channel(c).events.empty()) channel = c;
+    if (channel < 0) {
+        std::fprintf(stderr, "%s has no sung channel\n", path.c_str());
+        return 1;
+    }
+    const int limit = measureLimit(app.hub().tempoMap().measures().size());
+    std::printf("%s: %zu notes on channel %d, %d measures\n", path.c_str(), song.channel(channel).events.size(),
+                channel + 1, limit);
+    ScoreView score(app.hub(), channel);
+    score.resize(900, 520);
+    score.rebuild();
+    score.setKeys(keysFor(score.keyExtent().first, score.keyExtent().second));
+    QImage image(score.size() * score.devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(score.devicePixelRatioF());
+    score.render(&image);
+    Times t;
+    for (int i = 0; i < runs; ++i) {
+        score.setSpan({(i * 7) % std::max(1, limit - 8), 8});
+        QElapsedTimer timer;
+        const double c0 = threadCpuMs();
+        timer.start();
+        score.render(&image);
+        t.wall.push_back(double(timer.nsecsElapsed()) / 1e6);
+        t.cpu.push_back(threadCpuMs() - c0);
+    }
+    report("score view, scrolled, 8 measures", t, 8);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     useOffscreenUnlessChosen();
     QApplication qapp(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+    // bench_views RUNS SONG.uta: the score of the song's first sung channel, scrolled through.
+    const std::string songPath = argc > 2 ? argv[2] : "";
     ScratchApp scratch(HubOptions::Audio::Off);
     KantorApp& app = scratch.app();
     QTemporaryDir work;  // the long song's MIDI file
     const std::string root = work.path().toStdString();
     app.hub().startUp();
+
+    if (!songPath.empty()) return scrollSong(app, songPath, runs);
 
     // Five minutes at 120 beats a minute: 150 measures of 4/4; 2,000 notes of 144 ticks.
     SmfTrack t;

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -601,6 +602,8 @@ void MainPanel::renderProgress(int done, int total) {
 }
 
 void MainPanel::playStateChanged() {}
+
+void MainPanel::vocalLate() { statusBar()->showMessage(QString::fromUtf8(kVocalLateText), 10000); }
 
 void MainPanel::lyricsChanged() {
     lyrics_.setLines(hub_.song());

@@ -141,6 +141,8 @@ private:
     void modifiedChanged() override;
     void renderProgress(int done, int total) override;
     void playStateChanged() override;
+    // The status line says once a play that a phrase's vocal came too late and was left out.
+    void vocalLate() override;
     void lyricsChanged() override;
     void positionNotify(PositionReceiver r, PositionCode c, uint32_t tick, const LyricLine* line) override;
     void betweenChanged(uint32_t start, uint32_t stop) override;

@@ -34,6 +34,7 @@ Transport::Transport(Song& song, const MidiFile& midi, const TempoMap& tempoMap,
       renderer_(song, engine) {}
 
 Transport::~Transport() {
+    ahead_.reset();
     loop_ = false;
     listeners_.clear();
     player_.stop();
@@ -109,6 +110,13 @@ void Transport::computeEffectiveMutes() {
 }
 
 void Transport::freePerPlay() {
+    ahead_.reset();  // the worker stops after the phrase it is rendering
+    lineTicks_.clear();
+    markersKnown_ = 0;
+    aheadDone_ = false;
+    lateTold_ = false;
+    aheadErrorShown_ = false;
+    firstKept_ = 0;
     phrases_.clear();
     phrases_.shrink_to_fit();
     markers_.clear();
@@ -191,12 +199,169 @@ bool Transport::playRange(uint32_t start, uint32_t end) {
     request.includeWaves = waves == InsertedWaves::Present;
     request.qualityCode = qualityCode_;
     request.voxMuted = voxMute_;
-    if (!renderer_.renderSong(request, phrases_, progress_)) {
+    // Everything but the phrases themselves is done here; the phrases are rendered by the
+    // worker, and playing starts once the first seconds of them are.
+    RenderPlan plan;
+    if (!renderer_.planSong(request, plan)) {
         std::string text = renderer_.lastError();
         freePerPlay();
         return showError(text);
     }
-    return startRendered();
+    bool vocal = !plan.waveLeft.empty() || !plan.waveRight.empty();
+    for (const PhraseJob& j : plan.jobs) vocal = vocal || j.request.lengthMs != 0;
+    ahead_ = std::make_unique<RenderAhead>(engine_, std::move(plan));
+    ahead_->start(start, kLookAheadMs);
+    const uint32_t division = tempoMap_.division();
+    ahead_->waitUntilSettled(ticksAfter(start, kFirstRenderMs) + division);
+    std::vector<PlaybackPiece> pieces;
+    RenderAhead::Progress p = ahead_->take(pieces);
+    if (p.failed) {
+        std::string text = p.error;
+        freePerPlay();
+        return showError(text);
+    }
+    for (PlaybackPiece& piece : pieces) phrases_.push_back(std::move(piece));
+    return startAhead(p, vocal);
+}
+
+uint32_t Transport::ticksAfter(uint32_t tick, uint32_t ms) const {
+    const int64_t t = int64_t(tick) + tempoMap_.tickOffset(ms, tick);
+    return static_cast<uint32_t>(std::clamp<int64_t>(t, tick, 0xFFFFFFFEll));
+}
+
+void Transport::copyLines(std::vector<TickedItem>& lineTicks) {
+    // The play keeps its own copy of the lines: the lyric window may edit the song's while it plays.
+    lines_.clear();
+    lineCopies_.clear();
+    lineTicks.clear();
+    for (const auto& line : song_.lyricLines())
+        if (line) lineCopies_.push_back(*line);
+    for (const LyricLine& line : lineCopies_) {
+        lineTicks.push_back({line.position, lines_.size()});
+        lines_.push_back(&line);
+    }
+}
+
+bool Transport::startAhead(const RenderAhead::Progress& first, bool vocal) {
+    // A phrase whose consonant begins before the start widens the play; the worker has
+    // rendered every phrase that can.
+    if (first.earliestTick != 0xFFFFFFFFu) playStart_ = std::min(playStart_, first.earliestTick);
+    if (vocal) {
+        const uint32_t packed = engine_.outputFormat();
+        if (!wave_.open(this, formatBits(packed), formatChannels(packed), engine_.outputRate())) {
+            std::string text = wave_.lastError();
+            freePerPlay();
+            return showError(text);
+        }
+    }
+    playOffset_ = playStart_;
+    copyLines(lineTicks_);
+    requestedEnd_ = playEnd_;
+    markersKnown_ = playStart_;
+    player_.setHoldTo(0);
+    if (first.complete) {
+        extendMarkers(true, 0xFFFFFFFFu, first.latestTick);
+    } else {
+        extendMarkers(false, first.settledTick, first.latestTick);
+    }
+    endedByItself_ = false;
+    if (!player_.play(*this, playStart_, playEnd_)) {
+        std::string text = player_.lastError();
+        wave_.close();
+        freePerPlay();
+        return showError(text);
+    }
+    return true;
+}
+
+RenderAhead::Progress Transport::pullAhead(RenderAhead::Progress p, std::vector<PlaybackPiece>& pieces) {
+    for (PlaybackPiece& piece : pieces) phrases_.push_back(std::move(piece));
+    pieces.clear();
+    if (p.late > 0 && !lateTold_) {
+        lateTold_ = true;
+        const std::vector<TransportListener*> listeners = listeners_;
+        for (TransportListener* l : listeners) l->vocalLate();
+    }
+    return p;
+}
+
+uint32_t Transport::extendMarkers(bool complete, uint32_t settled, uint32_t latest) {
+    const uint32_t division = tempoMap_.division();
+    uint32_t known = 0xFFFFFFFFu;
+    if (complete) {
+        aheadDone_ = true;
+        if (!phrases_.empty()) {
+            // The vocal may sound on after the end asked for, and after the MIDI file's last event.
+            playEnd_ = std::max(requestedEnd_, latest);
+            player_.setEnd(playEnd_);
+        }
+        player_.setHoldTo(phrases_.empty() ? 0 : latest);
+    } else {
+        // Markers beyond the end asked for wait for the whole vocal (it may move the end).
+        // A grid marker is certain a quarter note before the pieces are: it is left out when
+        // a marker lies closer than a thirty-second note after it.
+        known = std::min(settled, requestedEnd_);
+        known = known > division ? known - division : 0;
+        if (known <= markersKnown_) return markersKnown_;
+    }
+    std::vector<TickedItem> phraseTicks;
+    phraseTicks.reserve(phrases_.size() + 1);
+    for (std::size_t i = 0; i < phrases_.size(); ++i) phraseTicks.push_back({phrases_[i].startTick, i});
+    // Pieces still to come lie beyond what is kept; one stands in for them, so that the grid
+    // before them is made as it will be once they are known. The list is made only a little
+    // beyond what is kept (the rest would be made again next time).
+    uint32_t until = playEnd_;
+    if (!complete) {
+        until = static_cast<uint32_t>(std::min<uint64_t>(playEnd_, uint64_t(known) + 8 * division));
+        phraseTicks.push_back({until, Marker::kNone});
+    }
+    std::stable_sort(phraseTicks.begin(), phraseTicks.end(),
+                     [](const TickedItem& x, const TickedItem& y) { return x.tick < y.tick; });
+    std::vector<Marker> list =
+        buildMarkerList(playStart_, until, lineTicks_, phraseTicks, tempoMap_.measures(), tempoMap_.division());
+    // The markers already planted in the stream keep their places; the new ones follow them.
+    auto from = std::lower_bound(list.begin(), list.end(), markersKnown_,
+                                 [](const Marker& m, uint32_t t) { return m.tick < t; });
+    for (auto it = from; it != list.end() && it->tick < known && markers_.size() < kMaxMarkers; ++it) {
+        if (!markers_.empty() && it->tick < markers_.back().tick) continue;
+        markers_.push_back(*it);
+    }
+    markersKnown_ = known;
+    return known;
+}
+
+uint32_t Transport::markersKnownTo(uint32_t tick, bool all) {
+    if (!ahead_ || aheadDone_) return kAllMarkers;
+    std::vector<PlaybackPiece> pieces;
+    RenderAhead::Progress p;
+    if (all) {
+        // Nothing more can wait: what is not rendered now is left out.
+        if (vocalWaits_) ahead_->waitUntilSettled(0xFFFFFFFFu);
+        p = pullAhead(ahead_->force(0xFFFFFFFFu, pieces), pieces);
+    } else {
+        p = pullAhead(ahead_->take(pieces), pieces);
+        const uint32_t division = tempoMap_.division();
+        const uint32_t from = std::max(tick, playStart_);
+        const uint32_t need = ticksAfter(from, kLeastBufferMs) + division;
+        if (!p.complete && !p.failed && std::min(p.settledTick, requestedEnd_) < need) {
+            if (vocalWaits_) {
+                ahead_->waitUntilSettled(need >= requestedEnd_ ? 0xFFFFFFFFu : need);
+                p = pullAhead(ahead_->take(pieces), pieces);
+            } else {
+                // The worker is behind the stream: the phrases due before `need` are skipped.
+                p = pullAhead(ahead_->force(need >= requestedEnd_ ? 0xFFFFFFFFu : need, pieces), pieces);
+            }
+        }
+    }
+    // A failed render (shown at the next marker) leaves the rest of the vocal out.
+    const bool complete = p.complete || p.failed || p.settledTick == 0xFFFFFFFFu;
+    const uint32_t known = extendMarkers(complete, p.settledTick, p.latestTick);
+    if (complete) return kAllMarkers;
+    // A buffer takes half of what is known, so that the next one finds more.
+    const uint32_t from = std::max(tick, playStart_);
+    if (known <= from) return known;
+    const uint32_t least = std::min(known, ticksAfter(from, kLeastBufferMs));
+    return std::max(least, from + (known - from) / 2);
 }
 
 bool Transport::startRendered() {
@@ -215,16 +380,8 @@ bool Transport::startRendered() {
     // Positions are counted from where the stream really starts.
     playOffset_ = playStart_;
 
-    // The play keeps its own copy of the lines: the lyric window may edit the song's while it plays.
-    lines_.clear();
-    lineCopies_.clear();
     std::vector<TickedItem> lineTicks, phraseTicks;
-    for (const auto& line : song_.lyricLines())
-        if (line) lineCopies_.push_back(*line);
-    for (const LyricLine& line : lineCopies_) {
-        lineTicks.push_back({line.position, lines_.size()});
-        lines_.push_back(&line);
-    }
+    copyLines(lineTicks);
     for (std::size_t i = 0; i < phrases_.size(); ++i) {
         if (phrases_[i].data.hasData() && phrases_[i].data.byteLength() > 0) phraseTicks.push_back({phrases_[i].startTick, i});
     }
@@ -344,13 +501,27 @@ void Transport::onMarker(const Notification& n) {
     const long index = player_.markerIndex(n);
     if (index < 0 || static_cast<std::size_t>(index) >= markers_.size()) return;
     const Marker& m = markers_[static_cast<std::size_t>(index)];
-    if (m.phrase != Marker::kNone && m.phrase < phrases_.size()) {
+    if (m.phrase != Marker::kNone && m.phrase < phrases_.size() && phrases_[m.phrase].data.hasData()) {
         const PlaybackPiece& p = phrases_[m.phrase];
         PlayBlock block;
         block.data = p.data.data();
         block.length = static_cast<uint32_t>(p.data.byteLength());
         block.value = static_cast<uint32_t>(m.phrase);
         if (!wave_.playAt(block, n.frame)) showError(wave_.lastError());
+        // The pieces before it have played (or were cut by it): their blocks go.
+        if (ahead_) {
+            for (; firstKept_ < m.phrase; ++firstKept_) phrases_[firstKept_].data.reset();
+        }
+    }
+    if (ahead_) {
+        ahead_->setPlayhead(m.tick);
+        std::vector<PlaybackPiece> pieces;
+        const RenderAhead::Progress p = pullAhead(ahead_->take(pieces), pieces);
+        if (p.failed && !aheadErrorShown_) {
+            // The vocal stops here; the MIDI plays on.
+            aheadErrorShown_ = true;
+            showError(p.error);
+        }
     }
     const LyricLine* line = m.lyricLine < lines_.size() ? lines_[m.lyricLine] : nullptr;
     const uint32_t tick = m.tick;

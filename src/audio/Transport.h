@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "base/LastError.h"
 #include "midi/MidiStreamPlayer.h"
 #include "song/LyricLine.h"
+#include "synth/RenderAhead.h"
 #include "synth/SongRenderer.h"
 
 namespace kantor {
@@ -41,6 +43,9 @@ enum class PositionCode : int {
     MarkerReached = 90,  // a marker was reached while playing (main panel only)
 };
 
+// The status line's text when a phrase's vocal came too late and was left out.
+inline constexpr const char* kVocalLateText = "ボーカルの合成が間に合わなかったフレーズを飛ばしました。";
+
 // Who a position notification is meant for.
 enum class PositionReceiver { MainPanel, ChannelList };
 
@@ -56,14 +61,26 @@ public:
         (void)start;
         (void)stop;
     }
+    // The vocal of a phrase was left out: it was not rendered by the time it was due (a slow
+    // effect). Told once per play.
+    virtual void vocalLate() {}
 };
 
 // What the inserted wave check found.
 enum class InsertedWaves { None, Present, Cancel };
 
+// A song is played while its vocal is rendered: playing starts once the first seconds are
+// rendered (RenderAhead), the rest is rendered on a worker thread ahead of the playhead, and
+// the markers of each stretch are made as its phrases come. A phrase's block is freed once
+// it has played.
 class Transport : public MidiStreamOwner, public LastError {
 public:
     enum class State { Idle, Playing, Paused };
+    // How much of the song is rendered before playing starts, how far the worker renders
+    // ahead of the playhead, and the least a stream buffer covers (song milliseconds).
+    static constexpr uint32_t kFirstRenderMs = 4000;
+    static constexpr uint32_t kLookAheadMs = 30000;
+    static constexpr uint32_t kLeastBufferMs = 1000;
 
     Transport(Song& song, const MidiFile& midi, const TempoMap& tempoMap, SynthEngine& engine, MidiStream& stream,
               WaveOut& waveOut, UserPrompt& prompt);
@@ -80,6 +97,9 @@ public:
     // again would start the wrong phrase.
     void setNotificationQueue(NotificationQueue* queue) { queue_ = queue; }
     void setProgress(RenderProgress progress) { progress_ = std::move(progress); }
+    // On a virtual clock (a mixdown, tests) the stream waits for the vocal's render instead
+    // of leaving a late phrase out: its time passes only as fast as the render allows.
+    void setVocalWaits(bool waits) { vocalWaits_ = waits; }
 
     // After a MIDI file has been opened: position 0, between = [0, start of the last measure].
     void resetPositions();
@@ -140,6 +160,7 @@ public:
     bool midiMuted(int channel) const override { return midiMute_[static_cast<std::size_t>(channel & 15)]; }
     uint8_t noteFilter() const override { return noteFilter_; }
     void streamClosed() override;
+    uint32_t markersKnownTo(uint32_t tick, bool all) override;
 
     MidiStreamPlayer& player() { return player_; }
     WaveOutDevice& waveOut() { return wave_; }
@@ -149,6 +170,14 @@ private:
     bool playRange(uint32_t start, uint32_t end);
     bool prepareSelection();
     bool startRendered();
+    bool startAhead(const RenderAhead::Progress& first, bool vocal);
+    void copyLines(std::vector<TickedItem>& lineTicks);
+    // Takes what the worker has rendered; false when it failed (its text is shown once).
+    RenderAhead::Progress pullAhead(RenderAhead::Progress p, std::vector<PlaybackPiece>& pieces);
+    // Adds the markers that have become certain: all of them once `complete`, else those before
+    // `settled`. Returns the tick before which the markers are known.
+    uint32_t extendMarkers(bool complete, uint32_t settled, uint32_t latest);
+    uint32_t ticksAfter(uint32_t tick, uint32_t ms) const;
     void computeEffectiveMutes();
     void freePerPlay();
     void notify(PositionReceiver receiver, PositionCode code, uint32_t tick, const LyricLine* line = nullptr);
@@ -181,6 +210,16 @@ private:
 
     std::vector<Marker> markers_;
     std::vector<PlaybackPiece> phrases_;
+    // The render ahead of the playhead, for the play from a range.
+    std::unique_ptr<RenderAhead> ahead_;
+    std::vector<TickedItem> lineTicks_;
+    uint32_t requestedEnd_ = 0;   // the end asked for; the vocal may move it later
+    uint32_t markersKnown_ = 0;   // markers_ holds every marker before this tick
+    bool aheadDone_ = false;      // every piece is in phrases_ and every marker in markers_
+    bool lateTold_ = false;
+    bool vocalWaits_ = false;
+    bool aheadErrorShown_ = false;
+    std::size_t firstKept_ = 0;   // pieces before it have played and are freed
     std::vector<const LyricLine*> lines_;
     std::vector<LyricLine> lineCopies_;  // what lines_ points into, for the length of a play
     std::array<bool, 16> midiMute_{};

@@ -54,6 +54,11 @@ public:
         out_ << "\x1b[K" << std::flush;
         drawn_ = true;
     }
+    void vocalLate() override {
+        breakLine();
+        out_ << kVocalLateText << "\n" << std::flush;
+        drawn_ = false;
+    }
     // The position reached, on the redrawn line or a line of its own.
     void finish(const std::string& position) {
         if (terminal_) {

@@ -483,6 +483,10 @@ void Hub::positionNotify(PositionReceiver r, PositionCode c, uint32_t tick, cons
     if (c != PositionCode::MarkerReached) each([](HubListener& l) { l.playStateChanged(); });
 }
 
+void Hub::vocalLate() {
+    each([](HubListener& l) { l.vocalLate(); });
+}
+
 void Hub::betweenChanged(uint32_t start, uint32_t stop) {
     range_ = {start, stop};
     each([&](HubListener& l) { l.betweenChanged(start, stop); });

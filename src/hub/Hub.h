@@ -264,6 +264,7 @@ private:
     bool stopAndCloseStream(std::string& error) override;
     void positionNotify(PositionReceiver r, PositionCode c, uint32_t tick, const LyricLine* line) override;
     void betweenChanged(uint32_t start, uint32_t stop) override;
+    void vocalLate() override;
     template <typename F>
     void each(F f) {
         const std::vector<HubListener*> ls = listeners_;

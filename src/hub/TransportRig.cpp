@@ -86,6 +86,8 @@ Transport& TransportRig::attach(Song& song, const MidiFile& midi, const TempoMap
     transport_ = std::make_unique<Transport>(song, midi, tempoMap, engine, *stream_, *waveOut_, prompt);
     transport_->setQualityCode(qualityCode);
     transport_->setNotificationQueue(&queue_);
+    // On the virtual clock (a mixdown) nothing plays in real time: the stream waits for the vocal.
+    transport_->setVocalWaits(engine_.kind() == AudioEngine::Kind::Virtual);
     transport_->resetPositions();
     return *transport_;
 }

@@ -73,6 +73,8 @@ void MidiStreamPlayer::beginConversion(const MidiStreamOwner* owner, uint32_t st
     markerIndex_ = 0;
     markerCount_ = owner ? owner->markerCount() : 0;
     nextMarkerTick_ = markerCount_ > 0 ? owner->markerTick(0) : kNoMarker;
+    limit_ = MidiStreamOwner::kAllMarkers;
+    markersPending_ = true;
     start_ = start;
     end_ = end;
     runningStatus_ = 0;
@@ -104,20 +106,29 @@ bool MidiStreamPlayer::play(MidiStreamOwner& owner, uint32_t start, uint32_t end
 
     beginConversion(&owner, start, end);
     headers_[1].flags = 0;
-    FillResult r = fill(0);
-    if (r == FillResult::Failed) {
-        std::string text = lastError();
-        stop();
-        return fail(text);
+    // Both buffers go to the stream at once, and each is filled again and queued behind the
+    // other as soon as it is done: the stream never waits for the owner's thread at a
+    // buffer's end (an event just after it would otherwise sound late).
+    for (int i = 0; i < 2 && endState_ == 0; ++i) {
+        if (refill(i) == SendResult::Failed) return false;
     }
-    if (r == FillResult::EndReached) endState_ = 1;
-    if (send(0) == SendResult::Failed) return false;
     playState_ = PlayState::Playing;
     return true;
 }
 
+MidiStreamPlayer::SendResult MidiStreamPlayer::refill(int i) {
+    const FillResult f = fill(i);
+    if (f == FillResult::Failed) {
+        std::string text = lastError();
+        stop();
+        fail(text);
+        return SendResult::Failed;
+    }
+    if (f == FillResult::EndReached) endState_ = 1;
+    return send(i);
+}
+
 MidiStreamPlayer::SendResult MidiStreamPlayer::send(int i) {
-    if (endState_ == 2) return SendResult::NothingLeft;
     MidiHeader& h = headers_[static_cast<std::size_t>(i)];
     int r = stream_.prepareHeader(h);
     if (r == kDeviceOk) r = stream_.restart();
@@ -129,18 +140,7 @@ MidiStreamPlayer::SendResult MidiStreamPlayer::send(int i) {
         fail(text);
         return SendResult::Failed;
     }
-    if (endState_ == 1) {
-        endState_ = 2;
-    } else {
-        FillResult f = fill(1 - i);
-        if (f == FillResult::Failed) {
-            std::string text = lastError();
-            stop();
-            fail(text);
-            return SendResult::Failed;
-        }
-        if (f == FillResult::EndReached) endState_ = 1;
-    }
+    queued_[static_cast<std::size_t>(i)] = true;
     return SendResult::Sent;
 }
 
@@ -164,17 +164,17 @@ bool MidiStreamPlayer::bufferDone(const MidiHeader* header) {
         return fail(text);
     }
     h.flags = 0;
-    switch (send(1 - index)) {
-        case SendResult::NothingLeft: stop(); return true;
-        case SendResult::Failed: return false;
-        case SendResult::Sent: return true;
-    }
+    queued_[static_cast<std::size_t>(index)] = false;
+    if (endState_ == 0) return refill(index) != SendResult::Failed;
+    // The last buffer has played: the song has ended.
+    if (!queued_[0] && !queued_[1]) stop();
     return true;
 }
 
 bool MidiStreamPlayer::stop() {
     if (!streamOpen_) return true;
     const std::string text = stopAndCloseStream(stream_, headers_);
+    queued_ = {false, false};
     streamOpen_ = false;
     playState_ = PlayState::Stopped;
     MidiStreamOwner* hook = closeHook_;
@@ -213,6 +213,19 @@ long MidiStreamPlayer::markerIndex(const Notification& n) const {
     return static_cast<long>(word & 0xFFFFFu);
 }
 
+void MidiStreamPlayer::refreshMarkers(bool all) {
+    // Only the owner of a playing stream is asked; a conversion alone takes the list as it is.
+    if (!closeHook_ || closeHook_ != owner_) {
+        markersPending_ = false;
+        return;
+    }
+    limit_ = closeHook_->markersKnownTo(currentTick_, all);
+    if (all) limit_ = MidiStreamOwner::kAllMarkers;
+    markersPending_ = limit_ != MidiStreamOwner::kAllMarkers;
+    markerCount_ = owner_->markerCount();
+    if (nextMarkerTick_ == kNoMarker && markerIndex_ < markerCount_) nextMarkerTick_ = owner_->markerTick(markerIndex_);
+}
+
 MidiStreamPlayer::FillResult MidiStreamPlayer::fill(int i) {
     auto& buffer = buffers_[static_cast<std::size_t>(i)];
     MidiHeader& h = headers_[static_cast<std::size_t>(i)];
@@ -244,6 +257,27 @@ MidiStreamPlayer::FillResult MidiStreamPlayer::fill(int i) {
         chasePending_ = false;
     };
 
+    if (markersPending_) refreshMarkers(false);
+    // Where the owner's markers are not known yet the buffer ends, with a no-op at that tick
+    // so that the next buffer goes on from there.
+    auto beyondLimit = [&](uint64_t tick) {
+        return limit_ != MidiStreamOwner::kAllMarkers && tick >= limit_ && tick >= start_;
+    };
+    auto waitAtLimit = [&]() {
+        const uint32_t gap = limit_ > currentTick_ ? limit_ - currentTick_ : 0;
+        uint32_t delta = gap;
+        const bool startsHere = !started_;
+        if (startsHere) delta = limit_ > start_ ? limit_ - start_ : 0;
+        if (!w.fits(12 + (startsHere ? chaseBytes() : 0))) return;
+        if (startsHere) {
+            started_ = true;
+            if (chasePending_) writeChase();
+        }
+        w.event(delta, kMevtNop);
+        pendingAdjust_ += gap;
+        currentTick_ += gap;
+    };
+
     for (;;) {
         if (tail_) {
             // The MIDI data has ended before the owner's sound does (a phrase's wave sounds on
@@ -273,6 +307,10 @@ MidiStreamPlayer::FillResult MidiStreamPlayer::fill(int i) {
 
         // A marker falls due at or before this event: plant it, then read the event again.
         if (nextMarkerTick_ != kNoMarker && uint64_t(rem) + currentTick_ >= nextMarkerTick_) {
+            if (beyondLimit(nextMarkerTick_)) {
+                waitAtLimit();
+                break;
+            }
             const uint32_t gap = nextMarkerTick_ > currentTick_ ? nextMarkerTick_ - currentTick_ : 0;
             uint32_t delta;
             bool startsHere = false;
@@ -306,6 +344,10 @@ MidiStreamPlayer::FillResult MidiStreamPlayer::fill(int i) {
         const uint32_t f = startsNow ? static_cast<uint32_t>(e - start_) : (after ? rem : 0);
         const uint32_t chase = (after && chasePending_) ? chaseBytes() : 0;
 
+        if (beyondLimit(e)) {
+            waitAtLimit();
+            break;
+        }
         if (e > end_) {
             if (!w.fits(chase + 12)) break;
             started_ = started_ || startsNow;
@@ -360,6 +402,11 @@ MidiStreamPlayer::FillResult MidiStreamPlayer::fill(int i) {
                 break;
             }
             if (type == 0x2F) {
+                // The MIDI data ends: how long the stream holds on needs every marker.
+                if (limit_ != MidiStreamOwner::kAllMarkers) {
+                    refreshMarkers(true);
+                    continue;
+                }
                 if (started_ && uint64_t(currentTick_) + rem < holdTo_) {
                     tail_ = true;
                     continue;

@@ -28,6 +28,17 @@ public:
     virtual uint8_t noteFilter() const = 0;
     // Called whenever the player closes a stream it had open.
     virtual void streamClosed() = 0;
+    // An owner whose markers are still being worked out while the stream plays (the vocal is
+    // rendered ahead of the playhead) is asked before every buffer is filled from `tick` on:
+    // it returns the tick before which its marker list is complete (markerCount() then
+    // counts them), and the buffer's events stop there. kAllMarkers: the list is complete.
+    // With `all` the owner completes its list at once (its end and hold may then change).
+    static constexpr uint32_t kAllMarkers = 0xFFFFFFFFu;
+    virtual uint32_t markersKnownTo(uint32_t tick, bool all) {
+        (void)tick;
+        (void)all;
+        return kAllMarkers;
+    }
 };
 
 class MidiStreamPlayer : public LastError {
@@ -49,6 +60,8 @@ public:
     // Keeps the stream going after the MIDI data ends, up to this tick (0: not at all), with
     // the markers still due: the owner's sound may last longer than the MIDI file.
     void setHoldTo(uint32_t tick) { holdTo_ = tick; }
+    // Moves the end of the play while it plays (before the conversion has reached it).
+    void setEnd(uint32_t tick) { end_ = tick; }
     bool play(MidiStreamOwner& owner, uint32_t start, uint32_t end);
     // For every buffer-done notification. Succeeds also when the song has ended (the stream
     // is then stopped and closed).
@@ -77,6 +90,10 @@ public:
 private:
     enum class SendResult { Sent, NothingLeft, Failed };
     SendResult send(int i);
+    // Fills buffer i and queues it.
+    SendResult refill(int i);
+    // Asks a playing owner how far its markers are known (see markersKnownTo).
+    void refreshMarkers(bool all);
     bool platformFail(int code);
 
     const MidiFile& file_;
@@ -98,6 +115,9 @@ private:
     // The MIDI data has ended before holdTo_: what remains is markers and waiting.
     bool tail_ = false;
     uint32_t holdTo_ = 0;
+    uint32_t limit_ = MidiStreamOwner::kAllMarkers;  // this buffer stops before it
+    bool markersPending_ = false;
+    std::array<bool, 2> queued_{};  // the buffer is in the stream's queue                      // the owner is asked before each fill
     bool streamOpen_ = false;
     PlayState playState_ = PlayState::Stopped;
     std::size_t readPos_ = 0;

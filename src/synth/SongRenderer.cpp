@@ -17,6 +17,7 @@
 #include "synth/SoundTexts.h"
 #include "synth/SynthEngine.h"
 #include "synth/VoxMixer.h"
+#include "voice/VoiceBank.h"
 
 namespace kantor {
 
@@ -152,6 +153,46 @@ bool SongRenderer::renderSong(const RenderRequest& r, std::vector<PlaybackPiece>
     if (r.includeWaves && !addInsertedWaves()) return false;
     if (!finalMixdown(r.outputPath, playback)) return false;
     if (progress) progress(total, total);
+    return true;
+}
+
+bool SongRenderer::planSong(const RenderRequest& r, RenderPlan& plan) {
+    clearError();
+    plan = RenderPlan{};
+    if (!engine_.start(r.qualityCode)) return failAndFree(engine_.lastError());
+    std::vector<std::string> voices;
+    for (int c = 0; c < 16; ++c) {
+        if (r.voxMuted[static_cast<std::size_t>(c)] || !song_.isVoxChannel(c)) continue;
+        std::size_t seq = 0;
+        int firstGroup = -1;
+        for (const Phrase& p : phrasesOf(c, r)) {
+            PhraseJob job;
+            job.request = phraseRequest(c, *song_.event(c, p.head), p.notes, r.startTick, r.endTick);
+            if (!engine_.buildNoteList(p.notes, job.request.settings, job.notes)) return failAndFree(engine_.lastError());
+            // The curves are worked out here too, where the song may be read.
+            addExpression(c, p.notes, job.notes);
+            job.channel = c;
+            job.seq = seq++;
+            // A phrase of no length files nothing, and takes no part in the channel's mix.
+            if (job.request.lengthMs != 0) {
+                if (firstGroup < 0) firstGroup = job.request.phraseGroup;
+                if (job.request.phraseGroup != firstGroup) plan.mixedChannel[static_cast<std::size_t>(c)] = true;
+                if (std::find(voices.begin(), voices.end(), job.request.settings.voiceName) == voices.end())
+                    voices.push_back(job.request.settings.voiceName);
+            }
+            plan.jobs.push_back(std::move(job));
+        }
+    }
+    // The voices are read now: the phrases are then rendered on another thread, which must
+    // find them loaded. A voice that cannot be read fails here, as its first phrase would.
+    for (const std::string& v : voices)
+        if (!engine_.voices().ensureVoiceLoaded(v)) return failAndFree(engine_.voices().lastError());
+    if (r.includeWaves && !addInsertedWaves()) return false;
+    for (SoundEntry& e : engine_.lists()[SynthEngine::kWaveLeftList])
+        if (e.hasData()) plan.waveLeft.push_back(std::move(e));
+    for (SoundEntry& e : engine_.lists()[SynthEngine::kWaveRightList])
+        if (e.hasData()) plan.waveRight.push_back(std::move(e));
+    engine_.freeLists();
     return true;
 }
 

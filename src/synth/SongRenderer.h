@@ -10,6 +10,8 @@
 
 #include "base/LastError.h"
 #include "sound/SoundBuffer.h"
+#include "sound/SoundEntry.h"
+#include "synth/SynthEngine.h"
 
 namespace kantor {
 
@@ -40,6 +42,26 @@ struct PlaybackPiece {
     uint32_t durationMs = 0;
 };
 
+// One phrase of a song render, ready to be synthesised without the song: its request and
+// notes, copied when the render is planned, so that the song may be edited meanwhile.
+struct PhraseJob {
+    PhraseRequest request;
+    std::vector<SynthNote> notes;
+    int channel = 0;       // 0-based
+    std::size_t seq = 0;   // its place among the channel's phrases, in render order
+};
+
+// A song render laid out before any phrase is synthesised (renderSong's steps, in pieces):
+// the engine has been started (format set, effects loaded), the voices are loaded, the
+// inserted waves are read and mixed, and every phrase to render is a job.
+struct RenderPlan {
+    std::vector<PhraseJob> jobs;  // channel by channel, in the channel's render order
+    // Channels whose phrases of different groups are mixed together (the per-channel mix).
+    std::array<bool, 16> mixedChannel{};
+    // The inserted waves, mono or left (list 17) and right (list 18), already mixed.
+    std::vector<SoundEntry> waveLeft, waveRight;
+};
+
 // The render of an export that has no sound at all (nothing is written).
 inline constexpr const char* kNothingToSing = "the song has nothing to sing in this range: no file was written";
 
@@ -55,6 +77,10 @@ public:
 
     bool renderSong(const RenderRequest& request, std::vector<PlaybackPiece>& playback,
                     const RenderProgress& progress = {});
+    // Everything renderSong does before the first phrase is synthesised; the phrases are left
+    // to the caller (RenderAhead renders them while the song plays). The engine must then
+    // be used for nothing else until they are rendered.
+    bool planSong(const RenderRequest& request, RenderPlan& plan);
     // Renders the song into the WAV file request.outputPath, giving the same file as
     // renderSong, with memory that depends on the longest stretch of overlapping sound
     // rather than on the song: each phrase goes to an unnamed spool file as soon as it is

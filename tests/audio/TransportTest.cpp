@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <fstream>
 
 #include "TransportFixture.h"
@@ -420,6 +423,119 @@ TEST(Transport, APlayKeepsItsLyricLinesWhileTheSongsAreEdited) {
     ASSERT_EQ(f.transport->lyricLines().size(), 1u);
     EXPECT_EQ(f.transport->lyricLines()[0]->text, "さくら");
     f.runToEnd(5000);
+}
+
+}  // namespace
+}  // namespace kantor
+
+namespace kantor {
+namespace {
+
+class LateListener : public TransportListener {
+public:
+    int late = 0;
+    void positionNotify(PositionReceiver, PositionCode, uint32_t, const LyricLine*) override {}
+    void vocalLate() override { ++late; }
+};
+
+// Four minutes with a phrase every second and a half: playing starts with the first seconds
+// rendered, the rest is rendered while it plays, and the result is the whole render's sound
+// on the whole render's markers.
+TEST(Transport, EveryPhraseWaveOfALongSongSoundsWholeOnItsMarkersSample) {
+    std::vector<std::pair<uint32_t, uint32_t>> notes;
+    for (uint32_t i = 0; i < 160; ++i) notes.push_back({960 + 1440 * i, 960 + 1440 * i + 700});
+    TransportFixture f({{0, 69, notes}}, 512);
+    f.transport->setVocalWaits(true);  // the virtual clock runs faster than real time
+    // The whole song rendered at once, as it was played before.
+    RenderRequest r;
+    r.endTick = f.map.songEndTick();
+    r.voxMuted = SongRenderer::voxMutesOf(f.song);
+    std::vector<PlaybackPiece> want;
+    SongRenderer renderer(f.song, f.synth);
+    ASSERT_TRUE(renderer.renderSong(r, want)) << renderer.lastError();
+    ASSERT_EQ(want.size(), 160u);
+    const uint32_t latest = f.synth.latestTick();
+
+    f.engine.setCapture(true);
+    ASSERT_TRUE(f.transport->playFromTop()) << f.transport->lastError();
+    EXPECT_LT(f.transport->phrases().size(), 60u);  // far from all of it
+    f.run(120000);
+    // Half-way: what has played is freed, and not much more than the look-ahead is rendered.
+    ASSERT_GT(f.transport->phrases().size(), 70u);
+    EXPECT_LT(f.transport->phrases().size(), 110u);
+    EXPECT_FALSE(f.transport->phrases()[10].data.hasData());
+    f.runToEnd(130000);
+    EXPECT_EQ(f.transport->state(), Transport::State::Idle);
+    const std::vector<int16_t> out = f.engine.takeCaptured();
+    for (const PlaybackPiece& p : want) {
+        const uint64_t at = f.frameOf(p.startTick);
+        ASSERT_LE(2 * (at + p.data.sampleCount()), out.size());
+        // The stream ends on the MIDI file's last event, where the last phrase's fade still
+        // has a few milliseconds to go (the whole render's play ended there too).
+        const std::size_t count = &p == &want.back() ? p.data.sampleCount() - 1000 : p.data.sampleCount();
+        std::size_t differing = 0, first = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            if (out[2 * (at + k)] != p.data.sample(k) && differing++ == 0) first = k;
+        }
+        EXPECT_EQ(differing, 0u) << "phrase at tick " << p.startTick << ", from sample " << first << " of "
+                                 << p.data.sampleCount();
+    }
+    // The markers reached are those of the whole render.
+    std::vector<TickedItem> ticks;
+    for (std::size_t i = 0; i < want.size(); ++i) ticks.push_back({want[i].startTick, i});
+    const std::vector<Marker> expected =
+        buildMarkerList(0, std::max(f.map.songEndTick(), latest), {}, ticks, f.map.measures(), f.map.division());
+    std::vector<uint32_t> reached;
+    for (const auto& n : f.listener.notices)
+        if (n.code == PositionCode::MarkerReached) reached.push_back(n.tick);
+    EXPECT_EQ(reached, ticksOf(expected));
+}
+
+// An effect that holds one phrase back until it is let go.
+class HeldEffect : public PhraseEffects {
+public:
+    std::atomic<int> seen{0};
+    std::atomic<bool> release{false};
+    int holdAt = 0;
+    bool apply(const std::array<int32_t, 3>&, SoundBuffer&, uint32_t) override {
+        if (seen++ == holdAt)
+            while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return true;
+    }
+};
+
+TEST(Transport, APhraseRenderedTooLateIsLeftOutOnceAndTheSongPlaysOn) {
+    std::vector<std::pair<uint32_t, uint32_t>> notes;
+    for (uint32_t i = 0; i < 30; ++i) notes.push_back({960 + 960 * i, 960 * i + 1500});
+    TransportFixture f({{0, 69, notes}}, 512);
+    HeldEffect effect;
+    effect.holdAt = 10;  // the phrase at 11 s
+    f.synth.setEffects(&effect);
+    LateListener late;
+    f.transport->addListener(&late);
+    f.engine.setCapture(true);
+    ASSERT_TRUE(f.transport->playFromTop()) << f.transport->lastError();
+    // The stream reaches the held phrase: the MIDI goes on without it, and stop and pause
+    // answer meanwhile.
+    f.run(12000);
+    EXPECT_EQ(f.transport->state(), Transport::State::Playing);
+    EXPECT_EQ(late.late, 1);
+    ASSERT_TRUE(f.transport->pauseOrRestart());
+    EXPECT_EQ(f.transport->state(), Transport::State::Paused);
+    ASSERT_TRUE(f.transport->pauseOrRestart());
+    effect.release = true;
+    f.transport->setVocalWaits(true);  // from here on the clock waits for the render
+    f.runToEnd(40000);
+    EXPECT_EQ(f.transport->state(), Transport::State::Idle);
+    EXPECT_EQ(late.late, 1);  // told once
+    // The phrases after it sound again: the last one is in the output.
+    const std::vector<int16_t> out = f.engine.takeCaptured();
+    const uint64_t last = f.frameOf(960 + 960 * 29);
+    bool sound = false;
+    for (uint64_t k = last; k < last + 4410 && 2 * k < out.size(); ++k) sound = sound || std::abs(out[2 * k]) > 64;
+    EXPECT_TRUE(sound);
+    f.transport->removeListener(&late);
+    f.synth.setEffects(nullptr);
 }
 
 }  // namespace
