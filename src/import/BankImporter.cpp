@@ -192,10 +192,14 @@ bool makeItem(std::span<const int16_t> x, const Candidate& c, VoiceItem& item, b
         automatic = true;
         VoiceItem probe;
         probe.data = SoundBuffer::fromSamples(data);
-        if (autoMark(probe)) {
-            m.c = std::max<uint32_t>(probe.markerC, m.b + kMarkerGap);
+        const bool marked = autoMark(probe);
+        const uint32_t c = std::max<uint32_t>(probe.markerC, m.b + kMarkerGap);
+        if (marked && c + kMarkerGap <= m.d) {
+            m.c = c;
             m.d = std::clamp<uint32_t>(probe.markerD, m.c + kMarkerGap, m.d);
         } else {
+            // No vowel the automatic markers can loop (or theirs lies past the cutoff): the
+            // loop takes the second half of what lies between the preutterance and the cutoff.
             m.c = m.b + (m.d - m.b) / 2;
         }
     } else {

@@ -330,6 +330,28 @@ TEST(BankImport, AVowelLineIsUsedWhenNoHeadEntryExistsAndPitchesComeFromFoldersO
     EXPECT_EQ(s.samples, 2) << s.text();
 }
 
+// A fixed part past the cutoff where the automatic markers find the vowel only after the
+// latest place D may take (one second after a preutterance set in the silence): the loop
+// falls back to the stretch between the preutterance and D rather than losing the line.
+TEST(BankImport, AutomaticMarkersPastTheLoopReachFallBackToTheStretchBeforeD) {
+    test::TempDir dir;
+    const fs::path root = fs::path(dir.path()) / "late";
+    test::writeFile(root / "a.wav",
+                    test::wavBytes(test::syllableSound(test::noteHz(72), 44100, 850, 50, 1000), 44100, 1, WavKind::Pcm16));
+    test::writeText(root / "oto.ini", "a.wav=あC4,0,1500,-1900,50,20\n", false);
+    BankImporter importer;
+    VoiceProject project;
+    BankSummary s;
+    ASSERT_TRUE(importer.read(root.string(), "", project, s)) << importer.lastError() << s.text();
+    ASSERT_EQ(project.items.size(), 1u);
+    EXPECT_EQ(s.autoMarked, 1);
+    const VoiceItem& item = *project.items[0];
+    EXPECT_EQ(item.markerB, 2205u);
+    EXPECT_EQ(item.markerD, 2205u + 44100u);
+    EXPECT_GT(item.markerC, item.markerB);
+    EXPECT_LT(item.markerC + 441, item.markerD);
+}
+
 // Sings a song with the imported voice and measures every note: its pitch, and where its
 // vowel starts against the note's start.
 TEST(BankImport, AnImportedVoiceSingsInTuneWithOnsetsOnThePreutterance) {
