@@ -4,7 +4,7 @@
 // records as they were before and after the edit and keeps only the slots that changed, with
 // their old and new contents, so any edit — a syllable, a phrase head, a batch change, a
 // quick input — undoes and redoes without code of its own, and a step costs what it changed
-// (a syllable's step a few hundred bytes), not the size of the channel.
+// (a syllable's step about a kilobyte), not the size of the channel.
 #include <cstddef>
 #include <memory>
 #include <optional>
