@@ -8,9 +8,12 @@
 #include <QPainterPath>
 #include <QShortcut>
 
+#include <cstdio>
+
 #include "app/ChannelScoreWindow.h"
 #include "app/MainPanel.h"
 #include "app/WindowPlacement.h"
+#include "hub/SongImport.h"
 
 namespace kantor::app {
 
@@ -209,6 +212,7 @@ ChannelScoreWindow* ChannelListWindow::openScore(int c, long measure, uint32_t t
         if (!ctx_.hub.song().isVoxChannel(c)) {
             if (!ctx_.hub.session().makeVoxChannel(c)) return nullptr;
             ctx_.hub.setModified(true);
+            offerMidiLyrics(c);
             view_->rebuild();
         }
         slot = new ChannelScoreWindow(ctx_, *this, c);
@@ -220,6 +224,21 @@ ChannelScoreWindow* ChannelListWindow::openScore(int c, long measure, uint32_t t
     w->activateWindow();
     if (measure >= 0) w->scrollTo(measure, tick);
     return w;
+}
+
+void ChannelListWindow::offerMidiLyrics(int c) {
+    // A MIDI or karaoke file that carries lyrics for the channel: offer to sing them.
+    if (!midiHasLyricsFor(ctx_.hub, c)) return;
+    char text[160];
+    std::snprintf(text, sizeof text, "Midiﾌｧｲﾙに歌詞があります。ﾁｬﾝﾈﾙ %d の歌詞にしますか？", c + 1);
+    if (ctx_.prompt.askYesNo("確認", text) != PromptAnswer::Yes) return;
+    std::size_t unplaced = 0;
+    std::string error;
+    if (!takeMidiLyrics(ctx_.hub, c, unplaced, error)) {
+        ctx_.prompt.warning("警告", error);
+        return;
+    }
+    ctx_.hub.edited(c);
 }
 
 void ChannelListWindow::scorePositionSet(int channel, uint32_t tick) {

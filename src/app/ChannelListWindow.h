@@ -60,6 +60,8 @@ public:
     // Opens (or raises) the score of channel c (0-15) at a measure with a position; null
     // when the channel has no MIDI notes or cannot become a vocal channel.
     ChannelScoreWindow* openScore(int c, long measure, uint32_t tick);
+    // After channel c became a Vox channel: offers the MIDI file's lyrics for it, if any.
+    void offerMidiLyrics(int c);
     // A score window set the position (channel 1-16).
     void scorePositionSet(int channel, uint32_t tick);
     // Runs a context menu command of this window or a score (channel 0-15, or -1); false when

@@ -21,6 +21,7 @@
 #include "app/SoundQualityDialog.h"
 #include "app/WindowPlacement.h"
 #include "base/FileIO.h"
+#include "hub/SongImport.h"
 #include "settings/StartupTexts.h"
 #include "sound/SoundFormat.h"
 
@@ -32,13 +33,22 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 
 constexpr const char* kSaveQuestion = "歌声データを保存しますか？";
 constexpr const char* kSaveFolderWarning = "Midiﾌｧｲﾙと同じﾌｫﾙﾀﾞに格納してください。";
-constexpr const char* kMidiFilter = "標準Midiﾌｧｲﾙ (*.mid *.MID *.Mid)";
+constexpr const char* kMidiFilter = "標準Midiﾌｧｲﾙ (*.mid *.MID *.Mid *.kar *.KAR)";
 constexpr const char* kSongFilter = "歌声ﾌｧｲﾙ (*.uta *.UTA)";
 constexpr const char* kSaveSongFilter = "Utaﾌｧｲﾙ (*.uta)";
 constexpr const char* kWaveFilter = "Waveﾌｧｲﾙ (*.wav)";
+constexpr const char* kScoreFilter = "MusicXML (*.musicxml *.xml *.mxl *.MUSICXML *.XML *.MXL)";
+constexpr const char* kLyricsMidiFilter = "標準Midiﾌｧｲﾙ (*.mid)";
 
 bool hasExtension(const std::string& path, const char* ext) {
     return QFileInfo(q(path)).suffix().compare(QLatin1String(ext), Qt::CaseInsensitive) == 0;
+}
+
+// A MIDI file, or a karaoke file (a MIDI file with its lyrics in text events).
+bool isMidiPath(const std::string& path) { return hasExtension(path, "mid") || hasExtension(path, "kar"); }
+
+bool isScorePath(const std::string& path) {
+    return hasExtension(path, "musicxml") || hasExtension(path, "mxl") || hasExtension(path, "xml");
 }
 
 }  // namespace
@@ -72,9 +82,11 @@ void MainPanel::buildMenu() {
     QMenu* file = menuBar()->addMenu("ﾌｧｲﾙ(&F)");
     addCommand(file, NewSong, "新規作成（*.midを開く）", QKeySequence("Ctrl+N"));
     addCommand(file, OpenSong, "歌声ﾌｧｲﾙ（*.uta）を開く", QKeySequence("Ctrl+U"));
+    addCommand(file, ImportScore, "MusicXMLの読み込み（*.musicxml, *.mxl）...");
     file->addSeparator();
     addCommand(file, Save, "上書き保存(&S)", QKeySequence("Ctrl+S"));
     addCommand(file, SaveAs, "名前を付けて保存(&A)");
+    addCommand(file, ExportLyricsMidi, "歌詞付きMidiﾌｧｲﾙの書き出し...");
     file->addSeparator();
     recent_ = file->addMenu("最近使ったﾌｧｲﾙ(&F)");
     file->addSeparator();
@@ -301,6 +313,8 @@ bool MainPanel::run(int command) {
         case OpenSong: openSong(); return true;
         case Save: save(); return true;
         case SaveAs: if (hub_.hasMidi()) saveAsDialog(); return true;
+        case ImportScore: importScore(); return true;
+        case ExportLyricsMidi: exportLyricsMidi(); return true;
         case Exit: close(); return true;
         case 101: case 102: case 103: case 104: openRecent(command - 101); return true;
         case TitleWindow: case TitleButton:
@@ -341,7 +355,7 @@ bool MainPanel::run(int command) {
 void MainPanel::updateEnabling() {
     const bool song = hub_.hasMidi();
     auto has = [this](int c) { return factories_.count(c) != 0; };
-    for (int c : {Save, SaveAs}) actions_[c]->setEnabled(song);
+    for (int c : {Save, SaveAs, ExportLyricsMidi}) actions_[c]->setEnabled(song);
     for (auto [c, b] : {std::pair{ChannelList, -1}, {TitleWindow, int(TitleButton)}, {MuteSolo, int(MuteButton)},
                         {WaveVolumeWindow, int(VolumeButton)}, {LyricWindow, int(LyricButton)}}) {
         const bool on = song && has(c);
@@ -492,7 +506,7 @@ bool MainPanel::openPath(const std::string& path) {
 void MainPanel::newSong() {
     if (!savePrompt()) return;
     const std::string path = ctx_.files.openFile(this, kMidiFilter, folderOf(hub_.settings().recentFile(0)));
-    if (path.empty() || !hasExtension(path, "mid")) return;
+    if (path.empty() || !isMidiPath(path)) return;
     if (hub_.openMidi(path)) {
         rebuildRecent();
         openWindow(ChannelList);
@@ -521,7 +535,7 @@ void MainPanel::openRecent(int index) {
     while (!path.empty() && (path.back() == ' ' || path.back() == '\t')) path.pop_back();
     if (path.empty() || !savePrompt()) return;
     // A successful open moves the path to the top; a failed one leaves the list as it was.
-    if (hasExtension(path, "mid"))
+    if (isMidiPath(path))
         hub_.openMidi(path);
     else if (hasExtension(path, "uta"))
         hub_.openSong(path);
@@ -536,6 +550,38 @@ void MainPanel::writeWav() {
     if (path.empty()) return;
     std::string info;
     if (hub_.exportSongWav(path, info)) ctx_.prompt.notice("Wave Info.", info);
+}
+
+void MainPanel::importScore(std::string score) {
+    if (!savePrompt()) return;
+    if (score.empty()) score = ctx_.files.openFile(this, kScoreFilter, folderOf(hub_.settings().recentFile(0)));
+    if (score.empty()) return;
+    std::string base = fileNameOf(score);
+    if (const auto dot = base.rfind('.'); dot != std::string::npos && dot > 0) base.resize(dot);
+    const std::string song = ctx_.files.saveFile(this, kSaveSongFilter, joinPath(folderOf(score), base + ".uta"), "uta");
+    if (song.empty()) return;
+    ScoreImport result;
+    std::string error;
+    if (!importScoreAsSong(hub_, score, song, 0, {}, result, error)) {
+        if (!error.empty()) ctx_.prompt.warning("Error", error);
+        return;
+    }
+    // Opened again as any song is, so that every window shows it.
+    if (hub_.openSong(song)) {
+        rebuildRecent();
+        openWindow(ChannelList);
+        raise();
+    }
+}
+
+void MainPanel::exportLyricsMidi() {
+    if (!hub_.hasMidi()) return;
+    std::string proposed = hub_.proposedSongPath();
+    if (const auto dot = proposed.rfind('.'); dot != std::string::npos) proposed.resize(dot);
+    const std::string path = ctx_.files.saveFile(this, kLyricsMidiFilter, proposed + "-lyrics.mid", "mid");
+    if (path.empty()) return;
+    std::string error;
+    if (!exportMidiWithLyrics(hub_, path, false, error)) ctx_.prompt.warning("Error", error);
 }
 
 void MainPanel::soundQuality() {
@@ -651,7 +697,7 @@ void MainPanel::dragEnterEvent(QDragEnterEvent* e) {
     if (!e->mimeData()->hasUrls()) return;
     for (const QUrl& u : e->mimeData()->urls()) {
         const std::string p = u.toLocalFile().toStdString();
-        if (hasExtension(p, "uta") || hasExtension(p, "mid")) {
+        if (hasExtension(p, "uta") || isMidiPath(p) || isScorePath(p)) {
             e->acceptProposedAction();
             return;
         }
@@ -665,8 +711,12 @@ void MainPanel::dropEvent(QDropEvent* e) {
 bool MainPanel::openDropped(const QList<QUrl>& urls) {
     for (const QUrl& u : urls) {
         const std::string p = u.toLocalFile().toStdString();
-        if (hasExtension(p, "uta") || hasExtension(p, "mid")) {
+        if (hasExtension(p, "uta") || isMidiPath(p)) {
             if (savePrompt()) openPath(p);
+            return true;
+        }
+        if (isScorePath(p)) {
+            importScore(p);
             return true;
         }
     }

@@ -57,6 +57,8 @@ public:
         RomajiListWindow = 40002,  // from the note voice window, for the phrase's voice
         MidiOutput = 40001,  // this program's own: where the MIDI goes
         VoiceImportBank = 40010,  // this program's own: a voice bank folder in the oto.ini form
+        ImportScore = 40003,       // this program's own: a MusicXML score made into a song
+        ExportLyricsMidi = 40004,  // this program's own: the MIDI file with the song's lyrics
     };
     enum Control {
         PlayTop = 1006,
@@ -160,6 +162,9 @@ private:
     void save();
     void openRecent(int index);
     void writeWav();
+    // A MusicXML score (`score`, or one chosen in a dialog) made into a song beside it.
+    void importScore(std::string score = {});
+    void exportLyricsMidi();
     void soundQuality();
     void showVersion();
     void openHelp(int command);

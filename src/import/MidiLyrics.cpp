@@ -156,6 +156,8 @@ bool hasMidiLyrics(const std::vector<MidiTextTrack>& tracks) {
 bool midiLyricsFor(const std::vector<MidiTextTrack>& tracks, int c, std::vector<LyricPiece>& pieces, std::string& why) {
     pieces.clear();
     const bool karaoke = isKaraoke(tracks);
+    // A track that names the channel with a channel prefix wins over one with its notes.
+    const MidiTextTrack* named = nullptr;
     const MidiTextTrack* own = nullptr;
     const MidiTextTrack* only = nullptr;
     int carrying = 0;
@@ -163,10 +165,10 @@ bool midiLyricsFor(const std::vector<MidiTextTrack>& tracks, int c, std::vector<
         if (lyricEvents(t, karaoke).empty()) continue;
         ++carrying;
         only = &t;
-        const bool mine = t.channelPrefix >= 0 ? t.channelPrefix == c : (t.noteChannels >> c) & 1u;
-        if (mine && !own) own = &t;
+        if (t.channelPrefix == c && !named) named = &t;
+        if (t.channelPrefix < 0 && ((t.noteChannels >> c) & 1u) && !own) own = &t;
     }
-    const MidiTextTrack* chosen = own ? own : carrying == 1 ? only : nullptr;
+    const MidiTextTrack* chosen = named ? named : own ? own : carrying == 1 ? only : nullptr;
     if (!chosen) {
         why = carrying == 0 ? "the MIDI file has no lyrics"
                             : "the MIDI file has lyrics in several tracks, none of them channel " + std::to_string(c + 1) + "'s";

@@ -13,6 +13,7 @@
 #include "midi/SmfWriter.h"
 #include "song/TestPrompt.h"
 #include "support/ScratchFolders.h"
+#include "support/SyntheticVoice.h"
 #include "support/TempDir.h"
 
 using namespace kantor;
@@ -190,6 +191,40 @@ private slots:
         // A new song closes scores of channels that are not vocal in it.
         QVERIFY(s.hub().openMidi(s.dir.file("a.mid")));
         QTRY_VERIFY(!w->scoreWindow(0));
+    }
+
+    void aChannelOfAKaraokeFileOffersItsLyrics() {
+        Session s(10);
+        test::writeSyntheticVoice(s.scratch.folder("voices"), "MaleVox", {{"SA", "さ", 64}, {"KU", "く", 64}});
+        // Channel 4's single note and channel 1's first two carry lyric events.
+        SmfTrack t, words;
+        t.tempo(0, 500000);
+        t.note(0, 400, 0, 60, 100).note(480, 880, 0, 62, 100).note(960, 1360, 0, 64, 100).note(0, 1920, 3, 50, 100);
+        words.text(0, 5, "さ").text(480, 5, "く");
+        writeBytes(s.dir.file("k.kar"), buildSmf(1, 480, {t, words}));
+        QVERIFY(s.hub().openMidi(s.dir.file("k.kar")));
+        ChannelListWindow* w = s.list();
+        s.prompt.shown.clear();
+        s.prompt.answer = PromptAnswer::No;
+        QVERIFY(w->openScore(3, 0, 0));  // the lyrics of the only track that has them
+        QCOMPARE(s.prompt.shown.size(), std::size_t(1));
+        QCOMPARE(s.prompt.shown[0].caption, std::string("確認"));
+        QVERIFY(s.prompt.shown[0].text.find("ﾁｬﾝﾈﾙ 4") != std::string::npos);
+        QVERIFY(!s.hub().song().event(3, 0)->hasSyllable());  // declined: nothing taken
+        s.prompt.answer = PromptAnswer::Yes;
+        QVERIFY(w->openScore(0, 0, 0));
+        QCOMPARE(s.prompt.shown.size(), std::size_t(2));
+        const Song& song = s.hub().song();
+        QCOMPARE(song.event(0, 0)->codeText(0), std::string("SA"));
+        QCOMPARE(song.event(0, 1)->codeText(0), std::string("KU"));
+        QVERIFY(!song.event(0, 2)->hasSyllable());
+        QVERIFY(song.event(0, 0)->phraseIndex != 0);
+        QVERIFY(song.modified());
+        // A channel without lyrics (none in its file) is not asked about.
+        QVERIFY(s.hub().openMidi(s.dir.file("a.mid")));
+        s.prompt.shown.clear();
+        QVERIFY(s.list()->openScore(0, 0, 0));
+        QVERIFY(s.prompt.shown.empty());
     }
 
     void theScoreSelectsNotesByClickAndArrowKeys() {

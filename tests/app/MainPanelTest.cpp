@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
+#include <filesystem>
 #include <fstream>
 
 #include "app/EffectorWindow.h"
@@ -30,6 +31,7 @@
 #include "song/TestPrompt.h"
 #include "support/CliRun.h"
 #include "support/ScratchFolders.h"
+#include "support/SyntheticVoice.h"
 #include "support/TempDir.h"
 
 using namespace kantor;
@@ -286,6 +288,50 @@ private slots:
                                QUrl::fromLocalFile(QString::fromStdString(s.dir.file("a.mid")))}));
         QVERIFY(s.app->hub().hasMidi());
         QCOMPARE(s.app->hub().midiPath(), s.dir.file("a.mid"));
+    }
+
+    void scoresAreImportedAndLyricsExportedFromTheFileMenu() {
+        Session s;
+        const std::string score = s.dir.file("s.musicxml");
+        std::ofstream(score) << R"(<score-partwise><part-list><score-part id="P1"/></part-list><part id="P1">)"
+                                R"(<measure number="1"><attributes><divisions>1</divisions></attributes>)"
+                                R"(<note><pitch><step>A</step><octave>4</octave></pitch><duration>2</duration>)"
+                                R"(<lyric><text>らー</text></lyric></note>)"
+                                R"(<note><pitch><step>B</step><octave>4</octave></pitch><duration>2</duration></note>)"
+                                R"(</measure></part></score-partwise>)";
+        MainPanel& p = s.panel();
+        s.prompt.shown.clear();  // the first start's notice
+        // Written after the first start, which puts the built-in voices in place.
+        test::writeSyntheticVoice(s.scratch.folder("voices"), "MaleVox", {{"RA", "ら", 64}, {"A", "あ", 64}});
+        QVERIFY(!p.action(MainPanel::ExportLyricsMidi)->isEnabled());  // nothing open yet
+        // Dropped on the panel, the score asks where the song goes and becomes the open song.
+        s.files.answers = {s.dir.file("s.uta")};
+        QVERIFY(p.openDropped({QUrl::fromLocalFile(QString::fromStdString(score))}));
+        QVERIFY2(s.prompt.shown.empty(), s.prompt.shown.empty() ? "" : s.prompt.shown[0].text.c_str());
+        QCOMPARE(s.app->hub().song().songPath(), s.dir.file("s.uta"));
+        QCOMPARE(s.app->hub().midiPath(), s.dir.file("s.mid"));
+        const VoxEvent* e = s.app->hub().song().event(0, 0);
+        QVERIFY(e);
+        QCOMPARE(e->codeText(0), std::string("RA"));
+        QCOMPARE(e->codeText(1), std::string("A"));
+        // ﾌｧｲﾙ → the MIDI file with its lyrics.
+        QVERIFY(p.action(MainPanel::ExportLyricsMidi)->isEnabled());
+        s.files.answers = {s.dir.file("out.mid")};
+        QVERIFY(p.run(MainPanel::ExportLyricsMidi));
+        QVERIFY2(s.prompt.shown.empty(), s.prompt.shown.empty() ? "" : s.prompt.shown[0].text.c_str());
+        std::vector<uint8_t> bytes;
+        QCOMPARE(int(readWholeFile(s.dir.file("out.mid"), bytes)), int(ReadStatus::Ok));
+        QVERIFY(std::string(bytes.begin(), bytes.end()).find("らあ") != std::string::npos);
+        // A karaoke file opens like a MIDI file; a score that cannot be read says why.
+        writeBytes(s.dir.file("k.kar"), smallMidi(4));
+        QVERIFY(p.openDropped({QUrl::fromLocalFile(QString::fromStdString(s.dir.file("k.kar")))}));
+        QCOMPARE(s.app->hub().midiPath(), s.dir.file("k.kar"));
+        std::ofstream(s.dir.file("bad.xml")) << "<html/>";
+        s.files.answers = {s.dir.file("bad.xml"), s.dir.file("bad.uta")};
+        QVERIFY(p.run(MainPanel::ImportScore));
+        QCOMPARE(s.prompt.shown.size(), std::size_t(1));
+        QVERIFY(s.prompt.shown[0].text.find("bad.xml: not a MusicXML score") != std::string::npos);
+        QVERIFY(!std::filesystem::exists(s.dir.file("bad.uta")));
     }
 
     void soundQualityAndMidiOutputDialogs() {
