@@ -191,7 +191,10 @@ bool Transport::playRange(uint32_t start, uint32_t end) {
     request.includeWaves = waves == InsertedWaves::Present;
     request.qualityCode = qualityCode_;
     request.voxMuted = voxMute_;
-    if (!renderer_.renderSong(request, phrases_, progress_)) {
+    const bool rendered = renderer_.renderSong(request, phrases_, progress_);
+    // The render is over: whoever shows its progress clears it.
+    if (progress_) progress_(0, 0);
+    if (!rendered) {
         std::string text = renderer_.lastError();
         freePerPlay();
         return showError(text);

@@ -84,6 +84,7 @@ public:
     void setEffects(PhraseEffects* effects) { effects_ = effects; }
     // The MIDI–wave delay correction in milliseconds (0 when MIDI and wave share one clock).
     void setMidiDelayCorrection(int32_t ms) { delayCorrection_ = ms; }
+    int32_t midiDelayCorrection() const { return delayCorrection_; }
 
     // How pitch is changed (Resample unless set).
     void setPitchMode(PitchMode mode) { pitchMode_ = mode; }
