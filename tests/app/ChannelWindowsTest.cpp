@@ -267,6 +267,7 @@ private slots:
         QCOMPARE(score->view()->selected(), 2L);
         QVERIFY(nv->next());
         QCOMPARE(score->view()->selected(), 3L);
+        QCOMPARE(nv->noteNameLabel()->text(), QString("D3#"));  // key 63, named as the scale names it
         QCOMPARE(s.hub().currentPosition(), song.event(0, 3)->startTick);
         QVERIFY(nv->next());
         QVERIFY(nv->previous());
