@@ -22,9 +22,11 @@ class MainPanel;
 
 // What the channel windows hand on to windows made elsewhere; set by the program.
 struct ChannelWindowHooks {
-    // A click or an arrow key put the selection on a note of a vocal channel (0-15, list
-    // index): the note voice window opens on it, or selects it when open.
-    std::function<void(int channel, std::size_t event)> noteSelected;
+    // A click or an arrow key asks to put the selection on a note of a vocal channel (0-15,
+    // list index): the note voice window opens on it, or selects it when open. False when
+    // the note voice window refuses the note (a dialog of it is up, or its values do not
+    // commit); the score then keeps its old selection.
+    std::function<bool(int channel, std::size_t event)> noteSelected;
     // The editing commands of the context menus by command number (song and channel
     // defaults, phrase and word list, batch changes), with the channel (0-15, -1 from the
     // channel list) and the selected note (-1 none). A command without one is disabled.

@@ -58,7 +58,7 @@ ChannelScoreWindow::ChannelScoreWindow(AppContext& ctx, ChannelListWindow& list,
     syncBars();
     showStatus();
     resize(sizeHint());
-    restorePlacement(this, ctx_.hub.settings(), WindowKind::ChannelScore, channel_, true, DefaultPlace::Centred);
+    restorePlacement(this, ctx_.hub.settings(), WindowKind::ChannelScore, channel_, true, DefaultPlace::Stacked, &list);
 }
 
 ChannelScoreWindow::~ChannelScoreWindow() = default;
@@ -148,7 +148,18 @@ void ChannelScoreWindow::onClick(const ViewHit& hit) {
     showStatus();
 }
 
-void ChannelScoreWindow::selectNote(long event) {
+bool ChannelScoreWindow::selectNote(long event) {
+    const VoxEvent* e = event >= 0 ? ctx_.hub.song().event(channel_, static_cast<std::size_t>(event)) : nullptr;
+    if (!e) return false;
+    // The note voice window may refuse the note; the batch commands act on the selection,
+    // so it moves only once the note voice window has moved.
+    if (list_.hooks().noteSelected && !list_.hooks().noteSelected(channel_, static_cast<std::size_t>(event)))
+        return false;
+    showNote(event);
+    return true;
+}
+
+void ChannelScoreWindow::showNote(long event) {
     const VoxEvent* e = event >= 0 ? ctx_.hub.song().event(channel_, static_cast<std::size_t>(event)) : nullptr;
     if (!e) return;
     view_->setSelected(event);
@@ -166,7 +177,6 @@ void ChannelScoreWindow::selectNote(long event) {
     view_->setPosition(e->startTick, f.showCursor);
     list_.scorePositionSet(channel_ + 1, e->startTick);
     showStatus();
-    if (list_.hooks().noteSelected) list_.hooks().noteSelected(channel_, static_cast<std::size_t>(event));
 }
 
 void ChannelScoreWindow::handleKey(int key) {

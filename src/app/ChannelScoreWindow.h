@@ -51,8 +51,12 @@ public:
     void scrollTo(long measure, uint32_t tick);
     // The zoom and scroll buttons.
     bool press(int control);
-    // Selects a note (list index) as a click on it would: position, view, note voice hook.
-    void selectNote(long event);
+    // Selects a note (list index) as a click on it would: the note voice hook first, and
+    // when it accepts, the selection, the view and the position. False when refused.
+    bool selectNote(long event);
+    // Shows a note as selected without asking the note voice window (it chose the note):
+    // the selection, the view and the position follow.
+    void showNote(long event);
     // Runs a context menu command; false when it cannot run now.
     bool runCommand(int command);
     QMenu* contextMenu();

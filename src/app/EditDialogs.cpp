@@ -13,6 +13,7 @@
 
 #include "app/EditCommands.h"
 #include "app/EffectorWindow.h"
+#include "app/RomajiListWindow.h"
 #include "base/FileIO.h"
 #include "plugins/PluginDescription.h"
 #include "voice/VoiceBank.h"
@@ -233,10 +234,6 @@ NoteLengthPosDialog::NoteLengthPosDialog(AppContext& ctx, int c, std::size_t eve
     form->addRow("開始", start_);
     form->addRow("終了", end_);
     v->addLayout(form);
-    message_ = new QLabel(this);
-    message_->setStyleSheet("color: #b00000;");
-    message_->setWordWrap(true);
-    v->addWidget(message_);
     v->addWidget(okCancel(this));
     connect(lengthMode_, &QRadioButton::toggled, this, [this](bool on) {
         model_.mode = on ? NoteLengthPosition::Mode::Length : NoteLengthPosition::Mode::Position;
@@ -259,7 +256,6 @@ bool NoteLengthPosDialog::step(bool start, int delta) {
     Hub& hub = ctx_.hub;
     EditScope scope(hub.history(), hub.song(), c_);
     const bool ok = start ? model_.stepStart(hub.song(), delta) : model_.stepEnd(hub.song(), delta);
-    message_->setText(model_.overlapsNext() ? QString(edittext::kOverlapsNext).section('\n', 0, 0) : QString());
     if (!ok) {
         scope.cancel();
         return false;
@@ -569,8 +565,8 @@ void QuickInputDialog::pickPhraseWords() {
 }
 
 void QuickInputDialog::showCodeList() {
-    CodeListDialog d(ctx_, voice_, this);
-    d.exec();
+    RomajiListWindow::open(ctx_, voice_, this);
+    activateWindow();
 }
 
 void QuickInputDialog::accept() {
@@ -645,29 +641,6 @@ void PhraseWordDialog::accept() {
     }
     chosen_ = words_[static_cast<std::size_t>(row)];
     QDialog::accept();
-}
-
-CodeListDialog::CodeListDialog(AppContext& ctx, const std::string& voice, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(q("入力ﾛｰﾏ字一覧 - " + voice));
-    auto* v = new QVBoxLayout(this);
-    auto* list = new QListWidget(this);
-    list->setViewMode(QListView::IconMode);
-    list->setGridSize(QSize(list->fontMetrics().horizontalAdvance("MMMM  きゃ") + 16, list->fontMetrics().height() + 8));
-    list->setMinimumSize(520, 320);
-    std::string kana, code;
-    bool usable = false;
-    // One entry per code: a voice holds a code at several pitches.
-    std::vector<std::string> seen;
-    for (int i = 0; ctx.hub.voices().sampleByIndex(voice, i, kana, code, usable); ++i) {
-        if (!usable || std::find(seen.begin(), seen.end(), code) != seen.end()) continue;
-        seen.push_back(code);
-        list->addItem(q(code + "  " + kana));
-    }
-    v->addWidget(list);
-    auto* b = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    b->button(QDialogButtonBox::Close)->setText("閉じる");
-    connect(b, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    v->addWidget(b);
 }
 
 }  // namespace kantor::app

@@ -71,7 +71,6 @@ public:
     QRadioButton* positionMode() const { return positionMode_; }
     QLabel* minLabel() const { return min_; }
     QLabel* maxLabel() const { return max_; }
-    QLabel* message() const { return message_; }
     NoteLengthPosition& model() { return model_; }
     void reopen();
 
@@ -94,7 +93,6 @@ private:
     QRadioButton* positionMode_;
     QLabel* min_;
     QLabel* max_;
-    QLabel* message_;
 };
 
 // "ﾉｰﾄ一括変更".
@@ -199,13 +197,6 @@ private:
     QListWidget* list_;
     QRadioButton* current_;
     QRadioButton* all_;
-};
-
-// The codes of a voice with their kana ("入力ﾛｰﾏ字一覧").
-class CodeListDialog : public QDialog {
-    Q_OBJECT
-public:
-    CodeListDialog(AppContext& ctx, const std::string& voice, QWidget* parent = nullptr);
 };
 
 }  // namespace kantor::app

@@ -275,7 +275,7 @@ void ItemPropertiesDialog::preview() {
     Performance p;
     const int times = kPreviewTimes[std::size_t(std::max(0, times_->currentIndex()))];
     if (!sound.preview(probe, project_.tuning, times, static_cast<Transpose>(transpose_->currentIndex()),
-                       length_->currentIndex(), ctx_.hub.settings().midiDelayCorrection(), p)) {
+                       length_->currentIndex(), ctx_.hub.playbackDelayCorrection(), p)) {
         ctx_.prompt.notice("Error", sound.lastError());
         return;
     }

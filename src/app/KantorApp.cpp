@@ -118,9 +118,7 @@ void KantorApp::installWindows(MainPanel& p) {
     });
     // Opened on the song's voice; the note voice window then shows the phrase's voice.
     p.setWindowFactory(MainPanel::RomajiListWindow, [this](MainPanel& panel) -> QWidget* {
-        auto* w = new RomajiListWindow(*ctx_, &panel);
-        w->showVoice(withoutTrailingBlanks(ctx_->hub.song().songDefaults().voiceName));
-        return w;
+        return RomajiListWindow::open(*ctx_, withoutTrailingBlanks(ctx_->hub.song().songDefaults().voiceName), &panel);
     });
     p.setWindowFactory(MainPanel::SyncCorrection, [this](MainPanel& panel) -> QWidget* {
         auto* d = new SyncCorrectionDialog(*ctx_, &panel);
@@ -138,7 +136,10 @@ void KantorApp::installWindows(MainPanel& p) {
         // The note voice window and the editing dialogs plug in through the hooks.
         auto* w = new ChannelListWindow(*ctx_, &panel, &panel);
         ChannelWindowHooks& h = w->hooks();
-        h.noteSelected = [this](int c, std::size_t event) { openNoteVoice(c, event); };
+        h.noteSelected = [this](int c, std::size_t event) {
+            const NoteVoiceWindow* nv = openNoteVoice(c, event);
+            return nv && nv->note() == event;
+        };
         h.commands[ChannelListWindow::SongDefaults] = [this](int, long) { openSongSettings(); };
         h.commands[ChannelScoreWindow::ChannelDefaults] = [this, &panel](int c, long) {
             if (c >= 0) edit::channelSettings(*ctx_, c, &panel);
@@ -203,7 +204,25 @@ void KantorApp::installWindows(MainPanel& p) {
 }
 
 NoteVoiceWindow* KantorApp::openNoteVoice(int channel, std::size_t event) {
-    return NoteVoiceWindow::open(*ctx_, channel, event, panel_);
+    NoteVoiceWindow* w = NoteVoiceWindow::open(*ctx_, channel, event, panel_);
+    if (w) {
+        connect(w, &NoteVoiceWindow::noteSelected, this, &KantorApp::noteVoiceSelected, Qt::UniqueConnection);
+        connect(w, &NoteVoiceWindow::noteChanged, this, &KantorApp::noteVoiceChanged, Qt::UniqueConnection);
+    }
+    return w;
+}
+
+ChannelScoreWindow* KantorApp::scoreWindow(int channel) const {
+    auto* list = panel_ ? qobject_cast<ChannelListWindow*>(panel_->window(MainPanel::ChannelList)) : nullptr;
+    return list ? list->scoreWindow(channel) : nullptr;
+}
+
+void KantorApp::noteVoiceSelected(int channel, int note) {
+    if (ChannelScoreWindow* s = scoreWindow(channel)) s->showNote(note);
+}
+
+void KantorApp::noteVoiceChanged(int channel, int) {
+    if (ChannelScoreWindow* s = scoreWindow(channel)) s->refresh();
 }
 
 bool KantorApp::openSongSettings() { return edit::songSettings(*ctx_, panel_); }

@@ -17,6 +17,7 @@
 
 namespace kantor::app {
 
+class ChannelScoreWindow;
 class NoteVoiceWindow;
 
 struct AppOptions {
@@ -56,12 +57,19 @@ public:
     // "ｿﾝｸﾞ・ﾃﾞﾌｫﾙﾄ設定" (from the channel list's context menu); true when the song changed.
     bool openSongSettings();
 
+    // The open channel list's score window of channel c (0-15), or null.
+    ChannelScoreWindow* scoreWindow(int channel) const;
+
 signals:
     void panelShown();
     void finished();
 
 private:
     void installWindows(MainPanel& p);
+    // The score follows the note voice window: the note it shows, and the notes it changed
+    // (-1: the whole channel).
+    void noteVoiceSelected(int channel, int note);
+    void noteVoiceChanged(int channel, int note);
     void shutDown();
 
     AppOptions options_;

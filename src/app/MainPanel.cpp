@@ -496,11 +496,20 @@ bool MainPanel::saveAsDialog() {
 bool MainPanel::openPath(const std::string& path) {
     const bool ok = hub_.openByExtension(path);
     rebuildRecent();
-    if (ok) {
-        raise();
-        activateWindow();
-    }
+    if (ok) songOpened();
     return ok;
+}
+
+void MainPanel::songOpened() {
+    // The old song's channel list goes with its score windows; the new song's list opens
+    // and the panel comes to the front.
+    if (QWidget* list = window(ChannelList)) {
+        list->close();
+        delete list;
+    }
+    openWindow(ChannelList);
+    raise();
+    activateWindow();
 }
 
 void MainPanel::newSong() {
@@ -509,8 +518,7 @@ void MainPanel::newSong() {
     if (path.empty() || !isMidiPath(path)) return;
     if (hub_.openMidi(path)) {
         rebuildRecent();
-        openWindow(ChannelList);
-        raise();
+        songOpened();
     }
 }
 
@@ -518,7 +526,9 @@ void MainPanel::openSong() {
     if (!savePrompt()) return;
     const std::string path = ctx_.files.openFile(this, kSongFilter, folderOf(hub_.settings().recentFile(0)));
     if (path.empty() || !hasExtension(path, "uta")) return;
-    if (hub_.openSong(path)) rebuildRecent();
+    if (!hub_.openSong(path)) return;
+    rebuildRecent();
+    songOpened();
 }
 
 void MainPanel::save() {
@@ -535,13 +545,15 @@ void MainPanel::openRecent(int index) {
     while (!path.empty() && (path.back() == ' ' || path.back() == '\t')) path.pop_back();
     if (path.empty() || !savePrompt()) return;
     // A successful open moves the path to the top; a failed one leaves the list as it was.
+    bool opened = false;
     if (isMidiPath(path))
-        hub_.openMidi(path);
+        opened = hub_.openMidi(path);
     else if (hasExtension(path, "uta"))
-        hub_.openSong(path);
+        opened = hub_.openSong(path);
     else
         hub_.settings().addRecentFile(path);
     rebuildRecent();
+    if (opened) songOpened();
 }
 
 void MainPanel::writeWav() {

@@ -158,6 +158,7 @@ private:
     void setStop();
     void play(int control);
     void newSong();
+    void songOpened();
     void openSong();
     void save();
     void openRecent(int index);

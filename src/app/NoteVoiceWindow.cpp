@@ -16,8 +16,9 @@
 
 #include "app/EditCommands.h"
 #include "app/EditDialogs.h"
+#include "app/RomajiListWindow.h"
 #include "app/WindowPlacement.h"
-#include "midi/PitchName.h"
+#include "song/ScoreGeometry.h"
 #include "song/SongEdits.h"
 
 namespace kantor::app {
@@ -75,7 +76,7 @@ void NoteVoiceWindow::build() {
     big.setPointSizeF(big.pointSizeF() * 1.6);
     big.setBold(true);
     noteName_->setFont(big);
-    noteName_->setMinimumWidth(noteName_->fontMetrics().horizontalAdvance("C#10") + 12);
+    noteName_->setMinimumWidth(noteName_->fontMetrics().horizontalAdvance("C10#") + 12);
     top->addWidget(noteName_);
 
     auto* slotGrid = new QGridLayout();
@@ -261,7 +262,7 @@ void NoteVoiceWindow::load() {
     enablePhraseButtons();
     const VoxEvent* e = ctx_.hub.song().event(c_, n_);
     lengthGroup_->setTitle(QString("ﾉｰﾄ長： %1 ").arg(e->endTick - e->startTick));
-    noteName_->setText(q(pitchName(static_cast<int>(e->noteKey))));
+    noteName_->setText(q(noteName(static_cast<int>(e->noteKey & 127))));
     if (isVisible()) codes_[0]->setFocus();
 }
 
@@ -492,11 +493,10 @@ void NoteVoiceWindow::openQuickInput() {
 }
 
 void NoteVoiceWindow::openRomajiList() {
-    if (!commit()) return;
-    modal([&] {
-        CodeListDialog d(ctx_, phraseVoiceOf(ctx_.hub.song(), c_, n_), this);
-        d.exec();
-    });
+    // A look-up beside the typing: nothing is committed, and the focus stays here.
+    if (modalChild_) return;
+    RomajiListWindow::open(ctx_, phraseVoiceOf(ctx_.hub.song(), c_, n_), parentWidget() ? parentWidget() : this);
+    activateWindow();
 }
 
 void NoteVoiceWindow::undo() {

@@ -66,6 +66,7 @@ public:
     QRadioButton* groupButton(int g) const { return groups_[static_cast<std::size_t>(g)]; }
     QPushButton* oneClickButton(int i) const { return oneClick_[static_cast<std::size_t>(i)]; }
     QGroupBox* lengthGroup() const { return lengthGroup_; }
+    QLabel* noteNameLabel() const { return noteName_; }
     QPushButton* button(const QString& text) const;
     bool modalChild() const { return modalChild_; }
 

@@ -1,7 +1,10 @@
 #include "app/QtPrompt.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 #include <algorithm>
+
+#include "plugins/PluginTexts.h"
 
 namespace kantor::app {
 
@@ -15,16 +18,14 @@ void fitText(QMessageBox& box, const std::string& text) {
     box.setStyleSheet(QString("QLabel#qt_msgbox_label { min-width: %1px; }").arg(std::min(widest + 8, 640)));
 }
 
-namespace {
-
-bool isErrorCaption(const std::string& caption) {
-    return caption == "Error" || caption == "ERROR" || caption == "error";
+QMessageBox::Icon noticeIcon(const std::string& caption) {
+    const bool error = caption == "Error" || caption == "ERROR" || caption == "error" ||
+                       caption == plugintext::kEffectErrorCaption;
+    return error ? QMessageBox::Critical : QMessageBox::Information;
 }
-}  // namespace
 
 void QtPrompt::notice(const std::string& caption, const std::string& text) {
-    QMessageBox box(isErrorCaption(caption) ? QMessageBox::Critical : QMessageBox::Information, q(caption), q(text),
-                    QMessageBox::Ok, parent_);
+    QMessageBox box(noticeIcon(caption), q(caption), q(text), QMessageBox::Ok, parent_);
     fitText(box, text);
     box.exec();
 }
@@ -38,6 +39,14 @@ void QtPrompt::warning(const std::string& caption, const std::string& text) {
 PromptAnswer QtPrompt::askYesNo(const std::string& caption, const std::string& text) {
     QMessageBox box(QMessageBox::Question, q(caption), q(text), QMessageBox::Yes | QMessageBox::No, parent_);
     return box.exec() == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
+}
+
+PromptAnswer QtPrompt::askOkCancel(const std::string& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::Question, q(caption), q(text), QMessageBox::Ok | QMessageBox::Cancel, parent_);
+    box.button(QMessageBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    box.setDefaultButton(QMessageBox::Ok);
+    fitText(box, text);
+    return box.exec() == QMessageBox::Ok ? PromptAnswer::Yes : PromptAnswer::Cancel;
 }
 
 PromptAnswer QtPrompt::askYesNoCancel(const std::string& caption, const std::string& text) {

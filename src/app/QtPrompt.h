@@ -12,16 +12,21 @@ namespace kantor::app {
 // line breaks it was written with.
 void fitText(QMessageBox& box, const std::string& text);
 
+// The icon of a notice box by its caption: the stop (critical) icon for the error boxes
+// ("Error", "ERROR", "error" and the effect libraries' "外部ｴﾌｪｸﾀ・ｴﾗｰ"), else information.
+QMessageBox::Icon noticeIcon(const std::string& caption);
+
 class QtPrompt : public UserPrompt {
 public:
     void setParent(QWidget* parent) { parent_ = parent; }
-    // A box titled "Error" (or "ERROR", "error") gets the critical icon, others the
-    // information icon.
+    // With noticeIcon's icon.
     void notice(const std::string& caption, const std::string& text) override;
     void warning(const std::string& caption, const std::string& text) override;
     PromptAnswer askYesNo(const std::string& caption, const std::string& text) override;
     // With the warning icon, as the save question has it.
     PromptAnswer askYesNoCancel(const std::string& caption, const std::string& text) override;
+    // [OK] and [ｷｬﾝｾﾙ], as the question's text names them.
+    PromptAnswer askOkCancel(const std::string& caption, const std::string& text) override;
 
 private:
     QPointer<QWidget> parent_;

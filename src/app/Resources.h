@@ -2,4 +2,8 @@
 // The program's icons are compiled into its library; this makes them reachable (":/icons/").
 namespace kantor::app {
 void initResources();
+// Qt's own Japanese texts (the standard buttons, the file dialogs), from the translations
+// that Debian's qt6-translations-l10n installs: the program speaks Japanese whatever the
+// locale. False when they are not installed (the standard texts then stay English).
+bool installQtTranslations();
 }

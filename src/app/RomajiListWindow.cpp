@@ -1,5 +1,6 @@
 #include "app/RomajiListWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -106,6 +107,60 @@ RomajiListWindow::RomajiListWindow(AppContext& ctx, QWidget* parent)
     v->addWidget(view_);
     resize(view_->sizeHint());
     restorePlacement(this, ctx_.hub.settings(), WindowKind::RomajiList, 0, true, DefaultPlace::Centred);
+}
+
+namespace {
+
+QPointer<RomajiListWindow> theList;
+
+QWidget* outermost(QWidget* w) {
+    while (w && w->parentWidget()) w = w->parentWidget();
+    return w;
+}
+
+}  // namespace
+
+RomajiListWindow* RomajiListWindow::current() { return theList.data(); }
+
+RomajiListWindow* RomajiListWindow::open(AppContext& ctx, const std::string& voice, QWidget* parent) {
+    QWidget* home = outermost(parent);
+    QWidget* modal = QApplication::activeModalWidget();
+    QWidget* owner = modal ? modal : home;
+    RomajiListWindow* w = theList.data();
+    if (w && &w->ctx_ != &ctx) {
+        // Left over from another program object (tests make several).
+        delete w;
+        w = nullptr;
+    }
+    if (!w) {
+        w = new RomajiListWindow(ctx, owner);
+        theList = w;
+    } else if (w->parentWidget() != owner) {
+        w->moveUnder(owner);
+    }
+    w->home_ = home;
+    if (modal && modal != home) modal->installEventFilter(w);
+    w->showVoice(voice);
+    if (w->isMinimized()) w->showNormal();
+    w->show();
+    w->raise();
+    return w;
+}
+
+void RomajiListWindow::moveUnder(QWidget* parent) {
+    const QPoint at = pos();
+    setParent(parent, windowFlags());
+    move(at);
+    show();
+}
+
+bool RomajiListWindow::eventFilter(QObject* o, QEvent* e) {
+    // The modal dialog that held the list is going: the list stays, under its home window.
+    if (e->type() == QEvent::Hide && o == parentWidget() && o != home_.data()) {
+        o->removeEventFilter(this);
+        moveUnder(home_.data());
+    }
+    return QWidget::eventFilter(o, e);
 }
 
 void RomajiListWindow::showVoice(const std::string& name) {

@@ -132,8 +132,6 @@ int noteEditingScreenshots(KantorApp& app, const QString& dir) {
     quick.reject();
     PhraseWordDialog words(app.context(), c, true);
     failures += !save(&words, dir, "phrase-words");
-    CodeListDialog codes(app.context(), phraseVoiceOf(song, c, note));
-    failures += !save(&codes, dir, "code-list");
     return failures;
 }
 

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/ByteLimit.h"
 #include "app/ItemPropertiesDialog.h"
 #include "app/MidiInstrumentDialog.h"
 #include "app/RecordingWindow.h"
@@ -66,7 +67,8 @@ VoiceMakerWindow::VoiceMakerWindow(AppContext& ctx, QWidget* parent)
     comment_ = new QLineEdit(this);
     comment2_ = new QLineEdit(this);
     name_->setObjectName("voiceName");
-    for (QLineEdit* e : {name_, comment_, comment2_}) e->setMaxLength(60);
+    // Each goes into a 64-byte cp932 field of the project and the voice file.
+    for (QLineEdit* e : {name_, comment_, comment2_}) limitCp932Bytes(e, 63);
     tuning_ = new QDoubleSpinBox(this);
     tuning_->setDecimals(1);
     tuning_->setSingleStep(0.1);
@@ -209,7 +211,8 @@ VoiceMakerWindow::VoiceMakerWindow(AppContext& ctx, QWidget* parent)
     fillCodes();
     project_.clear();
     refresh();
-    selectPitch(kMakerPitchListStart);
+    // The pitch list opens showing C4 with nothing chosen: a pitch is the user's choice.
+    pitches_->scrollToItem(pitches_->item(kMakerPitchListTop - kMakerPitchListStart), QAbstractItemView::PositionAtCenter);
     resize(1040, 620);
 }
 
@@ -289,7 +292,10 @@ std::optional<SyllablePair> VoiceMakerWindow::typedPair() const {
 }
 
 void VoiceMakerWindow::addItem() {
-    const int row = pitches_->currentRow();
+    // The chosen pitch: a current row that is not selected (the focus alone puts one on the
+    // first line) is no choice.
+    const QListWidgetItem* chosen = pitches_->currentItem();
+    const int row = chosen && chosen->isSelected() ? pitches_->row(chosen) : -1;
     const int pitch = row < 0 ? -1 : kMakerPitchListTop - row;
     // A line of the same pitch and code is shown selected while the user is asked.
     if (auto pair = typedPair(); pitch >= 0 && pair && !pair->code.empty()) {
@@ -385,7 +391,7 @@ void VoiceMakerWindow::listen() {
     Performance p;
     takeHeaderFields();
     if (!sound.listening(chosen, project_.tuning, project_.outputRate(), length_->currentIndex(),
-                         ctx_.hub.settings().midiDelayCorrection(), p)) {
+                         ctx_.hub.playbackDelayCorrection(), p)) {
         ctx_.prompt.notice(makertext::kCaptionError, sound.lastError());
         return;
     }

@@ -33,6 +33,11 @@ void restorePlacement(QWidget* w, const Settings& settings, WindowKind kind, int
         case DefaultPlace::Below:
             if (below) w->move(below->frameGeometry().left(), below->frameGeometry().bottom() + 1);
             break;
+        case DefaultPlace::Stacked: {
+            const int top = below ? below->frameGeometry().top() : desk.top;
+            w->move(desk.left + (deskW - size.width()) / 2, top + 10 * (index + 1));
+            break;
+        }
         case DefaultPlace::Keep: break;
     }
 }

@@ -7,10 +7,13 @@
 
 namespace kantor::app {
 
-enum class DefaultPlace { Keep, Centred, MainPanel, Below };
+// Where a window goes with no stored place. Stacked: centred across the desktop, with its
+// top 10 × (index + 1) pixels below the top of the reference window (the channel scores
+// under the channel list, each channel a step lower).
+enum class DefaultPlace { Keep, Centred, MainPanel, Below, Stacked };
 
 // Applies the stored rectangle of (kind, index), or the default place when none is stored.
-// `below` is the window a Below placement goes under.
+// `below` is the window a Below placement goes under, and a Stacked one's reference.
 void restorePlacement(QWidget* w, const Settings& settings, WindowKind kind, int index, bool takeStoredSize,
                       DefaultPlace place, const QWidget* below = nullptr);
 void storePlacement(const QWidget* w, Settings& settings, WindowKind kind, int index = 0);

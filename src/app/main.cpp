@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName("My Kantorellion");
     QApplication::setWindowIcon(QIcon(":/icons/kantor.svg"));
     QApplication::setDesktopFileName("kantor");
+    kantor::app::installQtTranslations();
     if (!screenshots.empty()) return kantor::app::writeScreenshots(screenshots);
 
     kantor::InstanceLock lock;

@@ -215,6 +215,8 @@ bool Transport::playRange(uint32_t start, uint32_t end) {
     ahead_->waitUntilSettled(ticksAfter(start, kFirstRenderMs) + division);
     std::vector<PlaybackPiece> pieces;
     RenderAhead::Progress p = ahead_->take(pieces);
+    // The render before the play is over: whoever shows its progress clears it.
+    if (progress_) progress_(0, 0);
     if (p.failed) {
         std::string text = p.error;
         freePerPlay();

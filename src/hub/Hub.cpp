@@ -159,7 +159,7 @@ void Hub::attachTransport() {
     if (!doc_->midi.isLoaded()) return;
     // With the embedded synthesizer MIDI and vocal leave through the same audio callback:
     // there is no delay to correct.
-    doc_->engine.setMidiDelayCorrection(rig_->embeddedSynth() ? 0 : settings_.midiDelayCorrection());
+    doc_->engine.setMidiDelayCorrection(playbackDelayCorrection());
     rig_->prepareFor(doc_->midi);
     Transport& t = rig_->attach(doc_->song, doc_->midi, doc_->tempoMap, doc_->engine, prompt_,
                                 settings_.outputQualityCode());
@@ -288,7 +288,7 @@ bool Hub::exportSongWav(const std::string& path, std::string& info) {
     const bool ok = renderer.renderSong(
         r, pieces, [this](int done, int total) { each([&](HubListener& l) { l.renderProgress(done, total); }); });
     each([](HubListener& l) { l.renderProgress(0, 0); });
-    if (rig_ && rig_->embeddedSynth()) doc_->engine.setMidiDelayCorrection(0);
+    doc_->engine.setMidiDelayCorrection(playbackDelayCorrection());
     if (!ok) {
         prompt_.notice(SongSession::kErrorCaption, renderer.lastError());
         return false;
@@ -302,6 +302,10 @@ bool Hub::exportSongWav(const std::string& path, std::string& info) {
 }
 
 // --- The transport --------------------------------------------------------------------------
+
+int32_t Hub::playbackDelayCorrection() const {
+    return rig_ && rig_->embeddedSynth() ? 0 : settings_.midiDelayCorrection();
+}
 
 Transport* Hub::transport() { return canPlay() ? &rig_->transport() : nullptr; }
 
@@ -462,8 +466,7 @@ void Hub::setWaveVolume(uint16_t left, uint16_t right) {
 }
 
 void Hub::applySoundSettings() {
-    const bool embedded = rig_ && rig_->embeddedSynth();
-    doc_->engine.setMidiDelayCorrection(embedded ? 0 : settings_.midiDelayCorrection());
+    doc_->engine.setMidiDelayCorrection(playbackDelayCorrection());
     if (Transport* t = transport()) t->setQualityCode(settings_.outputQualityCode());
 }
 

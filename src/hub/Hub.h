@@ -191,6 +191,10 @@ public:
     // Null when nothing can play (no devices, or no MIDI file).
     Transport* transport();
     TransportRig* rig() { return rig_.get(); }
+    // The MIDI delay correction that sound played here applies (the song, and the voice data
+    // maker's listening): the stored one while the MIDI goes out to a device of its own, none
+    // with the embedded synthesizer, where MIDI and vocal leave through one audio callback.
+    int32_t playbackDelayCorrection() const;
     bool playFromTop();
     bool playFromLastPosition();
     bool playBetween();

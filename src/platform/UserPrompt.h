@@ -15,6 +15,11 @@ public:
     virtual void warning(const std::string& caption, const std::string& text) = 0;
     virtual PromptAnswer askYesNo(const std::string& caption, const std::string& text) = 0;
     virtual PromptAnswer askYesNoCancel(const std::string& caption, const std::string& text) = 0;
+    // A question whose text names the buttons [OK] and [ｷｬﾝｾﾙ]: Yes for OK, Cancel for
+    // ｷｬﾝｾﾙ. Answered as the yes/no question where there are no such buttons.
+    virtual PromptAnswer askOkCancel(const std::string& caption, const std::string& text) {
+        return askYesNo(caption, text) == PromptAnswer::Yes ? PromptAnswer::Yes : PromptAnswer::Cancel;
+    }
 };
 
 }  // namespace kantor

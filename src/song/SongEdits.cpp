@@ -173,17 +173,6 @@ bool SettingsEdit::apply(Song& song, VoiceBank& voices, std::string& error, bool
 
 // --- note length and position -------------------------------------------------------------------
 
-uint32_t nextNoteStart(const Song& song, int c, std::size_t event) {
-    const VoxEvent* e = song.event(c, event);
-    if (!e) return 0xFFFFFFFFu;
-    const auto& events = song.channel(c).events;
-    for (std::size_t i = event + 1; i < events.size(); ++i) {
-        const VoxEvent* n = events[i].get();
-        if (n && n->startTick > e->startTick) return n->startTick;
-    }
-    return 0xFFFFFFFFu;
-}
-
 bool NoteLengthPosition::open(const Song& song, const MidiFile& midi, const TempoMap& map, int c, std::size_t event) {
     const VoxEvent* e = song.event(c, event);
     if (!e) return false;
@@ -192,7 +181,6 @@ bool NoteLengthPosition::open(const Song& song, const MidiFile& midi, const Temp
     openStart_ = e->startTick;
     openEnd_ = e->endTick;
     startSpin_ = endSpin_ = 0;
-    overlap_ = false;
     uint32_t noteStart = e->startTick, noteEnd = e->endTick;
     const auto& list = midi.channel(c_);
     if (e->midiEventIndex < list.size() && list[e->midiEventIndex] && list[e->midiEventIndex]->isNote()) {
@@ -213,24 +201,18 @@ bool NoteLengthPosition::open(const Song& song, const MidiFile& midi, const Temp
             }
         }
     }
-    nextStart_ = nextNoteStart(song, c_, event);
     return true;
 }
 
 bool NoteLengthPosition::place(Song& song, int64_t start, int64_t end) {
     VoxEvent* e = song.event(c_, event_);
     if (!e || start < 0 || start > lastBar_ || end < 0 || end > 0xFFFFFFFFll) return false;
-    if (end > nextStart_ && end > e->endTick) {
-        overlap_ = true;
-        return false;
-    }
     e->startTick = static_cast<uint32_t>(start);
     e->endTick = static_cast<uint32_t>(end);
     return true;
 }
 
 bool NoteLengthPosition::stepStart(Song& song, int delta) {
-    overlap_ = false;
     const VoxEvent* e = song.event(c_, event_);
     if (!e || lastBar_ == 0) return false;
     int spin = startSpin_;
@@ -249,7 +231,6 @@ bool NoteLengthPosition::stepStart(Song& song, int delta) {
 }
 
 bool NoteLengthPosition::stepEnd(Song& song, int delta) {
-    overlap_ = false;
     const VoxEvent* e = song.event(c_, event_);
     if (!e || lastBar_ == 0 || mode != Mode::Length) return false;
     int spin = endSpin_;
@@ -267,10 +248,6 @@ bool setNoteLength(Song& song, int c, std::size_t event, uint32_t ticks, std::st
     if (!e || ticks == 0) return false;
     const uint64_t end = uint64_t(e->startTick) + ticks;
     if (end > 0xFFFFFFFFu) return false;
-    if (end > nextNoteStart(song, c, event) && end > e->endTick) {
-        error = edittext::kOverlapsNext;
-        return false;
-    }
     e->endTick = static_cast<uint32_t>(end);
     return true;
 }

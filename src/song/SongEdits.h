@@ -33,7 +33,6 @@ inline constexpr const char* kRestoreFailed =
 inline constexpr const char* kChooseLine = "文字列を選択してください。";
 inline constexpr const char* kNoPhraseHead = "このノートの属するフレーズの先頭がありません。";
 // This program's own, where the windows had none.
-inline constexpr const char* kOverlapsNext = "ノートの終わりが次のノートに重なります。\n長さを変更しませんでした。";
 inline constexpr const char* kNoNotes = "このﾁｬﾝﾈﾙにはノートがありません。";
 inline constexpr const char* kNoSungNotes = "歌う音符がありません。";
 }  // namespace edittext
@@ -112,11 +111,10 @@ public:
     int startSpin() const { return startSpin_; }
     int endSpin() const { return endSpin_; }
     // Spin steps: false when refused (the song and the spin stay). Accepted steps write the
-    // event at once. A step that would end the note later than the start of the next note
-    // is refused too (overlapsNext() tells so).
+    // event at once. Only Min, Max and the last bar limit them: a note may reach over the
+    // next one, and the two are then mixed where they sound together.
     bool stepStart(Song& song, int delta);
     bool stepEnd(Song& song, int delta);
-    bool overlapsNext() const { return overlap_; }
 
 private:
     bool place(Song& song, int64_t start, int64_t end);
@@ -125,16 +123,11 @@ private:
     uint32_t min_ = 0, max_ = 0, lastBar_ = 0;
     uint32_t openStart_ = 0, openEnd_ = 0;
     int startSpin_ = 0, endSpin_ = 0;
-    uint32_t nextStart_ = 0xFFFFFFFFu;
-    bool overlap_ = false;
 };
 
-// A note length set at once (the one-click lengths): end = start + ticks. Refused with
-// edittext::kOverlapsNext when the note would newly reach into the next note.
+// A note length set at once (the one-click lengths): end = start + ticks, over the next
+// note if it is long enough. False (error empty) without the note or for 0 ticks.
 bool setNoteLength(Song& song, int c, std::size_t event, uint32_t ticks, std::string& error);
-// The start of the next note after event `event` (the first later event that starts later),
-// or 0xFFFFFFFF when there is none.
-uint32_t nextNoteStart(const Song& song, int c, std::size_t event);
 
 // --- batch changes ------------------------------------------------------------------------------
 

@@ -88,7 +88,7 @@ int ProjectEditor::addItem(int pitch, const std::optional<SyllablePair>& pair, i
     const int same = project_.findSameItem(*item);
     if (same >= 0) {
         if (sameLine) *sameLine = same;
-        if (prompt_.askYesNo(makertext::kCaptionConfirm, makertext::kDuplicateItem) != PromptAnswer::Yes) return -1;
+        if (prompt_.askOkCancel(makertext::kCaptionConfirm, makertext::kDuplicateItem) != PromptAnswer::Yes) return -1;
     }
     project_.items.push_back(std::move(item));
     project_.markItemsEdited();

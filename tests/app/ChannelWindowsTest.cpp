@@ -10,6 +10,8 @@
 #include "app/ChannelScoreWindow.h"
 #include "app/ChannelSettingsDialogs.h"
 #include "app/KantorApp.h"
+#include "app/NoteVoiceWindow.h"
+#include "app/WindowPlacement.h"
 #include "midi/SmfWriter.h"
 #include "song/TestPrompt.h"
 #include "support/ScratchFolders.h"
@@ -231,7 +233,10 @@ private slots:
         Session s(10);
         ChannelListWindow* w = s.list();
         std::vector<std::pair<int, std::size_t>> selected;
-        w->hooks().noteSelected = [&](int c, std::size_t e) { selected.emplace_back(c, e); };
+        w->hooks().noteSelected = [&](int c, std::size_t e) {
+            selected.emplace_back(c, e);
+            return true;
+        };
         ChannelScoreWindow* score = w->openScore(0, 0, 0);
         QVERIFY(score);
         score->resize(900, 520);
@@ -277,6 +282,68 @@ private slots:
         // A command without its window is refused.
         w->hooks().commands.erase(ChannelScoreWindow::PhraseBatch);
         QVERIFY(!score->runCommand(ChannelScoreWindow::PhraseBatch));
+    }
+
+    // The score shows the note the note voice window shows: a click opens the window on the
+    // note, F4/F5 there move the score's frame, and a note the window refuses (its code does
+    // not commit) leaves the score's selection, which the batch commands act on, where it was.
+    void theScoreFollowsTheNoteVoiceWindow() {
+        Session s(10);
+        ChannelListWindow* w = s.list();
+        ChannelScoreWindow* score = w->openScore(0, 0, 0);
+        QVERIFY(score);
+        score->resize(900, 520);
+        QVERIFY(QTest::qWaitForWindowExposed(score));
+        const Song& song = s.hub().song();
+        QTest::mouseClick(score->view(), Qt::LeftButton, {}, noteCentre(score, *song.event(0, 2)));
+        NoteVoiceWindow* nv = NoteVoiceWindow::of(0);
+        QVERIFY(nv);
+        QCOMPARE(nv->note(), std::size_t(2));
+        QCOMPARE(score->view()->selected(), 2L);
+        QVERIFY(nv->next());
+        QCOMPARE(score->view()->selected(), 3L);
+        QCOMPARE(nv->noteNameLabel()->text(), QString("D3#"));  // key 63, named as the scale names it
+        QCOMPARE(s.hub().currentPosition(), song.event(0, 3)->startTick);
+        QVERIFY(nv->next());
+        QVERIFY(nv->previous());
+        QVERIFY(nv->previous());
+        QCOMPARE(score->view()->selected(), 2L);
+        // Many steps on, the note comes into the score's view.
+        for (int i = 0; i < 20; ++i) QVERIFY(nv->next());
+        QCOMPARE(score->view()->selected(), 22L);
+        QVERIFY(score->view()->axis().shows(song.event(0, 22)->startTick));
+        // A code the phrase's voice does not know: the window refuses to leave the note.
+        nv->codeEdit(0)->setText("XQ");
+        s.prompt.shown.clear();
+        score->selectNote(5);
+        QCOMPARE(nv->note(), std::size_t(22));
+        QCOMPARE(score->view()->selected(), 22L);
+        QCOMPARE(int(s.prompt.shown.size()), 1);
+        QTest::keyClick(score->view(), Qt::Key_Right);
+        QCOMPARE(score->view()->selected(), 22L);
+        int batch = -1;
+        w->hooks().commands[ChannelScoreWindow::NoteBatch] = [&](int, long e) { batch = int(e); };
+        QVERIFY(score->runCommand(ChannelScoreWindow::NoteBatch));
+        QCOMPARE(batch, 22);
+        nv->codeEdit(0)->setText("");
+        QVERIFY(score->selectNote(5));
+        QCOMPARE(nv->note(), std::size_t(5));
+        QCOMPARE(score->view()->selected(), 5L);
+        nv->close();
+    }
+
+    // With no stored place a score opens centred across the desktop, its top 10 pixels per
+    // channel below the channel list's top.
+    void aScoreWithNoStoredPlaceStepsDownFromTheList() {
+        Session s(10);
+        ChannelListWindow* w = s.list();
+        w->move(40, 120);
+        s.hub().settings().setWindowRect(WindowKind::ChannelScore, {}, 3);
+        ChannelScoreWindow* score = w->openScore(3, 0, 0);
+        QVERIFY(score);
+        const WindowRect desk = desktopRect(score);
+        QCOMPARE(score->pos().y(), w->frameGeometry().top() + 40);
+        QCOMPARE(score->pos().x(), desk.left + (desk.right - desk.left - score->width()) / 2);
     }
 
     void wordsShowInKanaOrRomajiAsTheSettingsSay() {

@@ -7,7 +7,10 @@
 #include <QDialog>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSlider>
@@ -15,10 +18,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/ChannelListWindow.h"
+#include "app/ChannelScoreWindow.h"
 #include "app/EffectorWindow.h"
 #include "app/KantorApp.h"
 #include "app/Mnemonics.h"
 #include "app/MidiOutputDialog.h"
+#include "app/QtPrompt.h"
+#include "app/Resources.h"
 #include "app/SoundQualityDialog.h"
 #include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
@@ -28,6 +35,7 @@
 #include "platform/InstanceLock.h"
 #include "settings/RenderChoice.h"
 #include "settings/StartupTexts.h"
+#include "voicemaker/MakerTexts.h"
 #include "song/TestPrompt.h"
 #include "support/CliRun.h"
 #include "support/ScratchFolders.h"
@@ -80,6 +88,8 @@ struct Session {
         return n;
     }
 };
+
+std::string makertextDuplicate() { return makertext::kDuplicateItem; }
 
 }  // namespace
 
@@ -332,6 +342,96 @@ private slots:
         QCOMPARE(s.prompt.shown.size(), std::size_t(1));
         QVERIFY(s.prompt.shown[0].text.find("bad.xml: not a MusicXML score") != std::string::npos);
         QVERIFY(!std::filesystem::exists(s.dir.file("bad.uta")));
+    }
+
+    // Every way of opening a song or a MIDI file opens the channel list, and the old song's
+    // score windows go with the old list: the command line, drag and drop, the recent files,
+    // "ﾌｧｲﾙ" → open song and open MIDI.
+    void everyOpenShowsTheChannelListAndDropsTheOldScores() {
+        Session s;
+        writeBytes(s.dir.file("b.mid"), smallMidi(4));
+        {
+            // The command line.
+            AppOptions o;
+            test::RecordingPrompt prompt;
+            ScriptedFileChooser files;
+            o.prompt = &prompt;
+            o.files = &files;
+            o.panelDelayMs = 0;
+            o.startFile = s.dir.file("a.mid");
+            KantorApp started(std::move(o));
+            MainPanel* p = started.showPanel();
+            QWidget* list = p->window(MainPanel::ChannelList);
+            QVERIFY(list && list->isVisible());
+            p->close();
+        }
+        MainPanel& p = s.panel();
+        s.prompt.answer = PromptAnswer::No;  // the save question: go on without saving
+        auto list = [&p] { return qobject_cast<ChannelListWindow*>(p.window(MainPanel::ChannelList)); };
+        auto scoreOfOldSong = [&]() -> QPointer<ChannelScoreWindow> {
+            ChannelListWindow* l = list();
+            return l ? l->openScore(0, 0, 0) : nullptr;
+        };
+        auto listShownWithoutScores = [&] {
+            QApplication::processEvents();
+            ChannelListWindow* l = list();
+            return l && l->isVisible() && !l->scoreWindow(0);
+        };
+        // Drag and drop.
+        QVERIFY(p.openDropped({QUrl::fromLocalFile(QString::fromStdString(s.dir.file("a.mid")))}));
+        QVERIFY(listShownWithoutScores());
+        QPointer<ChannelScoreWindow> old = scoreOfOldSong();
+        QVERIFY(old && old->isVisible());
+        QVERIFY(p.openDropped({QUrl::fromLocalFile(QString::fromStdString(s.dir.file("b.mid")))}));
+        QVERIFY(listShownWithoutScores());
+        QVERIFY(!old);
+        // The recent files: entry 2 is a.mid.
+        old = scoreOfOldSong();
+        list()->close();
+        QApplication::processEvents();
+        QVERIFY(!old);
+        p.run(102);
+        QCOMPARE(s.app->hub().midiPath(), s.dir.file("a.mid"));
+        QVERIFY(listShownWithoutScores());
+        // "ﾌｧｲﾙ" → open song, on a song saved from a.mid.
+        old = scoreOfOldSong();
+        QVERIFY(s.app->hub().session().saveSong(s.app->hub().midiPath(), s.dir.file("a.uta")));
+        s.files.answers = {s.dir.file("a.uta")};
+        p.run(MainPanel::OpenSong);
+        QCOMPARE(s.app->hub().song().songPath(), s.dir.file("a.uta"));
+        QVERIFY(listShownWithoutScores());
+        QVERIFY(!old);
+        // "ﾌｧｲﾙ" → open MIDI.
+        old = scoreOfOldSong();
+        s.files.answers = {s.dir.file("b.mid")};
+        p.run(MainPanel::NewSong);
+        QCOMPARE(s.app->hub().midiPath(), s.dir.file("b.mid"));
+        QVERIFY(listShownWithoutScores());
+        QVERIFY(!old);
+    }
+
+    // The standard buttons speak Japanese beside the program's own texts, the [OK]/[ｷｬﾝｾﾙ]
+    // question has those two buttons, and the effect libraries' error box the stop icon.
+    void standardTextsAndQuestionButtons() {
+        QVERIFY(installQtTranslations());
+        QMessageBox box(QMessageBox::Question, "t", "x", QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&').remove(QRegularExpression("\\(.*\\)")), QString("はい"));
+        QCOMPARE(noticeIcon("外部ｴﾌｪｸﾀ・ｴﾗｰ"), QMessageBox::Critical);
+        QCOMPARE(noticeIcon("Error"), QMessageBox::Critical);
+        QCOMPARE(noticeIcon("確認"), QMessageBox::Information);
+        QtPrompt prompt;
+        QStringList buttons;
+        QTimer::singleShot(0, [&] {
+            auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!shown) return;
+            for (QAbstractButton* b : shown->buttons()) buttons << b->text();
+            shown->button(QMessageBox::Cancel)->click();
+        });
+        QCOMPARE(int(prompt.askOkCancel("確認", makertextDuplicate())), int(PromptAnswer::Cancel));
+        buttons.sort();
+        QCOMPARE(buttons.size(), 2);
+        QVERIFY(buttons.contains("ｷｬﾝｾﾙ"));
+        QVERIFY(buttons.contains("OK"));
     }
 
     void soundQualityAndMidiOutputDialogs() {

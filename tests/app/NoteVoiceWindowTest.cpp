@@ -194,11 +194,12 @@ private slots:
         QVERIFY(w->setOneClickLength(0));
         QCOMPARE(s.ev(3).endTick - s.ev(3).startTick, 240u);
         QCOMPARE(w->lengthGroup()->title(), QString("ﾉｰﾄ長： 240 "));
-        // 960 ticks would reach into the next note: refused, the note stays.
-        const auto before = s.bytes();
-        QVERIFY(!w->setOneClickLength(2));
-        QCOMPARE(s.count(edittext::kOverlapsNext), 1);
-        QCOMPARE(s.bytes(), before);
+        // 960 ticks reach over the next note: the note takes them, with no word.
+        s.prompt.shown.clear();
+        QVERIFY(w->setOneClickLength(2));
+        QCOMPARE(s.ev(3).endTick - s.ev(3).startTick, 960u);
+        QCOMPARE(w->lengthGroup()->title(), QString("ﾉｰﾄ長： 960 "));
+        QVERIFY(s.prompt.shown.empty());
         w->close();
     }
 
@@ -322,11 +323,15 @@ private slots:
         QVERIFY(d.startSpin()->stepBy(10));
         QCOMPARE(s.ev(2).startTick, 970u);
         QCOMPARE(s.ev(2).endTick, 1370u);
-        QVERIFY(!d.startSpin()->stepBy(200));  // into the next note
-        QVERIFY(!d.message()->text().isEmpty());
+        // Over the next note (1440) is fine: only Min, Max and the last bar limit the note.
+        QVERIFY(d.startSpin()->stepBy(200));
+        QCOMPARE(s.ev(2).startTick, 1170u);
+        QCOMPARE(s.ev(2).endTick, 1570u);
+        QVERIFY(!d.startSpin()->stepBy(800));  // the start would pass Max (001 : 4 : 479)
+        QCOMPARE(s.ev(2).startTick, 1170u);
         d.lengthMode()->setChecked(true);
         QVERIFY(d.endSpin()->stepBy(-100));
-        QCOMPARE(s.ev(2).endTick, 1270u);
+        QCOMPARE(s.ev(2).endTick, 1470u);
         d.reject();  // cancel puts the note back
         QCOMPARE(s.ev(2).startTick, 960u);
         QCOMPARE(s.ev(2).endTick, 1360u);

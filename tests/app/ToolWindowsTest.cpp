@@ -1,13 +1,17 @@
 // The lyric input, romaji list, mute and solo and wave insertion windows on the offscreen
 // platform, with scripted answers to their dialogs.
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 
+#include "app/EditDialogs.h"
 #include "app/KantorApp.h"
 #include "app/LyricInputWindow.h"
 #include "app/MuteSoloWindow.h"
+#include "app/NoteVoiceWindow.h"
 #include "app/RomajiListWindow.h"
 #include "app/WaveInsertWindow.h"
 #include "sound/WavFile.h"
@@ -249,6 +253,59 @@ private slots:
         w.showVoice("NoSuchVoice");
         QVERIFY(w.view()->entries().empty());
         QCOMPARE(s.prompt.shown.back().caption, std::string("Error"));
+    }
+
+    // "入力ﾛｰﾏ字一覧" of the note voice window and of the phrase quick input is the one
+    // modeless list of the phrase's voice: the note voice window goes on taking typing, and
+    // while the modal quick input is up the list belongs to it (so it can be scrolled), then
+    // stays open after it.
+    void theRomajiListOpensModelessFromTheNoteAndThePhrase() {
+        Session s;
+        QVERIFY(!s.song({0, 0, 0}, 0).empty());
+        MainPanel* panel = s.app->showPanel();
+        // The first start's sync correction window goes first.
+        if (QWidget* first = QApplication::activeModalWidget()) first->close();
+        QVERIFY(!QApplication::activeModalWidget());
+        NoteVoiceWindow* nv = NoteVoiceWindow::open(s.ctx(), 0, 1, panel);
+        QVERIFY(nv);
+        QVERIFY(!RomajiListWindow::current());
+        nv->codeEdit(0)->setText("Q");  // not a code: a modal dialog would have refused
+        s.prompt.shown.clear();
+        nv->openRomajiList();
+        RomajiListWindow* list = RomajiListWindow::current();
+        QVERIFY(list);
+        QVERIFY(list->isVisible());
+        QVERIFY(!list->isModal());
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(list->windowTitle(), QString("入力ｺｰﾄﾞ（ﾛｰﾏ字）一覧\u3000「TestVox」"));
+        QCOMPARE(list->view()->entries().size(), std::size_t(1));
+        QCOMPARE(list->parentWidget(), static_cast<QWidget*>(panel));
+        QCOMPARE(nv->codeEdit(0)->text(), QString("Q"));
+        QVERIFY(s.prompt.shown.empty());
+        nv->codeEdit(0)->setText("A");
+        // Asked again, the same window comes back.
+        nv->openRomajiList();
+        QCOMPARE(RomajiListWindow::current(), list);
+
+        // From the modal quick input.
+        QuickInputDialog d(s.ctx(), 0, 0, nv);
+        QWidget* owner = nullptr;
+        bool typed = false;
+        QTimer::singleShot(0, [&] {
+            d.showCodeList();
+            owner = RomajiListWindow::current() ? RomajiListWindow::current()->parentWidget() : nullptr;
+            d.input()->setText("a a a");
+            typed = d.resultText() == "A A A";
+            d.reject();
+        });
+        d.exec();
+        QCOMPARE(owner, static_cast<QWidget*>(&d));
+        QVERIFY(typed);
+        QCOMPARE(RomajiListWindow::current(), list);
+        QCOMPARE(list->parentWidget(), static_cast<QWidget*>(panel));
+        QVERIFY(list->isVisible());
+        nv->close();
+        list->close();
     }
 
     void muteSoloColumnsOfChannelsTwoThreeAndTen() {

@@ -121,6 +121,25 @@ TEST(Transport, EveryPhraseWaveStartsOnItsMarkersSample) {
     }
 }
 
+// The render before a play reports its progress, and then clears it: a progress bar that
+// shows it is empty again once the play starts (and after a failed render).
+TEST(Transport, TheRenderProgressEndsClearedBeforeThePlay) {
+    TransportFixture f({{0, 69, {{960, 1400}, {1920, 2300}}}});
+    std::vector<std::pair<int, int>> seen;
+    f.transport->setProgress([&](int done, int total) { seen.emplace_back(done, total); });
+    ASSERT_TRUE(f.transport->playFromTop()) << f.transport->lastError();
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[seen.size() - 2], std::make_pair(2, 2));  // both phrases rendered
+    EXPECT_EQ(seen.back(), std::make_pair(0, 0));
+    f.runToEnd(6000);
+    // A render that fails clears it too.
+    seen.clear();
+    f.song.songDefaults().voiceName = "Nobody";
+    EXPECT_FALSE(f.transport->playFromTop());
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), std::make_pair(0, 0));
+}
+
 TEST(Transport, AVocalSoundingAfterTheLastMidiEventIsPlayedToItsEnd) {
     // The MIDI file ends with its note off at 900; the phrase is sung a second later.
     TransportFixture f({{0, 69, {{480, 900}}}});

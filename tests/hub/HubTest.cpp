@@ -168,6 +168,36 @@ TEST(Hub, VolumeIsKeptAppliedAndRestored) {
     EXPECT_EQ(h.settings().waveVolumeRight(), 200);
 }
 
+// One rule for the stored MIDI delay correction wherever sound is played here (the song,
+// the voice data maker's listening): none with the embedded synthesizer, where MIDI and
+// vocal leave through one audio callback; the stored one otherwise.
+TEST(Hub, TheDelayCorrectionRuleIsTheSameForEveryPlayer) {
+    ScratchFolders scratch;
+    TempDir dir;
+    RecordingPrompt prompt;
+    HubOptions o;
+    o.audio = HubOptions::Audio::Virtual;
+    Hub h(prompt, o);
+    h.startUp();
+    if (!h.rig()) GTEST_SKIP() << "no SoundFont: " << h.deviceError();
+    ASSERT_TRUE(h.rig()->embeddedSynth());
+    h.settings().setMidiDelayCorrection(120);
+    h.applySoundSettings();
+    EXPECT_EQ(h.playbackDelayCorrection(), 0);
+    writeBytes(dir.file("song.mid"), songMidi());
+    ASSERT_TRUE(h.openMidi(dir.file("song.mid")));
+    EXPECT_EQ(h.engine().midiDelayCorrection(), h.playbackDelayCorrection());
+    h.shutDown();
+
+    // Without devices of its own nothing plays here; the stored value is what an export uses.
+    HubOptions off;
+    off.audio = HubOptions::Audio::Off;
+    Hub quiet(prompt, off);
+    quiet.startUp();
+    quiet.settings().setMidiDelayCorrection(120);
+    EXPECT_EQ(quiet.playbackDelayCorrection(), 120);
+}
+
 TEST(PanelCounters, StepsRangeAndSnapping) {
     HubFixture f;
     ASSERT_TRUE(f.hub->openMidi(f.dir.file("song.mid")));

@@ -441,11 +441,15 @@ TEST_F(EditFixture, NoteLengthAndPositionBounds) {
     EXPECT_EQ(lp.lastBarStart(), map.measures().back().start);
     const std::vector<uint8_t> before = bytes();
     EXPECT_FALSE(lp.stepEnd(song, 1));  // the end spin is off in position mode
-    // Moving right would end in the next note (2880): refused, song as it was.
-    EXPECT_FALSE(lp.stepStart(song, 100));
-    EXPECT_TRUE(lp.overlapsNext());
     EXPECT_EQ(bytes(), before);
-    EXPECT_TRUE(lp.stepStart(song, -479));
+    // Moving right over the start of the next note (2880) is allowed: only Min, Max and the
+    // last bar limit a note.
+    EXPECT_TRUE(lp.stepStart(song, 500));
+    EXPECT_EQ(ev(5).startTick, 2900u);
+    EXPECT_EQ(ev(5).endTick, 3300u);
+    EXPECT_FALSE(lp.stepStart(song, 940));  // the start would pass Max
+    EXPECT_EQ(ev(5).startTick, 2900u);
+    EXPECT_TRUE(lp.stepStart(song, -979));
     EXPECT_EQ(ev(5).startTick, 1921u);
     EXPECT_FALSE(lp.stepStart(song, -1000));  // the end would fall below Min
     lp.mode = NoteLengthPosition::Mode::Length;
@@ -454,11 +458,11 @@ TEST_F(EditFixture, NoteLengthAndPositionBounds) {
     EXPECT_EQ(ev(5).endTick, 2021u);
     EXPECT_FALSE(lp.stepEnd(song, -100));  // not above the start
     std::string error;
-    EXPECT_FALSE(setNoteLength(song, 0, 6, 600, error));
-    EXPECT_EQ(error, edittext::kOverlapsNext);
-    EXPECT_EQ(ev(6).endTick, 2880u + 400);
-    EXPECT_TRUE(setNoteLength(song, 0, 6, 480, error));
-    EXPECT_EQ(ev(6).endTick, 3360u);
+    EXPECT_TRUE(setNoteLength(song, 0, 6, 600, error));  // over the next note's start
+    EXPECT_TRUE(error.empty());
+    EXPECT_EQ(ev(6).endTick, 2880u + 600);
+    EXPECT_FALSE(setNoteLength(song, 0, 6, 0, error));
+    EXPECT_EQ(ev(6).endTick, 2880u + 600);
 }
 
 TEST_F(EditFixture, BatchChangesAndTheirChecks) {

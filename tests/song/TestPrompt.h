@@ -29,6 +29,10 @@ public:
         shown.push_back({"yesnocancel", caption, text});
         return answer;
     }
+    PromptAnswer askOkCancel(const std::string& caption, const std::string& text) override {
+        shown.push_back({"okcancel", caption, text});
+        return answer == PromptAnswer::Yes ? PromptAnswer::Yes : PromptAnswer::Cancel;
+    }
 };
 
 }  // namespace kantor::test

@@ -51,6 +51,8 @@ TEST(ProjectEditorTest, ADuplicateIsShownAndAskedAbout) {
     EXPECT_EQ(e.editor.addItem(62, SyllablePair{"ka", "か"}, &same), -1);
     EXPECT_EQ(same, 1);
     EXPECT_EQ(e.prompt.shown.back().text, makertext::kDuplicateItem);
+    // The text names the buttons [OK] and [ｷｬﾝｾﾙ]: the question has those two.
+    EXPECT_EQ(e.prompt.shown.back().kind, "okcancel");
     EXPECT_EQ(e.project.items.size(), 2u);
     e.prompt.answer = PromptAnswer::Yes;  // OK
     EXPECT_EQ(e.editor.addItem(62, SyllablePair{"ka", "か"}, &same), 2);

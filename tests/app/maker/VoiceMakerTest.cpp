@@ -82,7 +82,10 @@ private slots:
     void listOperationsShowTheirMessages() {
         Session s;
         VoiceMakerWindow w(s.app->context());
-        w.pitchList()->setCurrentRow(-1);
+        // The pitch list opens with nothing chosen, even once it has had the focus.
+        QVERIFY(w.pitchList()->selectedItems().isEmpty());
+        w.show();
+        w.pitchList()->setFocus(Qt::TabFocusReason);
         w.addItem();
         QCOMPARE(s.last().text, std::string(makertext::kNoPitchSelected));
         QCOMPARE(s.last().caption, std::string("ERROR"));
@@ -96,6 +99,18 @@ private slots:
         w.addItem();
         QCOMPARE(s.last().text, std::string(makertext::kEmptyNotation));
         QCOMPARE(w.itemList()->count(), 0);
+
+        // The name and comments hold 63 bytes of cp932 (their fields are 64 bytes): typing
+        // past that is refused whole, never cut later without a word.
+        QLineEdit* name = w.findChild<QLineEdit*>("voiceName");
+        QVERIFY(name);
+        name->setText(QString(31, QChar(u'あ')));
+        QCOMPARE(name->text().size(), 31);
+        name->setText(QString(40, QChar(u'あ')));
+        QCOMPARE(name->text(), QString(31, QChar(u'あ')));
+        name->setText(QString(63, 'a'));
+        QCOMPARE(name->text().size(), 63);
+        name->setText("");
 
         // Choosing from the code list fills the pair; the lower-case display keeps the code.
         w.setLowerCaseCodes(true);
