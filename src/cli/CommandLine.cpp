@@ -322,6 +322,7 @@ struct CommandLine {
                         ->required()
                         ->allow_extra_args(false);
         newCmd->add_option("--voice", newSong.voiceName, "the voice that sings the song")->type_name("NAME");
+        newCmd->add_flag("--force", newSong.force, "replace an existing song file");
         addCommonOptions(newCmd, newSong.common);
     }
 

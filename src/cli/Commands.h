@@ -81,6 +81,7 @@ struct NewArgs {
     CommonOptions common;
     std::string midiPath, output, voiceName;
     std::vector<std::pair<int, std::string>> pairs;  // channel (0-based), lyrics file
+    bool force = false;                              // replace an existing song
 };
 int newSong(const NewArgs& args, std::ostream& out, std::ostream& err);
 
