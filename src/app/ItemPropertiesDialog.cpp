@@ -32,10 +32,10 @@ ItemPropertiesDialog::ItemPropertiesDialog(AppContext& ctx, VoiceProject& projec
       markers_(markersForEditing(item_)),
       sampleCount_(item_.sampleCount()) {
     setWindowTitle(q("Properties :: " + item_.listLine(false)));
-    if (TransportRig* rig = ctx_.hub.rig()) {
-        stream_ = rig->makeStream();
-        waveOut_ = rig->makeWaveOut();
-        if (stream_ && waveOut_) player_ = std::make_unique<PerformancePlayer>(*stream_, *waveOut_, &rig->queue());
+    if ((devices_ = ctx_.hub.devices())) {
+        stream_ = devices_->makeStream();
+        waveOut_ = devices_->makeWaveOut();
+        if (stream_ && waveOut_) player_ = std::make_unique<PerformancePlayer>(*stream_, *waveOut_, &devices_->queue());
     }
     const std::vector<int16_t> samples = item_.data.samples();
 

@@ -52,6 +52,7 @@ private:
     Markers markers_;
     uint32_t sampleCount_;
     bool zoomCD_ = false;
+    std::shared_ptr<DeviceSet> devices_;
     std::unique_ptr<MidiStream> stream_;
     std::unique_ptr<WaveOut> waveOut_;
     std::unique_ptr<PerformancePlayer> player_;

@@ -18,12 +18,14 @@ RecordingWindow::RecordingWindow(AppContext& ctx, VoiceProject& project, QWidget
     : QDialog(parent), ctx_(ctx), project_(project) {
     setWindowTitle("レコーディング");
     ctx_.hub.stop();
-    if (TransportRig* rig = ctx_.hub.rig()) {
-        stream_ = rig->makeStream();
-        waveIn_ = rig->makeWaveIn();
-        waveOut_ = rig->makeWaveOut();
+    // Devices of its own: they stay alive when the hub lets its own go (exit, a new MIDI output).
+    if ((devices_ = ctx_.hub.devices())) {
+        stream_ = devices_->makeStream();
+        waveIn_ = devices_->makeWaveIn();
+        waveOut_ = devices_->makeWaveOut();
         if (stream_ && waveIn_ && waveOut_) {
-            run_ = std::make_unique<RecordingRun>(project_, *stream_, *waveIn_, *waveOut_, ctx_.prompt, &rig->queue());
+            run_ = std::make_unique<RecordingRun>(project_, *stream_, *waveIn_, *waveOut_, ctx_.prompt,
+                                                  &devices_->queue());
             run_->setGuideInstrument(ctx_.hub.settings().soundSettings().guideInstrument());
             if (!run_->allocate()) ctx_.prompt.notice("Error", run_->takeError());
         }
@@ -59,8 +61,8 @@ RecordingWindow::RecordingWindow(AppContext& ctx, VoiceProject& project, QWidget
     side->addWidget(new QLabel("入力ﾃﾞﾊﾞｲｽ", this));
     input_ = new QComboBox(this);
     input_->addItem("既定の入力ﾃﾞﾊﾞｲｽ");
-    if (TransportRig* rig = ctx_.hub.rig()) {
-        AudioEngine& engine = rig->engine();
+    if (devices_) {
+        AudioEngine& engine = devices_->engine();
         for (const std::string& name : engine.inputDeviceNames()) input_->addItem(q(name));
         if (!engine.inputDevice().empty()) input_->setCurrentText(q(engine.inputDevice()));
     }
@@ -85,12 +87,11 @@ RecordingWindow::RecordingWindow(AppContext& ctx, VoiceProject& project, QWidget
     h->addLayout(side);
 
     connect(input_, &QComboBox::activated, this, [this](int index) {
-        TransportRig* rig = ctx_.hub.rig();
-        if (!rig) return;
+        if (!devices_) return;
         const std::string name = index <= 0 ? std::string() : input_->itemText(index).toStdString();
-        if (!rig->engine().setInputDevice(name)) {
+        if (!devices_->engine().setInputDevice(name)) {
             ctx_.prompt.notice("Error", "ウェーブ入力デバイスを開けません。");
-            const std::string now = rig->engine().inputDevice();
+            const std::string now = devices_->engine().inputDevice();
             input_->setCurrentIndex(now.empty() ? 0 : std::max(0, input_->findText(q(now))));
         }
     });

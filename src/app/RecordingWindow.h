@@ -50,6 +50,7 @@ private:
 
     AppContext& ctx_;
     VoiceProject& project_;
+    std::shared_ptr<DeviceSet> devices_;
     std::unique_ptr<MidiStream> stream_;
     std::unique_ptr<WaveIn> waveIn_;
     std::unique_ptr<WaveOut> waveOut_;

@@ -16,13 +16,14 @@ SyncCorrectionDialog::SyncCorrectionDialog(AppContext& ctx, QWidget* parent) : Q
     setWindowTitle(SyncCorrection::kWindowTitle);
     Hub& hub = ctx_.hub;
     hub.stop();  // the test pattern plays on the same synthesizer
-    if (TransportRig* rig = hub.rig()) {
-        stream_ = rig->makeStream();
-        waveOut_ = rig->makeWaveOut();
+    // Devices of its own: they stay alive when the hub lets its own go (exit, a new MIDI output).
+    if ((devices_ = hub.devices())) {
+        stream_ = devices_->makeStream();
+        waveOut_ = devices_->makeWaveOut();
     }
     if (stream_ && waveOut_) {
         model_ = std::make_unique<SyncCorrection>(*stream_, *waveOut_, ctx_.prompt, SyncSounds::make(hub.voices()),
-                                                  &hub.rig()->queue());
+                                                  &devices_->queue());
     }
 
     auto* v = new QVBoxLayout(this);

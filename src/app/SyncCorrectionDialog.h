@@ -37,6 +37,7 @@ private:
     void finish();
 
     AppContext& ctx_;
+    std::shared_ptr<DeviceSet> devices_;
     std::unique_ptr<MidiStream> stream_;
     std::unique_ptr<WaveOut> waveOut_;
     std::unique_ptr<SyncCorrection> model_;

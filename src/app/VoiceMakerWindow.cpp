@@ -43,10 +43,11 @@ VoiceMakerWindow::VoiceMakerWindow(AppContext& ctx, QWidget* parent)
     : QWidget(parent, Qt::Window), ctx_(ctx), editor_(project_, ctx.prompt) {
     setWindowTitle("Voice Data 作成");
     setAttribute(Qt::WA_DeleteOnClose);
-    if (TransportRig* rig = ctx_.hub.rig()) {
-        stream_ = rig->makeStream();
-        waveOut_ = rig->makeWaveOut();
-        if (stream_ && waveOut_) player_ = std::make_unique<PerformancePlayer>(*stream_, *waveOut_, &rig->queue());
+    // Devices of its own: they stay alive when the hub lets its own go (exit, a new MIDI output).
+    if ((devices_ = ctx_.hub.devices())) {
+        stream_ = devices_->makeStream();
+        waveOut_ = devices_->makeWaveOut();
+        if (stream_ && waveOut_) player_ = std::make_unique<PerformancePlayer>(*stream_, *waveOut_, &devices_->queue());
     }
 
     auto* v = new QVBoxLayout(this);

@@ -81,6 +81,7 @@ private:
     AppContext& ctx_;
     VoiceProject project_;
     ProjectEditor editor_;
+    std::shared_ptr<DeviceSet> devices_;
     std::unique_ptr<MidiStream> stream_;
     std::unique_ptr<WaveOut> waveOut_;
     std::unique_ptr<PerformancePlayer> player_;

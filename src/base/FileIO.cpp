@@ -18,9 +18,14 @@
 namespace kantor {
 namespace {
 AtomicFile::Fault g_fault = AtomicFile::Fault::None;
+int g_faultSkip = 0;
 
 bool takeFault(AtomicFile::Fault f) {
     if (g_fault != f) return false;
+    if (g_faultSkip > 0) {
+        --g_faultSkip;
+        return false;
+    }
     g_fault = AtomicFile::Fault::None;
     return true;
 }
@@ -449,7 +454,10 @@ bool AtomicFile::commit() {
     return true;
 }
 
-void AtomicFile::injectFaultForTesting(Fault f) { g_fault = f; }
+void AtomicFile::injectFaultForTesting(Fault f, int skip) {
+    g_fault = f;
+    g_faultSkip = skip;
+}
 
 bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes, std::string* error) {
     AtomicFile f(path);

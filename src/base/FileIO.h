@@ -90,9 +90,10 @@ public:
     int errorCode() const { return errno_; }
     bool exists() const { return errno_ == EEXIST; }
 
-    // Tests make a chosen step fail to check that nothing is lost.
+    // Tests make a chosen step fail to check that nothing is lost: the step of the file
+    // after `skip` files that passed it.
     enum class Fault { None, Open, Write, Sync, Rename, NoTmpFile };
-    static void injectFaultForTesting(Fault f);
+    static void injectFaultForTesting(Fault f, int skip = 0);
 
 private:
     bool failWith(const std::string& what, int error);

@@ -363,6 +363,7 @@ struct CommandLine {
         newCmd->add_flag("--lyrics-from-midi", newSong.lyricsFromMidi,
                          "a --vox without --lyrics sings the lyric events of the MIDI or karaoke file");
         newCmd->add_option("--voice", newSong.voiceName, "the voice that sings the song")->type_name("NAME");
+        newCmd->add_flag("--force", newSong.force, "replace an existing song file");
         addCommonOptions(newCmd, newSong.common);
     }
 

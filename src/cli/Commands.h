@@ -86,6 +86,7 @@ struct NewArgs {
     bool lyricsFromMidi = false;
     // channel (0-based), lyrics file ("" = the MIDI file's own lyrics, with --lyrics-from-midi)
     std::vector<std::pair<int, std::string>> pairs;
+    bool force = false;  // replace an existing song
 };
 int newSong(const NewArgs& args, std::ostream& out, std::ostream& err);
 

@@ -9,9 +9,11 @@
 //                                (up to three plug-in:effect pairs; none clears them)
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 
 #include "base/FileIO.h"
+#include "base/FileLock.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "platform/StderrPrompt.h"
@@ -22,13 +24,16 @@ namespace kantor::cli {
 namespace {
 
 // The settings of the command: read from the settings file; written back only when the file
-// was read, or did not exist (a file of another version is never replaced from here).
+// was read, or did not exist (a file of another version is never replaced from here). A
+// command that changes them holds the settings file's lock from before the read until after
+// the save, so that commands run at once each keep their change.
 struct SettingsFile {
     std::string path;
     Settings settings;
     bool writable = false;
+    std::optional<FileLock> lock;
 
-    explicit SettingsFile(const CommonOptions& o) {
+    SettingsFile(const CommonOptions& o, bool forChange) {
         FolderOverrides f;
         f.configDir = o.configDir;
         f.dataDir = o.dataDir;
@@ -36,9 +41,17 @@ struct SettingsFile {
         Folders folders = Folders::fromEnvironment(f);
         path = folders.settingsFilePath();
         settings = Settings(folders.settingsDefaults());
+        if (forChange) {
+            std::string error;
+            if (makeFolders(folderOf(path), &error)) lock.emplace(path);
+        }
         writable = settings.load(path) || !fileExists(path);
     }
     bool save(std::ostream& err) {
+        if (lock && !lock->locked()) {
+            err << "effect: " << lock->error() << "\n";
+            return false;
+        }
         if (!writable) {
             err << "effect: the settings file " << path << " cannot be read, so it is left as it is\n";
             return false;
@@ -167,34 +180,39 @@ int set(const EffectArgs& a, std::ostream& out, std::ostream& err) {
         return 2;
     }
     CliSession s(common);
-    if (!s.openSong(song)) return 1;
-    Song& sg = s.song();
-    VoiceSettings* target = &sg.songDefaults();
-    if (channel != 0) {
-        const int c = static_cast<int>(channel) - 1;
-        target = &sg.channelDefaults(c);
-        if (note != 0) {
-            const auto& events = sg.channel(c).events;
-            const VoxEvent* e = note <= events.size() ? events[note - 1].get() : nullptr;
-            target = e && e->phraseIndex != 0 ? sg.phraseSettings(c, e->phraseIndex) : nullptr;
-            if (!target) {
-                err << "effect set: note " << note << " of channel " << channel << " does not begin a phrase\n";
-                return 1;
+    const int status = editSong(s, song, "effect set", err, [&] {
+        Song& sg = s.song();
+        VoiceSettings* target = &sg.songDefaults();
+        if (channel != 0) {
+            const int c = static_cast<int>(channel) - 1;
+            target = &sg.channelDefaults(c);
+            if (note != 0) {
+                const auto& events = sg.channel(c).events;
+                const VoxEvent* e = note <= events.size() ? events[note - 1].get() : nullptr;
+                target = e && e->phraseIndex != 0 ? sg.phraseSettings(c, e->phraseIndex) : nullptr;
+                if (!target) {
+                    err << "effect set: note " << note << " of channel " << channel << " does not begin a phrase\n";
+                    return 1;
+                }
             }
         }
-    }
-    target->ownEffects = 1;
-    target->effect = refs;
-    if (!s.session().saveSong(sg.midiPath(), song)) return 1;
-    out << "effects " << refs[0] << " " << refs[1] << " " << refs[2] << "\n";
-    return 0;
+        target->ownEffects = 1;
+        target->effect = refs;
+        return 0;
+    });
+    if (status == 0) out << "effects " << refs[0] << " " << refs[1] << " " << refs[2] << "\n";
+    return status;
 }
 
 }  // namespace
 
 int effect(const EffectArgs& a, std::ostream& out, std::ostream& err) {
     if (a.command == "set") return set(a, out, err);
-    SettingsFile f(a.common);
+    SettingsFile f(a.common, a.command != "list");
+    if (f.lock && !f.lock->locked()) {
+        err << "effect " << a.command << ": " << f.lock->error() << "\n";
+        return 1;
+    }
     if (a.command == "list") return list(f, out);
     if (a.command == "add") return add(f, a.file, out, err);
     if (a.command == "remove") return remove(f, a.which, out, err);

@@ -14,21 +14,13 @@
 
 namespace kantor::cli {
 
-int lyric(const SongListArgs& a, std::ostream& out, std::ostream& err) {
+namespace {
+
+// lyric add and remove on the song read under its lock: 0 when it is to be saved.
+int change(CliSession& s, const SongListArgs& a, std::ostream& out, std::ostream& err) {
     const std::string what = "lyric " + a.command + ": ";
-    if (a.command == "add" && trimLyricText(a.text).empty()) {
-        err << what << "the text is empty\n";
-        return 2;
-    }
-    CliSession s(a.common);
-    if (!s.session().openSong(a.song)) return 1;
     Song& song = s.song();
     const TempoMap& map = s.tempoMap();
-    if (a.command == "list") {
-        for (const auto& l : song.lyricLines())
-            if (l) out << map.positionText(l->position) << "\t" << l->position << "\t" << l->text << "\n";
-        return 0;
-    }
     const LyricSteps steps = LyricSteps::of(map);
     const uint32_t at = static_cast<uint32_t>(a.at);
     if (a.command == "remove") {
@@ -38,30 +30,47 @@ int lyric(const SongListArgs& a, std::ostream& out, std::ostream& err) {
             return 1;
         }
         deleteLyric(song, index);
-    } else {
-        if (steps.step != 0 && at > steps.songEnd) {
-            err << what << lyrictext::kPastEnd << " (tick " << at << ", the song ends at " << steps.songEnd << ")\n";
-            return 1;
-        }
-        const uint32_t position = std::min(steps.round(at), steps.songEnd);
-        const LyricPutResult r = putLyric(song, position, a.text, [&] { return a.replace; });
-        switch (r.what) {
-            case LyricPut::Declined:
-                err << what << lyrictext::kAskReplace << "\n(tick " << position << "; --replace replaces the line)\n";
-                return 1;
-            case LyricPut::TooLong: err << what << lyrictext::kTooLong << "\n"; return 1;
-            case LyricPut::Unwritable:
-                err << what << lyrictext::kUnwritable << lyricUnwritableCharacter(trimLyricText(a.text)) << "\n";
-                return 1;
-            case LyricPut::Empty: err << what << "the text is empty\n"; return 2;
-            case LyricPut::Inserted:
-            case LyricPut::Replaced: break;
-        }
-        out << (r.what == LyricPut::Replaced ? "replaced " : "added ") << map.positionText(position) << "\t" << position
-            << "\n";
+        return 0;
     }
-    if (!s.session().saveSong(song.midiPath(), a.song)) return 1;
+    if (steps.step != 0 && at > steps.songEnd) {
+        err << what << lyrictext::kPastEnd << " (tick " << at << ", the song ends at " << steps.songEnd << ")\n";
+        return 1;
+    }
+    const uint32_t position = std::min(steps.round(at), steps.songEnd);
+    const LyricPutResult r = putLyric(song, position, a.text, [&] { return a.replace; });
+    switch (r.what) {
+        case LyricPut::Declined:
+            err << what << lyrictext::kAskReplace << "\n(tick " << position << "; --replace replaces the line)\n";
+            return 1;
+        case LyricPut::TooLong: err << what << lyrictext::kTooLong << "\n"; return 1;
+        case LyricPut::Unwritable:
+            err << what << lyrictext::kUnwritable << lyricUnwritableCharacter(trimLyricText(a.text)) << "\n";
+            return 1;
+        case LyricPut::Empty: err << what << "the text is empty\n"; return 2;
+        case LyricPut::Inserted:
+        case LyricPut::Replaced: break;
+    }
+    out << (r.what == LyricPut::Replaced ? "replaced " : "added ") << map.positionText(position) << "\t" << position
+        << "\n";
     return 0;
+}
+
+}  // namespace
+
+int lyric(const SongListArgs& a, std::ostream& out, std::ostream& err) {
+    const std::string what = "lyric " + a.command + ": ";
+    if (a.command == "add" && trimLyricText(a.text).empty()) {
+        err << what << "the text is empty\n";
+        return 2;
+    }
+    CliSession s(a.common);
+    if (a.command == "list") {
+        if (!s.session().openSong(a.song)) return 1;
+        for (const auto& l : s.song().lyricLines())
+            if (l) out << s.tempoMap().positionText(l->position) << "\t" << l->position << "\t" << l->text << "\n";
+        return 0;
+    }
+    return editSong(s, a.song, "lyric " + a.command, err, [&] { return change(s, a, out, err); });
 }
 
 }  // namespace kantor::cli

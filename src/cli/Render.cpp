@@ -1,10 +1,15 @@
 // kantor-cli render, phrase and new: the song commands that sing.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
 
 #include "base/FileIO.h"
+#include "base/FileLock.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "cli/Terminal.h"
@@ -12,6 +17,7 @@
 #include "import/MidiLyrics.h"
 #include "song/LyricsImport.h"
 #include "sound/WavFile.h"
+#include "audio/MixdownWriter.h"
 #include "audio/WaveOutDevice.h"
 #include "synth/SongRenderer.h"
 #include "sound/SoundFormat.h"
@@ -100,10 +106,43 @@ std::vector<std::string> songInputs(CliSession& s, const std::string& songPath) 
     return inputs;
 }
 
+// A song file the command writes: an existing one must be a regular file and is replaced
+// only with --force; a new one needs a folder to be made in and a name the folder can hold.
+// Checked before anything is written.
+bool checkSongOutput(const std::string& cmd, const std::string& output, bool force, std::ostream& err) {
+    struct stat st {};
+    if (::stat(output.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            err << cmd << ": " << output << " is not a regular file; a song is written into a file\n";
+            return false;
+        }
+        if (!force) {
+            err << cmd << ": " << output << " exists (use --force to replace it)\n";
+            return false;
+        }
+        return true;
+    }
+    if (errno != ENOENT) {
+        err << cmd << ": cannot write " << output << ": " << systemErrorText(errno) << "\n";
+        return false;
+    }
+    const std::string folder = folderOf(output).empty() ? "." : folderOf(output);
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        err << cmd << ": cannot write " << output << ": no folder " << folder << "\n";
+        return false;
+    }
+    if (::access(folder.c_str(), W_OK) != 0) {
+        err << cmd << ": cannot write " << output << ": " << systemErrorText(errno) << "\n";
+        return false;
+    }
+    return true;
+}
+
 // Puts a copy of the MIDI file at `copy`: written completely under a hidden name first, so
 // a full disk leaves nothing behind; a copy that is already there with the same content is
 // taken as it is.
-bool copyMidiFile(const std::string& from, const std::string& copy, std::ostream& err) {
+bool copyMidiFile(const std::string& from, const std::string& copy, bool& made, std::ostream& err) {
+    made = false;
     std::vector<uint8_t> bytes;
     ReadStatus st = readWholeFile(from, bytes);
     if (st != ReadStatus::Ok) {
@@ -122,6 +161,7 @@ bool copyMidiFile(const std::string& from, const std::string& copy, std::ostream
         err << "new: cannot copy the MIDI file beside the song: " << file.error() << "\n";
         return false;
     }
+    made = true;
     return true;
 }
 
@@ -147,19 +187,15 @@ int renderMix(CliSession& s, const RenderArgs& p, std::ostream& out, std::ostrea
         return 1;
     }
     std::string error;
-    if (!s.rig()->mixdown(p.output, 3000, error)) {
+    uint64_t frames = 0;
+    if (!s.rig()->mixdown(p.output, 3000, error, &frames)) {
         err << error << "\n";
         return 1;
     }
-    WavReader reader;
-    WaveFormatTriple format;
-    uint32_t size = 0;
-    if (!reader.readFormat(p.output, format) || !reader.readDataSize(p.output, size)) {
-        err << reader.lastError() << "\n";
-        return 1;
-    }
-    const SampleFormat sf{format.bitsPerSample, format.channels, format.samplesPerSec};
-    const uint32_t ms = millisecondsForBytes(format.packed(), format.samplesPerSec, size);
+    // Told from what was written, not read back: the output may be /dev/null or a pipe.
+    const SampleFormat sf{16, MixdownWriter::kChannels, MixdownWriter::kRate};
+    const uint32_t ms = millisecondsForBytes(packFormat(16, MixdownWriter::kChannels), MixdownWriter::kRate,
+                                             frames * MixdownWriter::kChannels * 2);
     out << "Mixdown\n" << p.output << "\nFormat : " << formatText(sf) << "\nTime : " << durationText(ms) << "\n";
     return 0;
 }
@@ -252,6 +288,15 @@ int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
     std::vector<std::string> inputs{midiPath};
     for (const auto& pair : pairs) inputs.push_back(pair.second);
     if (outputIsAnInput("new", output, inputs, err)) return 1;
+    if (!checkSongOutput("new", output, a.force, err)) return 1;
+    // Held until the song is in place: another command changing the song waits for it.
+    const FileLock lock(output);
+    if (!lock.locked()) {
+        err << "new: " << lock.error() << "\n";
+        return 1;
+    }
+    // Under the lock: the song may have come meanwhile.
+    if (!checkSongOutput("new", output, a.force, err)) return 1;
     CliSession s(common);
     if (!s.openMidi(midiPath)) return 1;
     Song& song = s.song();
@@ -290,15 +335,20 @@ int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
     }
     // A song names its MIDI file and finds it in its own folder: the MIDI file goes beside it.
     std::string songMidi = midiPath;
+    bool copied = false;
     if (!sameFolder(midiPath, output)) {
         songMidi = joinPath(folderOf(output).empty() ? "." : folderOf(output), fileNameOf(midiPath));
         if (fileNameOf(songMidi) == fileNameOf(output)) {
             err << "new: the song " << output << " would take the place of its MIDI file\n";
             return 1;
         }
-        if (!sameFile(songMidi, midiPath) && !copyMidiFile(midiPath, songMidi, err)) return 1;
+        if (!sameFile(songMidi, midiPath) && !copyMidiFile(midiPath, songMidi, copied, err)) return 1;
     }
-    if (!s.session().saveSong(songMidi, output)) return 1;
+    if (!s.session().saveSong(songMidi, output)) {
+        // A song that could not be written leaves no copy of its MIDI file behind.
+        if (copied) std::remove(songMidi.c_str());
+        return 1;
+    }
     out << output << "\n";
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <iostream>
 
+#include "base/FileLock.h"
 #include "settings/RenderChoice.h"
 
 namespace kantor::cli {
@@ -45,6 +46,18 @@ CliSession::CliSession(const CommonOptions& options, HubOptions::Audio audio, st
     // never writes the settings file back, so the desktop program's first start still shows
     // its notice.
     startUp();
+}
+
+int editSong(CliSession& s, const std::string& songPath, const std::string& cmd, std::ostream& err,
+             const std::function<int()>& change) {
+    const FileLock lock(songPath);
+    if (!lock.locked()) {
+        err << cmd << ": " << lock.error() << "\n";
+        return 1;
+    }
+    if (!s.session().openSong(songPath)) return 1;
+    if (const int status = change(); status != 0) return status;
+    return s.session().saveSong(s.song().midiPath(), songPath) ? 0 : 1;
 }
 
 void applySwitches(const ChannelSwitches& switches, ChannelFlags& flags) {

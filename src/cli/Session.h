@@ -3,6 +3,7 @@
 // program (folders, settings, voice bank, the song with its MIDI file, the effects, and for
 // `play` and `render --mix` the transport with its devices), with its messages written to
 // the command's error stream and its questions answered Yes.
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -40,6 +41,14 @@ public:
     // Where the messages go from now on (the command's error stream).
     void setMessageStream(std::ostream& s) { messages.stream = &s; }
 };
+
+// A song changed by a command. The song's lock (base/FileLock.h) is taken before the song is
+// read and held until the changed song has replaced it, so that commands run at once on one
+// song take turns and every change survives. `change` edits s.song() and returns 0 to have
+// the song saved, or the status to end with, leaving the file as it was. Every command that
+// changes a song goes through here. Returns the command's status.
+int editSong(CliSession& s, const std::string& songPath, const std::string& cmd, std::ostream& err,
+             const std::function<int()>& change);
 
 // Checks of option values, with the message on err: a quality code the vocal can be
 // rendered in, a MIDI channel 1 to 16.

@@ -56,30 +56,33 @@ private:
 int wave(const SongListArgs& a, std::ostream& out, std::ostream& err) {
     const std::string what = "wave " + a.command + ": ";
     CliSession s(a.common);
-    if (!s.session().openSong(a.song)) return 1;
-    Song& song = s.song();
-    const TempoMap& map = s.tempoMap();
     uint32_t packed = kMono16, rate = kRate44100;
     decodeSampleFormatCode(s.settings().outputQualityCode(), packed, rate);
     const uint16_t bits = formatBits(packed);
     if (a.command == "list") {
+        if (!s.session().openSong(a.song)) return 1;
+        const Song& song = s.song();
         for (const auto& w : song.waveInserts())
-            if (w) out << map.positionText(w->position) << "\t" << w->position << "\t" << w->name << "\n";
+            if (w) out << s.tempoMap().positionText(w->position) << "\t" << w->position << "\t" << w->name << "\n";
         for (const std::string& problem : insertedWaveProblems(song, song.midiPath(), bits)) err << problem;
         return 0;
     }
-    const uint32_t at = static_cast<uint32_t>(a.at);
-    if (a.command == "remove") {
-        long index = -1;
-        const auto& list = song.waveInserts();
-        for (std::size_t i = 0; i < list.size(); ++i)
-            if (list[i] && list[i]->position == at) index = static_cast<long>(i);
-        if (index < 0) {
-            err << what << wavetext::kNoSelection << " (no entry at tick " << at << ")\n";
-            return 1;
+    return editSong(s, a.song, "wave " + a.command, err, [&]() -> int {
+        Song& song = s.song();
+        const TempoMap& map = s.tempoMap();
+        const uint32_t at = static_cast<uint32_t>(a.at);
+        if (a.command == "remove") {
+            long index = -1;
+            const auto& list = song.waveInserts();
+            for (std::size_t i = 0; i < list.size(); ++i)
+                if (list[i] && list[i]->position == at) index = static_cast<long>(i);
+            if (index < 0) {
+                err << what << wavetext::kNoSelection << " (no entry at tick " << at << ")\n";
+                return 1;
+            }
+            removeWaveInsert(song, index);
+            return 0;
         }
-        removeWaveInsert(song, index);
-    } else {
         const WaveSteps steps = WaveSteps::of(map);
         if (at > steps.end) {
             err << what << wavetext::kPastEnd << " (tick " << at << ", the last measure starts at " << steps.end
@@ -96,9 +99,8 @@ int wave(const SongListArgs& a, std::ostream& out, std::ostream& err) {
         const WaveInsert& w = *song.waveInserts()[static_cast<std::size_t>(r.index)];
         out << (r.outcome == WaveInsertOutcome::Replaced ? "replaced " : "inserted ") << map.positionText(at) << "\t"
             << at << "\t" << w.name << "\n";
-    }
-    if (!s.session().saveSong(song.midiPath(), a.song)) return 1;
-    return 0;
+        return 0;
+    });
 }
 
 }  // namespace kantor::cli

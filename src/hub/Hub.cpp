@@ -1,5 +1,6 @@
 #include "hub/Hub.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "base/FileIO.h"
@@ -42,6 +43,10 @@ Hub::Hub(UserPrompt& prompt, HubOptions options)
       doc_(std::make_unique<Document>(*this)) {}
 
 Hub::~Hub() {
+    {
+        std::lock_guard<std::mutex> lock(postRelay_->mutex);
+        postRelay_->hook = nullptr;
+    }
     if (rig_) rig_->detach();
     doc_.reset();
     rig_.reset();
@@ -118,13 +123,11 @@ bool Hub::setMidiOutput(const MidiOutputChoice& choice) {
 void Hub::makeDevices() {
     deviceError_.clear();
     rig_ = std::make_unique<TransportRig>();
-    rig_->queue().setPostHook([this] {
-        if (postHook_) postHook_();
-    });
     if (!rig_->setUpDevices(midiOutput_.alsaPort, deviceError_)) {
         rig_.reset();
         return;
     }
+    rig_->queue().setPostHook([relay = postRelay_] { (*relay)(); });
     switch (options_.audio) {
         case HubOptions::Audio::RealTime: rig_->engine().startRealTime(); break;
         case HubOptions::Audio::Null: rig_->engine().startNull(); break;
@@ -147,7 +150,11 @@ void Hub::shutDown() {
         settings_.setWaveVolume(static_cast<uint16_t>(inUse & 0xFFFF), static_cast<uint16_t>(inUse >> 16));
         rig_->detach();
     }
-    settings_.save(folders_.settingsFilePath());
+    {
+        // Taking turns with kantor-cli's changes of the settings (effect add and remove).
+        const FileLock lock(folders_.settingsFilePath(), std::chrono::seconds(10));
+        settings_.save(folders_.settingsFilePath());
+    }
     rig_.reset();
 }
 
@@ -194,7 +201,11 @@ bool Hub::openMidi(const std::string& path) {
 }
 
 bool Hub::openSong(const std::string& path) {
-    return openInto([&](SongSession& s) { return s.openSong(path); }, path);
+    // Taken before the read: a change made while reading is seen at the save.
+    const FileStamp stamp = FileStamp::of(path);
+    if (!openInto([&](SongSession& s) { return s.openSong(path); }, path)) return false;
+    doc_->diskStamp = stamp;
+    return true;
 }
 
 bool Hub::openByExtension(const std::string& path) {
@@ -208,7 +219,16 @@ bool Hub::openByExtension(const std::string& path) {
 
 bool Hub::saveTo(const std::string& songPath) {
     const bool renamed = songPath != doc_->song.songPath();
+    const FileLock lock(songPath, std::chrono::seconds(10));
+    if (!lock.locked()) {
+        prompt_.notice(SongSession::kErrorCaption, lock.error());
+        return false;
+    }
+    if (!renamed && doc_->diskStamp.exists && FileStamp::of(songPath) != doc_->diskStamp &&
+        prompt_.askYesNo("確認", kChangedOnDisk) != PromptAnswer::Yes)
+        return false;
     if (!doc_->session.saveSong(midiPath(), songPath)) return false;
+    doc_->diskStamp = FileStamp::of(songPath);
     settings_.addRecentFile(songPath);
     each([](HubListener& l) { l.modifiedChanged(); });
     if (renamed) each([](HubListener& l) { l.songChanged(); });
@@ -476,9 +496,37 @@ void Hub::addListener(HubListener* l) { listeners_.push_back(l); }
 
 void Hub::removeListener(HubListener* l) { std::erase(listeners_, l); }
 
-void Hub::setPostHook(std::function<void()> hook) { postHook_ = std::move(hook); }
+void Hub::PostRelay::operator()() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (hook) hook();
+}
 
-std::size_t Hub::pump() { return rig_ ? rig_->queue().pump() : 0; }
+void Hub::setPostHook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> lock(postRelay_->mutex);
+    postRelay_->hook = std::move(hook);
+}
+
+std::shared_ptr<DeviceSet> Hub::devices() {
+    std::shared_ptr<DeviceSet> set = rig_ ? rig_->devices() : nullptr;
+    if (!set) return nullptr;
+    std::erase_if(handedOut_, [](const std::weak_ptr<DeviceSet>& w) { return w.expired(); });
+    const bool known = std::any_of(handedOut_.begin(), handedOut_.end(),
+                                   [&](const std::weak_ptr<DeviceSet>& w) { return w.lock() == set; });
+    if (!known) handedOut_.push_back(set);
+    return set;
+}
+
+std::size_t Hub::pump() {
+    std::size_t n = 0;
+    DeviceSet* current = rig_ ? rig_->devices().get() : nullptr;
+    if (rig_) n += rig_->queue().pump();
+    // The sets windows still hold after the hub let them go.
+    std::erase_if(handedOut_, [](const std::weak_ptr<DeviceSet>& w) { return w.expired(); });
+    for (const std::weak_ptr<DeviceSet>& w : std::vector<std::weak_ptr<DeviceSet>>(handedOut_)) {
+        if (std::shared_ptr<DeviceSet> set = w.lock(); set && set.get() != current) n += set->queue().pump();
+    }
+    return n;
+}
 
 void Hub::positionNotify(PositionReceiver r, PositionCode c, uint32_t tick, const LyricLine* line) {
     if (r == PositionReceiver::MainPanel) current_ = tick;

@@ -12,11 +12,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "audio/Transport.h"
+#include "base/FileLock.h"
 #include "hub/PanelCounters.h"
 #include "hub/TransportRig.h"
 #include "midi/MidiFile.h"
@@ -136,6 +138,12 @@ public:
     bool openSong(const std::string& path);
     // By the last three letters: "mid" or "uta" (any case). Other endings do nothing (false).
     bool openByExtension(const std::string& path);
+    // Saving holds the song file's lock (base/FileLock.h) while it writes, so that it takes
+    // turns with kantor-cli commands changing the same song. When the file on disk is no
+    // longer the one opened or last saved (another program changed or replaced it), the
+    // user is asked first (kChangedOnDisk, "確認"); No saves nothing.
+    static constexpr const char* kChangedOnDisk =
+        "このﾌｧｲﾙは、開いた後で他のﾌﾟﾛｸﾞﾗﾑによって変更されています。\n上書きしますか？";
     // Saves under the song's own name; false when it has none yet (the caller asks for one).
     bool save();
     // Saves under a new name, which must lie in the MIDI file's folder (see inMidiFolder).
@@ -195,6 +203,10 @@ public:
     // maker's listening): the stored one while the MIDI goes out to a device of its own, none
     // with the embedded synthesizer, where MIDI and vocal leave through one audio callback.
     int32_t playbackDelayCorrection() const;
+    // The devices, for a window that plays or records by itself: what the window makes on
+    // them keeps them alive after the hub has let them go (a new MIDI output, exit), and the
+    // hub's pump() goes on delivering their notifications. Null when there are none.
+    std::shared_ptr<DeviceSet> devices();
     bool playFromTop();
     bool playFromLastPosition();
     bool playBetween();
@@ -260,6 +272,8 @@ private:
         SongSession session;
         SynthEngine engine;
         EditHistory history;
+        // The song file as it was on disk when it was opened or last saved.
+        FileStamp diskStamp;
     };
     bool openInto(const std::function<bool(SongSession&)>& open, const std::string& path);
     void attachTransport();
@@ -294,7 +308,16 @@ private:
     std::vector<HubListener*> listeners_;
     EditWindows editWindows_;
     std::string deviceError_;
-    std::function<void()> postHook_;
+    // The post hook, shared with the devices' queues so that a set a window still holds
+    // never calls into a hub that has gone.
+    struct PostRelay {
+        std::mutex mutex;
+        std::function<void()> hook;
+        void operator()();
+    };
+    std::shared_ptr<PostRelay> postRelay_ = std::make_shared<PostRelay>();
+    // The device sets handed to windows, pumped for as long as they live.
+    std::vector<std::weak_ptr<DeviceSet>> handedOut_;
     uint32_t keptVolume_ = 0xFFFFFFFFu;
     uint32_t current_ = 0;
     PlayRange range_;

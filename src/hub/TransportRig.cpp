@@ -9,24 +9,13 @@
 
 namespace kantor {
 
-TransportRig::~TransportRig() { tearDown(); }
-
-void TransportRig::detach() {
-    Transport* t = transport_.release();
-    delete t;          // closes its stream and wave output while the engine still runs
-    queue_.cancel(t);  // what closing posted to it goes with it
-}
-
-void TransportRig::tearDown() {
-    detach();
-    engine_.stop();  // the engine stops before the devices it runs go away
-    waveOut_.reset();
-    stream_.reset();
+DeviceSet::~DeviceSet() {
+    engine_.stop();
     synth_.reset();
 }
 
-bool TransportRig::setUpDevices(const std::string& port, std::string& error) {
-    tearDown();
+bool DeviceSet::setUp(const std::string& port, std::string& error) {
+    if (ready_) return true;
     port_ = port;
     if (port.empty()) {
         const std::string sf = EmbeddedSynth::defaultSoundFont();
@@ -40,16 +29,55 @@ bool TransportRig::setUpDevices(const std::string& port, std::string& error) {
             synth_.reset();
             return false;
         }
-        stream_ = std::make_unique<SynthMidiStream>(engine_, queue_, *synth_);
-    } else {
-        stream_ = std::make_unique<AlsaSeqMidiStream>(engine_, queue_, port);
     }
-    waveOut_ = std::make_unique<EngineWaveOut>(engine_, queue_);
+    ready_ = true;
+    return true;
+}
+
+std::unique_ptr<MidiStream> DeviceSet::makeStream() {
+    if (!ready_) return nullptr;
+    if (synth_) return std::make_unique<Held<SynthMidiStream>>(shared_from_this(), *synth_);
+    return std::make_unique<Held<AlsaSeqMidiStream>>(shared_from_this(), port_);
+}
+
+std::unique_ptr<EngineWaveOut> DeviceSet::makeWaveOut() {
+    if (!ready_) return nullptr;
+    return std::make_unique<Held<EngineWaveOut>>(shared_from_this());
+}
+
+std::unique_ptr<EngineWaveIn> DeviceSet::makeWaveIn() {
+    if (!ready_) return nullptr;
+    return std::make_unique<Held<EngineWaveIn>>(shared_from_this());
+}
+
+TransportRig::~TransportRig() { tearDown(); }
+
+void TransportRig::detach() {
+    Transport* t = transport_.release();
+    delete t;           // closes its stream and wave output while the engine still runs
+    queue().cancel(t);  // what closing posted to it goes with it
+}
+
+void TransportRig::tearDown() {
+    detach();
+    waveOut_.reset();
+    stream_.reset();
+}
+
+bool TransportRig::setUpDevices(const std::string& port, std::string& error) {
+    tearDown();
+    // The engine stops when the last device made on it has gone: a window's own devices
+    // keep the old set running until the window closes them.
+    if (devices_->ready()) devices_ = std::make_shared<DeviceSet>();
+    if (!devices_->setUp(port, error)) return false;
+    stream_ = devices_->makeStream();
+    waveOut_ = devices_->makeWaveOut();
     return true;
 }
 
 void TransportRig::prepareFor(const MidiFile& midi) {
-    if (!synth_) return;
+    EmbeddedSynth* synth = devices_->synth();
+    if (!synth) return;
     std::vector<std::pair<int, int>> programs;
     for (int c = 0; c < 16; ++c) {
         int program = -1;
@@ -61,23 +89,7 @@ void TransportRig::prepareFor(const MidiFile& midi) {
         }
         if (notes) programs.push_back({c, program < 0 ? 0 : program});
     }
-    synth_->preparePrograms(programs);
-}
-
-std::unique_ptr<MidiStream> TransportRig::makeStream() {
-    if (!stream_) return nullptr;
-    if (synth_) return std::make_unique<SynthMidiStream>(engine_, queue_, *synth_);
-    return std::make_unique<AlsaSeqMidiStream>(engine_, queue_, port_);
-}
-
-std::unique_ptr<EngineWaveOut> TransportRig::makeWaveOut() {
-    if (!stream_) return nullptr;
-    return std::make_unique<EngineWaveOut>(engine_, queue_);
-}
-
-std::unique_ptr<EngineWaveIn> TransportRig::makeWaveIn() {
-    if (!stream_) return nullptr;
-    return std::make_unique<EngineWaveIn>(engine_, queue_);
+    synth->preparePrograms(programs);
 }
 
 Transport& TransportRig::attach(Song& song, const MidiFile& midi, const TempoMap& tempoMap, SynthEngine& engine,
@@ -85,30 +97,30 @@ Transport& TransportRig::attach(Song& song, const MidiFile& midi, const TempoMap
     detach();
     transport_ = std::make_unique<Transport>(song, midi, tempoMap, engine, *stream_, *waveOut_, prompt);
     transport_->setQualityCode(qualityCode);
-    transport_->setNotificationQueue(&queue_);
+    transport_->setNotificationQueue(&queue());
     // On the virtual clock (a mixdown) nothing plays in real time: the stream waits for the vocal.
-    transport_->setVocalWaits(engine_.kind() == AudioEngine::Kind::Virtual);
+    transport_->setVocalWaits(engine().kind() == AudioEngine::Kind::Virtual);
     transport_->resetPositions();
     return *transport_;
 }
 
-bool TransportRig::mixdown(const std::string& path, uint32_t tailMs, std::string& error) {
+bool TransportRig::mixdown(const std::string& path, uint32_t tailMs, std::string& error, uint64_t* frames) {
     MixdownWriter writer;
     if (!writer.begin(path)) {
         error = writer.lastError();
         return false;
     }
-    engine_.setCapture(true);
+    engine().setCapture(true);
     constexpr uint64_t kChunk = AudioEngine::kSampleRate / 10;  // 100 ms per step
     uint64_t silentFrames = 0;
     const uint64_t tailFrames = uint64_t(tailMs) * AudioEngine::kSampleRate / 1000;
     bool ended = false;
     for (;;) {
-        engine_.advance(kChunk);
-        std::vector<int16_t> block = engine_.takeCaptured();
+        engine().advance(kChunk);
+        std::vector<int16_t> block = engine().takeCaptured();
         if (!writer.append(block)) {
             error = writer.lastError();
-            engine_.setCapture(false);
+            engine().setCapture(false);
             return false;
         }
         if (!ended) {
@@ -121,11 +133,13 @@ bool TransportRig::mixdown(const std::string& path, uint32_t tailMs, std::string
         silentFrames += kChunk;
         if (quiet || silentFrames >= tailFrames) break;
     }
-    engine_.setCapture(false);
+    engine().setCapture(false);
+    const uint64_t written = writer.frames();
     if (!writer.finish()) {
         error = writer.lastError();
         return false;
     }
+    if (frames) *frames = written;
     return true;
 }
 

@@ -50,6 +50,13 @@ TEST(MixCommand, WritesAStereoFileWithTheSynthesizerAndTheVocal) {
                       "--config-dir", config});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Format : 16bit, 44100Hz, Stereo"), std::string::npos) << r.out;
+    // Into a device: written through, and the summary comes from what was written (the
+    // device cannot be read back).
+    const std::string summary = r.out.substr(r.out.find("Format"));
+    r = test::runCli({"render", dir.file("mix.uta"), "--mix", "-o", "/dev/null", "--voice-dir", voices, "--config-dir",
+                      config});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Mixdown\n/dev/null\n" + summary);
 
     WavReader reader;
     WaveFormatTriple format;

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -197,8 +199,10 @@ TEST_F(SongCommands, OutputsNeverDestroyInputsOrEarlierFiles) {
 TEST_F(SongCommands, TheMidiCopyIsTakenAgainWhenItIsTheSame) {
     std::filesystem::create_directories(dir.file("other"));
     for (int i = 0; i < 2; ++i) {
-        Result r = run(common({"new", midi, "-o", dir.file("other/s.uta"), "--vox", "1", "--lyrics",
-                               dir.file("lyrics.txt"), "--voice", "TestVox"}));
+        cli::Args args{"new", midi, "-o", dir.file("other/s.uta"), "--vox", "1", "--lyrics", dir.file("lyrics.txt"),
+                       "--voice", "TestVox"};
+        if (i > 0) args.push_back("--force");  // the song of the first run is replaced
+        Result r = run(common(args));
         ASSERT_EQ(r.status, 0) << "run " << i << ": " << r.err;
     }
     // A different file of that name is never overwritten.
@@ -270,6 +274,62 @@ TEST_F(SongCommands, HepburnLyricsAreStoredAsTheVoicesCodes) {
                     "--voice", "KanaVox"}));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("line 1, column 5: unknown syllable \"sha\""), std::string::npos) << r.err;
+}
+
+// A song is written into a regular file: devices, pipes and names no folder can hold are
+// refused before anything is written, an existing song is replaced only with --force, and a
+// song that cannot be written into another folder leaves no copy of its MIDI file there.
+TEST_F(SongCommands, NewWritesOnlyIntoFilesAndLeavesNothingWhenItFails) {
+    const cli::Args lyrics{"--vox", "1", "--lyrics", dir.file("lyrics.txt"), "--voice", "TestVox"};
+    auto makeNew = [&](const std::string& output, cli::Args more = {}) {
+        cli::Args args{"new", midi, "-o", output};
+        args.insert(args.end(), lyrics.begin(), lyrics.end());
+        args.insert(args.end(), more.begin(), more.end());
+        return run(common(args));
+    };
+    Result r = makeNew("/dev/zero");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("/dev/zero is not a regular file"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists("/dev/song.mid"));
+    EXPECT_FALSE(std::filesystem::exists("/dev/.zero.lock"));
+
+    // An existing song keeps its lyric lines unless --force replaces it.
+    const std::string song = dir.file("song.uta");
+    ASSERT_EQ(makeNew(song).status, 0);
+    ASSERT_EQ(run(common({"lyric", "add", song, "--at", "0", "さくら"})).status, 0);
+    std::vector<uint8_t> before, now;
+    ASSERT_EQ(readWholeFile(song, before), ReadStatus::Ok);
+    r = makeNew(song);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("exists (use --force to replace it)"), std::string::npos) << r.err;
+    ASSERT_EQ(readWholeFile(song, now), ReadStatus::Ok);
+    EXPECT_EQ(now, before);
+    r = makeNew(song, {"--force"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(run(common({"lyric", "list", song})).out, "");
+
+    // Into another folder: a FIFO, a 257-byte name, a full disk. No MIDI copy stays.
+    const std::string other = dir.file("other");
+    std::filesystem::create_directories(other);
+    ASSERT_EQ(::mkfifo((other + "/fifo.uta").c_str(), 0600), 0);
+    r = makeNew(other + "/fifo.uta");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+    r = makeNew(other + "/" + std::string(253, 'n') + ".uta");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("file name too long"), std::string::npos) << r.err;
+    // The MIDI copy is written, the song is not (the second file's data never reaches the disk).
+    AtomicFile::injectFaultForTesting(AtomicFile::Fault::Sync, 1);
+    r = makeNew(other + "/full.uta");
+    AtomicFile::injectFaultForTesting(AtomicFile::Fault::None);
+    EXPECT_EQ(r.status, 1);
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(other)) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{".full.uta.lock", "fifo.uta"}));
+    // And when it works, the copy is there.
+    EXPECT_EQ(makeNew(other + "/s.uta").status, 0);
+    EXPECT_TRUE(std::filesystem::exists(other + "/song.mid"));
 }
 
 TEST_F(SongCommands, SongInAnotherFolderTakesItsMidiFileAlong) {

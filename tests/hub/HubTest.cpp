@@ -123,6 +123,43 @@ TEST(Hub, OpeningAndSaving) {
     EXPECT_TRUE(h.save());
 }
 
+// Another program (kantor-cli) changed the open song on disk: saving over it asks first, and
+// No leaves the other program's file as it is.
+TEST(Hub, SavingOverASongChangedOnDiskAsksFirst) {
+    HubFixture f;
+    Hub& h = *f.hub;
+    const std::string song = f.dir.file("song.uta");
+    ASSERT_TRUE(h.openMidi(f.dir.file("song.mid")));
+    ASSERT_TRUE(h.saveAs(song));
+    ASSERT_TRUE(h.openSong(song));
+    f.prompt.shown.clear();
+    EXPECT_TRUE(h.save());  // unchanged on disk: no question
+    EXPECT_TRUE(f.prompt.shown.empty());
+
+    // Replaced by another program (a new file under the name, as every save makes).
+    std::vector<uint8_t> theirs;
+    ASSERT_EQ(readWholeFile(song, theirs), ReadStatus::Ok);
+    theirs.push_back(0);
+    ASSERT_TRUE(writeFileAtomically(song, theirs));
+    h.song().titleInfo().title = "mine";
+    h.titleChanged();
+    f.prompt.answer = PromptAnswer::No;
+    EXPECT_FALSE(h.save());
+    ASSERT_EQ(f.prompt.shown.size(), 1u);
+    EXPECT_EQ(f.prompt.shown[0].kind, "yesno");
+    EXPECT_EQ(f.prompt.shown[0].text, Hub::kChangedOnDisk);
+    std::vector<uint8_t> now;
+    ASSERT_EQ(readWholeFile(song, now), ReadStatus::Ok);
+    EXPECT_EQ(now, theirs);
+    EXPECT_TRUE(h.song().modified());
+    // Yes saves over it; the next save does not ask again.
+    f.prompt.answer = PromptAnswer::Yes;
+    EXPECT_TRUE(h.save());
+    EXPECT_EQ(f.prompt.shown.size(), 2u);
+    EXPECT_TRUE(h.save());
+    EXPECT_EQ(f.prompt.shown.size(), 2u);
+}
+
 TEST(Hub, DamagedFileLeavesTheOpenSongAsItWas) {
     HubFixture f;
     Hub& h = *f.hub;

@@ -4,6 +4,7 @@
 // recording window from a microphone that plays WAV files, markers placed with "Auto",
 // the voice built into the voice folder.
 #include <QApplication>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
@@ -15,7 +16,9 @@
 #include "app/MainPanel.h"
 #include "app/VoiceLibraryDialog.h"
 #include "voice/VoiceLibrary.h"
+#include "app/MidiOutputDialog.h"
 #include "app/RecordingWindow.h"
+#include "app/SyncCorrectionDialog.h"
 #include "app/VoiceMakerWindow.h"
 #include "sound/WavFile.h"
 #include "base/FileIO.h"
@@ -185,6 +188,58 @@ private slots:
         s.prompt.answer = PromptAnswer::No;
         w.setAttribute(Qt::WA_DeleteOnClose, false);
         QVERIFY(w.close());
+    }
+
+    // The windows that play or record by themselves (the maker, its recording and properties
+    // windows, the sync correction) own their devices: a new MIDI output (設定 → Midi出力先の
+    //選択 → OK) or the exit may let the hub's own go while they are open, and they close
+    // afterwards on living devices. Under the sanitizers this was a use after free.
+    void windowsThatPlayOwnTheirDevices() {
+        for (const bool exitFirst : {false, true}) {
+            Session s(HubOptions::Audio::Null);
+            if (!s.app->hub().rig()) QSKIP("no General MIDI SoundFont");
+            s.prompt.answer = PromptAnswer::No;  // leave the maker's project unsaved
+            MainPanel* panel = s.app->showPanel();
+            QPointer<VoiceMakerWindow> maker = qobject_cast<VoiceMakerWindow*>(panel->openWindow(MainPanel::VoiceMaker));
+            QVERIFY(maker);
+            addSyllable(*maker, 72, "A", "あ");
+            QPointer<RecordingWindow> rec = new RecordingWindow(s.app->context(), maker->project(), maker);
+            QPointer<ItemPropertiesDialog> props = new ItemPropertiesDialog(s.app->context(), maker->project(), 0, maker);
+            QPointer<SyncCorrectionDialog> sync = new SyncCorrectionDialog(s.app->context(), panel);
+            QVERIFY(rec->run());
+            QVERIFY(sync->model());
+            const std::weak_ptr<DeviceSet> first = s.app->hub().devices();
+            QVERIFY(!first.expired());
+            if (exitFirst) {
+                // ﾌｧｲﾙ → ｱﾌﾟﾘｹｰｼｮﾝの終了: the hub shuts down first, the windows go with the panel.
+                QVERIFY(panel->close());
+                QVERIFY(s.app->hub().rig() == nullptr);
+                QVERIFY(!first.expired());  // the windows still hold theirs
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                QVERIFY(!maker && !rec && !props && !sync);
+                QVERIFY(first.expired());
+                continue;
+            }
+            MidiOutputDialog out(s.app->context());
+            out.embedded()->setChecked(true);
+            out.accept();
+            QVERIFY(s.app->hub().rig());
+            QVERIFY(s.app->hub().devices() != first.lock());
+            // The old devices still play the window's sound, and their notifications come.
+            sync->playButton()->click();
+            QTest::qWait(200);
+            delete sync;
+            delete props;
+            delete rec;
+            // The one the first start opened too.
+            for (SyncCorrectionDialog* d : panel->findChildren<SyncCorrectionDialog*>()) delete d;
+            QVERIFY(!first.expired());  // the maker still holds its own
+            QVERIFY(maker->close());
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(!maker);
+            QVERIFY(first.expired());
+            QVERIFY(panel->close());
+        }
     }
 
     void leavingTheProgramAsksForTheProject() {
