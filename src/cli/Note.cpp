@@ -258,46 +258,49 @@ int note(const NoteArgs& a, std::ostream& out, std::ostream& err) {
         }
     }
     CliSession s(a.common);
-    if (!s.session().openSong(a.song)) return 1;
-    Song& song = s.song();
-    if (a.command == "show") return show(a, song, out);
-
-    const int c = int(a.channel) - 1;
-    std::string error;
-    if (a.channelDefaults) {
-        VoiceSettings& d = song.channelDefaults(c);
-        NoteExpression n = values;
-        n.inheritFrom(noteDefaultsOf(d));
-        n.set = uint16_t(n.set & ~noteDefault);
-        SyllableExpression sy = syllables;
-        if (!sy.has(SyllableValue::Power)) sy.power = 1000;
-        if (!sy.has(SyllableValue::ConsonantSpeed)) sy.consonantSpeed = 100;
-        sy.inheritFrom(syllableDefaultsOf(d));
-        sy.set = uint16_t(sy.set & ~syllableDefault);
-        if (std::string bad = n.check(); !bad.empty() || !(bad = sy.check()).empty()) {
-            err << what << bad << "\n";
-            return 2;
-        }
-        setNoteDefaults(d, n);
-        setSyllableDefaults(d, sy);
-        out << "channel " << a.channel << " defaults" << noteText(n) << "\n";
-    } else {
-        const std::size_t count = song.channel(c).events.size();
-        if (last >= count) {
-            err << what << "note " << last + 1 << " is past the end: channel " << a.channel << " has " << count
-                << " notes\n";
-            return 1;
-        }
-        // Both kinds are checked before either is written, so a refusal changes nothing.
-        if (!setNoteExpression(song, c, first, last, values, noteDefault, error) ||
-            !setSyllableExpression(song, c, first, last, syllables, syllableDefault, error)) {
-            err << what << error << "\n";
-            return 1;
-        }
-        out << "notes " << first + 1 << "-" << last + 1 << " of channel " << a.channel << " set\n";
+    if (a.command == "show") {
+        if (!s.session().openSong(a.song)) return 1;
+        return show(a, s.song(), out);
     }
-    if (!s.session().saveSong(song.midiPath(), a.song)) return 1;
-    return 0;
+    // Read, changed and saved under the song's lock.
+    return editSong(s, a.song, "note " + a.command, err, [&]() -> int {
+        Song& song = s.song();
+        const int c = int(a.channel) - 1;
+        std::string error;
+        if (a.channelDefaults) {
+            VoiceSettings& d = song.channelDefaults(c);
+            NoteExpression n = values;
+            n.inheritFrom(noteDefaultsOf(d));
+            n.set = uint16_t(n.set & ~noteDefault);
+            SyllableExpression sy = syllables;
+            if (!sy.has(SyllableValue::Power)) sy.power = 1000;
+            if (!sy.has(SyllableValue::ConsonantSpeed)) sy.consonantSpeed = 100;
+            sy.inheritFrom(syllableDefaultsOf(d));
+            sy.set = uint16_t(sy.set & ~syllableDefault);
+            if (std::string bad = n.check(); !bad.empty() || !(bad = sy.check()).empty()) {
+                err << what << bad << "\n";
+                return 2;
+            }
+            setNoteDefaults(d, n);
+            setSyllableDefaults(d, sy);
+            out << "channel " << a.channel << " defaults" << noteText(n) << "\n";
+        } else {
+            const std::size_t count = song.channel(c).events.size();
+            if (last >= count) {
+                err << what << "note " << last + 1 << " is past the end: channel " << a.channel << " has " << count
+                    << " notes\n";
+                return 1;
+            }
+            // Both kinds are checked before either is written, so a refusal changes nothing.
+            if (!setNoteExpression(song, c, first, last, values, noteDefault, error) ||
+                !setSyllableExpression(song, c, first, last, syllables, syllableDefault, error)) {
+                err << what << error << "\n";
+                return 1;
+            }
+            out << "notes " << first + 1 << "-" << last + 1 << " of channel " << a.channel << " set\n";
+        }
+        return 0;
+    });
 }
 
 }  // namespace kantor::cli
