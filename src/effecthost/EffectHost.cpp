@@ -93,7 +93,7 @@ bool copyOutput(const void* from, std::size_t length, std::vector<uint8_t>& out)
 }
 
 // Reads n bytes at `from` when they are all readable memory of this process.
-bool peek(uintptr_t from, void* to, std::size_t n) {
+[[maybe_unused]] bool peek(uintptr_t from, void* to, std::size_t n) {
     iovec local{to, n};
     iovec remote{reinterpret_cast<void*>(from), n};
     return ::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(n);
