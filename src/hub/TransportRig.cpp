@@ -99,7 +99,7 @@ Transport& TransportRig::attach(Song& song, const MidiFile& midi, const TempoMap
     transport_->setQualityCode(qualityCode);
     transport_->setNotificationQueue(&queue());
     // On the virtual clock (a mixdown) nothing plays in real time: the stream waits for the vocal.
-    transport_->setVocalWaits(engine().kind() == AudioEngine::Kind::Virtual);
+    transport_->setVocalWaits(this->engine().kind() == AudioEngine::Kind::Virtual);
     transport_->resetPositions();
     return *transport_;
 }
