@@ -203,6 +203,7 @@ bool Transport::playRange(uint32_t start, uint32_t end) {
     // worker, and playing starts once the first seconds of them are.
     RenderPlan plan;
     if (!renderer_.planSong(request, plan)) {
+        if (progress_) progress_(0, 0);
         std::string text = renderer_.lastError();
         freePerPlay();
         return showError(text);

@@ -205,12 +205,14 @@ struct CommandLine {
             "environment variables KANTOR_DATA_DIR, KANTOR_CONFIG_DIR, KANTOR_VOICE_DIR,\n"
             "KANTOR_DOCUMENTS_DIR and KANTOR_SAMPLE_DIR replace them.\n"
             "\n"
-            "The demo song: the first start puts DEMOS20.uta and its DEMOS20.mid into the sample\n"
-            "folder, '<documents>/Ardlow Software/Kantor/sample/' (documents: XDG_DOCUMENTS_DIR, else\n"
-            "~/Documents, else ~). The originals are in share/kantor/sample/ of the install\n"
-            "(/usr/share/kantor/sample/ from the package). Try:\n"
-            "  kantor-cli info ~/Documents/'Ardlow Software'/Kantor/sample/DEMOS20.uta\n"
-            "  kantor-cli render ~/Documents/'Ardlow Software'/Kantor/sample/DEMOS20.uta -o demo.wav");
+            "The demo song: the first start puts DEMOS20.uta and its DEMOS20.mid into the\n"
+            "sample folder, '<documents>/Ardlow Software/Kantor/sample/' (<documents>:\n"
+            "XDG_DOCUMENTS_DIR, else ~/Documents, else ~). The originals are in\n"
+            "share/kantor/sample/ of the install (/usr/share/kantor/sample/ from the\n"
+            "package). Try:\n"
+            "  cd ~/Documents/'Ardlow Software'/Kantor/sample\n"
+            "  kantor-cli info DEMOS20.uta\n"
+            "  kantor-cli render DEMOS20.uta -o demo.wav");
         defineInfo();
         definePos();
         definePlay();

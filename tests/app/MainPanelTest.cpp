@@ -121,7 +121,7 @@ private slots:
     void everyMenuLetterReachesItsMenu() {
         Session s;
         MainPanel& p = s.panel();
-        QVERIFY(s.app->hub().openSong(s.dir.file("a.mid")));
+        QVERIFY(s.app->hub().openMidi(s.dir.file("a.mid")));
         p.refresh();
         const QStringList clashes = mnemonicClashes(&p);
         QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join("\n")));

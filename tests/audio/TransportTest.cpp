@@ -121,15 +121,15 @@ TEST(Transport, EveryPhraseWaveStartsOnItsMarkersSample) {
     }
 }
 
-// The render before a play reports its progress, and then clears it: a progress bar that
-// shows it is empty again once the play starts (and after a failed render).
+// The render before a play ends with its progress cleared: a progress bar that shows it is
+// empty again once the play starts (and after a failed render). The phrases after the first
+// seconds are rendered while the song plays, and report none.
 TEST(Transport, TheRenderProgressEndsClearedBeforeThePlay) {
     TransportFixture f({{0, 69, {{960, 1400}, {1920, 2300}}}});
     std::vector<std::pair<int, int>> seen;
     f.transport->setProgress([&](int done, int total) { seen.emplace_back(done, total); });
     ASSERT_TRUE(f.transport->playFromTop()) << f.transport->lastError();
-    ASSERT_GE(seen.size(), 2u);
-    EXPECT_EQ(seen[seen.size() - 2], std::make_pair(2, 2));  // both phrases rendered
+    ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back(), std::make_pair(0, 0));
     f.runToEnd(6000);
     // A render that fails clears it too.
