@@ -354,6 +354,40 @@ TEST_P(VoiceQuality, FormantsMoveLittleBetweenSamplePitches) {
     EXPECT_LE(worst, 9.0);
 }
 
+TEST_P(VoiceQuality, EachVowelKeepsItsColourFromSampleToSample) {
+    // A scale sung across two samples must not change vowel colour at the step: each
+    // vowel's envelope stays within 5% in frequency from one sample to the next. Both
+    // held stretches are read at the upper sample's harmonics (the lower one's envelope
+    // in between its own), so that the sparser harmonics up high do not count as a change.
+    double worst = 0.0;
+    std::string worstAt, figures;
+    for (const char* code : {"A", "I", "U", "E", "O"}) {
+        double codeWorst = 0.0;
+        for (auto it = v_.samplePitches.begin(); std::next(it) != v_.samplePitches.end(); ++it) {
+            const VoiceSample* low = v_.bank.findSampleForNote(*v_.voice, code, *it);
+            const VoiceSample* high = v_.bank.findSampleForNote(*v_.voice, code, *std::next(it));
+            ASSERT_TRUE(low && high && low->pitch == *it && high->pitch == *std::next(it)) << code << *it;
+            const Signal xl = samplesOf(*low), xh = samplesOf(*high);
+            const measure::Envelope el = measure::harmonicEnvelope(xl, low->markerC / 2, low->markerD / 2, kFs, noteHz(low->pitch));
+            const measure::Envelope eh = measure::harmonicEnvelope(xh, high->markerC / 2, high->markerD / 2, kFs, noteHz(high->pitch));
+            measure::Envelope lowThere;
+            for (const double hz : eh.hz) {
+                lowThere.hz.push_back(hz);
+                lowThere.db.push_back(el.at(hz));
+            }
+            const double step = std::abs(measure::envelopeScale(lowThere, eh) - 1.0) * 100.0;
+            codeWorst = std::max(codeWorst, step);
+            if (step > worst) worst = step, worstAt = std::string(code) + " " + std::to_string(low->pitch) + "-" + std::to_string(high->pitch);
+        }
+        char f[32];
+        std::snprintf(f, sizeof f, " %s %.1f", code, codeWorst);
+        figures += f;
+    }
+    std::printf("%s vowel envelope between neighbouring samples, largest shift (%%):%s (worst %s)\n", v_.name.c_str(),
+                figures.c_str(), worstAt.c_str());
+    EXPECT_LE(worst, 5.0) << worstAt;
+}
+
 TEST_P(VoiceQuality, FormantKeepingModeKeepsTheEnvelopeAndTheBand) {
     double worstShift = 0.0, worstHigh = -200.0;
     std::string figures;
