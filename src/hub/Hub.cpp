@@ -90,6 +90,7 @@ void Hub::startUp() {
         prompt_.warning(SongSession::kErrorCaption, text);
     }
     settings_.load(folders_.settingsFilePath());
+    pluginFilesAsRead_ = settings_.pluginFiles();
     if (settings_.voiceFolderText().empty()) settings_.setVoiceFolderText(folders_.voiceFolderText());
     doc_->engine.setMidiDelayCorrection(settings_.midiDelayCorrection());
     midiOutput_ = MidiOutputChoice::load(midiOutputPath());
@@ -153,6 +154,11 @@ void Hub::shutDown() {
     {
         // Taking turns with kantor-cli's changes of the settings (effect add and remove).
         const FileLock lock(folders_.settingsFilePath(), std::chrono::seconds(10));
+        // kantor-cli may have added or removed plug-ins while the program ran: those
+        // changes stay, beside the program's own.
+        Settings onDisk;
+        if (onDisk.load(folders_.settingsFilePath()) && !onDisk.settingsMissing())
+            settings_.setPluginFiles(mergeLists(pluginFilesAsRead_, settings_.pluginFiles(), onDisk.pluginFiles()));
         settings_.save(folders_.settingsFilePath());
     }
     rig_.reset();

@@ -294,6 +294,7 @@ private:
     HubOptions options_;
     Folders folders_;
     Settings settings_;
+    std::vector<std::string> pluginFilesAsRead_;  // to keep others' changes of the list at exit
     VoiceBank voices_;
     VoiceBankLoader loader_;
     MidiOutputChoice midiOutput_;

@@ -208,4 +208,19 @@ bool Settings::isStorableText(std::string_view utf8) {
     return toStoredText(utf8, ignored);
 }
 
+std::vector<std::string> mergeLists(const std::vector<std::string>& base, const std::vector<std::string>& ours,
+                                    const std::vector<std::string>& theirs) {
+    if (theirs == base) return ours;
+    if (ours == base) return theirs;
+    const auto has = [](const std::vector<std::string>& list, const std::string& item) {
+        return std::find(list.begin(), list.end(), item) != list.end();
+    };
+    std::vector<std::string> out;
+    for (const std::string& item : theirs)
+        if (!(has(base, item) && !has(ours, item)) && !has(out, item)) out.push_back(item);  // unless we removed it
+    for (const std::string& item : ours)
+        if (!has(base, item) && !has(out, item)) out.push_back(item);  // what we added
+    return out;
+}
+
 }  // namespace kantor

@@ -143,4 +143,10 @@ private:
     bool settingsMissing_ = false;
 };
 
+// The plug-in list after two writers changed the one read as `base`: `ours` and
+// `theirs`. What either added or removed is added or removed, in theirs' order with ours'
+// additions after; when only one of them changed the list, that one's list, order and all.
+std::vector<std::string> mergeLists(const std::vector<std::string>& base, const std::vector<std::string>& ours,
+                                    const std::vector<std::string>& theirs);
+
 }  // namespace kantor

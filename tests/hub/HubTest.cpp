@@ -11,6 +11,7 @@
 #include "hub/PanelCounters.h"
 #include "midi/SmfWriter.h"
 #include "settings/MidiOutputChoice.h"
+#include "settings/Settings.h"
 #include "settings/RenderChoice.h"
 #include "song/TestPrompt.h"
 #include "support/ScratchFolders.h"
@@ -68,6 +69,27 @@ TEST(Hub, FirstStartSetsDefaultsAndExitSavesThem) {
     EXPECT_FALSE(again.settingsMissing());
     EXPECT_EQ(again.settings().waveVolumeLeft(), 0x1234);
     EXPECT_EQ(again.settings().waveVolumeRight(), 0x5678);
+}
+
+TEST(Hub, ExitKeepsThePlugInsThatTheCommandLineChangedMeanwhile) {
+    HubFixture f;
+    f.hub->shutDown();  // a settings file with no plug-ins
+    Hub h(f.prompt);
+    h.startUp();
+    h.settings().setPluginFiles({"/opt/fx/ours.so"});  // added in the window
+    {
+        // kantor-cli effect add, while the program runs.
+        Settings cli;
+        ASSERT_TRUE(cli.load(f.settingsPath()));
+        cli.setPluginFiles({"/opt/fx/theirs.so"});
+        ASSERT_TRUE(cli.save(f.settingsPath()));
+    }
+    h.settings().setWaveVolume(0x1111, 0x2222);
+    h.shutDown();
+    Settings after;
+    ASSERT_TRUE(after.load(f.settingsPath()));
+    EXPECT_EQ(after.pluginFiles(), (std::vector<std::string>{"/opt/fx/theirs.so", "/opt/fx/ours.so"}));
+    EXPECT_EQ(after.waveVolumeLeft(), 0x1111);
 }
 
 TEST(Hub, ForeignSettingsVersionCountsAsFirstRun) {

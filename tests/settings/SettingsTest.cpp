@@ -110,5 +110,16 @@ TEST(SoundSettingsBlock, DelayCorrectionAndQualityCode) {
     EXPECT_FALSE(qualityCodeOfFormat({44100, 24, 1}, code));
 }
 
+TEST(Settings, PlugInListsChangedByTwoWritersMerge) {
+    using L = std::vector<std::string>;
+    const L base = {"a", "b", "c"};
+    EXPECT_EQ(mergeLists(base, {"c", "a"}, base), (L{"c", "a"}));  // only ours changed: ours, order and all
+    EXPECT_EQ(mergeLists(base, base, {"b"}), (L{"b"}));            // only theirs changed
+    // Both: we removed a and added d; they removed c and added e.
+    EXPECT_EQ(mergeLists(base, {"b", "c", "d"}, {"a", "b", "e"}), (L{"b", "e", "d"}));
+    // Both added the same one: once.
+    EXPECT_EQ(mergeLists(base, {"a", "b", "c", "x"}, {"a", "b", "x", "c"}), (L{"a", "b", "x", "c"}));
+}
+
 }  // namespace
 }  // namespace kantor
