@@ -36,6 +36,7 @@ fi
 deb=$(readlink -f "$deb")
 
 ROOT=${ROOT:-$(mktemp -d /tmp/kantor-root.XXXXXX)}
+chmod 755 "$ROOT"  # apt in the root downloads as _apt
 mounted=()
 cleanup() {
   # Unmount everything bound into the root before anything is deleted.
