@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks the user guide: every page's pictures and links resolve, every page links to its
-counterpart in the other language, and both languages have the same pages.
+counterpart in the other language, each language's contents page links to all its pages, and both
+languages have the same pages.
 
     scripts/check-guide.py HELP_DIR               the build's help folder, pictures in shots/
     scripts/check-guide.py --no-pictures HELP_DIR the source's docs/help (pictures not checked)
@@ -84,6 +85,8 @@ def main(argv):
             page = pages[os.path.join(folder, name)]
             if f"../{other}/{name}" not in page.links:
                 errors.append(f"{lang}/{name}: no link to ../{other}/{name}")
+            if name != "index.html" and name not in pages[os.path.join(folder, "index.html")].links:
+                errors.append(f"{lang}/index.html: no link to {name}")
     for e in errors:
         print(e, file=sys.stderr)
     shots = os.path.join(root, "shots")
