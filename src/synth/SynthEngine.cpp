@@ -70,6 +70,79 @@ void applyLevelCurve(SoundBuffer& y, const ExpressionCurve& curve) {
     }
 }
 
+// Keeps a list in start order; equal starts keep their order.
+void insertInStartOrder(std::vector<SoundEntry>& rendered, SoundEntry&& entry) {
+    auto at = std::find_if(rendered.begin(), rendered.end(),
+                           [&](const SoundEntry& e) { return e.hasData() && e.startMs > entry.startMs; });
+    rendered.insert(at, std::move(entry));
+}
+
+// Joins of touching syllables in the formant-keeping mode (used where expression is).
+// The outgoing syllable is sung this much longer than its note, so that it still sounds
+// where the crossfade ends (half the widest crossfade, half the longest period, and the
+// end fade).
+constexpr uint32_t kJoinOverhangMs = 70;
+// A gap before the next syllable of at most an eighth of the outgoing note still joins
+// (a MIDI legato often leaves a few ticks), as it still glides.
+constexpr uint32_t kJoinGapShare = 8;
+
+// The sung start (the end of the lead-in) of a note, in ms from the song start.
+int64_t sungStartMs(const SynthNote& n) { return int64_t(n.startMs) + (n.curve.flat() ? 0 : n.curve.timeShiftMs); }
+
+bool legatoJoins(const SynthNote& a, const SynthNote& b) {
+    if (a.code.empty() || b.code.empty() || (a.curve.flat() && b.curve.flat())) return false;
+    const int64_t end = sungStartMs(a) + a.lengthMs, next = sungStartMs(b);
+    return next >= end && (next - end) * kJoinGapShare <= int64_t(a.lengthMs);
+}
+
+// Joins `next` (starting at or after `acc`) into `acc`: a crossfade of their periods around
+// the boundary (the next syllable's sung start). False when memory runs out.
+bool crossfadeJoin(SoundEntry& acc, SoundEntry&& next, int64_t boundaryMs, double hz, uint32_t rate,
+                   uint32_t packed) {
+    const std::size_t accLen = acc.data.sampleCount(), nextLen = next.data.sampleCount();
+    auto samplesOf = [&](int64_t ms) { return int64_t(bytesForMilliseconds(packed, rate, uint32_t(ms)) / 2); };
+    const int64_t offset = samplesOf(int64_t(next.startMs) - acc.startMs);  // where `next` begins in `acc`
+    const int64_t boundary = samplesOf(boundaryMs - acc.startMs);
+    const double period = std::clamp(double(rate) / std::max(hz, 1.0), 2.0, double(rate) / 40.0);
+    // The crossfade: four periods, between 15 and 40 ms, from the boundary on (the incoming
+    // syllable's vowel has begun, its consonant sounds over the outgoing one in full).
+    const int64_t half = std::llround(std::clamp(2.0 * period, 0.0075 * rate, 0.02 * rate));
+    const int64_t from = std::max<int64_t>(0, boundary), to = boundary + 2 * half;
+    // The incoming syllable is moved by up to half a period so that its periods lie on the
+    // outgoing ones over the crossfade: the shift whose correlation is highest.
+    const int64_t reach = std::llround(period / 2);
+    auto accAt = [&](int64_t i) { return i >= 0 && std::size_t(i) < accLen ? double(acc.data.sample(std::size_t(i))) : 0.0; };
+    auto nextAt = [&](int64_t i) {
+        return i >= 0 && std::size_t(i) < nextLen ? double(next.data.sample(std::size_t(i))) : 0.0;
+    };
+    int64_t shift = 0;
+    double best = 0;
+    for (int64_t d = -reach; d <= reach; ++d) {
+        if (offset + d < 0) continue;
+        double c = 0;
+        for (int64_t i = from; i < to; ++i) c += accAt(i) * nextAt(i - offset - d);
+        if (c > best) best = c, shift = d;
+    }
+    const int64_t at = offset + shift;
+    // The outgoing syllable fades out over the crossfade (raised cosine) and ends with it;
+    // the incoming one sounds in full from its first sample.
+    const std::size_t length = std::max<std::size_t>(std::size_t(std::min<int64_t>(to, int64_t(accLen))),
+                                                     std::size_t(at) + nextLen);
+    SoundBuffer out;
+    if (!out.allocate(length * 2)) return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        const int64_t k = int64_t(i);
+        double w = 1.0;
+        if (k >= to) w = 0.0;
+        else if (k >= from) w = 0.5 + 0.5 * std::cos(M_PI * double(k - from) / double(to - from));
+        const double v = std::clamp(accAt(k) * w + nextAt(k - at), -32768.0, 32767.0);
+        out.setSample(i, static_cast<int16_t>(v + (v < 0 ? -0.5 : 0.5)));
+    }
+    acc.data = std::move(out);
+    acc.durationMs = millisecondsForBytes(packed, rate, acc.data.byteLength());
+    return true;
+}
+
 }  // namespace
 
 SynthEngine::SynthEngine(VoiceBank& voices, const TempoMap& tempoMap) : voices_(voices), tempoMap_(tempoMap) {}
@@ -162,6 +235,13 @@ bool SynthEngine::buildNoteList(const std::vector<const VoxEvent*>& notes, const
 }
 
 bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std::vector<SoundEntry>& rendered) {
+    SoundEntry entry;
+    if (!renderSyllableEntry(voice, note, 0, entry)) return false;
+    if (entry.hasData()) insertInStartOrder(rendered, std::move(entry));
+    return true;
+}
+
+bool SynthEngine::renderSyllableEntry(const Voice& voice, const SynthNote& note, uint32_t extraMs, SoundEntry& entry) {
     if (note.code.empty()) return true;
     const VoiceSample* sample = voices_.findSampleForNote(voice, note.code, note.pitch);
     if (!sample || !sample->hasSound()) return true;  // no such syllable: silent
@@ -175,11 +255,12 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
     if (!converter.convert(voicePacked, voiceRate, x, kRate44100)) return fail(converter.lastError());
 
     if (note.frequency == 0) return fail(kZeroFrequency);
-    if (soundTooLarge(soundBytes(note.lengthMs, kRate44100))) return fail(tooLongText(note.lengthMs));
+    if (soundTooLarge(soundBytes(uint64_t(note.lengthMs) + extraMs, kRate44100)))
+        return fail(tooLongText(uint64_t(note.lengthMs) + extraMs));
     SyllableShiftInput in;
     in.targetFrequency = note.frequency;
     in.sampleFrequency = noteFrequency(sample->pitch, voice.tuning);
-    in.neededBytes = bytesForMilliseconds(voicePacked, kRate44100, note.lengthMs);
+    in.neededBytes = bytesForMilliseconds(voicePacked, kRate44100, note.lengthMs + extraMs);
     in.sample = &x;
     in.markerB = sample->markerB;
     in.markerC = sample->markerC;
@@ -217,7 +298,6 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
     fadeOutEnd(sound);
     if (!converter.convert(voicePacked, kRate44100, sound, outRate_)) return fail(converter.lastError());
 
-    SoundEntry entry;
     entry.data = std::move(sound);
     // Time moves the note's sound (never before the song start).
     const int64_t sungStart = int64_t(note.startMs) + (expressive ? curve.timeShiftMs : 0);
@@ -225,10 +305,6 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
     entry.durationMs = millisecondsForBytes(outPacked_, outRate_, entry.data.byteLength());
     entry.kind = kEntryMono;
     entry.startTick = note.startTick;
-    // Keep the list in start order; equal starts keep their order.
-    auto at = std::find_if(rendered.begin(), rendered.end(),
-                           [&](const SoundEntry& e) { return e.hasData() && e.startMs > entry.startMs; });
-    rendered.insert(at, std::move(entry));
     return true;
 }
 
@@ -244,8 +320,38 @@ bool SynthEngine::renderPhrase(const PhraseRequest& request, const std::vector<S
     if (!voice) return failAndFree(voices_.lastError().empty() ? "Voice not loaded." : voices_.lastError());
 
     std::vector<SoundEntry> rendered;
-    for (const SynthNote& n : notes) {
-        if (!renderSyllable(*voice, n, rendered)) return failAndFree(lastError());
+    const bool joins = formatBits(outPacked_) == 16;
+    if (pitchMode_ == PitchMode::KeepFormants) {
+        // Touching syllables where expression is used are joined by a crossfade of their
+        // periods instead of the mixer's sum; everything else is rendered as designed.
+        SoundEntry acc;
+        for (std::size_t i = 0; i < notes.size(); ++i) {
+            const SynthNote& n = notes[i];
+            const bool joinNext = joins && i + 1 < notes.size() && legatoJoins(n, notes[i + 1]);
+            uint32_t extra = 0;
+            if (joinNext) extra = uint32_t(sungStartMs(notes[i + 1]) - sungStartMs(n) - n.lengthMs) + kJoinOverhangMs;
+            SoundEntry entry;
+            if (!renderSyllableEntry(*voice, n, extra, entry)) return failAndFree(lastError());
+            const bool joinPrev = joins && i > 0 && legatoJoins(notes[i - 1], n) && acc.hasData() && entry.hasData() &&
+                                  entry.startMs >= acc.startMs;
+            if (joinPrev) {
+                const double hz = std::min(notes[i - 1].frequency, n.frequency) / 1000.0;
+                if (!crossfadeJoin(acc, std::move(entry), sungStartMs(n), hz, outRate_, outPacked_))
+                    return failAndFree(text::kOutOfMemory);
+            } else {
+                if (acc.hasData()) insertInStartOrder(rendered, std::move(acc));
+                acc = std::move(entry);
+            }
+            if (!joinNext) {
+                if (acc.hasData()) insertInStartOrder(rendered, std::move(acc));
+                acc = SoundEntry{};
+            }
+        }
+        if (acc.hasData()) insertInStartOrder(rendered, std::move(acc));
+    } else {
+        for (const SynthNote& n : notes) {
+            if (!renderSyllable(*voice, n, rendered)) return failAndFree(lastError());
+        }
     }
 
     CVoxMixer mixer;
