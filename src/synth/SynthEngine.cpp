@@ -60,13 +60,13 @@ void applyLevelCurve(SoundBuffer& y, const ExpressionCurve& curve) {
         double fall = 1.0;
         for (std::size_t i = 0; i < settled; ++i, fall *= step) {
             const double v = std::clamp(y.sample(i) * curve.gain * (1 - fall), -32768.0, 32767.0);
-            y.setSample(i, static_cast<int16_t>(v + (v < 0 ? -0.5 : 0.5)));
+            y.setSample(i, static_cast<int16_t>(v + std::copysign(0.5, v)));
         }
     }
     if (curve.gain == 1.0) return;
     for (std::size_t i = settled; i < n; ++i) {
         const double v = std::clamp(y.sample(i) * curve.gain, -32768.0, 32767.0);
-        y.setSample(i, static_cast<int16_t>(v + (v < 0 ? -0.5 : 0.5)));
+        y.setSample(i, static_cast<int16_t>(v + std::copysign(0.5, v)));
     }
 }
 
