@@ -205,22 +205,34 @@ bool shiftSyllableBent(const SyllableShiftInput& in, const PitchBend& bend, doub
     // Raw bytes (little-endian 16-bit), kept in locals the stores cannot alias.
     const uint8_t* x = base.sound.data();
     uint8_t* y = out.sound.data();
-    auto at = [x](std::size_t i) { return double(int16_t(uint16_t(x[2 * i] | (x[2 * i + 1] << 8)))); };
-    double pos = 0;
+    auto at = [x](std::size_t i) { return int64_t(int16_t(uint16_t(x[2 * i] | (x[2 * i + 1] << 8)))); };
+    // The position in 32.32 fixed point; within a block the step grows by the same amount
+    // each sample (the ratio read straight between the block's ends).
+    constexpr double kOne = 4294967296.0;
+    uint64_t pos = 0;
     for (std::size_t j = 0, n = 0; j < blocks; ++j) {
         const double r = ratios[j], slope = (ratios[j + 1] - r) / double(kBendStep);
-        const std::size_t end = std::min(total, n + kBendStep);
-        for (std::size_t k = 0; n < end; ++n, ++k) {
-            const std::size_t i = static_cast<std::size_t>(pos);
-            if (i + 1 >= baseLen) return true;  // the rest stays silent
-            const double f = pos - double(i);
-            const double a = at(i), b = at(i + 1);
-            // Between two samples: no clamp needed; to the nearest, halves away from 0.
-            const double v = a + (b - a) * f;
-            const uint16_t s = static_cast<uint16_t>(static_cast<int16_t>(v + std::copysign(0.5, v)));
-            y[2 * n] = static_cast<uint8_t>(s & 0xFF);
-            y[2 * n + 1] = static_cast<uint8_t>(s >> 8);
-            pos += r + slope * double(k);
+        int64_t step = std::llround(r * kOne);
+        const int64_t grow = std::llround(slope * kOne);
+        const std::size_t count = std::min(total - n, kBendStep);
+        // The block reads past the sound's end only when its last position does.
+        const double last = double(pos) / kOne + r * double(count - 1) + slope * double(count - 1) * double(count - 2) / 2.0;
+        const bool inside = last + 2.0 < double(baseLen);
+        for (std::size_t k = 0; k < count; ++k, ++n) {
+            const std::size_t i = static_cast<std::size_t>(pos >> 32);
+            if (!inside && i + 1 >= baseLen) return true;  // the rest stays silent
+            // Between two samples (no clamp needed), the fraction in 16 bits; to the
+            // nearest, halves away from 0, without a branch on the sign.
+            const int64_t a = at(i), b = at(i + 1);
+            const int64_t f = int64_t((pos >> 16) & 0xFFFF);
+            const int64_t v = a * 65536 + (b - a) * f;
+            const int64_t sign = v >> 63;
+            const int64_t mag = (((v ^ sign) - sign) + 32768) >> 16;
+            const uint16_t out16 = static_cast<uint16_t>((mag ^ sign) - sign);
+            y[2 * n] = static_cast<uint8_t>(out16 & 0xFF);
+            y[2 * n + 1] = static_cast<uint8_t>(out16 >> 8);
+            pos += uint64_t(step);
+            step += grow;
         }
     }
     return true;
