@@ -156,7 +156,7 @@ namespace kantor {
 namespace {
 
 // The bend is evaluated every so many output samples and read straight between.
-constexpr std::size_t kBendStep = 32;
+constexpr std::size_t kBendStep = 64;
 constexpr double kMsPerSample = 1000.0 / 44100.0;
 
 int16_t roundSample(double v) {

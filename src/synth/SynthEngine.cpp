@@ -335,7 +335,7 @@ bool SynthEngine::renderSyllableEntry(const Voice& voice, const SynthNote& note,
         const double f = std::round(note.frequency * std::pow(2.0, curve.detuneCents / 1200.0));
         in.targetFrequency = static_cast<uint32_t>(std::clamp(f, 1.0, 4.0e9));
     }
-    const PitchBend bend = [&curve](double ms) { return std::pow(2.0, curve.centsAt(ms) / 1200.0); };
+    const PitchBend bend = [&curve](double ms) { return std::exp2(curve.centsAt(ms) / 1200.0); };
     const bool bends = expressive && !curve.pitchFlat();
     // Formants are kept on 16-bit sound; anything else is resampled as designed.
     if (pitchMode_ == PitchMode::KeepFormants && formatBits(voicePacked) == 16) {

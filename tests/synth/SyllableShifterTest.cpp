@@ -162,18 +162,18 @@ TEST(SyllableShifter, BentReadFollowsTheStepExactly) {
     for (std::size_t n = 0; n < t.size(); ++n) ASSERT_EQ(t[n], p[2 * n]) << n;
 
     // 1 over the lead-in (1000 samples), 1.5 after it: the ratio at the start of each block
-    // of 32 samples is the bend there, and within the block the step moves straight from it
+    // of 64 samples is the bend there, and within the block the step moves straight from it
     // to the next block's.
     in.neededBytes = 4000;
     SyllableShiftOutput rising;
     ASSERT_TRUE(shiftSyllableBent(in, [](double ms) { return ms < 0 ? 1.0 : 1.5; }, 1.5, rising));
     const std::vector<int16_t> r = rising.sound.samples();
-    auto ratio = [](std::size_t block) { return 32 * block >= 1000 ? 1.5 : 1.0; };
+    auto ratio = [](std::size_t block) { return 64 * block >= 1000 ? 1.5 : 1.0; };
     double pos = 0;
     for (std::size_t n = 0; n < r.size(); ++n) {
         if (n > 0) {
-            const std::size_t b = (n - 1) / 32, k = (n - 1) % 32;
-            pos += ratio(b) + (ratio(b + 1) - ratio(b)) / 32.0 * double(k);
+            const std::size_t b = (n - 1) / 64, k = (n - 1) % 64;
+            pos += ratio(b) + (ratio(b + 1) - ratio(b)) / 64.0 * double(k);
         }
         const std::size_t i = static_cast<std::size_t>(pos);
         const double f = pos - double(i);
