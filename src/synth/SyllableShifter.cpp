@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace kantor {
 namespace {
@@ -155,12 +156,14 @@ namespace kantor {
 namespace {
 
 // The bend is evaluated every so many output samples and read straight between.
-constexpr std::size_t kBendStep = 32;
+constexpr std::size_t kBendStep = 64;
 constexpr double kMsPerSample = 1000.0 / 44100.0;
 
 int16_t roundSample(double v) {
     v = std::clamp(v, -32768.0, 32767.0);
-    return static_cast<int16_t>(v + (v < 0 ? -0.5 : 0.5));  // to the nearest, halves away from 0
+    // To the nearest, halves away from 0; without a branch on the sign, which sound makes
+    // unpredictable.
+    return static_cast<int16_t>(v + std::copysign(0.5, v));
 }
 
 }  // namespace
@@ -172,36 +175,65 @@ bool shiftSyllableBent(const SyllableShiftInput& in, const PitchBend& bend, doub
     if (ft == 0 || in.sample == nullptr) return false;
     maxRatio = std::max(1.0, maxRatio);
     const uint32_t Lb = scaleMarker(in.markerB, fs, ft);
-    // Enough sound at ft for the whole syllable read at the highest ratio.
-    SyllableShiftInput wide = in;
-    const double wanted = (double(Lb) + in.neededBytes) * maxRatio + 256.0;
-    wide.neededBytes = static_cast<uint32_t>(std::min(4.0e9, std::max(0.0, wanted - Lb))) & ~uint32_t(1);
-    SyllableShiftOutput base;
-    if (!shiftSyllable(wide, base)) return false;
-    const std::size_t baseLen = base.sound.sampleCount();
 
     // The lead-in is read at the ratio the bend starts with.
     const double r0 = std::max(1e-3, bend(-1.0));
     const std::size_t leadOut = static_cast<std::size_t>(std::lround(double(Lb / 2) / r0));
     const std::size_t total = leadOut + in.neededBytes / 2;
+    // The ratio at the start of each block of kBendStep output samples (read straight
+    // between), and how far the reading gets: the sound at ft needs to be that long.
+    const std::size_t blocks = (total + kBendStep - 1) / kBendStep;
+    thread_local std::vector<double> ratios;
+    ratios.resize(blocks + 1);
+    ratios[0] = r0;
+    double reach = 0;
+    for (std::size_t j = 1; j <= blocks; ++j) {
+        ratios[j] = bend((double(j * kBendStep) - double(leadOut)) * kMsPerSample);
+        reach += double(kBendStep) * ratios[j - 1] + (ratios[j] - ratios[j - 1]) * double(kBendStep - 1) / 2.0;
+    }
+    const double wantedSamples = std::min(reach, double(total) * maxRatio) + 128.0;
+    SyllableShiftInput wide = in;
+    const double wanted = 2.0 * wantedSamples - double(Lb);
+    wide.neededBytes = static_cast<uint32_t>(std::min(4.0e9, std::max(0.0, wanted))) & ~uint32_t(1);
+    SyllableShiftOutput base;
+    if (!shiftSyllable(wide, base)) return false;
+    const std::size_t baseLen = base.sound.sampleCount();
+
     if (!out.sound.allocate(total * 2)) return false;
     out.leadInBytes = static_cast<uint32_t>(leadOut * 2);
 
-    double pos = 0;
-    double r = r0, rNext = r0, slope = 0;
-    const SoundBuffer& x = base.sound;
-    for (std::size_t n = 0, k = 0; n < total; ++n, k = k + 1 == kBendStep ? 0 : k + 1) {
-        if (k == 0) {
-            r = rNext;
-            rNext = bend((double(n + kBendStep) - double(leadOut)) * kMsPerSample);
-            slope = (rNext - r) / double(kBendStep);
+    // Raw bytes (little-endian 16-bit), kept in locals the stores cannot alias.
+    const uint8_t* x = base.sound.data();
+    uint8_t* y = out.sound.data();
+    auto at = [x](std::size_t i) { return int64_t(int16_t(uint16_t(x[2 * i] | (x[2 * i + 1] << 8)))); };
+    // The position in 32.32 fixed point; within a block the step grows by the same amount
+    // each sample (the ratio read straight between the block's ends).
+    constexpr double kOne = 4294967296.0;
+    uint64_t pos = 0;
+    for (std::size_t j = 0, n = 0; j < blocks; ++j) {
+        const double r = ratios[j], slope = (ratios[j + 1] - r) / double(kBendStep);
+        int64_t step = std::llround(r * kOne);
+        const int64_t grow = std::llround(slope * kOne);
+        const std::size_t count = std::min(total - n, kBendStep);
+        // The block reads past the sound's end only when its last position does.
+        const double last = double(pos) / kOne + r * double(count - 1) + slope * double(count - 1) * double(count - 2) / 2.0;
+        const bool inside = last + 2.0 < double(baseLen);
+        for (std::size_t k = 0; k < count; ++k, ++n) {
+            const std::size_t i = static_cast<std::size_t>(pos >> 32);
+            if (!inside && i + 1 >= baseLen) return true;  // the rest stays silent
+            // Between two samples (no clamp needed), the fraction in 16 bits; to the
+            // nearest, halves away from 0, without a branch on the sign.
+            const int64_t a = at(i), b = at(i + 1);
+            const int64_t f = int64_t((pos >> 16) & 0xFFFF);
+            const int64_t v = a * 65536 + (b - a) * f;
+            const int64_t sign = v >> 63;
+            const int64_t mag = (((v ^ sign) - sign) + 32768) >> 16;
+            const uint16_t out16 = static_cast<uint16_t>((mag ^ sign) - sign);
+            y[2 * n] = static_cast<uint8_t>(out16 & 0xFF);
+            y[2 * n + 1] = static_cast<uint8_t>(out16 >> 8);
+            pos += uint64_t(step);
+            step += grow;
         }
-        const std::size_t i = static_cast<std::size_t>(pos);
-        if (i + 1 >= baseLen) break;  // the rest stays silent
-        const double f = pos - double(i);
-        const double a = x.sample(i), b = x.sample(i + 1);
-        out.sound.setSample(n, roundSample(a + (b - a) * f));
-        pos += r + slope * double(k);
     }
     return true;
 }

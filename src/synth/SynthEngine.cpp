@@ -60,15 +60,149 @@ void applyLevelCurve(SoundBuffer& y, const ExpressionCurve& curve) {
         double fall = 1.0;
         for (std::size_t i = 0; i < settled; ++i, fall *= step) {
             const double v = std::clamp(y.sample(i) * curve.gain * (1 - fall), -32768.0, 32767.0);
-            y.setSample(i, static_cast<int16_t>(v + (v < 0 ? -0.5 : 0.5)));
+            y.setSample(i, static_cast<int16_t>(v + std::copysign(0.5, v)));
         }
     }
     if (curve.gain == 1.0) return;
     for (std::size_t i = settled; i < n; ++i) {
         const double v = std::clamp(y.sample(i) * curve.gain, -32768.0, 32767.0);
-        y.setSample(i, static_cast<int16_t>(v + (v < 0 ? -0.5 : 0.5)));
+        y.setSample(i, static_cast<int16_t>(v + std::copysign(0.5, v)));
     }
 }
+
+// Keeps a list in start order; equal starts keep their order.
+void insertInStartOrder(std::vector<SoundEntry>& rendered, SoundEntry&& entry) {
+    auto at = std::find_if(rendered.begin(), rendered.end(),
+                           [&](const SoundEntry& e) { return e.hasData() && e.startMs > entry.startMs; });
+    rendered.insert(at, std::move(entry));
+}
+
+// Joins of touching syllables in the formant-keeping mode (used where expression is).
+// The outgoing syllable is sung this much longer than its note, so that it still sounds
+// where the crossfade ends (half the widest crossfade, half the longest period, and the
+// end fade).
+constexpr uint32_t kJoinOverhangMs = 70;
+// A gap before the next syllable of at most an eighth of the outgoing note still joins
+// (a MIDI legato often leaves a few ticks), as it still glides.
+constexpr uint32_t kJoinGapShare = 8;
+
+// The sung start (the end of the lead-in) of a note, in ms from the song start.
+int64_t sungStartMs(const SynthNote& n) { return int64_t(n.startMs) + (n.curve.flat() ? 0 : n.curve.timeShiftMs); }
+
+bool legatoJoins(const SynthNote& a, const SynthNote& b) {
+    if (a.code.empty() || b.code.empty() || (a.curve.flat() && b.curve.flat())) return false;
+    const int64_t end = sungStartMs(a) + a.lengthMs, next = sungStartMs(b);
+    return next >= end && (next - end) * kJoinGapShare <= int64_t(a.lengthMs);
+}
+
+// Touching syllables joined into one sound: each piece lies at a sample offset from the
+// chain's start and (all but the last) fades out over [fadeFrom, fadeTo) and ends there.
+class JoinChain {
+public:
+    JoinChain(uint32_t rate, uint32_t packed) : rate_(rate), packed_(packed) {}
+    bool empty() const { return pieces_.empty(); }
+    uint32_t startMs() const { return startMs_; }
+
+    void begin(SoundEntry&& first) {
+        pieces_.clear();
+        startMs_ = first.startMs;
+        startTick_ = first.startTick;
+        pieces_.push_back({std::move(first.data), 0, -1, -1});
+    }
+
+    // Adds `next` (starting at or after the chain): a crossfade of its periods with the
+    // last piece's from the boundary (the next syllable's sung start) on. The incoming
+    // syllable is moved by up to half a period so that its periods lie on the outgoing
+    // ones: the shift whose correlation over the crossfade is highest.
+    void join(SoundEntry&& next, int64_t boundaryMs, double hz) {
+        Piece& last = pieces_.back();
+        const int64_t offset = samplesAt(int64_t(next.startMs) - startMs_);
+        const int64_t boundary = samplesAt(boundaryMs - startMs_);
+        const double period = std::clamp(double(rate_) / std::max(hz, 1.0), 2.0, double(rate_) / 40.0);
+        // The crossfade: four periods, between 15 and 40 ms, from the boundary on (the
+        // incoming syllable's vowel has begun; its consonant sounds over the outgoing one).
+        const int64_t width = std::llround(std::clamp(4.0 * period, 0.015 * rate_, 0.04 * rate_));
+        const int64_t from = boundary, to = boundary + width;
+        const int64_t reach = std::llround(period / 2);
+        // Both stretches as floats (zeros outside the sounds), the incoming one wide enough
+        // for every shift.
+        auto stretch = [](const SoundBuffer& d, int64_t first, int64_t count, std::vector<float>& v) {
+            v.assign(std::size_t(std::max<int64_t>(0, count)), 0.0f);
+            const int64_t n = int64_t(d.sampleCount());
+            for (int64_t i = std::max<int64_t>(0, -first); i < count && first + i < n; ++i)
+                v[std::size_t(i)] = d.sample(std::size_t(first + i));
+        };
+        stretch(last.data, from - last.at, width, a_);
+        stretch(next.data, from - offset - reach, width + 2 * reach, b_);
+        int64_t shift = 0;
+        float best = 0;
+        for (int64_t d = -reach; d <= reach; ++d) {
+            if (offset + d < 0) continue;
+            // b_[k] is the incoming sample at from + k - offset - reach.
+            const float* b = b_.data() + (reach - d);
+            // Eight sums side by side, which the compiler can vectorise.
+            float part[8] = {};
+            const std::size_t n = a_.size();
+            std::size_t i = 0;
+            for (; i + 8 <= n; i += 8)
+                for (std::size_t j = 0; j < 8; ++j) part[j] += a_[i + j] * b[i + j];
+            float c = 0;
+            for (; i < n; ++i) c += a_[i] * b[i];
+            for (float q : part) c += q;
+            if (c > best) best = c, shift = d;
+        }
+        last.fadeFrom = from;
+        last.fadeTo = to;
+        pieces_.push_back({std::move(next.data), offset + shift, -1, -1});
+    }
+
+    // The joined sound as one entry. False when memory runs out.
+    bool finish(SoundEntry& out) {
+        std::size_t length = 0;
+        for (const Piece& p : pieces_) {
+            const int64_t end = p.at + int64_t(p.data.sampleCount());
+            length = std::max(length, std::size_t(p.fadeTo >= 0 ? std::min(end, p.fadeTo) : end));
+        }
+        sum_.assign(length, 0.0f);
+        for (const Piece& p : pieces_) {
+            const std::size_t n = p.data.sampleCount();
+            for (std::size_t i = 0; i < n; ++i) {
+                const int64_t k = p.at + int64_t(i);
+                float v = p.data.sample(i);
+                if (p.fadeTo >= 0 && k >= p.fadeFrom) {
+                    if (k >= p.fadeTo) break;
+                    v *= float(0.5 + 0.5 * std::cos(M_PI * double(k - p.fadeFrom) / double(p.fadeTo - p.fadeFrom)));
+                }
+                sum_[std::size_t(k)] += v;
+            }
+        }
+        out = SoundEntry{};
+        if (!out.data.allocate(length * 2)) return false;
+        for (std::size_t i = 0; i < length; ++i) {
+            const float v = std::clamp(sum_[i], -32768.0f, 32767.0f);
+            out.data.setSample(i, static_cast<int16_t>(v + (v < 0 ? -0.5f : 0.5f)));
+        }
+        out.startMs = startMs_;
+        out.durationMs = millisecondsForBytes(packed_, rate_, out.data.byteLength());
+        out.kind = kEntryMono;
+        out.startTick = startTick_;
+        pieces_.clear();
+        return true;
+    }
+
+private:
+    struct Piece {
+        SoundBuffer data;
+        int64_t at;
+        int64_t fadeFrom, fadeTo;
+    };
+    int64_t samplesAt(int64_t ms) const { return int64_t(bytesForMilliseconds(packed_, rate_, uint32_t(ms)) / 2); }
+
+    uint32_t rate_, packed_;
+    uint32_t startMs_ = 0, startTick_ = 0;
+    std::vector<Piece> pieces_;
+    std::vector<float> a_, b_, sum_;
+};
 
 }  // namespace
 
@@ -162,6 +296,13 @@ bool SynthEngine::buildNoteList(const std::vector<const VoxEvent*>& notes, const
 }
 
 bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std::vector<SoundEntry>& rendered) {
+    SoundEntry entry;
+    if (!renderSyllableEntry(voice, note, 0, entry)) return false;
+    if (entry.hasData()) insertInStartOrder(rendered, std::move(entry));
+    return true;
+}
+
+bool SynthEngine::renderSyllableEntry(const Voice& voice, const SynthNote& note, uint32_t extraMs, SoundEntry& entry) {
     if (note.code.empty()) return true;
     const VoiceSample* sample = voices_.findSampleForNote(voice, note.code, note.pitch);
     if (!sample || !sample->hasSound()) return true;  // no such syllable: silent
@@ -175,11 +316,12 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
     if (!converter.convert(voicePacked, voiceRate, x, kRate44100)) return fail(converter.lastError());
 
     if (note.frequency == 0) return fail(kZeroFrequency);
-    if (soundTooLarge(soundBytes(note.lengthMs, kRate44100))) return fail(tooLongText(note.lengthMs));
+    if (soundTooLarge(soundBytes(uint64_t(note.lengthMs) + extraMs, kRate44100)))
+        return fail(tooLongText(uint64_t(note.lengthMs) + extraMs));
     SyllableShiftInput in;
     in.targetFrequency = note.frequency;
     in.sampleFrequency = noteFrequency(sample->pitch, voice.tuning);
-    in.neededBytes = bytesForMilliseconds(voicePacked, kRate44100, note.lengthMs);
+    in.neededBytes = bytesForMilliseconds(voicePacked, kRate44100, note.lengthMs + extraMs);
     in.sample = &x;
     in.markerB = sample->markerB;
     in.markerC = sample->markerC;
@@ -193,7 +335,7 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
         const double f = std::round(note.frequency * std::pow(2.0, curve.detuneCents / 1200.0));
         in.targetFrequency = static_cast<uint32_t>(std::clamp(f, 1.0, 4.0e9));
     }
-    const PitchBend bend = [&curve](double ms) { return std::pow(2.0, curve.centsAt(ms) / 1200.0); };
+    const PitchBend bend = [&curve](double ms) { return std::exp2(curve.centsAt(ms) / 1200.0); };
     const bool bends = expressive && !curve.pitchFlat();
     // Formants are kept on 16-bit sound; anything else is resampled as designed.
     if (pitchMode_ == PitchMode::KeepFormants && formatBits(voicePacked) == 16) {
@@ -217,7 +359,6 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
     fadeOutEnd(sound);
     if (!converter.convert(voicePacked, kRate44100, sound, outRate_)) return fail(converter.lastError());
 
-    SoundEntry entry;
     entry.data = std::move(sound);
     // Time moves the note's sound (never before the song start).
     const int64_t sungStart = int64_t(note.startMs) + (expressive ? curve.timeShiftMs : 0);
@@ -225,10 +366,6 @@ bool SynthEngine::renderSyllable(const Voice& voice, const SynthNote& note, std:
     entry.durationMs = millisecondsForBytes(outPacked_, outRate_, entry.data.byteLength());
     entry.kind = kEntryMono;
     entry.startTick = note.startTick;
-    // Keep the list in start order; equal starts keep their order.
-    auto at = std::find_if(rendered.begin(), rendered.end(),
-                           [&](const SoundEntry& e) { return e.hasData() && e.startMs > entry.startMs; });
-    rendered.insert(at, std::move(entry));
     return true;
 }
 
@@ -244,8 +381,44 @@ bool SynthEngine::renderPhrase(const PhraseRequest& request, const std::vector<S
     if (!voice) return failAndFree(voices_.lastError().empty() ? "Voice not loaded." : voices_.lastError());
 
     std::vector<SoundEntry> rendered;
-    for (const SynthNote& n : notes) {
-        if (!renderSyllable(*voice, n, rendered)) return failAndFree(lastError());
+    const bool joins = formatBits(outPacked_) == 16;
+    if (pitchMode_ == PitchMode::KeepFormants) {
+        // Touching syllables where expression is used are joined by a crossfade of their
+        // periods instead of the mixer's sum; everything else is rendered as designed.
+        JoinChain chain(outRate_, outPacked_);
+        auto flush = [&] {
+            if (chain.empty()) return true;
+            SoundEntry joined;
+            if (!chain.finish(joined)) return false;
+            insertInStartOrder(rendered, std::move(joined));
+            return true;
+        };
+        for (std::size_t i = 0; i < notes.size(); ++i) {
+            const SynthNote& n = notes[i];
+            const bool joinNext = joins && i + 1 < notes.size() && legatoJoins(n, notes[i + 1]);
+            uint32_t extra = 0;
+            if (joinNext) extra = uint32_t(sungStartMs(notes[i + 1]) - sungStartMs(n) - n.lengthMs) + kJoinOverhangMs;
+            SoundEntry entry;
+            if (!renderSyllableEntry(*voice, n, extra, entry)) return failAndFree(lastError());
+            if (!entry.hasData()) {
+                if (!flush()) return failAndFree(text::kOutOfMemory);
+                continue;
+            }
+            if (!chain.empty() && legatoJoins(notes[i - 1], n) && entry.startMs >= chain.startMs()) {
+                const double hz = std::min(notes[i - 1].frequency, n.frequency) / 1000.0;
+                chain.join(std::move(entry), sungStartMs(n), hz);
+            } else {
+                if (!flush()) return failAndFree(text::kOutOfMemory);
+                if (joinNext) chain.begin(std::move(entry));
+                else insertInStartOrder(rendered, std::move(entry));
+            }
+            if (!joinNext && !flush()) return failAndFree(text::kOutOfMemory);
+        }
+        if (!flush()) return failAndFree(text::kOutOfMemory);
+    } else {
+        for (const SynthNote& n : notes) {
+            if (!renderSyllable(*voice, n, rendered)) return failAndFree(lastError());
+        }
     }
 
     CVoxMixer mixer;

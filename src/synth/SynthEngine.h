@@ -132,6 +132,9 @@ private:
     bool failAndFree(std::string_view text);
     // Renders one syllable into a rendered note (44100 Hz internally, output format after).
     bool renderSyllable(const Voice& voice, const SynthNote& note, std::vector<SoundEntry>& rendered);
+    // The same into one entry (left without data when nothing sounds), sung extraMs longer
+    // than the note.
+    bool renderSyllableEntry(const Voice& voice, const SynthNote& note, uint32_t extraMs, SoundEntry& entry);
 
     VoiceBank& voices_;
     const TempoMap& tempoMap_;

@@ -310,6 +310,25 @@ TEST(ExpressionRender, FalsettoIsLighterAndConsonantSpeedShortensTheLeadIn) {
     EXPECT_NEAR(double(quick.startMs) - double(plain.startMs), 25, 1);
 }
 
+// In the formant-keeping mode touching notes that use expression are joined by a crossfade
+// of their periods, not summed by the mixer: the level holds across the boundary. The
+// resampling mode keeps the designed mixer.
+TEST(ExpressionRender, FormantKeepingModeJoinsTouchingNotesWithoutADip) {
+    for (int up : {5, 2, 0, -3}) {
+        Fixture f({{960, 1920, 64}, {1920, 2880, 64 + up}});  // touching at 2000 ms
+        const PlaybackPiece p = f.render(PitchMode::KeepFormants, ExpressionMode::Auto);
+        const std::vector<int16_t> s = p.data.samples();
+        auto at = [&](double ms) { return static_cast<std::size_t>((ms - p.startMs) * 44.1); };
+        auto db = [&](double ms) { return 20 * std::log10(std::max(1e-9, rms(s, at(ms), 221))); };  // 5 ms
+        double around = 1e9;
+        for (double ms = 1985; ms <= 2015; ms += 1) around = std::min(around, db(ms));
+        const double before = db(1950), after = db(2050);
+        const double dip = std::min(before, after) - around;
+        std::printf("[figures] keep formants, auto, a step of %d semitones: dip at the join %.1f dB\n", up, dip);
+        EXPECT_LE(dip, 3.0) << up;
+    }
+}
+
 TEST(ExpressionRender, AutoSingsVibratoOnlyOnLongNotesAndStaysOnPitch) {
     Fixture f({{960, 1200, 69}, {1200, 1440, 71}, {1440, 2880, 69}});  // 250 ms, 250 ms, 1500 ms
     const PlaybackPiece p = f.render(PitchMode::Resample, ExpressionMode::Auto);

@@ -134,5 +134,53 @@ TEST(SyllableShifter, LongSustainGlidesAndEmptyLoopsAreSafe) {
     EXPECT_FALSE(shiftSyllable(in, out));
 }
 
+// The moving read: a bend that stays at 1 copies the fixed-pitch syllable sample for sample;
+// a constant 2 reads every other sample; a bend that changes within a block reads between
+// samples at the step read straight between the block's ends (rounded to the nearest).
+TEST(SyllableShifter, BentReadFollowsTheStepExactly) {
+    SoundBuffer x = ramp(60000, 13);  // long enough that nothing loops
+    SyllableShiftInput in;
+    in.sample = &x;
+    in.sampleFrequency = in.targetFrequency = 220000;
+    in.markerB = 2000;
+    in.markerC = 80000;
+    in.markerD = 100000;
+    in.neededBytes = 50000;
+    SyllableShiftOutput plain, bent;
+    ASSERT_TRUE(shiftSyllable(in, plain));
+    ASSERT_TRUE(shiftSyllableBent(in, [](double) { return 1.0; }, 1.0, bent));
+    EXPECT_EQ(bent.leadInBytes, plain.leadInBytes);
+    EXPECT_EQ(bent.sound.samples(), plain.sound.samples());
+
+    SyllableShiftOutput twice;
+    ASSERT_TRUE(shiftSyllableBent(in, [](double) { return 2.0; }, 2.0, twice));
+    ASSERT_EQ(twice.leadInBytes, 1000u);  // the lead-in read at the starting ratio
+    in.neededBytes = 110000;  // the same sound at the note's pitch, long enough
+    ASSERT_TRUE(shiftSyllable(in, plain));
+    const std::vector<int16_t> t = twice.sound.samples(), p = plain.sound.samples();
+    ASSERT_EQ(t.size(), 500u + 25000u);
+    for (std::size_t n = 0; n < t.size(); ++n) ASSERT_EQ(t[n], p[2 * n]) << n;
+
+    // 1 over the lead-in (1000 samples), 1.5 after it: the ratio at the start of each block
+    // of 64 samples is the bend there, and within the block the step moves straight from it
+    // to the next block's.
+    in.neededBytes = 4000;
+    SyllableShiftOutput rising;
+    ASSERT_TRUE(shiftSyllableBent(in, [](double ms) { return ms < 0 ? 1.0 : 1.5; }, 1.5, rising));
+    const std::vector<int16_t> r = rising.sound.samples();
+    auto ratio = [](std::size_t block) { return 64 * block >= 1000 ? 1.5 : 1.0; };
+    double pos = 0;
+    for (std::size_t n = 0; n < r.size(); ++n) {
+        if (n > 0) {
+            const std::size_t b = (n - 1) / 64, k = (n - 1) % 64;
+            pos += ratio(b) + (ratio(b + 1) - ratio(b)) / 64.0 * double(k);
+        }
+        const std::size_t i = static_cast<std::size_t>(pos);
+        const double f = pos - double(i);
+        const double v = p[i] + (p[i + 1] - p[i]) * f;
+        ASSERT_NEAR(r[n], v, 0.51) << n;
+    }
+}
+
 }  // namespace
 }  // namespace kantor
