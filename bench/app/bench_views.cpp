@@ -94,6 +94,13 @@ int scrollSong(KantorApp& app, const std::string& path, int runs, bool line) {
     score.resize(900, 520);
     score.rebuild();
     score.setPitchLine(line);
+    if (line) {
+        // The line is worked out again after every edit of the song: the whole channel.
+        QElapsedTimer timer;
+        timer.start();
+        const std::size_t sung = score.pitchLineSyllables().size();
+        std::printf("pitch line of %zu syllables worked out in %.2f ms\n", sung, double(timer.nsecsElapsed()) / 1e6);
+    }
     score.setKeys(keysFor(score.keyExtent().first, score.keyExtent().second));
     QImage image(score.size() * score.devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(score.devicePixelRatioF());

@@ -641,16 +641,23 @@ void ScoreView::paintEvent(QPaintEvent*) {
         p.setBrush(Qt::NoBrush);
         const std::size_t first = firstReaching(line_.size(), visible.start, longestLine_,
                                                 [&](std::size_t i) { return lineTicks_[i].first; });
-        // A pale edge under the line keeps it clear of the notes' colours.
-        const QPen edge(QColor(255, 255, 255, 170), 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-        const QPen line(pitchLineColour(), 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        // A pale edge above and below keeps the line clear of the notes' colours. One-pixel
+        // lines take the painter's fast path, which wide ones do not.
+        // Widths in device pixels: one at 100 %, as thick to the eye at any scale.
+        const qreal dpr = std::max<qreal>(1.0, devicePixelRatioF());
+        QPen edge(QColor(255, 255, 255, 190), dpr);
+        edge.setCosmetic(true);
+        QPen line(pitchLineColour(), dpr);
+        line.setCosmetic(true);
         for (std::size_t i = first; i < line_.size() && lineTicks_[i].first < visible.end; ++i) {
             if (lineTicks_[i].second <= visible.start) continue;
             const QPolygonF points = pitchLinePoints(i);
             p.setPen(edge);
-            p.drawPolyline(points);
+            p.drawPolyline(points.translated(0, -1.2));
+            p.drawPolyline(points.translated(0, 1.2));
             p.setPen(line);
             p.drawPolyline(points);
+            p.drawPolyline(points.translated(0, 0.5));
         }
         p.setRenderHint(QPainter::Antialiasing, false);
     }
