@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package the way a distribution would: Debian's own compiler and linker
 # flags (dpkg-buildflags, with every hardening feature), an optimised build of the programs,
-# the built-in voices and the demo song, stripped binaries; then checks it with lintian.
+# the voice generator (the package makes the built-in voices when it is installed) and the
+# demo song, stripped binaries; then checks it with lintian.
 # Usage: scripts/package.sh      Output: build-package/kantor_<version>_<arch>.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +20,7 @@ eval "$(dpkg-buildflags --export=sh)"
 export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS"
 rm -rf build-package
 cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
-  -DKANTOR_TESTS=OFF -DKANTOR_BENCH=OFF -DKANTOR_BUILTIN_VOICES=ON "${launcher[@]}"
+  -DKANTOR_TESTS=OFF -DKANTOR_BENCH=OFF -DKANTOR_BUILTIN_VOICES=OFF -DKANTOR_VOICES_AT_INSTALL=ON "${launcher[@]}"
 cmake --build build-package -j "${JOBS:-2}"
 (cd build-package && cpack -G DEB)
 deb=$(ls build-package/kantor_*.deb)

@@ -1,10 +1,13 @@
 #include "app/Screenshots.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QImage>
 #include <QDir>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -44,13 +47,35 @@ namespace kantor::app {
 
 namespace {
 
-// Writes the picture; a window whose Alt-key letters clash fails as well.
+// A button that would show nothing: enabled, no text, and an icon that draws no pixel (an
+// SVG icon without Qt's SVG plug-in, a missing resource). An unset one-click length is blank
+// on purpose, and disabled.
+bool blank(const QAbstractButton& b) {
+    if (!b.text().isEmpty() || !b.isVisible() || !b.isEnabled() || b.inherits("QCheckBox") || b.inherits("QRadioButton")) return false;
+    if (const auto* tool = qobject_cast<const QToolButton*>(&b); tool && tool->arrowType() != Qt::NoArrow) return false;
+    const QSize size = b.iconSize().isValid() ? b.iconSize() : QSize(16, 16);
+    const QImage image = b.icon().pixmap(size).toImage();
+    if (image.isNull()) return true;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) != 0) return false;
+    return true;
+}
+
+// Writes the picture; a window whose Alt-key letters clash, or that has a blank button,
+// fails as well.
 bool write(QWidget* w, const QString& dir, const char* name) {
     const QString path = QDir(dir).filePath(QString(name) + ".png");
     bool ok = w->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
     for (const QString& clash : mnemonicClashes(w)) {
         std::printf("MNEMONIC CLASH in %s: %s\n", name, clash.toUtf8().constData());
+        ok = false;
+    }
+    for (const QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
+        if (!blank(*b)) continue;
+        std::printf("BLANK BUTTON in %s: %s\n", name,
+                    (b->objectName().isEmpty() ? b->toolTip() : b->objectName()).toUtf8().constData());
         ok = false;
     }
     return ok;

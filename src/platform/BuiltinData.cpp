@@ -34,11 +34,25 @@ std::vector<std::string> builtinDataFolders(const Folders& folders) {
     return out;
 }
 
+std::string installedVoiceFolder(const std::string& installFolder) {
+    std::error_code ec;
+    const fs::path prefix = fs::weakly_canonical(fs::path(installFolder) / "..", ec);
+    if (ec || prefix.empty()) return "";
+    if (prefix == "/usr") return "/var/lib/kantor/voices";
+    return (prefix / "var/lib/kantor/voices").string();
+}
+
 std::vector<std::string> builtinVoiceFolders(const Folders& folders) {
     std::vector<std::string> out;
     for (const std::string& data : builtinDataFolders(folders)) {
         const std::string voices = joinPath(data, "voices");
         if (isFolder(voices)) out.push_back(voices);
+    }
+    // An installed program (its share/kantor is there) also reads the voices that its
+    // package made at install time.
+    if (!folders.installFolder().empty() && isFolder(joinPath(folders.installFolder(), "../share/kantor"))) {
+        const std::string made = installedVoiceFolder(folders.installFolder());
+        if (!made.empty() && isFolder(made)) out.push_back(made);
     }
     return out;
 }

@@ -19,9 +19,15 @@ inline constexpr const char* kDemoSongFiles[] = {"DEMOS20.mid", "DEMOS20.uta", "
 // that tree). An installed program never reads the build tree while its own data is there.
 std::vector<std::string> builtinDataFolders(const Folders& folders);
 
-// The folders of built-in voices that exist (voices/ of the data folders above), for
+// The folders of built-in voices that exist (voices/ of the data folders above, then, for
+// an installed program, the folder the package makes them in at install time), for
 // VoiceBank::setSharedFolders.
 std::vector<std::string> builtinVoiceFolders(const Folders& folders);
+
+// Where the package makes the built-in voices when it is installed, for a program in
+// installFolder (<prefix>/bin): /var/lib/kantor/voices under the prefix /usr, else
+// <prefix>/var/lib/kantor/voices.
+std::string installedVoiceFolder(const std::string& installFolder);
 
 // Puts every file of the demo song that is missing into the sample folder (a hard link
 // where the file system allows, else a copy). Returns the files put in place; a file that

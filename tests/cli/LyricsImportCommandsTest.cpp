@@ -21,23 +21,17 @@ namespace {
 using Result = test::CliResult;
 Result run(const cli::Args& args) { return test::runCli(args); }
 
-class LyricsImport : public ::testing::Test {
+class LyricsImport : public ::testing::Test, public test::CliFolders {
 protected:
-    void SetUp() override {
-        voiceDir = dir.file("voices");
-        configDir = dir.file("config");
-        std::filesystem::create_directories(voiceDir);
-        std::filesystem::create_directories(configDir);
-        test::writeSyntheticVoice(voiceDir, "TestVox",
-                                  {{"SA", "さ", 64}, {"KU", "く", 64}, {"RA", "ら", 64}, {"A", "あ", 69},
+    LyricsImport() : CliFolders({{"SA", "さ", 64}, {"KU", "く", 64}, {"RA", "ら", 64}, {"A", "あ", 69},
                                    {"KYO", "きょ", 64}, {"U", "う", 64}, {"N", "ん", 64}, {"SI", "し", 64},
-                                   {"O", "お", 64}});
+                                   {"O", "お", 64}}) {}
+    void SetUp() override {
     }
     // The folders of the test, and its voice for the commands that choose one.
-    cli::Args common(cli::Args a) {
-        a.insert(a.end(), {"--voice-dir", voiceDir, "--config-dir", configDir});
+    cli::Args common(cli::Args a) const {
         if (a[0] == "new" || a[0] == "import") a.insert(a.end(), {"--voice", "TestVox"});
-        return a;
+        return CliFolders::common(std::move(a));
     }
     // The codes of the song's channel, one entry a note ("" for a note without syllables),
     // slots joined by ","; a phrase head is marked with "|" before it.
@@ -71,9 +65,6 @@ protected:
         return out;
     }
 
-    test::ScratchFolders scratch;
-    test::TempDir dir;
-    std::string voiceDir, configDir;
 };
 
 std::vector<std::string> list(std::initializer_list<const char*> l) { return {l.begin(), l.end()}; }

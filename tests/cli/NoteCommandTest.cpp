@@ -18,14 +18,10 @@ namespace {
 using Result = test::CliResult;
 Result run(const cli::Args& args) { return test::runCli(args); }
 
-class NoteCommand : public ::testing::Test {
+class NoteCommand : public ::testing::Test, public test::CliFolders {
 protected:
+    NoteCommand() : CliFolders({{"A", "あ", 69}}) {}
     void SetUp() override {
-        voiceDir = dir.file("voices");
-        configDir = dir.file("config");
-        std::filesystem::create_directories(voiceDir);
-        std::filesystem::create_directories(configDir);
-        test::writeSyntheticVoice(voiceDir, "TestVox", {{"A", "あ", 69}});
         SmfTrack conductor, melody;
         conductor.tempo(0, 500000).timeSignature(0, 4, 2);
         // Three touching notes; the last is held for a second.
@@ -38,10 +34,6 @@ protected:
         const Result r = run(common({"new", midi, "-o", song, "--vox", "1", "--lyrics", dir.file("lyrics.txt"),
                                      "--voice", "TestVox"}));
         ASSERT_EQ(r.status, 0) << r.err;
-    }
-    cli::Args common(cli::Args a) {
-        a.insert(a.end(), {"--voice-dir", voiceDir, "--config-dir", configDir});
-        return a;
     }
     std::vector<int16_t> render(cli::Args extra = {}) {
         const std::string wav = dir.file("out.wav");
@@ -60,9 +52,7 @@ protected:
         return b;
     }
 
-    test::ScratchFolders scratch;
-    test::TempDir dir;
-    std::string voiceDir, configDir, midi, song;
+    std::string midi, song;
 };
 
 TEST_F(NoteCommand, SetShowAndDefaults) {

@@ -21,15 +21,10 @@ namespace {
 using Result = test::CliResult;
 Result run(const cli::Args& args) { return test::runCli(args); }
 
-class SongCommands : public ::testing::Test {
+class SongCommands : public ::testing::Test, public test::CliFolders {
 protected:
+    SongCommands() : CliFolders({{"SA", "さ", 64}, {"KU", "く", 64}, {"RA", "ら", 64}, {"A", "あ", 69}}) {}
     void SetUp() override {
-        voiceDir = dir.file("voices");
-        configDir = dir.file("config");
-        std::filesystem::create_directories(voiceDir);
-        std::filesystem::create_directories(configDir);
-        test::writeSyntheticVoice(voiceDir, "TestVox",
-                                  {{"SA", "さ", 64}, {"KU", "く", 64}, {"RA", "ら", 64}, {"A", "あ", 69}});
         SmfTrack conductor, melody, other;
         conductor.tempo(0, 500000).timeSignature(0, 4, 2);
         const int notes[] = {69, 69, 71, 69, 69, 71};
@@ -40,14 +35,8 @@ protected:
         std::ofstream(dir.file("lyrics.txt")) << "# Sakura\nSA KU RA\nさ く ら,あ\n";
         std::ofstream(dir.file("bad.txt")) << "SA KU\nRA XYZ\n";
     }
-    cli::Args common(cli::Args a) {
-        a.insert(a.end(), {"--voice-dir", voiceDir, "--config-dir", configDir});
-        return a;
-    }
 
-    test::ScratchFolders scratch;
-    test::TempDir dir;
-    std::string voiceDir, configDir, midi;
+    std::string midi;
 };
 
 TEST_F(SongCommands, NewRenderAndPhraseSing) {

@@ -79,5 +79,11 @@ TEST(BuiltinData, AFolderWithoutRoomForTheDemoSaysSoAndTheVoicesAreNeverCopied) 
     fs::remove_all(home);
 }
 
+TEST(BuiltinData, TheVoicesMadeAtInstallTimeLieUnderThePrefix) {
+    EXPECT_EQ(installedVoiceFolder("/usr/bin/"), "/var/lib/kantor/voices");
+    EXPECT_EQ(installedVoiceFolder("/usr/bin"), "/var/lib/kantor/voices");
+    EXPECT_EQ(installedVoiceFolder("/opt/kantor/bin/"), "/opt/kantor/var/lib/kantor/voices");
+}
+
 }  // namespace
 }  // namespace kantor
