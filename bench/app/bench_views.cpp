@@ -19,6 +19,7 @@
 #include "app/KantorApp.h"
 #include "app/ScratchApp.h"
 #include "midi/SmfWriter.h"
+#include "song/Expression.h"
 
 using namespace kantor;
 using namespace kantor::app;
@@ -62,8 +63,9 @@ Times paintTimes(QWidget& w, int runs) {
 }
 
 // Scrolling a song's score: eight measures shown, moved on by one measure per paint from the
-// start to the end of the song, `runs` paints.
-int scrollSong(KantorApp& app, const std::string& path, int runs) {
+// start to the end of the song, `runs` paints. With `line`, the score draws its pitch line,
+// every note sung with a vibrato (the song's default) and the natural glides.
+int scrollSong(KantorApp& app, const std::string& path, int runs, bool line) {
     if (!app.hub().openSong(path)) {
         std::fprintf(stderr, "cannot open %s\n", path.c_str());
         return 1;
@@ -79,9 +81,26 @@ int scrollSong(KantorApp& app, const std::string& path, int runs) {
     const int limit = measureLimit(app.hub().tempoMap().measures().size());
     std::printf("%s: %zu notes on channel %d, %d measures\n", path.c_str(), song.channel(channel).events.size(),
                 channel + 1, limit);
+    if (line) {
+        NoteExpression vibrato;
+        vibrato.mark(NoteValue::Vibrato, true);
+        vibrato.vibratoDepthCents = 40;
+        vibrato.vibratoRateCentiHz = 550;
+        vibrato.vibratoDelayMs = 100;
+        setNoteDefaults(app.hub().song().songDefaults(), vibrato);
+        app.hub().setExpressionMode(ExpressionMode::Auto);
+    }
     ScoreView score(app.hub(), channel);
     score.resize(900, 520);
     score.rebuild();
+    score.setPitchLine(line);
+    if (line) {
+        // The line is worked out again after every edit of the song: the whole channel.
+        QElapsedTimer timer;
+        timer.start();
+        const std::size_t sung = score.pitchLineSyllables().size();
+        std::printf("pitch line of %zu syllables worked out in %.2f ms\n", sung, double(timer.nsecsElapsed()) / 1e6);
+    }
     score.setKeys(keysFor(score.keyExtent().first, score.keyExtent().second));
     QImage image(score.size() * score.devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(score.devicePixelRatioF());
@@ -96,7 +115,7 @@ int scrollSong(KantorApp& app, const std::string& path, int runs) {
         t.wall.push_back(double(timer.nsecsElapsed()) / 1e6);
         t.cpu.push_back(threadCpuMs() - c0);
     }
-    report("score view, scrolled, 8 measures", t, 8);
+    report(line ? "score view, scrolled, pitch line" : "score view, scrolled, 8 measures", t, 8);
     return 0;
 }
 
@@ -106,15 +125,17 @@ int main(int argc, char** argv) {
     useOffscreenUnlessChosen();
     QApplication qapp(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
-    // bench_views RUNS SONG.uta: the score of the song's first sung channel, scrolled through.
+    // bench_views RUNS SONG.uta [line]: the score of the song's first sung channel, scrolled
+    // through, with the pitch line when asked.
     const std::string songPath = argc > 2 ? argv[2] : "";
+    const bool line = argc > 3 && std::string(argv[3]) == "line";
     ScratchApp scratch(HubOptions::Audio::Off);
     KantorApp& app = scratch.app();
     QTemporaryDir work;  // the long song's MIDI file
     const std::string root = work.path().toStdString();
     app.hub().startUp();
 
-    if (!songPath.empty()) return scrollSong(app, songPath, runs);
+    if (!songPath.empty()) return scrollSong(app, songPath, runs, line);
 
     // Five minutes at 120 beats a minute: 150 measures of 4/4; 2,000 notes of 144 ticks.
     SmfTrack t;

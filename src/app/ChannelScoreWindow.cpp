@@ -95,6 +95,7 @@ void ChannelScoreWindow::refresh() {
 
 void ChannelScoreWindow::applySettings() {
     view_->setWordDisplay(wordDisplayOf(ctx_.hub.settings().block().channelScoreVoxWordDisplay));
+    view_->setPitchLine(ctx_.hub.scoreChoice().pitchLine);
 }
 
 void ChannelScoreWindow::showPosition(uint32_t tick, int code) {

@@ -6,6 +6,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "hub/Hub.h"
 #include "settings/Settings.h"
 
 namespace kantor::app {
@@ -61,10 +62,9 @@ void ChListSettingsDialog::accept() {
     QDialog::accept();
 }
 
-ChScoreSettingsDialog::ChScoreSettingsDialog(Settings& settings, QWidget* parent)
-    : QDialog(parent), settings_(settings) {
+ChScoreSettingsDialog::ChScoreSettingsDialog(Hub& hub, QWidget* parent) : QDialog(parent), hub_(hub) {
     setWindowTitle("ChScoreｳｨﾝﾄﾞｳの設定");
-    const SettingsBlock& b = settings.block();
+    const SettingsBlock& b = hub.settings().block();
     auto* v = new QVBoxLayout(this);
     const int mode = b.channelScoreAutoScrollMode >= 0 && b.channelScoreAutoScrollMode <= 2 ? b.channelScoreAutoScrollMode : 0;
     mode_ = radios(this, v, "自動ｽｸﾛｰﾙ", {"常に自動ｽｸﾛｰﾙ ", "演奏時のみ", "行わない"}, mode);
@@ -81,13 +81,23 @@ ChScoreSettingsDialog::ChScoreSettingsDialog(Settings& settings, QWidget* parent
         kindBox_->setVisible(on);
         adjustSize();
     });
+    line_ = new QCheckBox("ﾋﾟｯﾁﾗｲﾝを表示する", this);
+    line_->setToolTip("歌われる音程（ビブラート、ピッチスムージング）を線でノートの上に描きます");
+    line_->setChecked(hub.scoreChoice().pitchLine);
+    v->addWidget(line_);
     addButtons(this, v);
 }
 
 void ChScoreSettingsDialog::accept() {
-    SettingsBlock& b = settings_.block();
+    SettingsBlock& b = hub_.settings().block();
     b.channelScoreAutoScrollMode = std::max(0, mode_->checkedId());
     b.channelScoreVoxWordDisplay = !words_->isChecked() ? 0 : kind_->checkedId() == 1 ? 2 : 1;
+    if (line_->isChecked() != hub_.scoreChoice().pitchLine) {
+        ScoreChoice choice = hub_.scoreChoice();
+        choice.pitchLine = line_->isChecked();
+        // A file that cannot be written leaves the choice for this run.
+        hub_.setScoreChoice(choice);
+    }
     QDialog::accept();
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // "ChListｳｨﾝﾄﾞｳの設定" and "ChScoreｳｨﾝﾄﾞｳの設定": the display options of the channel list and
-// of every channel score window. OK stores them in the settings.
+// of every channel score window. OK stores them in the settings (the score's pitch line, which
+// the settings block has no field for, in score.conf beside it).
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDialog>
 
 namespace kantor {
+class Hub;
 class Settings;
 }
 
@@ -30,17 +32,20 @@ private:
 class ChScoreSettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit ChScoreSettingsDialog(Settings& settings, QWidget* parent = nullptr);
+    explicit ChScoreSettingsDialog(Hub& hub, QWidget* parent = nullptr);
     QButtonGroup* scrollMode() const { return mode_; }
+    // "ﾋﾟｯﾁﾗｲﾝを表示する": the pitch line over the notes.
+    QCheckBox* showPitchLine() const { return line_; }
     QCheckBox* showWords() const { return words_; }
     QButtonGroup* wordKind() const { return kind_; }
     QWidget* wordKindBox() const { return kindBox_; }
     void accept() override;
 
 private:
-    Settings& settings_;
+    Hub& hub_;
     QButtonGroup* mode_;
     QCheckBox* words_;
+    QCheckBox* line_;
     QButtonGroup* kind_;
     QWidget* kindBox_;
 };

@@ -340,6 +340,83 @@ void ScoreView::snapshot() {
     kana_.clear();
     if (selected_ >= static_cast<long>(events.size())) selected_ = -1;
     snapshotSize_ = events.size();
+    lineStale_ = true;
+}
+
+void ScoreView::setPitchLine(bool on) {
+    if (on == pitchLine_) return;
+    pitchLine_ = on;
+    update();
+}
+
+const std::vector<SungSyllable>& ScoreView::pitchLineSyllables() const {
+    updatePitchLine();
+    return line_;
+}
+
+void ScoreView::updatePitchLine() const {
+    const ExpressionMode mode = hub_.expressionMode();
+    if (!lineStale_ && mode == lineMode_) return;
+    lineStale_ = false;
+    lineMode_ = mode;
+    const Song& song = hub_.song();
+    const TempoMap& map = hub_.tempoMap();
+    line_ = pitchLineOf(song, channel_, map, mode);
+    // Where each syllable sounds, in ticks: from its note's start, moved by the milliseconds
+    // from the note's start to the sound's start and on by its length.
+    std::vector<std::pair<uint32_t, uint32_t>> ticks(line_.size());
+    for (std::size_t i = 0; i < line_.size(); ++i) {
+        const SungSyllable& y = line_[i];
+        const VoxEvent* e = song.event(channel_, y.event);
+        const uint32_t noteTick = e ? e->startTick : 0;
+        const int64_t noteMs = map.millisecondsBetween(0, noteTick);
+        const int64_t from = int64_t(noteTick) + map.tickOffset(y.soundStartMs() - noteMs, noteTick);
+        const uint32_t start = static_cast<uint32_t>(std::clamp<int64_t>(from, 0, UINT32_MAX));
+        const int64_t to = int64_t(start) + map.tickOffset(y.lengthMs, start);
+        ticks[i] = {start, static_cast<uint32_t>(std::clamp<int64_t>(to, start, UINT32_MAX))};
+    }
+    std::vector<std::size_t> order(line_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return ticks[a].first < ticks[b].first; });
+    std::vector<SungSyllable> sorted;
+    sorted.reserve(line_.size());
+    lineTicks_.clear();
+    lineTicks_.reserve(line_.size());
+    longestLine_ = 0;
+    for (std::size_t i : order) {
+        sorted.push_back(line_[i]);
+        lineTicks_.push_back(ticks[i]);
+        longestLine_ = std::max(longestLine_, ticks[i].second - ticks[i].first);
+    }
+    line_ = std::move(sorted);
+}
+
+QPolygonF ScoreView::pitchLinePoints(std::size_t i) const {
+    updatePitchLine();
+    QPolygonF out;
+    if (i >= line_.size()) return out;
+    const SungSyllable& y = line_[i];
+    const auto [t0, t1] = lineTicks_[i];
+    const MeasureAxis a = axis();
+    const KeyAxis k = keyAxis();
+    const double rowH = k.rowHeight();
+    const double x0 = a.xOf(t0), x1 = a.xOf(t1);
+    const double len = y.lengthMs;
+    // A point every two pixels, and at least eight a vibrato period so that the swing shows.
+    double step = len > 0 && x1 > x0 ? 2.0 * len / (x1 - x0) : len;
+    if (y.curve.vibratoDepthCents > 0 && y.curve.vibratoRateHz > 0)
+        step = std::min(step, 1000.0 / y.curve.vibratoRateHz / 8);
+    if (y.curve.pitchFlat()) step = len;
+    step = std::max({step, 1.0, len / 4000.0});
+    const double centre = k.yOf(y.key) + rowH / 2;
+    auto point = [&](double t) {
+        const double tick = t0 + (len > 0 ? double(t1 - t0) * t / len : 0.0);
+        const double x = a.xOf(static_cast<uint32_t>(std::lround(tick)));
+        return QPointF(x, centre - y.centsAt(t) / 100.0 * rowH);
+    };
+    for (double t = 0; t < len; t += step) out.append(point(t));
+    out.append(point(len));
+    return out;
 }
 
 void ScoreView::setSpan(MeasureSpan s) {
@@ -557,6 +634,32 @@ void ScoreView::paintEvent(QPaintEvent*) {
         p.fillRect(flag, c);
         p.setPen(Qt::white);
         p.drawText(flag, Qt::AlignCenter, letter);
+    }
+    if (pitchLine_) {
+        updatePitchLine();
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setBrush(Qt::NoBrush);
+        const std::size_t first = firstReaching(line_.size(), visible.start, longestLine_,
+                                                [&](std::size_t i) { return lineTicks_[i].first; });
+        // A pale edge above and below keeps the line clear of the notes' colours. One-pixel
+        // lines take the painter's fast path, which wide ones do not.
+        // Widths in device pixels: one at 100 %, as thick to the eye at any scale.
+        const qreal dpr = std::max<qreal>(1.0, devicePixelRatioF());
+        QPen edge(QColor(255, 255, 255, 190), dpr);
+        edge.setCosmetic(true);
+        QPen line(pitchLineColour(), dpr);
+        line.setCosmetic(true);
+        for (std::size_t i = first; i < line_.size() && lineTicks_[i].first < visible.end; ++i) {
+            if (lineTicks_[i].second <= visible.start) continue;
+            const QPolygonF points = pitchLinePoints(i);
+            p.setPen(edge);
+            p.drawPolyline(points.translated(0, -1.2));
+            p.drawPolyline(points.translated(0, 1.2));
+            p.setPen(line);
+            p.drawPolyline(points);
+            p.drawPolyline(points.translated(0, 0.5));
+        }
+        p.setRenderHint(QPainter::Antialiasing, false);
     }
     QFont wf = font();
     wf.setPointSizeF(font().pointSizeF() * 1.05);

@@ -3,6 +3,7 @@
 // small copy of what it draws (rebuilt when the song changes) so that painting only walks
 // what is visible; the arithmetic behind them is in song/ScoreGeometry.h.
 #include <QColor>
+#include <QPolygonF>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "song/PitchLine.h"
 #include "song/ScoreGeometry.h"
 
 namespace kantor {
@@ -109,6 +111,17 @@ public:
     WordDisplay wordDisplay() const { return words_; }
     // The lowest and highest key the channel uses (-1, -1 without notes).
     std::pair<int, int> keyExtent() const { return {lowKey_, highKey_}; }
+    // The pitch line: the curve every sung syllable is sung with (glides, vibrato, detune,
+    // the moved onset), drawn as a thin line over the notes.
+    void setPitchLine(bool on);
+    bool pitchLine() const { return pitchLine_; }
+    // The sung syllables of the line, worked out again when the song or the expression mode
+    // changed, in the order of their sound's start.
+    const std::vector<SungSyllable>& pitchLineSyllables() const;
+    // The points the line of syllable `i` (of pitchLineSyllables) is drawn through, in the
+    // view's coordinates as they are now.
+    QPolygonF pitchLinePoints(std::size_t i) const;
+    static QColor pitchLineColour() { return QColor(0xd0, 0x10, 0x60); }
 
     ViewHit hitAt(QPoint p) const;
     MeasureAxis axis() const;
@@ -137,6 +150,7 @@ protected:
 private:
     std::string kanaOf(std::size_t event, const std::string& code) const;
     void snapshot();
+    void updatePitchLine() const;
 
     Hub& hub_;
     int channel_;
@@ -154,6 +168,14 @@ private:
     bool showCursor_ = true;
     long selected_ = -1;
     WordDisplay words_ = WordDisplay::Hiragana;
+    bool pitchLine_ = false;
+    // The pitch line, worked out on demand: its syllables by sound start, the ticks each
+    // sounds from and to, and the longest of them.
+    mutable bool lineStale_ = true;
+    mutable ExpressionMode lineMode_ = ExpressionMode::Off;
+    mutable std::vector<SungSyllable> line_;
+    mutable std::vector<std::pair<uint32_t, uint32_t>> lineTicks_;
+    mutable uint32_t longestLine_ = 0;
 };
 
 // The colour of a phrase group (0..5), for notes, heads and flags.

@@ -121,6 +121,13 @@ VoiceSettingsDialog::VoiceSettingsDialog(AppContext& ctx, SettingsEdit edit, QWi
 
     auto* v = new QVBoxLayout(this);
     v->addLayout(grid);
+    if (edit_.kind() != SettingsEdit::Kind::Phrase) {
+        auto* box = new QGroupBox("表情のﾃﾞﾌｫﾙﾄ", this);
+        auto* bv = new QVBoxLayout(box);
+        expression_ = new ExpressionForm({}, {}, {}, {}, box);
+        bv->addWidget(expression_);
+        v->addWidget(box);
+    }
     v->addWidget(okCancel(this));
     edit::installUndoKeys(this, ctx_, [this] {
         // The form follows the song after an undo or redo underneath.
@@ -164,6 +171,13 @@ void VoiceSettingsDialog::show(bool opening) {
         fx << q(l.combined);
     }
     effectText_->setText(fx.isEmpty() ? QString("(なし)") : fx.join("  "));
+    if (expression_) {
+        // A channel's ticked box shows the song's default; the song's shows none.
+        const bool channel = edit_.kind() == SettingsEdit::Kind::Channel;
+        const VoiceSettings& song = ctx_.hub.song().songDefaults();
+        expression_->setValues(noteDefaultsOf(s), syllableDefaultsOf(s), channel ? noteDefaultsOf(song) : NoteExpression{},
+                               channel ? syllableDefaultsOf(song) : SyllableExpression{});
+    }
     filling_ = false;
     showInfo();
 }
@@ -188,6 +202,21 @@ void VoiceSettingsDialog::chooseEffects() {
 
 void VoiceSettingsDialog::accept() {
     Hub& hub = ctx_.hub;
+    if (expression_) {
+        // Only the values set here are kept; the record's tail changes only when they do,
+        // so that bytes another program left there stay as they were.
+        NoteExpression note;
+        note.inheritFrom(expression_->noteValues());
+        SyllableExpression syllable;
+        syllable.inheritFrom(expression_->syllableValues());
+        VoiceSettings& rec = edit_.values();
+        if (const std::string bad = note.check() + syllable.check(); !bad.empty()) {
+            ctx_.prompt.notice(edittext::kError, bad);
+            return;
+        }
+        if (!(note == noteDefaultsOf(rec))) setNoteDefaults(rec, note);
+        if (!(syllable == syllableDefaultsOf(rec))) setSyllableDefaults(rec, syllable);
+    }
     const int scope = edit_.kind() == SettingsEdit::Kind::Song ? EditHistory::kSongDefaults : edit_.channel();
     std::string error;
     hub.history().begin(hub.song(), scope);

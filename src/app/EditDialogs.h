@@ -16,12 +16,15 @@
 #include <memory>
 
 #include "app/AppContext.h"
+#include "app/ExpressionForm.h"
 #include "app/TextSpin.h"
 #include "song/SongEdits.h"
 
 namespace kantor::app {
 
-// "ｿﾝｸﾞ・ﾃﾞﾌｫﾙﾄ設定", "ﾁｬﾝﾈﾙ・ﾃﾞﾌｫﾙﾄ設定" and "ﾌﾚｰｽﾞ設定".
+// "ｿﾝｸﾞ・ﾃﾞﾌｫﾙﾄ設定", "ﾁｬﾝﾈﾙ・ﾃﾞﾌｫﾙﾄ設定" and "ﾌﾚｰｽﾞ設定". The song and channel settings
+// also hold the expression defaults of their notes ("表情のﾃﾞﾌｫﾙﾄ", kept in the spare tail
+// of their record: song/Expression.h); OK stores them in the same undoable edit.
 class VoiceSettingsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -38,6 +41,8 @@ public:
     TextSpin* timingSpin() const { return timing_; }
     QCheckBox* defaultBox(SettingsGroup g) const { return defaults_[static_cast<std::size_t>(g)]; }
     QPushButton* effectButton() const { return effects_; }
+    // The expression defaults (none in the phrase settings).
+    ExpressionForm* expressionForm() const { return expression_; }
     SettingsEdit& edit() { return edit_; }
     void chooseEffects();
 
@@ -55,6 +60,7 @@ private:
     QLabel* effectText_;
     QPushButton* effects_;
     std::array<QCheckBox*, kSettingsGroups> defaults_{};
+    ExpressionForm* expression_ = nullptr;
     bool stored_ = false;
     bool filling_ = false;
 };

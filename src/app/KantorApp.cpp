@@ -173,7 +173,7 @@ void KantorApp::installWindows(MainPanel& p) {
         return channelSettings(panel, new ChListSettingsDialog(hub_->settings(), &panel));
     });
     p.setWindowFactory(MainPanel::ChScoreSettings, [this, channelSettings](MainPanel& panel) -> QWidget* {
-        return channelSettings(panel, new ChScoreSettingsDialog(hub_->settings(), &panel));
+        return channelSettings(panel, new ChScoreSettingsDialog(*hub_, &panel));
     });
     p.setWindowFactory(MainPanel::VoiceMaker, [this](MainPanel& panel) -> QWidget* {
         return new VoiceMakerWindow(*ctx_, &panel);

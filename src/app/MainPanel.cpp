@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "KantorVersion.h"
+#include "app/ChannelViews.h"
 #include "app/HelpPages.h"
 #include "app/SoundQualityDialog.h"
 #include "app/WindowPlacement.h"
@@ -608,8 +609,12 @@ void MainPanel::applySoundQuality(const SoundQualityDialog& d) {
     if (Transport* t = hub_.transport()) t->setQualityCode(hub_.settings().outputQualityCode());
     const ExpressionMode expression = d.autoExpression() ? ExpressionMode::Auto : ExpressionMode::Off;
     std::string error;
-    if (expression != hub_.expressionMode() && !hub_.setExpressionMode(expression, &error))
-        ctx_.prompt.notice("Error", error);
+    if (expression != hub_.expressionMode()) {
+        if (!hub_.setExpressionMode(expression, &error)) ctx_.prompt.notice("Error", error);
+        // The scores' pitch lines follow the new mode.
+        for (QWidget* top : QApplication::topLevelWidgets())
+            for (ScoreView* v : top->findChildren<ScoreView*>()) v->update();
+    }
     const PitchMode mode = d.keepFormants() ? PitchMode::KeepFormants : PitchMode::Resample;
     if (mode == hub_.pitchMode()) return;
     if (!hub_.setPitchMode(mode, &error)) ctx_.prompt.notice("Error", error);

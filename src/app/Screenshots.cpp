@@ -186,6 +186,51 @@ void fillDemoProject(VoiceProject& project) {
     project.items.insert(project.items.begin() + 2, VoiceItem::blank());
 }
 
+// The second demo song, sung with expression: its score without and with the pitch line,
+// and the song settings with the expression defaults it sets.
+int expressionScreenshots(KantorApp& app, MainPanel* panel, const QString& dir) {
+    const std::string demo = app.hub().folders().sampleFolder() + "DEMOS21.uta";
+    if (!app.hub().openSong(demo)) {
+        std::fprintf(stderr, "the demo song %s did not open\n", demo.c_str());
+        return 1;
+    }
+    int failures = 0;
+    panel->run(MainPanel::ChannelList);
+    auto* list = qobject_cast<ChannelListWindow*>(panel->window(MainPanel::ChannelList));
+    const Song& song = app.hub().song();
+    int vox = -1;
+    for (int c = 0; c < 16 && vox < 0; ++c)
+        if (song.isVoxChannel(c)) vox = c;
+    ChannelScoreWindow* score = list && vox >= 0 ? list->openScore(vox, 0, 0) : nullptr;
+    if (!score) {
+        std::fprintf(stderr, "the score of %s did not open\n", demo.c_str());
+        return 1;
+    }
+    score->resize(900, 520);
+    // The second line of the song: held notes with their vibrato, steps with their glides.
+    const uint32_t at = app.hub().tempoMap().division() * 4 * 8;
+    score->scrollTo(std::max(0L, app.hub().tempoMap().measureIndexAt(at)), at);
+    const ScoreChoice kept = app.hub().scoreChoice();
+    ScoreChoice choice = kept;
+    choice.pitchLine = false;
+    app.hub().setScoreChoice(choice);
+    list->applySettings();
+    failures += !saveAsIs(score, dir, "channel-score-pitch-line-off");
+    choice.pitchLine = true;
+    app.hub().setScoreChoice(choice);
+    list->applySettings();
+    failures += !saveAsIs(score, dir, "channel-score-pitch-line-on");
+    ChScoreSettingsDialog chScore(app.hub());
+    failures += !save(&chScore, dir, "chscore-settings-pitch-line");
+    app.hub().setScoreChoice(kept);
+    list->applySettings();
+    VoiceSettingsDialog songSettings(app.context(), SettingsEdit::forSong(app.hub().song()));
+    failures += !save(&songSettings, dir, "song-settings-expression");
+    VoiceSettingsDialog channelSettings(app.context(), SettingsEdit::forChannel(app.hub().song(), vox));
+    failures += !save(&channelSettings, dir, "channel-settings-expression");
+    return failures;
+}
+
 int writeMakerScreenshots(KantorApp& app, const QString& dir) {
     int failures = 0;
     VoiceMakerWindow maker(app.context());
@@ -350,10 +395,11 @@ int writeScreenshots(const std::string& dirText) {
     }
     ChListSettingsDialog chList(app.hub().settings());
     failures += !save(&chList, dir, "chlist-settings");
-    ChScoreSettingsDialog chScore(app.hub().settings());
+    ChScoreSettingsDialog chScore(app.hub());
     failures += !save(&chScore, dir, "chscore-settings");
     failures += noteEditingScreenshots(app, dir);
     failures += writeMakerScreenshots(app, dir);
+    failures += expressionScreenshots(app, panel, dir);
 
     QMessageBox first(QMessageBox::Information, text::kFirstRunCaption, text::kFirstRunNotice, QMessageBox::Ok);
     fitText(first, text::kFirstRunNotice);

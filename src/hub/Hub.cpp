@@ -56,6 +56,13 @@ std::string Hub::midiOutputPath() const { return joinPath(folderOf(folders_.sett
 
 std::string Hub::renderChoicePath() const { return joinPath(folderOf(folders_.settingsFilePath()), RenderChoice::kFileName); }
 
+std::string Hub::scoreChoicePath() const { return joinPath(folderOf(folders_.settingsFilePath()), ScoreChoice::kFileName); }
+
+bool Hub::setScoreChoice(const ScoreChoice& choice, std::string* error) {
+    scoreChoice_ = choice;
+    return choice.save(scoreChoicePath(), error);
+}
+
 bool Hub::setPitchMode(PitchMode mode, std::string* error) {
     pitchMode_ = mode;
     doc_->engine.setPitchMode(mode);
@@ -94,6 +101,7 @@ void Hub::startUp() {
     if (settings_.voiceFolderText().empty()) settings_.setVoiceFolderText(folders_.voiceFolderText());
     doc_->engine.setMidiDelayCorrection(settings_.midiDelayCorrection());
     midiOutput_ = MidiOutputChoice::load(midiOutputPath());
+    scoreChoice_ = ScoreChoice::load(scoreChoicePath());
     if (options_.midiPortGiven) midiOutput_.alsaPort = options_.midiPort;
     const RenderChoice kept = RenderChoice::load(renderChoicePath());
     if (options_.pitchMode) {

@@ -28,6 +28,7 @@
 #include "platform/Folders.h"
 #include "settings/MidiOutputChoice.h"
 #include "settings/RenderChoice.h"
+#include "settings/ScoreChoice.h"
 #include "settings/Settings.h"
 #include "song/EditHistory.h"
 #include "song/MidiStreamStopper.h"
@@ -126,6 +127,12 @@ public:
     std::string midiOutputPath() const;
     // The render choice file beside the settings (render.conf).
     std::string renderChoicePath() const;
+    // The score windows' own choices (score.conf beside the settings): the pitch line.
+    const ScoreChoice& scoreChoice() const { return scoreChoice_; }
+    // Keeps them in score.conf (written whole through a temporary file). False, with
+    // `error` set, when the file cannot be written; the choice applies all the same.
+    bool setScoreChoice(const ScoreChoice& choice, std::string* error = nullptr);
+    std::string scoreChoicePath() const;
 
     // --- The song -------------------------------------------------------------------------
     bool hasMidi() const { return doc_->midi.isLoaded(); }
@@ -298,6 +305,7 @@ private:
     VoiceBank voices_;
     VoiceBankLoader loader_;
     MidiOutputChoice midiOutput_;
+    ScoreChoice scoreChoice_;
     // Before the documents: every document's engine renders with it.
     PitchMode pitchMode_ = PitchMode::Resample;
     ExpressionMode expressionMode_ = ExpressionMode::Off;

@@ -363,7 +363,7 @@ private slots:
         if (s.hub().voices().findVoice("MaleVox") || s.hub().voices().ensureVoiceLoaded("MaleVox"))
             QCOMPARE(score->view()->wordsOf(0), QString("かん"));
         // The settings dialog: the kana or romaji choice shows only with the words on.
-        ChScoreSettingsDialog d(s.hub().settings());
+        ChScoreSettingsDialog d(s.hub());
         QVERIFY(d.showWords()->isChecked());
         QVERIFY(!d.wordKindBox()->isHidden());
         d.wordKind()->button(1)->setChecked(true);
@@ -373,7 +373,7 @@ private slots:
         QCOMPARE(s.hub().settings().block().channelScoreAutoScrollMode, 2);
         w->applySettings();
         QCOMPARE(score->view()->wordsOf(0), QString("KA N"));
-        ChScoreSettingsDialog off(s.hub().settings());
+        ChScoreSettingsDialog off(s.hub());
         off.showWords()->setChecked(false);
         QVERIFY(off.wordKindBox()->isHidden());
         off.accept();
