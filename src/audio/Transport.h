@@ -76,9 +76,10 @@ enum class InsertedWaves { None, Present, Cancel };
 class Transport : public MidiStreamOwner, public LastError {
 public:
     enum class State { Idle, Playing, Paused };
-    // How much of the song is rendered before playing starts, how far the worker renders
-    // ahead of the playhead, and the least a stream buffer covers (song milliseconds).
-    static constexpr uint32_t kFirstRenderMs = 4000;
+    // How much of the song is rendered before playing starts (what the first stream buffer
+    // covers: the press of play waits for no more), how far the worker renders ahead of the
+    // playhead, and the least a stream buffer covers (song milliseconds).
+    static constexpr uint32_t kFirstRenderMs = 1000;
     static constexpr uint32_t kLookAheadMs = 30000;
     static constexpr uint32_t kLeastBufferMs = 1000;
 

@@ -24,10 +24,14 @@ public:
     bool allocate(std::size_t byteLength, std::size_t spare = kSoundSpare);
     // Allocates and copies bytes in.
     bool assign(std::span<const uint8_t> bytes, std::size_t spare = kSoundSpare);
+    // Gives the memory back. (`storage_ = {}` would pick the initializer-list assignment,
+    // which empties the vector but keeps its capacity: a played phrase's block stayed.)
     void reset() {
-        storage_ = {};
+        std::vector<uint8_t>().swap(storage_);
         length_ = 0;
     }
+    // Bytes held from the heap, spare and unused capacity included.
+    std::size_t heldBytes() const { return storage_.capacity(); }
 
     // A buffer that was never allocated (or was reset) holds no data: the "null" entry.
     bool hasData() const { return !storage_.empty(); }

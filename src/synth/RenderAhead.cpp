@@ -234,7 +234,7 @@ void RenderAhead::fileJob(std::size_t j) {
         }
     }
     engine_.freeLists();
-    job.notes = {};
+    std::vector<SynthNote>().swap(job.notes);  // its memory goes too
     progress_.earliestTick = engine_.earliestTick();
     progress_.latestTick = engine_.latestTick();
 }

@@ -483,6 +483,14 @@ TEST(Transport, EveryPhraseWaveOfALongSongSoundsWholeOnItsMarkersSample) {
     ASSERT_GT(f.transport->phrases().size(), 70u);
     EXPECT_LT(f.transport->phrases().size(), 110u);
     EXPECT_FALSE(f.transport->phrases()[10].data.hasData());
+    // The memory goes with it: what is held is the look-ahead's, not the song's so far.
+    std::size_t held = 0, heldRange = 0;
+    for (const PlaybackPiece& p : f.transport->phrases()) held += p.data.heldBytes();
+    for (std::size_t i = 0; i < f.transport->phrases().size(); ++i)
+        if (f.transport->phrases()[i].data.hasData()) ++heldRange;
+    EXPECT_EQ(f.transport->phrases()[10].data.heldBytes(), 0u);
+    EXPECT_LT(heldRange, 40u);
+    EXPECT_LT(held, std::size_t(40) * 88200);  // 40 s of 16-bit mono sound at 44100 Hz
     f.runToEnd(130000);
     EXPECT_EQ(f.transport->state(), Transport::State::Idle);
     const std::vector<int16_t> out = f.engine.takeCaptured();
