@@ -56,7 +56,7 @@ void SyncCorrection::open(const SoundSettings& settings) {
     try {
         buffer_.assign(kSampleBufferBytes, uint8_t(0));
     } catch (const std::bad_alloc&) {
-        buffer_ = {};
+        std::vector<uint8_t>().swap(buffer_);
         showError(text::kOutOfMemory);
     }
 }
@@ -169,7 +169,7 @@ void SyncCorrection::close() {
     player_.stop();
     wave_.close();
     dropStaleNotifications();
-    buffer_ = {};
+    std::vector<uint8_t>().swap(buffer_);  // gives the memory back (= {} would keep it)
     block_ = PlayBlock{};
     playEnabled_ = true;
 }

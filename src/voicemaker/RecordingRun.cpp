@@ -42,7 +42,7 @@ bool RecordingRun::allocate() {
     try {
         buffer_.assign(kBufferBytes, uint8_t(0));
     } catch (const std::bad_alloc&) {
-        buffer_ = {};
+        std::vector<uint8_t>().swap(buffer_);
         error(text::kOutOfMemory);
         return false;
     }
