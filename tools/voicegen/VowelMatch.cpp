@@ -59,19 +59,21 @@ HarmonicEnvelope loopEnvelope(std::span<const float> y, std::size_t begin, std::
 }
 
 const HarmonicEnvelope* typicalEnvelope(const std::vector<HarmonicEnvelope>& envelopes, double maxF0) {
+    // Each envelope's shape (its level apart), once.
+    std::vector<std::vector<double>> shapes;
+    for (const HarmonicEnvelope& e : envelopes) shapes.push_back(withoutLevel(e.db));
     const HarmonicEnvelope* best = nullptr;
     double least = 1e300;
-    for (const HarmonicEnvelope& c : envelopes) {
+    for (std::size_t i = 0; i < envelopes.size(); ++i) {
+        const HarmonicEnvelope& c = envelopes[i];
         if (c.empty() || c.f0 > maxF0) continue;
-        const std::vector<double> shape = withoutLevel(c.db);
         double sum = 0.0;
-        for (const HarmonicEnvelope& e : envelopes) {
-            if (e.empty()) continue;
-            const std::vector<double> other = withoutLevel(e.db);
+        for (std::size_t j = 0; j < envelopes.size(); ++j) {
+            if (envelopes[j].empty()) continue;
             double d2 = 0.0;
             int n = 0;
             for (double hz = 300.0; hz <= 4000.0; hz += 50.0, ++n) {
-                const double d = readLinear(shape, c.f0, hz) - readLinear(other, e.f0, hz);
+                const double d = readLinear(shapes[i], c.f0, hz) - readLinear(shapes[j], envelopes[j].f0, hz);
                 d2 += d * d;
             }
             sum += std::sqrt(d2 / n);
