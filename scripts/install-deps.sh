@@ -11,7 +11,7 @@ packages=(
   libfluidsynth-dev fluid-soundfont-gm portaudio19-dev libasound2-dev
   libsndfile1-dev libsamplerate0-dev
   festival festvox-itapc16k festvox-italp16k
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-translations-l10n fonts-ipafont-gothic
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-translations-l10n qt6-l10n-tools fonts-ipafont-gothic
   xdg-utils
   libcli11-dev nlohmann-json3-dev help2man man-db bash-completion
   python3-mido

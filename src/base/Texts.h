@@ -1,8 +1,9 @@
 #pragma once
 // Texts that several components show the user.
+#include "base/Translation.h"
 
 namespace kantor::text {
 
-inline constexpr const char* kOutOfMemory = "メモリが不足しています。";
+inline constexpr const char* kOutOfMemory = KANTOR_TEXT("メモリが不足しています。");
 
 }  // namespace kantor::text
