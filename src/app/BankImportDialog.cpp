@@ -12,6 +12,7 @@
 
 #include "base/Codepage.h"
 #include "base/FileIO.h"
+#include "base/Translation.h"
 #include "import/BankImporter.h"
 #include "sound/SoundFormat.h"
 #include "sound/WavFile.h"
@@ -19,33 +20,33 @@
 namespace kantor::app {
 namespace {
 
-const QString kProjectFilter = "Vxb作成ﾌﾟﾛｼﾞｪｸﾄ･ﾌｧｲﾙ (*.vxbprj)";
+constexpr const char* kProjectFilter = QT_TRANSLATE_NOOP("kantor::app::BankImportDialog", "Vxb作成ﾌﾟﾛｼﾞｪｸﾄ･ﾌｧｲﾙ (*.vxbprj)");
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
 BankImportDialog::BankImportDialog(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
-    setWindowTitle("音源ﾌｫﾙﾀﾞのｲﾝﾎﾟｰﾄ (oto.ini)");
+    setWindowTitle(tr("音源ﾌｫﾙﾀﾞのｲﾝﾎﾟｰﾄ (oto.ini)"));
     auto* form = new QFormLayout;
     folder_ = new QLineEdit;
     folder_->setMinimumWidth(360);
-    auto* browse = new QPushButton("参照...");
+    auto* browse = new QPushButton(tr("参照..."));
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(folder_, 1);
     folderRow->addWidget(browse);
-    form->addRow("音源ﾌｫﾙﾀﾞ：", folderRow);
+    form->addRow(tr("音源ﾌｫﾙﾀﾞ："), folderRow);
     name_ = new QLineEdit;
     name_->setMaxLength(60);
-    name_->setPlaceholderText("character.txt の名前 (なければﾌｫﾙﾀﾞ名)");
-    form->addRow("Voice名：", name_);
-    asVoice_ = new QRadioButton("Voice として追加");
-    asProject_ = new QRadioButton("Voice Data 作成ﾌﾟﾛｼﾞｪｸﾄとして保存");
+    name_->setPlaceholderText(tr("character.txt の名前 (なければﾌｫﾙﾀﾞ名)"));
+    form->addRow(tr("Voice名："), name_);
+    asVoice_ = new QRadioButton(tr("Voice として追加"));
+    asProject_ = new QRadioButton(tr("Voice Data 作成ﾌﾟﾛｼﾞｪｸﾄとして保存"));
     asVoice_->setChecked(true);
     auto* choice = new QVBoxLayout;
     choice->addWidget(asVoice_);
     choice->addWidget(asProject_);
-    form->addRow("作成：", choice);
+    form->addRow(tr("作成："), choice);
 
     progress_ = new QProgressBar;
     progress_->setRange(0, 1);
@@ -55,9 +56,9 @@ BankImportDialog::BankImportDialog(AppContext& ctx, QWidget* parent) : QDialog(p
     summary_->setMinimumHeight(220);
     summary_->setLineWrapMode(QPlainTextEdit::NoWrap);
 
-    import_ = new QPushButton("ｲﾝﾎﾟｰﾄ");
+    import_ = new QPushButton(tr("ｲﾝﾎﾟｰﾄ"));
     import_->setDefault(true);
-    auto* close = new QPushButton("閉じる");
+    auto* close = new QPushButton(tr("閉じる"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(import_);
@@ -66,7 +67,7 @@ BankImportDialog::BankImportDialog(AppContext& ctx, QWidget* parent) : QDialog(p
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(progress_);
-    layout->addWidget(new QLabel("結果："));
+    layout->addWidget(new QLabel(tr("結果：")));
     layout->addWidget(summary_, 1);
     layout->addLayout(buttons);
 
@@ -76,19 +77,19 @@ BankImportDialog::BankImportDialog(AppContext& ctx, QWidget* parent) : QDialog(p
 }
 
 void BankImportDialog::browse() {
-    const QString dir = QFileDialog::getExistingDirectory(this, "音源ﾌｫﾙﾀﾞ", folder_->text());
+    const QString dir = QFileDialog::getExistingDirectory(this, tr("音源ﾌｫﾙﾀﾞ"), folder_->text());
     if (!dir.isEmpty()) folder_->setText(dir);
 }
 
 bool BankImportDialog::runImport() {
     const std::string folder = folder_->text().trimmed().toStdString();
     if (folder.empty()) {
-        ctx_.prompt.notice("ERROR", "音源ﾌｫﾙﾀﾞが選択されていません。");
+        ctx_.prompt.notice("ERROR", tr("音源ﾌｫﾙﾀﾞが選択されていません。").toStdString());
         return false;
     }
     std::string projectPath;
     if (asProject_->isChecked()) {
-        projectPath = ctx_.files.saveFile(this, kProjectFilter, "", "vxbprj");
+        projectPath = ctx_.files.saveFile(this, tr(kProjectFilter), "", "vxbprj");
         if (projectPath.empty()) return false;
     }
     if (!ctx_.hub.stop()) return false;
@@ -117,7 +118,7 @@ bool BankImportDialog::runImport() {
     QString text = q(summary.text());
     if (!ok) {
         progress_->setValue(0);
-        summary_->setPlainText("ｲﾝﾎﾟｰﾄできませんでした: " + q(importer.lastError()) + "\n\n" + text);
+        summary_->setPlainText(tr("ｲﾝﾎﾟｰﾄできませんでした: %1").arg(q(translated(importer.lastError()))) + "\n\n" + text);
         ctx_.prompt.notice("Error", importer.lastError());
         return false;
     }

@@ -13,14 +13,14 @@ namespace kantor::app {
 
 namespace {
 
-QButtonGroup* radios(QWidget* owner, QBoxLayout* into, const QString& title, std::initializer_list<const char*> texts,
+QButtonGroup* radios(QWidget* owner, QBoxLayout* into, const QString& title, std::initializer_list<QString> texts,
                      int checked) {
     auto* box = new QGroupBox(title, owner);
     auto* v = new QVBoxLayout(box);
     auto* group = new QButtonGroup(owner);
     int id = 0;
-    for (const char* t : texts) {
-        auto* r = new QRadioButton(QString::fromUtf8(t), box);
+    for (const QString& t : texts) {
+        auto* r = new QRadioButton(t, box);
         group->addButton(r, id);
         r->setChecked(id == checked);
         v->addWidget(r);
@@ -30,11 +30,11 @@ QButtonGroup* radios(QWidget* owner, QBoxLayout* into, const QString& title, std
     return group;
 }
 
-void addButtons(QDialog* d, QVBoxLayout* v) {
+void addButtons(QDialog* d, QVBoxLayout* v, const QString& cancel) {
     // Wide enough for the caption.
     d->setMinimumWidth(d->fontMetrics().horizontalAdvance(d->windowTitle()) + 120);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, d);
-    buttons->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    buttons->button(QDialogButtonBox::Cancel)->setText(cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, d, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, d, &QDialog::reject);
     v->addWidget(buttons);
@@ -43,15 +43,15 @@ void addButtons(QDialog* d, QVBoxLayout* v) {
 }  // namespace
 
 ChListSettingsDialog::ChListSettingsDialog(Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
-    setWindowTitle("ChListｳｨﾝﾄﾞｳの設定");
+    setWindowTitle(tr("ChListｳｨﾝﾄﾞｳの設定"));
     const SettingsBlock& b = settings.block();
     auto* v = new QVBoxLayout(this);
-    bar_ = radios(this, v, "ﾊﾞｰ表示", {"ﾊﾟﾀｰﾝ１", "ﾊﾟﾀｰﾝ２"}, b.channelListBarPattern == 1 ? 1 : 0);
-    area_ = radios(this, v, "ｲﾍﾞﾝﾄ色の範囲", {"Ch全体", "ｲﾍﾞﾝﾄのある範囲のみ"}, b.channelListEventColourArea == 1 ? 1 : 0);
-    auto_ = new QCheckBox("自動ｽｸﾛｰﾙ", this);
+    bar_ = radios(this, v, tr("ﾊﾞｰ表示"), {tr("ﾊﾟﾀｰﾝ１"), tr("ﾊﾟﾀｰﾝ２")}, b.channelListBarPattern == 1 ? 1 : 0);
+    area_ = radios(this, v, tr("ｲﾍﾞﾝﾄ色の範囲"), {tr("Ch全体"), tr("ｲﾍﾞﾝﾄのある範囲のみ")}, b.channelListEventColourArea == 1 ? 1 : 0);
+    auto_ = new QCheckBox(tr("自動ｽｸﾛｰﾙ"), this);
     auto_->setChecked(b.channelListAutoScroll != 0);
     v->addWidget(auto_);
-    addButtons(this, v);
+    addButtons(this, v, tr("ｷｬﾝｾﾙ"));
 }
 
 void ChListSettingsDialog::accept() {
@@ -63,29 +63,29 @@ void ChListSettingsDialog::accept() {
 }
 
 ChScoreSettingsDialog::ChScoreSettingsDialog(Hub& hub, QWidget* parent) : QDialog(parent), hub_(hub) {
-    setWindowTitle("ChScoreｳｨﾝﾄﾞｳの設定");
+    setWindowTitle(tr("ChScoreｳｨﾝﾄﾞｳの設定"));
     const SettingsBlock& b = hub.settings().block();
     auto* v = new QVBoxLayout(this);
     const int mode = b.channelScoreAutoScrollMode >= 0 && b.channelScoreAutoScrollMode <= 2 ? b.channelScoreAutoScrollMode : 0;
-    mode_ = radios(this, v, "自動ｽｸﾛｰﾙ", {"常に自動ｽｸﾛｰﾙ ", "演奏時のみ", "行わない"}, mode);
-    words_ = new QCheckBox("VoxWordを表示する", this);
+    mode_ = radios(this, v, tr("自動ｽｸﾛｰﾙ"), {tr("常に自動ｽｸﾛｰﾙ "), tr("演奏時のみ"), tr("行わない")}, mode);
+    words_ = new QCheckBox(tr("VoxWordを表示する"), this);
     words_->setChecked(b.channelScoreVoxWordDisplay != 0);
     v->addWidget(words_);
     kindBox_ = new QWidget(this);
     auto* kv = new QVBoxLayout(kindBox_);
     kv->setContentsMargins(20, 0, 0, 0);
-    kind_ = radios(kindBox_, kv, QString(), {"ひらがな", "ﾛｰﾏ字"}, b.channelScoreVoxWordDisplay == 2 ? 1 : 0);
+    kind_ = radios(kindBox_, kv, QString(), {tr("ひらがな"), tr("ﾛｰﾏ字")}, b.channelScoreVoxWordDisplay == 2 ? 1 : 0);
     v->addWidget(kindBox_);
     kindBox_->setVisible(words_->isChecked());
     connect(words_, &QCheckBox::toggled, this, [this](bool on) {
         kindBox_->setVisible(on);
         adjustSize();
     });
-    line_ = new QCheckBox("ﾋﾟｯﾁﾗｲﾝを表示する", this);
-    line_->setToolTip("歌われる音程（ビブラート、ピッチスムージング）を線でノートの上に描きます");
+    line_ = new QCheckBox(tr("ﾋﾟｯﾁﾗｲﾝを表示する"), this);
+    line_->setToolTip(tr("歌われる音程（ビブラート、ピッチスムージング）を線でノートの上に描きます"));
     line_->setChecked(hub.scoreChoice().pitchLine);
     v->addWidget(line_);
-    addButtons(this, v);
+    addButtons(this, v, tr("ｷｬﾝｾﾙ"));
 }
 
 void ChScoreSettingsDialog::accept() {

@@ -7,12 +7,15 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "base/Translation.h"
 #include "plugins/PluginTexts.h"
 
 namespace kantor::app {
 
 namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
+// A text of the core, in the chosen language.
+QString shown(const char* text) { return QString::fromStdString(translated(text)); }
 
 void fill(QListWidget* list, const std::vector<std::string>& rows, int selected) {
     const QSignalBlocker b(list);
@@ -38,18 +41,18 @@ EffectorWindow::EffectorWindow(AppContext& ctx, const std::array<int32_t, 3>& re
 void EffectorWindow::build() {
     using namespace plugintext;
     auto* g = new QGridLayout(this);
-    g->addWidget(new QLabel(kPluginListLabel, this), 0, 0);
+    g->addWidget(new QLabel(shown(kPluginListLabel), this), 0, 0);
     plugins_ = new QListWidget(this);
     g->addWidget(plugins_, 1, 0);
     auto* pluginButtons = new QHBoxLayout();
-    register_ = new QPushButton(kRegisterButton, this);
-    remove_ = new QPushButton(kRemoveButton, this);
+    register_ = new QPushButton(shown(kRegisterButton), this);
+    remove_ = new QPushButton(shown(kRemoveButton), this);
     pluginButtons->addWidget(register_);
     pluginButtons->addWidget(remove_);
     pluginButtons->addStretch(1);
     g->addLayout(pluginButtons, 2, 0);
 
-    g->addWidget(new QLabel(kEffectListLabel, this), 0, 1);
+    g->addWidget(new QLabel(shown(kEffectListLabel), this), 0, 1);
     effects_ = new QListWidget(this);
     QFont mono = effects_->font();
     mono.setStyleHint(QFont::TypeWriter);
@@ -61,18 +64,18 @@ void EffectorWindow::build() {
     comment_->setMaximumHeight(comment_->fontMetrics().lineSpacing() * 4 + 12);
     g->addWidget(comment_, 3, 0, 1, 2);
 
-    g->addWidget(new QLabel(kChosenListLabel, this), 4, 0, 1, 2);
+    g->addWidget(new QLabel(shown(kChosenListLabel), this), 4, 0, 1, 2);
     chosen_ = new QListWidget(this);
     chosen_->setMaximumHeight(chosen_->fontMetrics().lineSpacing() * 3 + 16);
     g->addWidget(chosen_, 5, 0, 1, 2);
     auto* chooseButtons = new QHBoxLayout();
-    choose_ = new QPushButton(kChooseButton, this);
-    unchoose_ = new QPushButton(kUnchooseButton, this);
+    choose_ = new QPushButton(shown(kChooseButton), this);
+    unchoose_ = new QPushButton(shown(kUnchooseButton), this);
     chooseButtons->addWidget(choose_);
     chooseButtons->addWidget(unchoose_);
     chooseButtons->addStretch(1);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    box->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    box->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));
     chooseButtons->addWidget(box);
     g->addLayout(chooseButtons, 6, 0, 1, 2);
     g->setColumnStretch(0, 2);
@@ -119,7 +122,7 @@ void EffectorWindow::build() {
 
 void EffectorWindow::refresh() {
     refreshing_ = true;
-    setWindowTitle(q(model_.title()));
+    setWindowTitle(q(translated(model_.title())));
     fill(plugins_, model_.pluginRows(), model_.selectedPlugin());
     fill(effects_, model_.effectRows(), model_.selectedEffect());
     fill(chosen_, model_.chosenRows(), model_.selectedChosen());
@@ -135,7 +138,7 @@ void EffectorWindow::refresh() {
 void EffectorWindow::registerFile() {
     // The dialog's filter in the toolkit's form; a file whose extension is not exactly
     // "ncp" (capitals included) is ignored by the model.
-    const std::string path = ctx_.files.openFile(this, "Sonnetra 外部ｴﾌｪｸﾀ ﾌﾟﾗｸﾞｲﾝ (*.ncp)", std::string());
+    const std::string path = ctx_.files.openFile(this, tr("Sonnetra 外部ｴﾌｪｸﾀ ﾌﾟﾗｸﾞｲﾝ (*.ncp)"), std::string());
     if (path.empty()) return;
     model_.registerFile(path);
     refresh();

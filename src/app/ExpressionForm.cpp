@@ -30,13 +30,13 @@ ExpressionForm::ExpressionForm(const NoteExpression& note, const SyllableExpress
         b->setSuffix(suffix);
         return b;
     };
-    auto line = [&](int i, const char* label, std::initializer_list<QWidget*> fields) {
+    auto line = [&](int i, const QString& label, std::initializer_list<QWidget*> fields) {
         grid->addWidget(new QLabel(label, this), row, 0);
         auto* h = new QHBoxLayout();
         for (QWidget* w : fields) h->addWidget(w);
         h->addStretch(1);
         grid->addLayout(h, row, 1);
-        auto* box = new QCheckBox("ﾃﾞﾌｫﾙﾄ使用", this);
+        auto* box = new QCheckBox(tr("ﾃﾞﾌｫﾙﾄ使用"), this);
         grid->addWidget(box, row, 2);
         defaults_[std::size_t(i)] = box;
         const std::vector<QWidget*> list(fields);
@@ -49,24 +49,24 @@ ExpressionForm::ExpressionForm(const NoteExpression& note, const SyllableExpress
     rate_ = dspin(0, 15, 2, 0.1, " Hz");
     delay_ = spin(0, 10000, " ms");
     fade_ = spin(0, 10000, " ms");
-    line(0, "ビブラート", {new QLabel("深さ", this), depth_, new QLabel("速さ", this), rate_, new QLabel("遅れ", this),
-                          delay_, new QLabel("ﾌｪｰﾄﾞｲﾝ", this), fade_});
+    line(0, tr("ビブラート"), {new QLabel(tr("深さ"), this), depth_, new QLabel(tr("速さ"), this), rate_, new QLabel(tr("遅れ"), this),
+                          delay_, new QLabel(tr("ﾌｪｰﾄﾞｲﾝ"), this), fade_});
     smoothing_ = spin(0, 1000, " ms");
-    line(1, "ピッチスムージング", {smoothing_});
-    falsetto_ = new QCheckBox("裏声で歌う", this);
-    line(2, "裏声", {falsetto_});
+    line(1, tr("ピッチスムージング"), {smoothing_});
+    falsetto_ = new QCheckBox(tr("裏声で歌う"), this);
+    line(2, tr("裏声"), {falsetto_});
     time_ = spin(-1000, 1000, " ms");
-    line(3, "時間", {time_});
+    line(3, tr("時間"), {time_});
     pitch_ = spin(-1200, 1200, " cent");
-    line(4, "音程", {pitch_});
+    line(4, tr("音程"), {pitch_});
     power_ = dspin(0.001, 10.0, 3, 0.1, "");
-    line(5, "パワー", {power_});
+    line(5, tr("パワー"), {power_});
     attack_ = dspin(0, 1.0, 2, 0.01, " s");
-    line(6, "アタック", {attack_});
+    line(6, tr("アタック"), {attack_});
     sylPower_ = dspin(0.001, 10.0, 3, 0.1, "");
-    line(7, "音節のパワー", {sylPower_});
+    line(7, tr("音節のパワー"), {sylPower_});
     speed_ = spin(25, 400, " %");
-    line(8, "子音の速さ", {speed_});
+    line(8, tr("子音の速さ"), {speed_});
     setValues(note, syllable, inheritedNote, inheritedSyllable);
 }
 

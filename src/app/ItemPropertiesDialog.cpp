@@ -118,7 +118,7 @@ ItemPropertiesDialog::ItemPropertiesDialog(AppContext& ctx, VoiceProject& projec
     distances->addWidget(cdText_);
     distances->addStretch(1);
     auto* autoButton = new QPushButton("Auto", this);
-    autoButton->setToolTip("ﾏｰｶｰを自動で置きます");
+    autoButton->setToolTip(tr("ﾏｰｶｰを自動で置きます"));
     connect(autoButton, &QPushButton::clicked, this, [this] { autoMarkers(); });
     distances->addWidget(autoButton);
     v->addLayout(distances);
@@ -129,7 +129,7 @@ ItemPropertiesDialog::ItemPropertiesDialog(AppContext& ctx, VoiceProject& projec
     normalize_ = new QCheckBox("Normalize", level);
     normalize_->setChecked(item_.normalize == 1);
     auto* vr = new QHBoxLayout();
-    vr->addWidget(new QLabel("Volume(%)： ", level));
+    vr->addWidget(new QLabel(tr("Volume(%)： "), level));
     volume_ = new QSpinBox(level);
     volume_->setRange(0, 300);
     volume_->setValue(item_.volume);
@@ -189,7 +189,7 @@ ItemPropertiesDialog::ItemPropertiesDialog(AppContext& ctx, VoiceProject& projec
     }
 
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    box->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    box->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));
     connect(box, &QDialogButtonBox::accepted, this, &ItemPropertiesDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &ItemPropertiesDialog::reject);
     v->addWidget(box);

@@ -14,7 +14,7 @@ namespace kantor::app {
 
 NoteSettingsDialog::NoteSettingsDialog(AppContext& ctx, int c, std::size_t event, QWidget* parent)
     : QDialog(parent), ctx_(ctx), c_(c), event_(event) {
-    setWindowTitle(QString("ノート設定( %1 )").arg(event + 1));
+    setWindowTitle(tr("ノート設定( %1 )").arg(event + 1));
     const Song& song = ctx_.hub.song();
     const VoxEvent* e = song.event(c, event);
     NoteExpression n;
@@ -40,7 +40,7 @@ NoteSettingsDialog::NoteSettingsDialog(AppContext& ctx, int c, std::size_t event
     v->addWidget(form_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     v->addWidget(buttons);
@@ -57,7 +57,7 @@ void NoteSettingsDialog::accept() {
     const bool changed = hub.history().end(hub.song());
     if (changed) hub.edited(c_);
     if (!ok) {
-        ctx_.prompt.warning("警告", error);
+        ctx_.prompt.warning(tr("警告").toStdString(), error);
         return;
     }
     QDialog::accept();

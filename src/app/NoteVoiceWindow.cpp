@@ -126,14 +126,14 @@ void NoteVoiceWindow::build() {
         slotGrid->addWidget(volumes_[i], 4, col);
         editing_.insert(editing_.end(), {codes_[i], lengths_[i], volumes_[i]});
     }
-    slotGrid->addWidget(new QLabel("長さ比：", this), 3, 0);
-    slotGrid->addWidget(new QLabel("音量(%)：", this), 4, 0);
+    slotGrid->addWidget(new QLabel(tr("長さ比："), this), 3, 0);
+    slotGrid->addWidget(new QLabel(tr("音量(%)："), this), 4, 0);
     top->addLayout(slotGrid);
     top->addStretch(1);
     v->addLayout(top);
 
     auto* row = new QHBoxLayout();
-    row->addWidget(new QLabel("ﾉｰﾄ音量(%)", this));
+    row->addWidget(new QLabel(tr("ﾉｰﾄ音量(%)"), this));
     noteVolume_ = new TextSpin(0, 300, 100, this);
     noteVolume_->setMinimumTextWidth(3);
     noteVolume_->step = [this](int value, int) {
@@ -142,10 +142,10 @@ void NoteVoiceWindow::build() {
     };
     row->addWidget(noteVolume_);
     row->addSpacing(16);
-    head_ = new QCheckBox("フレーズの先頭", this);
+    head_ = new QCheckBox(tr("フレーズの先頭"), this);
     row->addWidget(head_);
     row->addSpacing(16);
-    auto* groupBox = new QGroupBox("ｸﾞﾙｰﾌﾟ", this);
+    auto* groupBox = new QGroupBox(tr("ｸﾞﾙｰﾌﾟ"), this);
     auto* gl = new QHBoxLayout(groupBox);
     gl->setContentsMargins(6, 2, 6, 2);
     auto* groupButtons = new QButtonGroup(this);
@@ -170,14 +170,14 @@ void NoteVoiceWindow::build() {
         oneClick_[static_cast<std::size_t>(b)] = p;
         ll->addWidget(p);
     }
-    auto* setup = new QPushButton("設定", lengthGroup_);
+    auto* setup = new QPushButton(tr("設定"), lengthGroup_);
     setup->setFocusPolicy(Qt::TabFocus);
     connect(setup, &QPushButton::clicked, this, [this] { editOneClickLengths(); });
     ll->addWidget(setup);
     mid->addWidget(lengthGroup_);
     auto* listen = new QGroupBox("Listen", this);
     auto* lg = new QHBoxLayout(listen);
-    auto add = [this](QLayout* l, const char* text, auto fn) {
+    auto add = [this](QLayout* l, const QString& text, auto fn) {
         auto* b = new QPushButton(text, this);
         b->setFocusPolicy(Qt::TabFocus);
         b->setAutoDefault(false);
@@ -185,17 +185,17 @@ void NoteVoiceWindow::build() {
         if (l) l->addWidget(b);
         return b;
     };
-    auto* noteVo = add(lg, "ﾉｰﾄVo.", [this] { listenNote(); });
+    auto* noteVo = add(lg, tr("ﾉｰﾄVo."), [this] { listenNote(); });
     add(lg, "&Midi", [this] { listenMidi(); });
-    auto* phrase = add(lg, "ﾌﾚｰｽﾞ", [this] { listenPhrase(); });
+    auto* phrase = add(lg, tr("ﾌﾚｰｽﾞ"), [this] { listenPhrase(); });
     add(lg, "Stop", [this] { stopListening(); });
     mid->addWidget(listen);
     v->addLayout(mid);
 
     auto* grid = new QGridLayout();
-    auto* romaji = add(nullptr, "入力ﾛｰﾏ字一覧(&R)", [this] { openRomajiList(); });
-    auto* lengthPos = add(nullptr, "ノート長さ・位置(&L)", [this] { openLengthPosition(); });
-    auto* noteSettings = add(nullptr, "ノート設定(&N)", [this] {
+    auto* romaji = add(nullptr, tr("入力ﾛｰﾏ字一覧(&R)"), [this] { openRomajiList(); });
+    auto* lengthPos = add(nullptr, tr("ノート長さ・位置(&L)"), [this] { openLengthPosition(); });
+    auto* noteSettings = add(nullptr, tr("ノート設定(&N)"), [this] {
         if (!commit()) return;
         modal([&] {
             EditWindowOpen open(ctx_.hub.editWindows(), EditWindows::NoteSettings, c_);
@@ -204,12 +204,12 @@ void NoteVoiceWindow::build() {
         });
         load();
     });
-    auto* phraseSettings = add(nullptr, "フレーズ設定(&P)", [this] { openPhraseSettings(); });
-    auto* quick = add(nullptr, "簡易入力(&E)", [this] { openQuickInput(); });
-    auto* wav = add(nullptr, "ﾌﾚｰｽﾞWaveﾌｧｲﾙ", [this] { writePhraseWav(); });
-    auto* prev = add(nullptr, "前へ(&A)[F4]", [this] { previous(); });
-    auto* nxt = add(nullptr, "次へ(&S)[F5]", [this] { next(); });
-    auto* close = add(nullptr, "閉じる(&C)", [this] { this->close(); });
+    auto* phraseSettings = add(nullptr, tr("フレーズ設定(&P)"), [this] { openPhraseSettings(); });
+    auto* quick = add(nullptr, tr("簡易入力(&E)"), [this] { openQuickInput(); });
+    auto* wav = add(nullptr, tr("ﾌﾚｰｽﾞWaveﾌｧｲﾙ"), [this] { writePhraseWav(); });
+    auto* prev = add(nullptr, tr("前へ(&A)[F4]"), [this] { previous(); });
+    auto* nxt = add(nullptr, tr("次へ(&S)[F5]"), [this] { next(); });
+    auto* close = add(nullptr, tr("閉じる(&C)"), [this] { this->close(); });
     // Three columns of buttons: the note's, the phrase's, and the steps with closing.
     QWidget* order[] = {romaji, lengthPos, noteSettings, phraseSettings, quick, wav, prev, nxt, close};
     for (int i = 0; i < 9; ++i) grid->addWidget(order[i], i % 3, i / 3);
@@ -261,7 +261,7 @@ void NoteVoiceWindow::load() {
     showForm();
     enablePhraseButtons();
     const VoxEvent* e = ctx_.hub.song().event(c_, n_);
-    lengthGroup_->setTitle(QString("ﾉｰﾄ長： %1 ").arg(e->endTick - e->startTick));
+    lengthGroup_->setTitle(tr("ﾉｰﾄ長： %1 ").arg(e->endTick - e->startTick));
     noteName_->setText(q(noteName(static_cast<int>(e->noteKey & 127))));
     if (isVisible()) codes_[0]->setFocus();
 }
@@ -411,7 +411,7 @@ bool NoteVoiceWindow::setOneClickLength(int b) {
         return false;
     }
     const VoxEvent* e = hub.song().event(c_, n_);
-    lengthGroup_->setTitle(QString("ﾉｰﾄ長： %1 ").arg(e->endTick - e->startTick));
+    lengthGroup_->setTitle(tr("ﾉｰﾄ長： %1 ").arg(e->endTick - e->startTick));
     ownEdit_ = true;
     hub.edited(c_);
     ownEdit_ = false;
@@ -455,7 +455,7 @@ void NoteVoiceWindow::stopListening() { ctx_.hub.stop(); }
 
 bool NoteVoiceWindow::writePhraseWav() {
     if (!commit()) return false;
-    const std::string path = ctx_.files.saveFile(this, "Waveﾌｧｲﾙ (*.wav)", ctx_.hub.proposedWavPath(), "wav");
+    const std::string path = ctx_.files.saveFile(this, tr("Waveﾌｧｲﾙ (*.wav)"), ctx_.hub.proposedWavPath(), "wav");
     if (path.empty()) return false;
     const auto dot = path.find_last_of('.');
     if (dot == std::string::npos || QString::fromStdString(path.substr(dot + 1)).toLower() != "wav") return false;
@@ -540,7 +540,7 @@ void NoteVoiceWindow::closeEvent(QCloseEvent* e) {
 }
 
 OneClickLengthDialog::OneClickLengthDialog(const std::array<uint16_t, 5>& values, QWidget* parent) : QDialog(parent) {
-    setWindowTitle("ﾜﾝｸﾘｯｸ・ﾉｰﾄ長の設定");
+    setWindowTitle(tr("ﾜﾝｸﾘｯｸ・ﾉｰﾄ長の設定"));
     auto* form = new QFormLayout();
     for (std::size_t i = 0; i < 5; ++i) {
         spins_[i] = new QSpinBox(this);
@@ -549,10 +549,10 @@ OneClickLengthDialog::OneClickLengthDialog(const std::array<uint16_t, 5>& values
         form->addRow(QString::number(i + 1), spins_[i]);
     }
     auto* v = new QVBoxLayout(this);
-    v->addWidget(new QLabel("ﾉｰﾄ長 (tick, 0 = なし)", this));
+    v->addWidget(new QLabel(tr("ﾉｰﾄ長 (tick, 0 = なし)"), this));
     v->addLayout(form);
     auto* b = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    b->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    b->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));
     connect(b, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(b, &QDialogButtonBox::rejected, this, &QDialog::reject);
     v->addWidget(b);

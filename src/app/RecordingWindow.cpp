@@ -16,7 +16,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 
 RecordingWindow::RecordingWindow(AppContext& ctx, VoiceProject& project, QWidget* parent)
     : QDialog(parent), ctx_(ctx), project_(project) {
-    setWindowTitle("レコーディング");
+    setWindowTitle(tr("レコーディング"));
     ctx_.hub.stop();
     // Devices of its own: they stay alive when the hub lets its own go (exit, a new MIDI output).
     if ((devices_ = ctx_.hub.devices())) {
@@ -42,13 +42,13 @@ RecordingWindow::RecordingWindow(AppContext& ctx, VoiceProject& project, QWidget
     h->addWidget(list_, 1);
 
     auto* side = new QVBoxLayout();
-    auto button = [&](const char* text) {
+    auto button = [&](const QString& text) {
         auto* b = new QPushButton(text, this);
         side->addWidget(b);
         return b;
     };
-    all_ = button("すべて選択");
-    reverse_ = button("逆順");
+    all_ = button(tr("すべて選択"));
+    reverse_ = button(tr("逆順"));
     auto* moves = new QHBoxLayout();
     up_ = new QPushButton("↑", this);
     down_ = new QPushButton("↓", this);
@@ -56,11 +56,11 @@ RecordingWindow::RecordingWindow(AppContext& ctx, VoiceProject& project, QWidget
     moves->addWidget(down_);
     side->addLayout(moves);
     side->addSpacing(8);
-    auto* guide = button("ｶﾞｲﾄﾞ設定");
+    auto* guide = button(tr("ｶﾞｲﾄﾞ設定"));
     side->addSpacing(8);
-    side->addWidget(new QLabel("入力ﾃﾞﾊﾞｲｽ", this));
+    side->addWidget(new QLabel(tr("入力ﾃﾞﾊﾞｲｽ"), this));
     input_ = new QComboBox(this);
-    input_->addItem("既定の入力ﾃﾞﾊﾞｲｽ");
+    input_->addItem(tr("既定の入力ﾃﾞﾊﾞｲｽ"));
     if (devices_) {
         AudioEngine& engine = devices_->engine();
         for (const std::string& name : engine.inputDeviceNames()) input_->addItem(q(name));
@@ -68,7 +68,7 @@ RecordingWindow::RecordingWindow(AppContext& ctx, VoiceProject& project, QWidget
     }
     input_->setEnabled(input_->count() > 1);
     side->addWidget(input_);
-    side->addWidget(new QLabel("入力ﾚﾍﾞﾙ", this));
+    side->addWidget(new QLabel(tr("入力ﾚﾍﾞﾙ"), this));
     meter_ = new QProgressBar(this);
     meter_->setRange(0, 100);
     meter_->setTextVisible(false);
@@ -76,21 +76,21 @@ RecordingWindow::RecordingWindow(AppContext& ctx, VoiceProject& project, QWidget
     side->addWidget(meter_);
     status_ = new QLabel(this);
     status_->setWordWrap(true);
-    status_->setMinimumWidth(fontMetrics().horizontalAdvance("ｶﾞｲﾄﾞ: Acoustic Grand Piano") + 8);
+    status_->setMinimumWidth(fontMetrics().horizontalAdvance(tr("ｶﾞｲﾄﾞ: %1").arg("Acoustic Grand Piano")) + 8);
     side->addWidget(status_);
     side->addStretch(1);
     rec_ = button("Rec.");
     play_ = button("Play");
     stop_ = button("Stop");
     side->addSpacing(8);
-    auto* close = button("閉じる");
+    auto* close = button(tr("閉じる"));
     h->addLayout(side);
 
     connect(input_, &QComboBox::activated, this, [this](int index) {
         if (!devices_) return;
         const std::string name = index <= 0 ? std::string() : input_->itemText(index).toStdString();
         if (!devices_->engine().setInputDevice(name)) {
-            ctx_.prompt.notice("Error", "ウェーブ入力デバイスを開けません。");
+            ctx_.prompt.notice("Error", tr("ウェーブ入力デバイスを開けません。").toStdString());
             const std::string now = devices_->engine().inputDevice();
             input_->setCurrentIndex(now.empty() ? 0 : std::max(0, input_->findText(q(now))));
         }
@@ -110,8 +110,8 @@ RecordingWindow::RecordingWindow(AppContext& ctx, VoiceProject& project, QWidget
     for (std::size_t i = 0; i < project_.items.size(); ++i) order_.push_back(static_cast<int>(i));
     fill();
     enableButtons();
-    status_->setText(run_ ? QString("ｶﾞｲﾄﾞ: %1").arg(kGmInstrumentNames[run_->guideInstrument() & 0x7F])
-                          : QString("ｻｳﾝﾄﾞﾃﾞﾊﾞｲｽがありません。"));
+    status_->setText(run_ ? tr("ｶﾞｲﾄﾞ: %1").arg(kGmInstrumentNames[run_->guideInstrument() & 0x7F])
+                          : tr("ｻｳﾝﾄﾞﾃﾞﾊﾞｲｽがありません。"));
 }
 
 RecordingWindow::~RecordingWindow() { finish(); }
@@ -190,7 +190,7 @@ void RecordingWindow::chooseGuide() {
     s.setGuideInstrument(d.program());
     ctx_.hub.settings().setSoundSettings(s);
     if (run_) run_->setGuideInstrument(d.program());
-    status_->setText(QString("ｶﾞｲﾄﾞ: %1").arg(kGmInstrumentNames[d.program() & 0x7F]));
+    status_->setText(tr("ｶﾞｲﾄﾞ: %1").arg(kGmInstrumentNames[d.program() & 0x7F]));
 }
 
 void RecordingWindow::record() {
@@ -255,12 +255,12 @@ void RecordingWindow::follow() {
     const int peak = run_->inputPeak();
     meter_->setValue(peak * 100 / 32767);
     if (run_->running()) {
-        const char* what = run_->mode() == RecordingRun::Mode::Record ? "録音中" : "再生中";
-        status_->setText(QString("%1  %2 byte").arg(what).arg(run_->recordedBytes()));
+        const QString what = run_->mode() == RecordingRun::Mode::Record ? tr("録音中") : tr("再生中");
+        status_->setText(tr("%1  %2 byte").arg(what).arg(run_->recordedBytes()));
     } else if (follow_.isActive()) {
         follow_.stop();
         meter_->setValue(0);
-        status_->setText(QString("ｶﾞｲﾄﾞ: %1").arg(kGmInstrumentNames[run_->guideInstrument() & 0x7F]));
+        status_->setText(tr("ｶﾞｲﾄﾞ: %1").arg(kGmInstrumentNames[run_->guideInstrument() & 0x7F]));
     }
     enableButtons();
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/WindowPlacement.h"
+#include "base/Translation.h"
 #include "voice/Voice.h"
 #include "voice/VoiceBank.h"
 
@@ -99,7 +100,7 @@ RomajiListWindow::RomajiListWindow(AppContext& ctx, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       ctx_(ctx) {
-    setWindowTitle("入力ﾛｰﾏ字一覧");
+    setWindowTitle(tr("入力ﾛｰﾏ字一覧"));
     setAttribute(Qt::WA_DeleteOnClose);
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
@@ -164,7 +165,7 @@ bool RomajiListWindow::eventFilter(QObject* o, QEvent* e) {
 }
 
 void RomajiListWindow::showVoice(const std::string& name) {
-    setWindowTitle(QString::fromStdString(romajiListTitle(name)));
+    setWindowTitle(QString::fromStdString(translated(romajiListTitle(name))));
     view_->setEntries({});
     VoiceBank& bank = ctx_.hub.voices();
     if (!bank.ensureVoiceLoaded(name)) {

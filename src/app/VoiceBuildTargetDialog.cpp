@@ -10,13 +10,13 @@
 namespace kantor::app {
 
 VoiceBuildTargetDialog::VoiceBuildTargetDialog(VoiceBank& bank, QWidget* parent) : QDialog(parent) {
-    setWindowTitle("Voice Data 作成");
+    setWindowTitle(tr("Voice Data 作成"));
     bank.enumerateVoiceFiles();
     // The voices that came with the system are never replaced.
     ids_ = VoiceLibrary::offeredVoices(bank);
     auto* v = new QVBoxLayout(this);
-    create_ = new QRadioButton("新規作成", this);
-    replace_ = new QRadioButton("入れ替え（上書き保存）", this);
+    create_ = new QRadioButton(tr("新規作成"), this);
+    replace_ = new QRadioButton(tr("入れ替え（上書き保存）"), this);
     voices_ = new QComboBox(this);
     for (const std::string& id : ids_) {
         const int i = bank.findVoiceFile(id);
@@ -31,7 +31,7 @@ VoiceBuildTargetDialog::VoiceBuildTargetDialog(VoiceBank& bank, QWidget* parent)
     v->addWidget(replace_);
     v->addWidget(voices_);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    box->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    box->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
     v->addWidget(box);

@@ -1,16 +1,21 @@
 #include "app/VoiceLibraryDialog.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QVBoxLayout>
 
+#include "base/Translation.h"
 #include "voice/VoiceBank.h"
 #include "voice/VoiceLibrary.h"
 
 namespace kantor::app {
 namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
-constexpr const char* kFilter = "My Kantorellion Voice Dataﾌｧｲﾙ (*.vxb)";
+// The file dialog's filter, in the toolkit's form.
+QString filter() {
+    return QCoreApplication::translate("kantor::app::VoiceLibraryDialog", "My Kantorellion Voice Dataﾌｧｲﾙ (*.vxb)");
+}
 
 const char* titleOf(VoiceLibraryDialog::Mode m) {
     switch (m) {
@@ -24,7 +29,7 @@ const char* titleOf(VoiceLibraryDialog::Mode m) {
 
 VoiceLibraryDialog::VoiceLibraryDialog(AppContext& ctx, Mode mode, const std::string& preselect, QWidget* parent)
     : QDialog(parent), ctx_(ctx) {
-    setWindowTitle(titleOf(mode));
+    setWindowTitle(q(translated(titleOf(mode))));
     VoiceBank& bank = ctx_.hub.voices();
     bank.enumerateVoiceFiles();
     ids_ = VoiceLibrary::offeredVoices(bank);
@@ -36,7 +41,7 @@ VoiceLibraryDialog::VoiceLibraryDialog(AppContext& ctx, Mode mode, const std::st
         const int i = bank.findVoiceFile(id);
         combo_->addItem(q(i >= 0 ? bank.voiceFileVoiceName(i) : id), i);
     }
-    form->addRow("Voice： ", combo_);
+    form->addRow(tr("Voice： "), combo_);
     v->addLayout(form);
     for (QLabel*& l : lines_) {
         l = new QLabel(this);
@@ -45,7 +50,7 @@ VoiceLibraryDialog::VoiceLibraryDialog(AppContext& ctx, Mode mode, const std::st
         v->addWidget(l);
     }
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    box->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    box->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));
     if (mode == Mode::Import) box->button(QDialogButtonBox::Cancel)->setEnabled(false);
     v->addWidget(box);
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -82,7 +87,7 @@ bool exportVoiceCommand(AppContext& ctx, QWidget* parent) {
     if (d.exec() != QDialog::Accepted) return false;
     const std::string id = d.identifier();
     if (id.empty()) return false;
-    const std::string target = ctx.files.saveFile(parent, kFilter, {}, "vxb");
+    const std::string target = ctx.files.saveFile(parent, filter(), {}, "vxb");
     if (target.empty()) return false;
     VoiceLibrary library(ctx.hub.folders().voiceFolder(), &ctx.prompt);
     // The file dialog has asked before overwriting.
@@ -95,7 +100,7 @@ bool exportVoiceCommand(AppContext& ctx, QWidget* parent) {
 
 bool importVoiceCommand(AppContext& ctx, QWidget* parent) {
     if (!ctx.hub.stop()) return false;
-    const std::string source = ctx.files.openFile(parent, kFilter, ctx.hub.folders().documentsFolder());
+    const std::string source = ctx.files.openFile(parent, filter(), ctx.hub.folders().documentsFolder());
     if (source.empty()) return false;
     VoiceLibrary library(ctx.hub.folders().voiceFolder(), &ctx.prompt);
     std::string id;

@@ -24,8 +24,8 @@
 namespace kantor::app {
 namespace {
 
-constexpr const char* kProjectFilter = "Vxb作成ﾌﾟﾛｼﾞｪｸﾄ･ﾌｧｲﾙ (*.vxbprj)";
-constexpr const char* kWaveFilter = "Waveﾌｧｲﾙ (*.wav)";
+constexpr const char* kProjectFilter = QT_TRANSLATE_NOOP("kantor::app::VoiceMakerWindow", "Vxb作成ﾌﾟﾛｼﾞｪｸﾄ･ﾌｧｲﾙ (*.vxbprj)");
+constexpr const char* kWaveFilter = QT_TRANSLATE_NOOP("kantor::app::VoiceMakerWindow", "Waveﾌｧｲﾙ (*.wav)");
 constexpr const char* kRateNames[3] = {"11kHz", "22kHz", "44kHz"};
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
@@ -41,7 +41,7 @@ QFont monospace() {
 
 VoiceMakerWindow::VoiceMakerWindow(AppContext& ctx, QWidget* parent)
     : QWidget(parent, Qt::Window), ctx_(ctx), editor_(project_, ctx.prompt) {
-    setWindowTitle("Voice Data 作成");
+    setWindowTitle(tr("Voice Data 作成"));
     setAttribute(Qt::WA_DeleteOnClose);
     // Devices of its own: they stay alive when the hub lets its own go (exit, a new MIDI output).
     if ((devices_ = ctx_.hub.devices())) {
@@ -52,15 +52,15 @@ VoiceMakerWindow::VoiceMakerWindow(AppContext& ctx, QWidget* parent)
 
     auto* v = new QVBoxLayout(this);
     auto* bar = new QMenuBar(this);
-    QMenu* file = bar->addMenu("ﾌｧｲﾙ(&F)");
-    connect(file->addAction("新規ﾌﾟﾛｼﾞｪｸﾄ(&N)"), &QAction::triggered, this, [this] { newProject(); });
-    connect(file->addAction("ﾌﾟﾛｼﾞｪｸﾄを開く(&O)"), &QAction::triggered, this, [this] { openProject(); });
-    connect(file->addAction("上書き保存(&S)"), &QAction::triggered, this, [this] { saveProject(); });
-    connect(file->addAction("名前を付けて保存(&A)"), &QAction::triggered, this, [this] { saveProjectAs(); });
+    QMenu* file = bar->addMenu(tr("ﾌｧｲﾙ(&F)"));
+    connect(file->addAction(tr("新規ﾌﾟﾛｼﾞｪｸﾄ(&N)")), &QAction::triggered, this, [this] { newProject(); });
+    connect(file->addAction(tr("ﾌﾟﾛｼﾞｪｸﾄを開く(&O)")), &QAction::triggered, this, [this] { openProject(); });
+    connect(file->addAction(tr("上書き保存(&S)")), &QAction::triggered, this, [this] { saveProject(); });
+    connect(file->addAction(tr("名前を付けて保存(&A)")), &QAction::triggered, this, [this] { saveProjectAs(); });
     file->addSeparator();
-    connect(file->addAction("VoiceDataの作成"), &QAction::triggered, this, [this] { build(); });
+    connect(file->addAction(tr("VoiceDataの作成")), &QAction::triggered, this, [this] { build(); });
     file->addSeparator();
-    connect(file->addAction("閉じる(&C)"), &QAction::triggered, this, &QWidget::close);
+    connect(file->addAction(tr("閉じる(&C)")), &QAction::triggered, this, &QWidget::close);
     v->setMenuBar(bar);
 
     auto* head = new QGridLayout();
@@ -77,15 +77,15 @@ VoiceMakerWindow::VoiceMakerWindow(AppContext& ctx, QWidget* parent)
     tuning_->setSuffix(" Hz");
     rate_ = new QComboBox(this);
     for (const char* r : kRateNames) rate_->addItem(r);
-    head->addWidget(new QLabel("Voice名", this), 0, 0);
+    head->addWidget(new QLabel(tr("Voice名"), this), 0, 0);
     head->addWidget(name_, 0, 1);
     head->addWidget(new QLabel("Master Tuning", this), 0, 2);
     head->addWidget(tuning_, 0, 3);
-    head->addWidget(new QLabel("ｺﾒﾝﾄ", this), 1, 0);
+    head->addWidget(new QLabel(tr("ｺﾒﾝﾄ"), this), 1, 0);
     head->addWidget(comment_, 1, 1);
     head->addWidget(new QLabel("Sampling", this), 1, 2);
     head->addWidget(rate_, 1, 3);
-    head->addWidget(new QLabel("ｺﾒﾝﾄ2", this), 2, 0);
+    head->addWidget(new QLabel(tr("ｺﾒﾝﾄ2"), this), 2, 0);
     head->addWidget(comment2_, 2, 1);
     head->setColumnStretch(1, 1);
     v->addLayout(head);
@@ -100,7 +100,7 @@ VoiceMakerWindow::VoiceMakerWindow(AppContext& ctx, QWidget* parent)
 
     auto* body = new QHBoxLayout();
     auto* pitchBox = new QVBoxLayout();
-    pitchBox->addWidget(new QLabel("音程", this));
+    pitchBox->addWidget(new QLabel(tr("音程"), this));
     pitches_ = new QListWidget(this);
     pitches_->setFont(monospace());
     for (int n = kMakerPitchListTop; n >= 0; --n) pitches_->addItem(q(makerPitchListLine(n)));
@@ -110,8 +110,8 @@ VoiceMakerWindow::VoiceMakerWindow(AppContext& ctx, QWidget* parent)
 
     auto* codeBox = new QVBoxLayout();
     auto* codeHead = new QHBoxLayout();
-    codeHead->addWidget(new QLabel("ｺｰﾄﾞ - 表記", this));
-    lower_ = new QCheckBox("小文字ｺｰﾄﾞ", this);
+    codeHead->addWidget(new QLabel(tr("ｺｰﾄﾞ - 表記"), this));
+    lower_ = new QCheckBox(tr("小文字ｺｰﾄﾞ"), this);
     codeHead->addStretch(1);
     codeHead->addWidget(lower_);
     codeBox->addLayout(codeHead);
@@ -122,10 +122,10 @@ VoiceMakerWindow::VoiceMakerWindow(AppContext& ctx, QWidget* parent)
     auto* typed = new QHBoxLayout();
     code_ = new QLineEdit(this);
     code_->setMaxLength(4);
-    code_->setPlaceholderText("ｺｰﾄﾞ");
+    code_->setPlaceholderText(tr("ｺｰﾄﾞ"));
     notation_ = new QLineEdit(this);
     notation_->setMaxLength(5);
-    notation_->setPlaceholderText("表記");
+    notation_->setPlaceholderText(tr("表記"));
     typed->addWidget(code_);
     typed->addWidget(notation_);
     codeBox->addLayout(typed);
@@ -139,16 +139,16 @@ VoiceMakerWindow::VoiceMakerWindow(AppContext& ctx, QWidget* parent)
     });
 
     auto* ops = new QVBoxLayout();
-    auto button = [&](const char* text, auto slot) {
+    auto button = [&](const QString& text, auto slot) {
         auto* b = new QPushButton(text, this);
         connect(b, &QPushButton::clicked, this, slot);
         ops->addWidget(b);
         return b;
     };
-    button("追加 →", [this] { addItem(); });
-    button("ｺｰﾄﾞ - 表記 の変更", [this] { changeCode(); });
-    button("ﾌﾞﾗﾝｸ挿入", [this] { insertBlank(); });
-    button("削除", [this] { deleteSelected(); });
+    button(tr("追加 →"), [this] { addItem(); });
+    button(tr("ｺｰﾄﾞ - 表記 の変更"), [this] { changeCode(); });
+    button(tr("ﾌﾞﾗﾝｸ挿入"), [this] { insertBlank(); });
+    button(tr("削除"), [this] { deleteSelected(); });
     auto* moves = new QHBoxLayout();
     auto* up = new QPushButton("↑", this);
     auto* down = new QPushButton("↓", this);
@@ -158,12 +158,12 @@ VoiceMakerWindow::VoiceMakerWindow(AppContext& ctx, QWidget* parent)
     moves->addWidget(down);
     ops->addLayout(moves);
     ops->addSpacing(10);
-    button("ﾌﾟﾛﾊﾟﾃｨ", [this] { openProperties(); });
-    button("録音", [this] { openRecording(); });
+    button(tr("ﾌﾟﾛﾊﾟﾃｨ"), [this] { openProperties(); });
+    button(tr("録音"), [this] { openRecording(); });
     button("Open Wave File", [this] { importWave(); });
     button("Save Wave File", [this] { exportWave(); });
     ops->addSpacing(10);
-    auto* listenBox = new QGroupBox("視聴", this);
+    auto* listenBox = new QGroupBox(tr("視聴"), this);
     auto* lg = new QGridLayout(listenBox);
     length_ = new QComboBox(listenBox);
     for (const auto& l : kListenLengths) length_->addItem(l.name);
@@ -346,7 +346,7 @@ int VoiceMakerWindow::singleSelection(bool needData) {
 void VoiceMakerWindow::importWave() {
     const int line = singleSelection(false);
     if (line < 0) return;
-    const std::string path = ctx_.files.openFile(this, kWaveFilter, ctx_.hub.settings().voiceMakerFolder());
+    const std::string path = ctx_.files.openFile(this, tr(kWaveFilter), ctx_.hub.settings().voiceMakerFolder());
     if (path.empty()) return;
     ItemWave wave(&ctx_.prompt);
     const Outcome o = wave.importWave(*project_.items[std::size_t(line)], path);
@@ -359,7 +359,7 @@ void VoiceMakerWindow::importWave() {
 void VoiceMakerWindow::exportWave() {
     const int line = singleSelection(true);
     if (line < 0) return;
-    const std::string path = ctx_.files.saveFile(this, kWaveFilter, {}, "wav");
+    const std::string path = ctx_.files.saveFile(this, tr(kWaveFilter), {}, "wav");
     if (path.empty()) return;
     ItemWave wave(&ctx_.prompt);
     if (wave.exportWave(*project_.items[std::size_t(line)], path) == Outcome::Failed)
@@ -446,7 +446,7 @@ bool VoiceMakerWindow::newProject() {
 
 bool VoiceMakerWindow::openProject() {
     if (!askToSave()) return false;
-    const std::string path = ctx_.files.openFile(this, kProjectFilter, ctx_.hub.settings().voiceMakerFolder());
+    const std::string path = ctx_.files.openFile(this, tr(kProjectFilter), ctx_.hub.settings().voiceMakerFolder());
     if (path.empty()) return false;
     return openProjectPath(path);
 }
@@ -474,7 +474,7 @@ bool VoiceMakerWindow::saveProjectAs() {
     takeHeaderFields();
     std::string proposed = project_.path();
     if (proposed.empty()) proposed = ctx_.hub.settings().voiceMakerFolder();
-    const std::string path = ctx_.files.saveFile(this, kProjectFilter, proposed, "vxbprj");
+    const std::string path = ctx_.files.saveFile(this, tr(kProjectFilter), proposed, "vxbprj");
     if (path.empty()) return false;
     if (!project_.save(path)) {
         ctx_.prompt.notice(makertext::kCaptionLowerError, project_.lastError());
