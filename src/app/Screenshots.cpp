@@ -26,6 +26,7 @@
 #include "app/ScratchApp.h"
 #include "app/MidiInstrumentDialog.h"
 #include "app/Mnemonics.h"
+#include "app/TextCheck.h"
 #include "app/MidiOutputDialog.h"
 #include "app/NoteSettingsDialog.h"
 #include "app/NoteVoiceWindow.h"
@@ -40,6 +41,7 @@
 #include "app/VoiceMakerWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "base/FileIO.h"
+#include "base/Translation.h"
 #include "voice/VoiceLibrary.h"
 #include "settings/StartupTexts.h"
 
@@ -78,6 +80,11 @@ bool write(QWidget* w, const QString& dir, const char* name) {
                     (b->objectName().isEmpty() ? b->toolTip() : b->objectName()).toUtf8().constData());
         ok = false;
     }
+    // Texts that do not fit are reported; so is Japanese left in a window drawn in English
+    // (song data such as lyrics may show in labels, so neither fails the run).
+    for (const QString& cut : cutTexts(w)) std::printf("CUT TEXT in %s: %s\n", name, cut.toUtf8().constData());
+    if (language() == Language::English)
+        for (const QString& t : japaneseTexts(w)) std::printf("JAPANESE TEXT in %s: %s\n", name, t.toUtf8().constData());
     return ok;
 }
 
