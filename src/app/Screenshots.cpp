@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QImage>
 #include <QDir>
 #include <QMessageBox>
@@ -408,10 +409,12 @@ int writeScreenshots(const std::string& dirText) {
     failures += writeMakerScreenshots(app, dir);
     failures += expressionScreenshots(app, panel, dir);
 
-    QMessageBox first(QMessageBox::Information, text::kFirstRunCaption, text::kFirstRunNotice, QMessageBox::Ok);
-    fitText(first, text::kFirstRunNotice);
+    QMessageBox first(QMessageBox::Information, QString::fromStdString(translated(text::kFirstRunCaption)),
+                      QString::fromStdString(translated(text::kFirstRunNotice)), QMessageBox::Ok);
+    fitText(first, translated(text::kFirstRunNotice));
     failures += !save(&first, dir, "first-run-notice");
-    QMessageBox save1(QMessageBox::Warning, "確認", "歌声データを保存しますか？",
+    QMessageBox save1(QMessageBox::Warning, QString::fromStdString(translated("確認")),
+                      QCoreApplication::translate("kantor::app::MainPanel", "歌声データを保存しますか？"),
                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     failures += !save(&save1, dir, "save-prompt");
     return failures == 0 ? 0 : 1;
