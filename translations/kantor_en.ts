@@ -306,7 +306,7 @@
     </message>
     <message>
         <source>簡易入力(&amp;E)</source>
-        <translation>Quick Input (&amp;E)</translation>
+        <translation>&amp;Quick Input</translation>
     </message>
     <message>
         <source>ﾌﾚｰｽﾞWaveﾌｧｲﾙ</source>
@@ -364,7 +364,7 @@
     </message>
     <message>
         <source>ｶﾞｲﾄﾞ設定</source>
-        <translation>Guide...</translation>
+        <translation>Guide Instrument...</translation>
     </message>
     <message>
         <source>入力ﾃﾞﾊﾞｲｽ</source>

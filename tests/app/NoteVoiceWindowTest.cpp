@@ -2,12 +2,18 @@
 // with scripted answers: commit rules, unknown codes, the ends of the channel, quick input,
 // the dialogs' spin texts and ranges, the open-window checks and undo back to the saved song.
 #include <QTest>
+#include <QTranslator>
 #include <fstream>
 
+#include "app/ChannelSettingsDialogs.h"
 #include "app/EditCommands.h"
 #include "app/EditDialogs.h"
 #include "app/KantorApp.h"
+#include "app/NoteSettingsDialog.h"
 #include "app/NoteVoiceWindow.h"
+#include "app/Resources.h"
+#include "app/TextCheck.h"
+#include "base/Translation.h"
 #include "midi/SmfWriter.h"
 #include "song/SongFile.h"
 #include "song/TestPrompt.h"
@@ -69,6 +75,22 @@ struct Session {
 void type(QLineEdit* e, const QString& text) {
     e->setText(text);
 }
+
+// The English interface for one test: the windows' texts and the core's language, both back
+// to Japanese at the end so that the other tests see the program's own texts.
+struct English {
+    QTranslator translator;
+    bool loaded = false;
+    English() {
+        initResources();
+        loaded = translator.load(":/i18n/kantor_en.qm") && QCoreApplication::installTranslator(&translator);
+        setLanguage(Language::English);
+    }
+    ~English() {
+        QCoreApplication::removeTranslator(&translator);
+        setLanguage(Language::Japanese);
+    }
+};
 
 }  // namespace
 
@@ -378,6 +400,41 @@ private slots:
         QCOMPARE(s.bytes(), redone);
         QTest::keyClick(w->codeEdit(1), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(s.bytes(), saved);
+        w->close();
+    }
+
+    // With English chosen the note's windows and the settings forms have no Japanese of their
+    // own left; the kana of the note's syllables is song data and stays.
+    void theNoteWindowsSpeakEnglish() {
+        Session s;
+        English english;
+        QVERIFY(english.loaded);
+        NoteVoiceWindow* w = s.open(0);
+        type(w->codeEdit(0), "KA");
+        QVERIFY(w->commit());
+        QCOMPARE(w->windowTitle(), QString("VoiceNote ( 1 - No.1 )"));
+        QCOMPARE(w->lengthGroup()->title(), QString("Note length: 400 "));
+        QVERIFY(w->button("&Note Settings") && w->button("Pre&vious [F4]") && w->button("&Close"));
+        QCOMPARE(japaneseTexts(w), QStringList{"QLabel: " + w->kanaLabel(0)->text()});
+        QVERIFY(hasJapanese(w->kanaLabel(0)->text()));
+
+        NoteSettingsDialog settings(s.ctx(), 0, 0, w);
+        QCOMPARE(settings.windowTitle(), QString("Note Settings (1)"));
+        QStringList labels;
+        for (const QLabel* l : settings.findChildren<QLabel*>()) labels << l->text();
+        QVERIFY2(labels.contains("Vibrato") && labels.contains("Consonant speed"), qPrintable(labels.join(", ")));
+        QCOMPARE(japaneseTexts(&settings), QStringList());
+        OneClickLengthDialog lengths({240, 480, 960, 0, 0}, w);
+        QCOMPARE(lengths.windowTitle(), QString("One-Click Note Lengths"));
+        QCOMPARE(japaneseTexts(&lengths), QStringList());
+        ChListSettingsDialog list(s.hub().settings(), w);
+        QCOMPARE(list.windowTitle(), QString("Channel List Settings"));
+        QCOMPARE(japaneseTexts(&list), QStringList());
+        ChScoreSettingsDialog score(s.hub(), w);
+        score.showWords()->setChecked(true);
+        QCOMPARE(score.wordKind()->button(0)->text(), QString("Hiragana"));
+        QCOMPARE(japaneseTexts(&score), QStringList());
+        QVERIFY(!hasJapanese(score.showPitchLine()->toolTip()));
         w->close();
     }
 

@@ -4,13 +4,16 @@
 // recording window from a microphone that plays WAV files, markers placed with "Auto",
 // the voice built into the voice folder.
 #include <QApplication>
+#include <QMenuBar>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
+#include "app/BankImportDialog.h"
 #include "app/ItemPropertiesDialog.h"
 #include "app/KantorApp.h"
 #include "app/MainPanel.h"
@@ -18,10 +21,14 @@
 #include "voice/VoiceLibrary.h"
 #include "app/MidiOutputDialog.h"
 #include "app/RecordingWindow.h"
+#include "app/Resources.h"
+#include "app/TextCheck.h"
+#include "app/VoiceBuildTargetDialog.h"
 #include "app/SyncCorrectionDialog.h"
 #include "app/VoiceMakerWindow.h"
 #include "sound/WavFile.h"
 #include "base/FileIO.h"
+#include "base/Translation.h"
 #include "midi/SmfWriter.h"
 #include "support/CliRun.h"
 #include "voicemaker/AutoMarker.h"
@@ -75,6 +82,39 @@ void addSyllable(VoiceMakerWindow& w, int note, const char* code, const char* ka
     w.selectPitch(note);
     w.setTyped(code, QString::fromUtf8(kana));
     w.addItem();
+}
+
+// The English interface for one test: the windows' texts and the core's language, both back
+// to Japanese at the end so that the other tests see the program's own texts.
+struct English {
+    QTranslator translator;
+    bool loaded = false;
+    English() {
+        initResources();
+        loaded = translator.load(":/i18n/kantor_en.qm") && QCoreApplication::installTranslator(&translator);
+        setLanguage(Language::English);
+    }
+    ~English() {
+        QCoreApplication::removeTranslator(&translator);
+        setLanguage(Language::Japanese);
+    }
+};
+
+// Japanese left in a window drawn in English: its controls' texts, and the placeholders and
+// tips, which the screenshots do not show.
+QString japaneseIn(const QWidget& w) {
+    QStringList left = japaneseTexts(&w);
+    for (const QLineEdit* e : w.findChildren<QLineEdit*>())
+        if (hasJapanese(e->placeholderText())) left << "placeholder: " + e->placeholderText();
+    for (const QWidget* c : w.findChildren<QWidget*>())
+        if (hasJapanese(c->toolTip())) left << "tip: " + c->toolTip();
+    return left.join("; ");
+}
+
+QPushButton* buttonNamed(const QWidget& w, const QString& text) {
+    for (QPushButton* b : w.findChildren<QPushButton*>())
+        if (b->text() == text) return b;
+    return nullptr;
 }
 
 }  // namespace
@@ -286,6 +326,46 @@ private slots:
         QVERIFY(deleteVoiceCommand(s.app->context(), nullptr));
         QVERIFY(!fileExists(folder + mine[0] + ".vxb"));
         QVERIFY(fileExists(male));
+    }
+
+    // With English chosen the maker's windows have no Japanese of their own left; the song
+    // data they list (kana of the code list) is not theirs to change.
+    void theMakerWindowsSpeakEnglish() {
+        Session s;
+        English english;
+        QVERIFY(english.loaded);
+        VoiceMakerWindow w(s.app->context());
+        addSyllable(w, 72, "A", "あ");
+        QCOMPARE(w.windowTitle(), QString("Voice Data Maker"));
+        auto* bar = w.findChild<QMenuBar*>();
+        QVERIFY(bar);
+        QCOMPARE(bar->actions().value(0)->text(), QString("&File"));
+        QStringList items;
+        for (const QAction* a : bar->actions().value(0)->menu()->actions()) items << a->text();
+        QVERIFY2(items.contains("Save &As...") && items.contains("Build Voice Data..."), qPrintable(items.join(", ")));
+        QVERIFY(buttonNamed(w, "Insert Blank") && buttonNamed(w, "Properties..."));
+        QCOMPARE(japaneseIn(w), QString());
+        // The lists stay as they are: the code list shows the kana it stands for.
+        QVERIFY(hasJapanese(w.codeList()->item(0)->text()));
+
+        RecordingWindow recording(s.app->context(), w.project(), &w);
+        QCOMPARE(recording.windowTitle(), QString("Recording"));
+        QVERIFY(buttonNamed(recording, "Select All"));
+        QCOMPARE(japaneseIn(recording), QString());
+        // The item's title is its list line: the pitch's solfege and the kana are the item's.
+        ItemPropertiesDialog properties(s.app->context(), w.project(), 0, &w);
+        QVERIFY(properties.windowTitle().startsWith("Properties :: C4"));
+        QCOMPARE(japaneseIn(properties), "title: " + properties.windowTitle());
+        QVERIFY(buttonNamed(properties, "Cancel"));
+        VoiceBuildTargetDialog target(s.app->hub().voices(), &w);
+        QCOMPARE(target.windowTitle(), QString("Build Voice Data"));
+        QCOMPARE(japaneseIn(target), QString());
+        BankImportDialog bank(s.app->context(), &w);
+        QCOMPARE(japaneseIn(bank), QString());
+
+        // The messages it makes itself reach the user in English too.
+        bank.runImport();
+        QCOMPARE(s.last().text, std::string("No voice bank folder has been chosen."));
     }
 
     void badInputGetsItsMessageAndKeepsTheWork() {
