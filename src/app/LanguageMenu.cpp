@@ -5,6 +5,7 @@
 
 #include "app/AppContext.h"
 #include "base/Translation.h"
+#include "platform/Folders.h"
 #include "settings/LanguageChoice.h"
 
 namespace kantor::app {
@@ -32,7 +33,9 @@ void LanguageMenu::choose(bool english) {
     LanguageChoice c;
     c.language = english ? Language::English : Language::Japanese;
     std::string error;
-    if (!c.save(LanguageChoice::pathBeside(ctx_.hub.folders().settingsFilePath()), &error)) {
+    // The settings folder may not exist yet (nothing was saved so far).
+    if (!makeFolders(ctx_.hub.folders().localDataFolder(), &error) ||
+        !c.save(LanguageChoice::pathBeside(ctx_.hub.folders().settingsFilePath()), &error)) {
         ctx_.prompt.warning(tr("警告").toStdString(), error);
         return;
     }
