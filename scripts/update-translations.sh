@@ -12,7 +12,9 @@ LUPDATE=${LUPDATE:-$(command -v lupdate || echo /usr/lib/qt6/bin/lupdate)}
 [ -x "$LUPDATE" ] || { echo "lupdate not found: scripts/install-deps.sh installs qt6-l10n-tools" >&2; exit 1; }
 
 common=(-silent -locations none -no-obsolete -source-language ja -target-language en)
-"$LUPDATE" "${common[@]}" src/app -ts translations/kantor_en.ts
+# -I src: the windows include their headers as "app/X.h"; lupdate must find them to know
+# that a class is kantor::app::X (the context tr() looks in at run time).
+"$LUPDATE" "${common[@]}" -I src src/app -ts translations/kantor_en.ts
 core_dirs=()
 for d in base sound midi song voice synth audio plugins voicemaker settings platform import hub cli; do
   core_dirs+=("src/$d")

@@ -3,10 +3,11 @@
 #include <QShortcut>
 
 #include "app/EditDialogs.h"
+#include "base/Translation.h"
 
 namespace kantor::app::edit {
 
-QString channelTitle(const char* text, int c) { return QString("%1 ( %2 )").arg(text).arg((c & 15) + 1); }
+QString channelTitle(const QString& text, int c) { return QString("%1 ( %2 )").arg(text).arg((c & 15) + 1); }
 
 void installUndoKeys(QWidget* w, AppContext& ctx, std::function<void()> after) {
     auto* undo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), w);
@@ -38,7 +39,7 @@ bool phraseSettings(AppContext& ctx, int c, std::size_t event, QWidget* parent) 
     PhraseSpan span;
     SettingsEdit e;
     if (!ctx.hub.song().phraseOfNote(c, event, span) || !SettingsEdit::forPhrase(ctx.hub.song(), c, span.head, e)) {
-        ctx.prompt.warning(edittext::kWarning, edittext::kNoPhraseHead);
+        ctx.prompt.warning(translated(edittext::kWarning), translated(edittext::kNoPhraseHead));
         return false;
     }
     EditWindowOpen open(ctx.hub.editWindows(), EditWindows::PhraseSettings, c);
@@ -57,7 +58,7 @@ namespace {
 bool conflict(AppContext& ctx, int c) {
     const std::string m = ctx.hub.editWindows().batchConflict(c);
     if (m.empty()) return false;
-    ctx.prompt.notice(edittext::kNotice, m);
+    ctx.prompt.notice(translated(edittext::kNotice), translated(m));
     return true;
 }
 }  // namespace
@@ -79,7 +80,7 @@ bool phraseBatch(AppContext& ctx, int c, QWidget* parent) {
 bool quickInput(AppContext& ctx, int c, std::size_t event, QWidget* parent) {
     PhraseSpan span;
     if (!ctx.hub.song().phraseOfNote(c, event, span)) {
-        ctx.prompt.warning(edittext::kWarning, edittext::kNoPhraseHead);
+        ctx.prompt.warning(translated(edittext::kWarning), translated(edittext::kNoPhraseHead));
         return false;
     }
     EditWindowOpen open(ctx.hub.editWindows(), EditWindows::QuickInput, c);

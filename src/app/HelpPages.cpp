@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include "base/Translation.h"
+
 namespace kantor::app {
 
 QStringList helpFolders(const std::string& installFolder) {
@@ -14,9 +16,15 @@ QStringList helpFolders(const std::string& installFolder) {
 
 QString helpPageUrl(const QStringList& folders, HelpPage page) {
     const char* name = page == HelpPage::ReadMe ? "ReadMe.html" : page == HelpPage::Guide ? "index.html" : "about.html";
+    // With English chosen the guide opens at its English contents (the first page holds both).
+    QStringList names;
+    if (page == HelpPage::Guide && language() == Language::English) names << "en/index.html";
+    names << name;
     for (const QString& f : folders) {
-        QFileInfo fi(QDir(f).filePath(name));
-        if (fi.isFile()) return QUrl::fromLocalFile(fi.canonicalFilePath()).toString();
+        for (const QString& n : names) {
+            QFileInfo fi(QDir(f).filePath(n));
+            if (fi.isFile()) return QUrl::fromLocalFile(fi.canonicalFilePath()).toString();
+        }
     }
     return {};
 }

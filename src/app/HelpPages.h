@@ -14,6 +14,8 @@ enum class HelpPage { Guide, ReadMe, About };
 QStringList helpFolders(const std::string& installFolder);
 
 // The file URL of a page in the first of the folders that holds it; empty when none does.
+// With English chosen (kantor::language()) the guide is its English contents, en/index.html,
+// where the folder has them.
 QString helpPageUrl(const QStringList& folders, HelpPage page);
 QString helpPageUrl(const std::string& installFolder, HelpPage page);
 

@@ -9,6 +9,7 @@
 
 #include "app/WindowPlacement.h"
 #include "base/Codepage.h"
+#include "base/Translation.h"
 
 namespace kantor::app {
 
@@ -18,7 +19,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 LyricInputWindow::LyricInputWindow(AppContext& ctx, QWidget* parent) : QWidget(parent, Qt::Window), ctx_(ctx) {
-    setWindowTitle("歌詞入力");
+    setWindowTitle(tr("歌詞入力"));
     setAttribute(Qt::WA_DeleteOnClose);
     const QFont font = positionWindowFont(this->font());
     auto* v = new QVBoxLayout(this);
@@ -37,7 +38,7 @@ LyricInputWindow::LyricInputWindow(AppContext& ctx, QWidget* parent) : QWidget(p
     auto* buttons = new QHBoxLayout();
     auto* in = new QPushButton("List&In", this);
     auto* out = new QPushButton("List&Out", this);
-    auto* del = new QPushButton("削除(&D)", this);
+    auto* del = new QPushButton(tr("削除(&D)"), this);
     in->setObjectName("listIn");
     out->setObjectName("listOut");
     del->setObjectName("delete");
@@ -125,7 +126,8 @@ void LyricInputWindow::listIn() {
     Hub& hub = ctx_.hub;
     if (!hub.hasMidi()) return;
     const LyricPutResult r = putLyric(hub.song(), current_, edit_->text().toStdString(), [this] {
-        return ctx_.prompt.askYesNo(lyrictext::kConfirmCaption, lyrictext::kAskReplace) == PromptAnswer::Yes;
+        return ctx_.prompt.askYesNo(translated(lyrictext::kConfirmCaption), translated(lyrictext::kAskReplace)) ==
+               PromptAnswer::Yes;
     });
     if (!r.changed()) return;
     editing_ = true;
@@ -153,7 +155,7 @@ void LyricInputWindow::listOut() {
 void LyricInputWindow::deleteLine() {
     const int sel = list_->selected();
     if (sel < 0) {
-        ctx_.prompt.notice(lyrictext::kNoticeCaption, lyrictext::kNoSelection);
+        ctx_.prompt.notice(translated(lyrictext::kNoticeCaption), translated(lyrictext::kNoSelection));
         return;
     }
     if (!deleteLyric(ctx_.hub.song(), sel)) return;

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include "app/HelpPages.h"
+#include "base/Translation.h"
 
 using namespace kantor::app;
 
@@ -51,6 +52,26 @@ private slots:
         QTemporaryDir c;
         QDir(c.path()).mkdir("about.html");
         QVERIFY(helpPageUrl(QStringList{c.path()}, HelpPage::About).isEmpty());
+    }
+
+    // With English chosen the guide opens at its English contents where a folder has them;
+    // the other pages and a folder without them stay as they are.
+    void englishGuide() {
+        QTemporaryDir a, b;
+        touch(a.filePath("index.html"));
+        touch(a.filePath("ReadMe.html"));
+        touch(b.filePath("index.html"));
+        touch(b.filePath("en/index.html"));
+        kantor::setLanguage(kantor::Language::English);
+        const QString both = localFile(helpPageUrl(QStringList{b.path()}, HelpPage::Guide));
+        const QString plain = localFile(helpPageUrl(QStringList{a.path(), b.path()}, HelpPage::Guide));
+        const QString readMe = localFile(helpPageUrl(QStringList{a.path()}, HelpPage::ReadMe));
+        kantor::setLanguage(kantor::Language::Japanese);
+        QCOMPARE(both, QFileInfo(b.filePath("en/index.html")).canonicalFilePath());
+        QCOMPARE(plain, QFileInfo(a.filePath("index.html")).canonicalFilePath());
+        QCOMPARE(readMe, QFileInfo(a.filePath("ReadMe.html")).canonicalFilePath());
+        QCOMPARE(localFile(helpPageUrl(QStringList{b.path()}, HelpPage::Guide)),
+                 QFileInfo(b.filePath("index.html")).canonicalFilePath());
     }
 
     // A program run from the build tree opens the build's guide, whose pictures the build drew
