@@ -96,6 +96,24 @@
     </message>
 </context>
 <context>
+    <name>kantor::app::KantorApp</name>
+    <message>
+        <source>ｻｳﾝﾄﾞﾃﾞﾊﾞｲｽがありません。音を出さずに実時間で再生します。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::LanguageMenu</name>
+    <message>
+        <source>言語 (Language)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation type="unfinished">Warning</translation>
+    </message>
+</context>
+<context>
     <name>kantor::app::LyricInputWindow</name>
     <message>
         <source>歌詞入力</source>
@@ -347,7 +365,7 @@
     </message>
     <message>
         <source>初期値にする</source>
-        <translation>Reset</translation>
+        <translation>Set to Initial</translation>
     </message>
     <message>
         <source>時間</source>
@@ -465,7 +483,7 @@
     </message>
     <message>
         <source>外部ｴﾌｪｸﾀ</source>
-        <translation>Effect plug-ins</translation>
+        <translation>Effects</translation>
     </message>
     <message>
         <source>ﾁｭｰﾆﾝｸﾞ（A=）</source>
@@ -529,6 +547,13 @@
     <message>
         <source>閉じる</source>
         <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::QtPrompt</name>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation type="unfinished">Cancel</translation>
     </message>
 </context>
 <context>
@@ -666,7 +691,7 @@
     </message>
     <message>
         <source>外部ｴﾌｪｸﾀ</source>
-        <translation>Effect Plug-ins</translation>
+        <translation>Effects...</translation>
     </message>
     <message>
         <source>表情のﾃﾞﾌｫﾙﾄ</source>

@@ -8,11 +8,9 @@
 #include <QPainterPath>
 #include <QShortcut>
 
-
 #include "app/ChannelScoreWindow.h"
 #include "app/MainPanel.h"
 #include "app/WindowPlacement.h"
-#include "base/Translation.h"
 #include "hub/SongImport.h"
 
 namespace kantor::app {
@@ -234,7 +232,7 @@ void ChannelListWindow::offerMidiLyrics(int c) {
     std::size_t unplaced = 0;
     std::string error;
     if (!takeMidiLyrics(ctx_.hub, c, unplaced, error)) {
-        ctx_.prompt.warning(tr("警告").toStdString(), translated(error));
+        ctx_.prompt.warning(tr("警告").toStdString(), error);
         return;
     }
     ctx_.hub.edited(c);

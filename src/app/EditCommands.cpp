@@ -3,7 +3,6 @@
 #include <QShortcut>
 
 #include "app/EditDialogs.h"
-#include "base/Translation.h"
 
 namespace kantor::app::edit {
 
@@ -39,7 +38,7 @@ bool phraseSettings(AppContext& ctx, int c, std::size_t event, QWidget* parent) 
     PhraseSpan span;
     SettingsEdit e;
     if (!ctx.hub.song().phraseOfNote(c, event, span) || !SettingsEdit::forPhrase(ctx.hub.song(), c, span.head, e)) {
-        ctx.prompt.warning(translated(edittext::kWarning), translated(edittext::kNoPhraseHead));
+        ctx.prompt.warning(edittext::kWarning, edittext::kNoPhraseHead);
         return false;
     }
     EditWindowOpen open(ctx.hub.editWindows(), EditWindows::PhraseSettings, c);
@@ -58,7 +57,7 @@ namespace {
 bool conflict(AppContext& ctx, int c) {
     const std::string m = ctx.hub.editWindows().batchConflict(c);
     if (m.empty()) return false;
-    ctx.prompt.notice(translated(edittext::kNotice), translated(m));
+    ctx.prompt.notice(edittext::kNotice, m);
     return true;
 }
 }  // namespace
@@ -80,7 +79,7 @@ bool phraseBatch(AppContext& ctx, int c, QWidget* parent) {
 bool quickInput(AppContext& ctx, int c, std::size_t event, QWidget* parent) {
     PhraseSpan span;
     if (!ctx.hub.song().phraseOfNote(c, event, span)) {
-        ctx.prompt.warning(translated(edittext::kWarning), translated(edittext::kNoPhraseHead));
+        ctx.prompt.warning(edittext::kWarning, edittext::kNoPhraseHead);
         return false;
     }
     EditWindowOpen open(ctx.hub.editWindows(), EditWindows::QuickInput, c);

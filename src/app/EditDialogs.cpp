@@ -15,7 +15,6 @@
 #include "app/EffectorWindow.h"
 #include "app/RomajiListWindow.h"
 #include "base/FileIO.h"
-#include "base/Translation.h"
 #include "plugins/PluginDescription.h"
 #include "voice/VoiceBank.h"
 
@@ -213,7 +212,7 @@ void VoiceSettingsDialog::accept() {
         syllable.inheritFrom(expression_->syllableValues());
         VoiceSettings& rec = edit_.values();
         if (const std::string bad = note.check() + syllable.check(); !bad.empty()) {
-            ctx_.prompt.notice(translated(edittext::kError), translated(bad));
+            ctx_.prompt.notice(edittext::kError, bad);
             return;
         }
         if (!(note == noteDefaultsOf(rec))) setNoteDefaults(rec, note);
@@ -225,7 +224,7 @@ void VoiceSettingsDialog::accept() {
     const bool ok = edit_.apply(hub.song(), hub.voices(), error, stored_);
     hub.history().end(hub.song());
     if (!ok) {
-        ctx_.prompt.notice(translated(edittext::kError), translated(error));
+        ctx_.prompt.notice(edittext::kError, error);
         return;
     }
     if (stored_) hub.edited(scope);
@@ -399,7 +398,7 @@ void NoteBatchDialog::accept() {
     if (power_[2]->isChecked()) {
         uint32_t value = 0;
         if (!parsePowerValue(powerValue_->text().toStdString(), value)) {
-            ctx_.prompt.notice(translated(edittext::kError), translated(edittext::kBadPower));
+            ctx_.prompt.notice(edittext::kError, edittext::kBadPower);
             powerValue_->setFocus();
             powerValue_->selectAll();
             return;
@@ -431,7 +430,7 @@ void NoteBatchDialog::accept() {
     const bool ok = noteBatchChange(hub.song(), c_, error) && noteBatchExpression(hub.song(), c_, batch, error);
     hub.history().end(hub.song());
     if (!ok) {
-        ctx_.prompt.warning(translated(edittext::kWarning), translated(error));
+        ctx_.prompt.warning(edittext::kWarning, error);
         if (!hub.song().isVoxChannel(c_)) return;
     }
     hub.edited(c_);
@@ -510,7 +509,7 @@ void PhraseBatchDialog::accept() {
         o.waveNameText = waveName_->text().toStdString();
         const std::string m = checkPhraseWaveName(folderOf(ctx_.hub.midiPath()), o.waveNameText);
         if (!m.empty()) {
-            ctx_.prompt.warning(translated(edittext::kWarning), translated(m));
+            ctx_.prompt.warning(edittext::kWarning, m);
             waveName_->setFocus();
             return;
         }
@@ -523,7 +522,7 @@ void PhraseBatchDialog::accept() {
     const bool ok = phraseBatchChange(hub.song(), c_, o, error);
     hub.history().end(hub.song());
     if (!ok) {
-        ctx_.prompt.warning(translated(edittext::kWarning), translated(error));
+        ctx_.prompt.warning(edittext::kWarning, error);
         return;
     }
     hub.edited(c_);
@@ -537,7 +536,7 @@ QuickInputDialog::QuickInputDialog(AppContext& ctx, int c, std::size_t head, QWi
     setWindowTitle(edit::channelTitle(tr("ﾌﾚｰｽﾞ簡易入力"), c));
     Hub& hub = ctx_.hub;
     voice_ = phraseVoiceOf(hub.song(), c, head);
-    if (!backup_.backup(hub.song(), c)) ctx_.prompt.warning(translated(edittext::kWarning), translated(edittext::kNoMemory));
+    if (!backup_.backup(hub.song(), c)) ctx_.prompt.warning(edittext::kWarning, edittext::kNoMemory);
     auto* v = new QVBoxLayout(this);
     input_ = new QLineEdit(q(phraseLine(hub.song(), hub.voices(), c, head, KanaMode::Romaji)), this);
     input_->setMaxLength(256);
@@ -617,7 +616,7 @@ void QuickInputDialog::accept() {
 
 void QuickInputDialog::reject() {
     std::string error;
-    if (!backup_.restore(ctx_.hub.song(), error)) ctx_.prompt.warning(translated(edittext::kWarning), translated(error));
+    if (!backup_.restore(ctx_.hub.song(), error)) ctx_.prompt.warning(edittext::kWarning, error);
     QDialog::reject();
 }
 
@@ -671,7 +670,7 @@ void PhraseWordDialog::setAllChannels(bool all) {
 void PhraseWordDialog::accept() {
     const int row = list_->currentRow();
     if (row < 0 || static_cast<std::size_t>(row) >= words_.size() || !list_->currentItem()->isSelected()) {
-        ctx_.prompt.warning(translated(edittext::kWarning), translated(edittext::kChooseLine));
+        ctx_.prompt.warning(edittext::kWarning, edittext::kChooseLine);
         return;
     }
     chosen_ = words_[static_cast<std::size_t>(row)];

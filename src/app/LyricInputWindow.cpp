@@ -9,7 +9,6 @@
 
 #include "app/WindowPlacement.h"
 #include "base/Codepage.h"
-#include "base/Translation.h"
 
 namespace kantor::app {
 
@@ -126,8 +125,7 @@ void LyricInputWindow::listIn() {
     Hub& hub = ctx_.hub;
     if (!hub.hasMidi()) return;
     const LyricPutResult r = putLyric(hub.song(), current_, edit_->text().toStdString(), [this] {
-        return ctx_.prompt.askYesNo(translated(lyrictext::kConfirmCaption), translated(lyrictext::kAskReplace)) ==
-               PromptAnswer::Yes;
+        return ctx_.prompt.askYesNo(lyrictext::kConfirmCaption, lyrictext::kAskReplace) == PromptAnswer::Yes;
     });
     if (!r.changed()) return;
     editing_ = true;
@@ -155,7 +153,7 @@ void LyricInputWindow::listOut() {
 void LyricInputWindow::deleteLine() {
     const int sel = list_->selected();
     if (sel < 0) {
-        ctx_.prompt.notice(translated(lyrictext::kNoticeCaption), translated(lyrictext::kNoSelection));
+        ctx_.prompt.notice(lyrictext::kNoticeCaption, lyrictext::kNoSelection);
         return;
     }
     if (!deleteLyric(ctx_.hub.song(), sel)) return;

@@ -560,7 +560,7 @@ void MainPanel::writeWav() {
     const std::string path = ctx_.files.saveFile(this, tr("Waveﾌｧｲﾙ (*.wav)"), hub_.proposedWavPath(), "wav");
     if (path.empty()) return;
     std::string info;
-    if (hub_.exportSongWav(path, info)) ctx_.prompt.notice("Wave Info.", translated(info));
+    if (hub_.exportSongWav(path, info)) ctx_.prompt.notice("Wave Info.", info);
 }
 
 void MainPanel::importScore(std::string score) {
@@ -574,7 +574,7 @@ void MainPanel::importScore(std::string score) {
     ScoreImport result;
     std::string error;
     if (!importScoreAsSong(hub_, score, song, 0, {}, result, error)) {
-        if (!error.empty()) ctx_.prompt.warning("Error", translated(error));
+        if (!error.empty()) ctx_.prompt.warning("Error", error);
         return;
     }
     // Opened again as any song is, so that every window shows it.
@@ -592,7 +592,7 @@ void MainPanel::exportLyricsMidi() {
     const std::string path = ctx_.files.saveFile(this, tr("標準Midiﾌｧｲﾙ (*.mid)"), proposed + "-lyrics.mid", "mid");
     if (path.empty()) return;
     std::string error;
-    if (!exportMidiWithLyrics(hub_, path, false, error)) ctx_.prompt.warning("Error", translated(error));
+    if (!exportMidiWithLyrics(hub_, path, false, error)) ctx_.prompt.warning("Error", error);
 }
 
 void MainPanel::soundQuality() {
@@ -608,14 +608,14 @@ void MainPanel::applySoundQuality(const SoundQualityDialog& d) {
     const ExpressionMode expression = d.autoExpression() ? ExpressionMode::Auto : ExpressionMode::Off;
     std::string error;
     if (expression != hub_.expressionMode()) {
-        if (!hub_.setExpressionMode(expression, &error)) ctx_.prompt.notice("Error", translated(error));
+        if (!hub_.setExpressionMode(expression, &error)) ctx_.prompt.notice("Error", error);
         // The scores' pitch lines follow the new mode.
         for (QWidget* top : QApplication::topLevelWidgets())
             for (ScoreView* v : top->findChildren<ScoreView*>()) v->update();
     }
     const PitchMode mode = d.keepFormants() ? PitchMode::KeepFormants : PitchMode::Resample;
     if (mode == hub_.pitchMode()) return;
-    if (!hub_.setPitchMode(mode, &error)) ctx_.prompt.notice("Error", translated(error));
+    if (!hub_.setPitchMode(mode, &error)) ctx_.prompt.notice("Error", error);
 }
 
 void MainPanel::showVersion() {

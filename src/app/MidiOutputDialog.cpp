@@ -6,8 +6,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "base/Translation.h"
-
 namespace kantor::app {
 
 MidiOutputDialog::MidiOutputDialog(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
@@ -49,7 +47,7 @@ void MidiOutputDialog::accept() {
             return;
         }
     }
-    if (!ctx_.hub.setMidiOutput(c)) ctx_.prompt.notice("Error", translated(ctx_.hub.deviceError()));
+    if (!ctx_.hub.setMidiOutput(c)) ctx_.prompt.notice("Error", ctx_.hub.deviceError());
     QDialog::accept();
 }
 

@@ -97,7 +97,7 @@ void WaveInsertWindow::reload() {
 void WaveInsertWindow::checkFiles() {
     if (!ctx_.hub.hasMidi()) return;
     for (const std::string& problem : insertedWaveProblems(ctx_.hub.song(), ctx_.hub.midiPath(), outputBits()))
-        ctx_.prompt.warning(translated(wavetext::kWarningCaption), translated(problem));
+        ctx_.prompt.warning(wavetext::kWarningCaption, problem);
 }
 
 void WaveInsertWindow::moveTo(uint32_t tick, bool post) {
@@ -130,7 +130,7 @@ void WaveInsertWindow::insertFile() {
 void WaveInsertWindow::removeEntry() {
     const int sel = list_->selected();
     if (sel < 0) {
-        ctx_.prompt.notice(translated(wavetext::kNoticeCaption), translated(wavetext::kNoSelection));
+        ctx_.prompt.notice(wavetext::kNoticeCaption, wavetext::kNoSelection);
         return;
     }
     if (!removeWaveInsert(ctx_.hub.song(), sel)) return;
