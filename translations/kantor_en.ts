@@ -151,6 +151,100 @@
     </message>
 </context>
 <context>
+    <name>kantor::app::ChannelListWindow</name>
+    <message>
+        <source>表示する小節を減らす</source>
+        <translation>Show fewer measures</translation>
+    </message>
+    <message>
+        <source>表示する小節を増やす</source>
+        <translation>Show more measures</translation>
+    </message>
+    <message>
+        <source>表示するﾁｬﾝﾈﾙを減らす</source>
+        <translation>Show fewer channels</translation>
+    </message>
+    <message>
+        <source>表示するﾁｬﾝﾈﾙを増やす</source>
+        <translation>Show more channels</translation>
+    </message>
+    <message>
+        <source>Midiﾌｧｲﾙに歌詞があります。ﾁｬﾝﾈﾙ %1 の歌詞にしますか？</source>
+        <translation>The MIDI file has lyrics. Sing them on channel %1?</translation>
+    </message>
+    <message>
+        <source>確認</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>ｿﾝｸﾞﾃﾞﾌｫﾙﾄの設定(&amp;D)</source>
+        <translation>Song &amp;Defaults...</translation>
+    </message>
+    <message>
+        <source>歌詞の挿入(&amp;L)</source>
+        <translation>Insert &amp;Lyrics...</translation>
+    </message>
+    <message>
+        <source>Waveﾌｧｲﾙの挿入(&amp;W)</source>
+        <translation>Insert &amp;Wave Files...</translation>
+    </message>
+    <message>
+        <source>ﾌﾚｰｽﾞ・ﾜｰﾄﾞ一覧表示（&amp;W）</source>
+        <translation>Phrase W&amp;ord List...</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::ChannelScoreWindow</name>
+    <message>
+        <source>表示する小節を減らす</source>
+        <translation>Show fewer measures</translation>
+    </message>
+    <message>
+        <source>表示する小節を増やす</source>
+        <translation>Show more measures</translation>
+    </message>
+    <message>
+        <source>表示する音域を狭める</source>
+        <translation>Show fewer keys</translation>
+    </message>
+    <message>
+        <source>表示する音域を広げる</source>
+        <translation>Show more keys</translation>
+    </message>
+    <message>
+        <source>ﾌﾚｰｽﾞ %1</source>
+        <translation>Phrase %1</translation>
+    </message>
+    <message>
+        <source>ﾁｬﾝﾈﾙﾃﾞﾌｫﾙﾄの設定(&amp;D)</source>
+        <translation>Channel &amp;Defaults...</translation>
+    </message>
+    <message>
+        <source>歌詞の挿入(&amp;L)</source>
+        <translation>Insert &amp;Lyrics...</translation>
+    </message>
+    <message>
+        <source>Waveﾌｧｲﾙの挿入(&amp;W)</source>
+        <translation>Insert &amp;Wave Files...</translation>
+    </message>
+    <message>
+        <source>ﾌﾚｰｽﾞ・ﾜｰﾄﾞ一覧表示（&amp;W）</source>
+        <translation>Phrase W&amp;ord List...</translation>
+    </message>
+    <message>
+        <source>ﾌﾚｰｽﾞ一括変更(&amp;P)</source>
+        <translation>Change All &amp;Phrases...</translation>
+    </message>
+    <message>
+        <source>ﾉｰﾄ一括変更(&amp;N)</source>
+        <translation>Change All &amp;Notes...</translation>
+    </message>
+</context>
+<context>
     <name>kantor::app::EffectorWindow</name>
     <message>
         <source>ｷｬﾝｾﾙ</source>
@@ -233,6 +327,346 @@
     <message>
         <source>Volume(%)： </source>
         <translation>Volume (%): </translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::KantorApp</name>
+    <message>
+        <source>ｻｳﾝﾄﾞﾃﾞﾊﾞｲｽがありません。音を出さずに実時間で再生します。</source>
+        <translation>No sound device: playing in real time without sound.</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::LanguageMenu</name>
+    <message>
+        <source>言語 (Language)</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::LyricInputWindow</name>
+    <message>
+        <source>歌詞入力</source>
+        <translation>Lyric Input</translation>
+    </message>
+    <message>
+        <source>削除(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::MainPanel</name>
+    <message>
+        <source>ﾌｧｲﾙ(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>新規作成（*.midを開く）</source>
+        <translation>New (Open *.mid)...</translation>
+    </message>
+    <message>
+        <source>歌声ﾌｧｲﾙ（*.uta）を開く</source>
+        <translation>Open Song File (*.uta)...</translation>
+    </message>
+    <message>
+        <source>MusicXMLの読み込み（*.musicxml, *.mxl）...</source>
+        <translation>Import MusicXML (*.musicxml, *.mxl)...</translation>
+    </message>
+    <message>
+        <source>上書き保存(&amp;S)</source>
+        <translation>&amp;Save</translation>
+    </message>
+    <message>
+        <source>名前を付けて保存(&amp;A)</source>
+        <translation>Save &amp;As...</translation>
+    </message>
+    <message>
+        <source>歌詞付きMidiﾌｧｲﾙの書き出し...</source>
+        <translation>Export MIDI File with Lyrics...</translation>
+    </message>
+    <message>
+        <source>最近使ったﾌｧｲﾙ(&amp;F)</source>
+        <translation>Recent &amp;Files</translation>
+    </message>
+    <message>
+        <source>ｱﾌﾟﾘｹｰｼｮﾝの終了(&amp;X)</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>ｳｨﾝﾄﾞｳ(&amp;W)</source>
+        <translation>&amp;Window</translation>
+    </message>
+    <message>
+        <source>ﾁｬﾝﾈﾙﾘｽﾄｳｨﾝﾄﾞｳ(&amp;L)</source>
+        <translation>Channel &amp;List</translation>
+    </message>
+    <message>
+        <source>ﾀｲﾄﾙ情報ｳｨﾝﾄﾞｳ(&amp;T)</source>
+        <translation>&amp;Title Information</translation>
+    </message>
+    <message>
+        <source>ﾐｭｰﾄ&amp;&amp;ｿﾛ設定ｳｨﾝﾄﾞｳ(&amp;M)</source>
+        <translation>&amp;Mute &amp;&amp; Solo</translation>
+    </message>
+    <message>
+        <source>Wave Volumeｳｨﾝﾄﾞｳ(&amp;V)</source>
+        <translation>Wave &amp;Volume</translation>
+    </message>
+    <message>
+        <source>歌詞入力ｳｨﾝﾄﾞｳ(&amp;R)</source>
+        <translation>Ly&amp;ric Input</translation>
+    </message>
+    <message>
+        <source>設定(&amp;S)</source>
+        <translation>&amp;Settings</translation>
+    </message>
+    <message>
+        <source>MidiとWaveの同期補正</source>
+        <translation>MIDI and Wave Sync Correction...</translation>
+    </message>
+    <message>
+        <source>Midi出力先の選択...</source>
+        <translation>MIDI Output...</translation>
+    </message>
+    <message>
+        <source>ChListｳｨﾝﾄﾞｳの設定(&amp;L)</source>
+        <translation>Channel &amp;List Settings...</translation>
+    </message>
+    <message>
+        <source>ChScoreｳｨﾝﾄﾞｳの設定(&amp;S)</source>
+        <translation>Channel &amp;Score Settings...</translation>
+    </message>
+    <message>
+        <source>音質の設定(&amp;H)</source>
+        <translation>Sound &amp;Quality...</translation>
+    </message>
+    <message>
+        <source>外部ｴﾌｪｸﾀの設定(&amp;E)</source>
+        <translation>&amp;Effect Plug-ins...</translation>
+    </message>
+    <message>
+        <source>Voice(&amp;V)</source>
+        <translation>&amp;Voice</translation>
+    </message>
+    <message>
+        <source>Voice Data の作成</source>
+        <translation>Make Voice Data...</translation>
+    </message>
+    <message>
+        <source>ｴｸｽﾎﾟｰﾄ</source>
+        <translation>Export...</translation>
+    </message>
+    <message>
+        <source>ｲﾝﾎﾟｰﾄ</source>
+        <translation>Import...</translation>
+    </message>
+    <message>
+        <source>音源ﾌｫﾙﾀﾞのｲﾝﾎﾟｰﾄ (oto.ini)...</source>
+        <translation>Import Voice Bank Folder (oto.ini)...</translation>
+    </message>
+    <message>
+        <source>削除</source>
+        <translation>Delete...</translation>
+    </message>
+    <message>
+        <source>ﾍﾙﾌﾟ(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>My Kantorellion について (Web Site)</source>
+        <translation>About My Kantorellion (Web Site)</translation>
+    </message>
+    <message>
+        <source>ｵﾝﾗｲﾝ・ﾍﾙﾌﾟ</source>
+        <translation>Online Help</translation>
+    </message>
+    <message>
+        <source>ReadMe.html (ﾛｰｶﾙ)</source>
+        <translation>ReadMe.html (Local)</translation>
+    </message>
+    <message>
+        <source>ﾊﾞｰｼﾞｮﾝ情報 ...</source>
+        <translation>Version Information...</translation>
+    </message>
+    <message>
+        <source>確認</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>歌声データを保存しますか？</source>
+        <translation>Save the song data?</translation>
+    </message>
+    <message>
+        <source>Utaﾌｧｲﾙ (*.uta)</source>
+        <translation>Uta files (*.uta)</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>Midiﾌｧｲﾙと同じﾌｫﾙﾀﾞに格納してください。</source>
+        <translation>Save it in the same folder as the MIDI file.</translation>
+    </message>
+    <message>
+        <source>標準Midiﾌｧｲﾙ (*.mid *.MID *.Mid *.kar *.KAR)</source>
+        <translation>Standard MIDI files (*.mid *.MID *.Mid *.kar *.KAR)</translation>
+    </message>
+    <message>
+        <source>歌声ﾌｧｲﾙ (*.uta *.UTA)</source>
+        <translation>Song files (*.uta *.UTA)</translation>
+    </message>
+    <message>
+        <source>Waveﾌｧｲﾙ (*.wav)</source>
+        <translation>Wave files (*.wav)</translation>
+    </message>
+    <message>
+        <source>標準Midiﾌｧｲﾙ (*.mid)</source>
+        <translation>Standard MIDI files (*.mid)</translation>
+    </message>
+    <message>
+        <source>ﾊﾞｰｼﾞｮﾝ情報</source>
+        <translation>Version Information</translation>
+    </message>
+    <message>
+        <source>ﾍﾙﾌﾟﾌｧｲﾙが見つかりません。</source>
+        <translation>The help file was not found.</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::MidiInstrumentDialog</name>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::MidiOutputDialog</name>
+    <message>
+        <source>Midi出力先の選択</source>
+        <translation>MIDI Output</translation>
+    </message>
+    <message>
+        <source>内蔵シンセサイザー (General MIDI SoundFont)</source>
+        <translation>Built-in synthesizer (General MIDI SoundFont)</translation>
+    </message>
+    <message>
+        <source>ALSA シーケンサーのポート：</source>
+        <translation>ALSA sequencer port:</translation>
+    </message>
+    <message>
+        <source>外部シンセサイザーでは「MidiとWaveの同期補正」で遅延を合わせてください。</source>
+        <translation>With an external synthesizer, match its delay in &quot;MIDI and Wave Sync Correction&quot;.</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>ALSA のポートは「クライアント:ポート」で入力してください。（例 128:0）</source>
+        <translation>Enter the ALSA port as &quot;client:port&quot; (for example 128:0).</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::NoteBatchDialog</name>
+    <message>
+        <source>ﾉｰﾄ一括変更</source>
+        <translation>Change All Notes</translation>
+    </message>
+    <message>
+        <source>ﾃﾞﾌｫﾙﾄ使用にする</source>
+        <translation>Use the Default</translation>
+    </message>
+    <message>
+        <source>ビブラート</source>
+        <translation>Vibrato</translation>
+    </message>
+    <message>
+        <source>パワーピッチスムージング</source>
+        <translation>Power/Pitch Smoothing</translation>
+    </message>
+    <message>
+        <source>裏声</source>
+        <translation>Falsetto</translation>
+    </message>
+    <message>
+        <source>初期値にする</source>
+        <translation>Set to Initial</translation>
+    </message>
+    <message>
+        <source>時間</source>
+        <translation>Timing</translation>
+    </message>
+    <message>
+        <source>音程</source>
+        <translation>Pitch</translation>
+    </message>
+    <message>
+        <source>パワー比</source>
+        <translation>Power Ratio</translation>
+    </message>
+    <message>
+        <source>変更なし</source>
+        <translation>No change</translation>
+    </message>
+    <message>
+        <source>初期値</source>
+        <translation>Initial value</translation>
+    </message>
+    <message>
+        <source>数値変更</source>
+        <translation>Set value</translation>
+    </message>
+    <message>
+        <source>比率変更</source>
+        <translation>Scale</translation>
+    </message>
+    <message>
+        <source>初期値(%1)</source>
+        <translation>Initial (%1)</translation>
+    </message>
+    <message>
+        <source>アタックタイム</source>
+        <translation>Attack Time</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::NoteLengthPosDialog</name>
+    <message>
+        <source>ノート長さ・位置</source>
+        <translation>Note Length and Position</translation>
+    </message>
+    <message>
+        <source>長さ調整</source>
+        <translation>Adjust length</translation>
+    </message>
+    <message>
+        <source>位置調整</source>
+        <translation>Adjust position</translation>
+    </message>
+    <message>
+        <source>開始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>終了</source>
+        <translation>End</translation>
     </message>
     <message>
         <source>ｷｬﾝｾﾙ</source>
@@ -349,6 +783,154 @@
     </message>
 </context>
 <context>
+    <name>kantor::app::PhraseBatchDialog</name>
+    <message>
+        <source>ﾌﾚｰｽﾞ一括変更</source>
+        <translation>Change All Phrases</translation>
+    </message>
+    <message>
+        <source>ﾃﾞﾌｫﾙﾄ使用にする</source>
+        <translation>Use the Default</translation>
+    </message>
+    <message>
+        <source>性別</source>
+        <translation>Gender</translation>
+    </message>
+    <message>
+        <source>声質</source>
+        <translation>Voice quality</translation>
+    </message>
+    <message>
+        <source>サビフレーズ</source>
+        <translation>Chorus phrase</translation>
+    </message>
+    <message>
+        <source>裏声</source>
+        <translation>Falsetto</translation>
+    </message>
+    <message>
+        <source>ラップ</source>
+        <translation>Rap</translation>
+    </message>
+    <message>
+        <source>せりふ</source>
+        <translation>Spoken words</translation>
+    </message>
+    <message>
+        <source>前ノリ(-)・後ノリ(+)</source>
+        <translation>Early (-) / Late (+)</translation>
+    </message>
+    <message>
+        <source>パワーピッチスムージング</source>
+        <translation>Power/Pitch Smoothing</translation>
+    </message>
+    <message>
+        <source>ｸﾚｯｼｪﾝﾄﾞ/ﾃﾞｸﾚｯｼｪﾝﾄﾞ</source>
+        <translation>Crescendo/Decrescendo</translation>
+    </message>
+    <message>
+        <source>外部ｴﾌｪｸﾀ</source>
+        <translation>Effects</translation>
+    </message>
+    <message>
+        <source>ﾁｭｰﾆﾝｸﾞ（A=）</source>
+        <translation>Tuning (A=)</translation>
+    </message>
+    <message>
+        <source>変更なし</source>
+        <translation>No change</translation>
+    </message>
+    <message>
+        <source>数値変更</source>
+        <translation>Set value</translation>
+    </message>
+    <message>
+        <source>ﾌﾚｰｽﾞWaveﾌｧｲﾙ名</source>
+        <translation>Phrase Wave File Name</translation>
+    </message>
+    <message>
+        <source>変更する</source>
+        <translation>Change to</translation>
+    </message>
+    <message>
+        <source>クリアする</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>＋ 001 ～ 999</source>
+        <translation>+ 001 to 999</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::PhraseWordDialog</name>
+    <message>
+        <source>ﾌﾚｰｽﾞ・ﾜｰﾄﾞの選択</source>
+        <translation>Choose Phrase Words</translation>
+    </message>
+    <message>
+        <source>ﾌﾚｰｽﾞ･ﾜｰﾄﾞ一覧</source>
+        <translation>Phrase Word List</translation>
+    </message>
+    <message>
+        <source>現在のﾁｬﾝﾈﾙ</source>
+        <translation>This channel</translation>
+    </message>
+    <message>
+        <source>すべてのﾁｬﾝﾈﾙ</source>
+        <translation>All channels</translation>
+    </message>
+    <message>
+        <source>選択(&amp;S)</source>
+        <translation>&amp;Select</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::QtPrompt</name>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::QuickInputDialog</name>
+    <message>
+        <source>ﾌﾚｰｽﾞ簡易入力</source>
+        <translation>Phrase Quick Input</translation>
+    </message>
+    <message>
+        <source>ローマ字</source>
+        <translation>Romaji</translation>
+    </message>
+    <message>
+        <source>ひらがな</source>
+        <translation>Hiragana</translation>
+    </message>
+    <message>
+        <source>入力ﾛｰﾏ字一覧</source>
+        <translation>Romaji List...</translation>
+    </message>
+    <message>
+        <source>ﾌﾚｰｽﾞ・ﾜｰﾄﾞの参照選択</source>
+        <translation>Pick Phrase Words...</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>kantor::app::RecordingWindow</name>
     <message>
         <source>レコーディング</source>
@@ -412,6 +994,82 @@
     <message>
         <source>入力ﾛｰﾏ字一覧</source>
         <translation>Romaji List</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::SoundQualityDialog</name>
+    <message>
+        <source>音質設定</source>
+        <translation>Sound Quality</translation>
+    </message>
+    <message>
+        <source>フォルマントを保つ (PSOLA)</source>
+        <translation>Keep formants (PSOLA)</translation>
+    </message>
+    <message>
+        <source>音程を変えても声の響き（フォルマント）を変えずに歌います。切ると見本の音声を速く・遅く読んで音程を合わせます（従来の方式）。</source>
+        <translation>Sings every pitch with the voice&apos;s own resonance (formants). Off: the samples are read faster or slower to reach the pitch (the former method).</translation>
+    </message>
+    <message>
+        <source>表情をつける</source>
+        <translation>Add expression</translation>
+    </message>
+    <message>
+        <source>ノート設定のないノートに、自然なビブラート（400ms以上のノート）、つながったノートの間のなめらかな音程の移り、やわらかい立ち上がりをつけます。</source>
+        <translation>Gives notes without note settings a natural vibrato (notes of 400 ms or longer), smooth glides between joined notes and a soft attack.</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::SyncCorrectionDialog</name>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::TitleInfoWindow</name>
+    <message>
+        <source>ﾀｲﾄﾙ情報</source>
+        <translation>Title Information</translation>
+    </message>
+    <message>
+        <source>入力/変更(&amp;I)</source>
+        <translation>Ed&amp;it...</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::TitleInputDialog</name>
+    <message>
+        <source>ﾀｲﾄﾙ情報入力＆変更</source>
+        <translation>Edit Title Information</translation>
+    </message>
+    <message>
+        <source>ﾀｲﾄﾙ</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>作詞</source>
+        <translation>Lyrics</translation>
+    </message>
+    <message>
+        <source>作曲</source>
+        <translation>Music</translation>
+    </message>
+    <message>
+        <source>編曲</source>
+        <translation>Arrangement</translation>
+    </message>
+    <message>
+        <source>ｺﾒﾝﾄ</source>
+        <translation>Comment</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -549,6 +1207,68 @@
     <message>
         <source>視聴</source>
         <translation>Listen</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::VoiceSettingsDialog</name>
+    <message>
+        <source>ｿﾝｸﾞ・ﾃﾞﾌｫﾙﾄ設定</source>
+        <translation>Song Defaults</translation>
+    </message>
+    <message>
+        <source>ﾁｬﾝﾈﾙ・ﾃﾞﾌｫﾙﾄ設定</source>
+        <translation>Channel Defaults</translation>
+    </message>
+    <message>
+        <source>ﾌﾚｰｽﾞ設定</source>
+        <translation>Phrase Settings</translation>
+    </message>
+    <message>
+        <source>ﾃﾞﾌｫﾙﾄ</source>
+        <translation>Default</translation>
+    </message>
+    <message>
+        <source>ﾁｭｰﾆﾝｸﾞ（A=）</source>
+        <translation>Tuning (A=)</translation>
+    </message>
+    <message>
+        <source>ﾌﾚｰｽﾞ音量(%)</source>
+        <translation>Phrase volume (%)</translation>
+    </message>
+    <message>
+        <source>前ノリ(-)・後ノリ(+)</source>
+        <translation>Early (-) / Late (+)</translation>
+    </message>
+    <message>
+        <source>外部ｴﾌｪｸﾀ</source>
+        <translation>Effects...</translation>
+    </message>
+    <message>
+        <source>表情のﾃﾞﾌｫﾙﾄ</source>
+        <translation>Expression Defaults</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>(なし)</source>
+        <translation>(none)</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::WaveInsertWindow</name>
+    <message>
+        <source>Waveﾌｧｲﾙの挿入</source>
+        <translation>Insert Wave Files</translation>
+    </message>
+    <message>
+        <source>Waveﾌｧｲﾙ(&amp;W)</source>
+        <translation>&amp;Wave File...</translation>
+    </message>
+    <message>
+        <source>取消(&amp;C)</source>
+        <translation>&amp;Remove</translation>
     </message>
 </context>
 </TS>

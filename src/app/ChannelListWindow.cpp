@@ -8,8 +8,6 @@
 #include <QPainterPath>
 #include <QShortcut>
 
-#include <cstdio>
-
 #include "app/ChannelScoreWindow.h"
 #include "app/MainPanel.h"
 #include "app/WindowPlacement.h"
@@ -18,7 +16,7 @@
 namespace kantor::app {
 
 QGridLayout* layOutChannelWindow(QWidget* window, QWidget* view, QScrollBar* h, QScrollBar* v,
-                                 const std::array<std::pair<int, const char*>, 4>& zoomButtons,
+                                 const std::array<std::pair<int, QString>, 4>& zoomButtons,
                                  const std::function<void(int)>& press, std::map<int, QToolButton*>& buttons) {
     auto* g = new QGridLayout(window);
     g->setContentsMargins(2, 2, 2, 2);
@@ -93,10 +91,10 @@ ChannelListWindow::ChannelListWindow(AppContext& ctx, MainPanel* panel, QWidget*
     hbar_ = new QScrollBar(Qt::Horizontal, this);
     vbar_ = new QScrollBar(Qt::Vertical, this);
     layOutChannelWindow(this, view_, hbar_, vbar_,
-                        {{{FewerMeasures, "表示する小節を減らす"},
-                          {MoreMeasures, "表示する小節を増やす"},
-                          {FewerRows, "表示するﾁｬﾝﾈﾙを減らす"},
-                          {MoreRows, "表示するﾁｬﾝﾈﾙを増やす"}}},
+                        {{{FewerMeasures, tr("表示する小節を減らす")},
+                          {MoreMeasures, tr("表示する小節を増やす")},
+                          {FewerRows, tr("表示するﾁｬﾝﾈﾙを減らす")},
+                          {MoreRows, tr("表示するﾁｬﾝﾈﾙを増やす")}}},
                         [this](int control) { press(control); }, buttons_);
     connect(hbar_, &QScrollBar::valueChanged, this, [this](int v) {
         if (syncing_) return;
@@ -229,13 +227,12 @@ ChannelScoreWindow* ChannelListWindow::openScore(int c, long measure, uint32_t t
 void ChannelListWindow::offerMidiLyrics(int c) {
     // A MIDI or karaoke file that carries lyrics for the channel: offer to sing them.
     if (!midiHasLyricsFor(ctx_.hub, c)) return;
-    char text[160];
-    std::snprintf(text, sizeof text, "Midiﾌｧｲﾙに歌詞があります。ﾁｬﾝﾈﾙ %d の歌詞にしますか？", c + 1);
-    if (ctx_.prompt.askYesNo("確認", text) != PromptAnswer::Yes) return;
+    const QString text = tr("Midiﾌｧｲﾙに歌詞があります。ﾁｬﾝﾈﾙ %1 の歌詞にしますか？").arg(c + 1);
+    if (ctx_.prompt.askYesNo(tr("確認").toStdString(), text.toStdString()) != PromptAnswer::Yes) return;
     std::size_t unplaced = 0;
     std::string error;
     if (!takeMidiLyrics(ctx_.hub, c, unplaced, error)) {
-        ctx_.prompt.warning("警告", error);
+        ctx_.prompt.warning(tr("警告").toStdString(), error);
         return;
     }
     ctx_.hub.edited(c);
@@ -343,10 +340,10 @@ bool ChannelListWindow::runCommand(int command, int channel, long event) {
 QMenu* ChannelListWindow::contextMenu() {
     if (!menu_) {
         menu_ = new QMenu(this);
-        const std::pair<int, const char*> items[] = {{SongDefaults, "ｿﾝｸﾞﾃﾞﾌｫﾙﾄの設定(&D)"},
-                                                     {LyricInsert, "歌詞の挿入(&L)"},
-                                                     {WaveInsert, "Waveﾌｧｲﾙの挿入(&W)"},
-                                                     {PhraseWordList, "ﾌﾚｰｽﾞ・ﾜｰﾄﾞ一覧表示（&W）"}};
+        const std::pair<int, QString> items[] = {{SongDefaults, tr("ｿﾝｸﾞﾃﾞﾌｫﾙﾄの設定(&D)")},
+                                                 {LyricInsert, tr("歌詞の挿入(&L)")},
+                                                 {WaveInsert, tr("Waveﾌｧｲﾙの挿入(&W)")},
+                                                 {PhraseWordList, tr("ﾌﾚｰｽﾞ・ﾜｰﾄﾞ一覧表示（&W）")}};
         for (const auto& [id, text] : items) {
             QAction* a = menu_->addAction(text);
             a->setData(id);

@@ -115,7 +115,7 @@ QIcon zoomIcon(int kind);
 // horizontal scroll bar followed by the four zoom buttons (in zoomIcon's order, with their
 // tooltips), which call `press` with their control number. Row 2 of the grid is free.
 QGridLayout* layOutChannelWindow(QWidget* window, QWidget* view, QScrollBar* h, QScrollBar* v,
-                                 const std::array<std::pair<int, const char*>, 4>& zoomButtons,
+                                 const std::array<std::pair<int, QString>, 4>& zoomButtons,
                                  const std::function<void(int)>& press, std::map<int, QToolButton*>& buttons);
 
 }  // namespace kantor::app

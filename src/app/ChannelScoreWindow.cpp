@@ -22,10 +22,10 @@ ChannelScoreWindow::ChannelScoreWindow(AppContext& ctx, ChannelListWindow& list,
     status_->setObjectName("status");
     status_->setContentsMargins(4, 0, 4, 0);
     QGridLayout* g = layOutChannelWindow(this, view_, hbar_, vbar_,
-                                         {{{FewerMeasures, "表示する小節を減らす"},
-                                           {MoreMeasures, "表示する小節を増やす"},
-                                           {FewerKeys, "表示する音域を狭める"},
-                                           {MoreKeys, "表示する音域を広げる"}}},
+                                         {{{FewerMeasures, tr("表示する小節を減らす")},
+                                           {MoreMeasures, tr("表示する小節を増やす")},
+                                           {FewerKeys, tr("表示する音域を狭める")},
+                                           {MoreKeys, tr("表示する音域を広げる")}}},
                                          [this](int control) { press(control); }, buttons_);
     g->addWidget(status_, 2, 0, 1, 2);
     connect(hbar_, &QScrollBar::valueChanged, this, [this](int v) {
@@ -212,7 +212,7 @@ void ChannelScoreWindow::showStatus() {
     const QString words = view_->wordsOf(static_cast<std::size_t>(at));
     view_->setWordDisplay(shown);
     if (!words.isEmpty()) text += "   " + words;
-    if (e->phraseIndex != 0) text += QString("   ﾌﾚｰｽﾞ %1").arg(QChar('A' + std::min<int>(e->phraseGroup, 5)));
+    if (e->phraseIndex != 0) text += "   " + tr("ﾌﾚｰｽﾞ %1").arg(QChar('A' + std::min<int>(e->phraseGroup, 5)));
     status_->setText(text);
 }
 
@@ -225,12 +225,12 @@ bool ChannelScoreWindow::runCommand(int command) {
 QMenu* ChannelScoreWindow::contextMenu() {
     if (!menu_) {
         menu_ = new QMenu(this);
-        const std::pair<int, const char*> items[] = {{ChannelDefaults, "ﾁｬﾝﾈﾙﾃﾞﾌｫﾙﾄの設定(&D)"},
-                                                     {LyricInsert, "歌詞の挿入(&L)"},
-                                                     {WaveInsert, "Waveﾌｧｲﾙの挿入(&W)"},
-                                                     {PhraseWordList, "ﾌﾚｰｽﾞ・ﾜｰﾄﾞ一覧表示（&W）"},
-                                                     {PhraseBatch, "ﾌﾚｰｽﾞ一括変更(&P)"},
-                                                     {NoteBatch, "ﾉｰﾄ一括変更(&N)"}};
+        const std::pair<int, QString> items[] = {{ChannelDefaults, tr("ﾁｬﾝﾈﾙﾃﾞﾌｫﾙﾄの設定(&D)")},
+                                                 {LyricInsert, tr("歌詞の挿入(&L)")},
+                                                 {WaveInsert, tr("Waveﾌｧｲﾙの挿入(&W)")},
+                                                 {PhraseWordList, tr("ﾌﾚｰｽﾞ・ﾜｰﾄﾞ一覧表示（&W）")},
+                                                 {PhraseBatch, tr("ﾌﾚｰｽﾞ一括変更(&P)")},
+                                                 {NoteBatch, tr("ﾉｰﾄ一括変更(&N)")}};
         for (const auto& [id, text] : items) {
             if (id == PhraseBatch) menu_->addSeparator();
             QAction* a = menu_->addAction(text);

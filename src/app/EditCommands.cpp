@@ -6,7 +6,7 @@
 
 namespace kantor::app::edit {
 
-QString channelTitle(const char* text, int c) { return QString("%1 ( %2 )").arg(text).arg((c & 15) + 1); }
+QString channelTitle(const QString& text, int c) { return QString("%1 ( %2 )").arg(text).arg((c & 15) + 1); }
 
 void installUndoKeys(QWidget* w, AppContext& ctx, std::function<void()> after) {
     auto* undo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), w);

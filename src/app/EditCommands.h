@@ -30,6 +30,6 @@ void phraseWordList(AppContext& ctx, int c, QWidget* parent);
 void installUndoKeys(QWidget* w, AppContext& ctx, std::function<void()> after = {});
 
 // The title of a window working on channel c (0-15): text + " ( %d )".
-QString channelTitle(const char* text, int c);
+QString channelTitle(const QString& text, int c);
 
 }  // namespace kantor::app::edit

@@ -24,7 +24,8 @@ namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
-QDialogButtonBox* okCancel(QDialog* d, const char* cancelText = "ｷｬﾝｾﾙ") {
+// OK and the dialog's own word for Cancel.
+QDialogButtonBox* okCancel(QDialog* d, const QString& cancelText) {
     auto* b = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, d);
     b->button(QDialogButtonBox::Cancel)->setText(cancelText);
     QObject::connect(b, &QDialogButtonBox::accepted, d, &QDialog::accept);
@@ -39,15 +40,15 @@ QDialogButtonBox* okCancel(QDialog* d, const char* cancelText = "ｷｬﾝｾﾙ
 VoiceSettingsDialog::VoiceSettingsDialog(AppContext& ctx, SettingsEdit edit, QWidget* parent)
     : QDialog(parent), ctx_(ctx), edit_(std::move(edit)) {
     switch (edit_.kind()) {
-        case SettingsEdit::Kind::Song: setWindowTitle("ｿﾝｸﾞ・ﾃﾞﾌｫﾙﾄ設定"); break;
-        case SettingsEdit::Kind::Channel: setWindowTitle(edit::channelTitle("ﾁｬﾝﾈﾙ・ﾃﾞﾌｫﾙﾄ設定", edit_.channel())); break;
-        case SettingsEdit::Kind::Phrase: setWindowTitle(edit::channelTitle("ﾌﾚｰｽﾞ設定", edit_.channel())); break;
+        case SettingsEdit::Kind::Song: setWindowTitle(tr("ｿﾝｸﾞ・ﾃﾞﾌｫﾙﾄ設定")); break;
+        case SettingsEdit::Kind::Channel: setWindowTitle(edit::channelTitle(tr("ﾁｬﾝﾈﾙ・ﾃﾞﾌｫﾙﾄ設定"), edit_.channel())); break;
+        case SettingsEdit::Kind::Phrase: setWindowTitle(edit::channelTitle(tr("ﾌﾚｰｽﾞ設定"), edit_.channel())); break;
     }
     const bool boxes = edit_.hasDefaultBoxes();
     auto* grid = new QGridLayout();
     grid->setHorizontalSpacing(10);
     auto defaultBox = [&](SettingsGroup g, int row) {
-        auto* b = new QCheckBox("ﾃﾞﾌｫﾙﾄ", this);
+        auto* b = new QCheckBox(tr("ﾃﾞﾌｫﾙﾄ"), this);
         defaults_[static_cast<std::size_t>(g)] = b;
         b->setVisible(boxes);
         grid->addWidget(b, row, 2, Qt::AlignTop);
@@ -83,7 +84,7 @@ VoiceSettingsDialog::VoiceSettingsDialog(AppContext& ctx, SettingsEdit edit, QWi
         tuning_->setText(q(tuningText(edit_.values().tuning)));
         return true;
     };
-    grid->addWidget(new QLabel("ﾁｭｰﾆﾝｸﾞ（A=）", this), 1, 0);
+    grid->addWidget(new QLabel(tr("ﾁｭｰﾆﾝｸﾞ（A=）"), this), 1, 0);
     grid->addWidget(tuning_, 1, 1, Qt::AlignLeft);
     defaultBox(SettingsGroup::Tuning, 1);
 
@@ -93,7 +94,7 @@ VoiceSettingsDialog::VoiceSettingsDialog(AppContext& ctx, SettingsEdit edit, QWi
         volume_->setText(QString::number(v));
         return true;
     };
-    grid->addWidget(new QLabel("ﾌﾚｰｽﾞ音量(%)", this), 2, 0);
+    grid->addWidget(new QLabel(tr("ﾌﾚｰｽﾞ音量(%)"), this), 2, 0);
     grid->addWidget(volume_, 2, 1, Qt::AlignLeft);
     defaultBox(SettingsGroup::Volume, 2);
 
@@ -104,12 +105,12 @@ VoiceSettingsDialog::VoiceSettingsDialog(AppContext& ctx, SettingsEdit edit, QWi
         timing_->setText(q(timingTextAfterStep(v)));
         return true;
     };
-    grid->addWidget(new QLabel("前ノリ(-)・後ノリ(+)", this), 3, 0);
+    grid->addWidget(new QLabel(tr("前ノリ(-)・後ノリ(+)"), this), 3, 0);
     grid->addWidget(timing_, 3, 1, Qt::AlignLeft);
     defaultBox(SettingsGroup::Timing, 3);
 
     auto* fx = new QHBoxLayout();
-    effects_ = new QPushButton("外部ｴﾌｪｸﾀ", this);
+    effects_ = new QPushButton(tr("外部ｴﾌｪｸﾀ"), this);
     effectText_ = new QLabel(this);
     effectText_->setStyleSheet("color: palette(dark);");
     fx->addWidget(effects_);
@@ -122,13 +123,13 @@ VoiceSettingsDialog::VoiceSettingsDialog(AppContext& ctx, SettingsEdit edit, QWi
     auto* v = new QVBoxLayout(this);
     v->addLayout(grid);
     if (edit_.kind() != SettingsEdit::Kind::Phrase) {
-        auto* box = new QGroupBox("表情のﾃﾞﾌｫﾙﾄ", this);
+        auto* box = new QGroupBox(tr("表情のﾃﾞﾌｫﾙﾄ"), this);
         auto* bv = new QVBoxLayout(box);
         expression_ = new ExpressionForm({}, {}, {}, {}, box);
         bv->addWidget(expression_);
         v->addWidget(box);
     }
-    v->addWidget(okCancel(this));
+    v->addWidget(okCancel(this, tr("ｷｬﾝｾﾙ")));
     edit::installUndoKeys(this, ctx_, [this] {
         // The form follows the song after an undo or redo underneath.
         switch (edit_.kind()) {
@@ -170,7 +171,7 @@ void VoiceSettingsDialog::show(bool opening) {
         if (l.pluginName.empty()) break;
         fx << q(l.combined);
     }
-    effectText_->setText(fx.isEmpty() ? QString("(なし)") : fx.join("  "));
+    effectText_->setText(fx.isEmpty() ? tr("(なし)") : fx.join("  "));
     if (expression_) {
         // A channel's ticked box shows the song's default; the song's shows none.
         const bool channel = edit_.kind() == SettingsEdit::Kind::Channel;
@@ -234,7 +235,7 @@ void VoiceSettingsDialog::accept() {
 
 NoteLengthPosDialog::NoteLengthPosDialog(AppContext& ctx, int c, std::size_t event, QWidget* parent)
     : QDialog(parent), ctx_(ctx), c_(c), event_(event) {
-    setWindowTitle(edit::channelTitle("ノート長さ・位置", c));
+    setWindowTitle(edit::channelTitle(tr("ノート長さ・位置"), c));
     const VoxEvent* e = ctx_.hub.song().event(c, event);
     if (e) {
         openStart_ = e->startTick;
@@ -243,8 +244,8 @@ NoteLengthPosDialog::NoteLengthPosDialog(AppContext& ctx, int c, std::size_t eve
     model_.open(ctx_.hub.song(), ctx_.hub.midi(), ctx_.hub.tempoMap(), c, event);
     auto* v = new QVBoxLayout(this);
     auto* modes = new QHBoxLayout();
-    lengthMode_ = new QRadioButton("長さ調整", this);
-    positionMode_ = new QRadioButton("位置調整", this);
+    lengthMode_ = new QRadioButton(tr("長さ調整"), this);
+    positionMode_ = new QRadioButton(tr("位置調整"), this);
     positionMode_->setChecked(true);
     modes->addWidget(lengthMode_);
     modes->addWidget(positionMode_);
@@ -260,10 +261,10 @@ NoteLengthPosDialog::NoteLengthPosDialog(AppContext& ctx, int c, std::size_t eve
     for (TextSpin* s : {start_, end_}) s->setMinimumTextWidth(22);
     start_->step = [this](int, int d) { return step(true, d); };
     end_->step = [this](int, int d) { return step(false, d); };
-    form->addRow("開始", start_);
-    form->addRow("終了", end_);
+    form->addRow(tr("開始"), start_);
+    form->addRow(tr("終了"), end_);
     v->addLayout(form);
-    v->addWidget(okCancel(this));
+    v->addWidget(okCancel(this, tr("ｷｬﾝｾﾙ")));
     connect(lengthMode_, &QRadioButton::toggled, this, [this](bool on) {
         model_.mode = on ? NoteLengthPosition::Mode::Length : NoteLengthPosition::Mode::Position;
         refresh();
@@ -329,37 +330,38 @@ void NoteLengthPosDialog::reject() {
 
 NoteBatchDialog::NoteBatchDialog(AppContext& ctx, int c, uint32_t initialPower, QWidget* parent)
     : QDialog(parent), ctx_(ctx), c_(c), initialPower_(initialPower) {
-    setWindowTitle(edit::channelTitle("ﾉｰﾄ一括変更", c));
+    setWindowTitle(edit::channelTitle(tr("ﾉｰﾄ一括変更"), c));
     auto* v = new QVBoxLayout(this);
-    auto* defaults = new QGroupBox("ﾃﾞﾌｫﾙﾄ使用にする", this);
+    auto* defaults = new QGroupBox(tr("ﾃﾞﾌｫﾙﾄ使用にする"), this);
     auto* dl = new QHBoxLayout(defaults);
     int k = 0;
-    for (const char* t : {"ビブラート", "パワーピッチスムージング", "裏声"}) {
-        defaults_[static_cast<std::size_t>(k++)] = new QCheckBox(t, defaults);
+    for (const char* t : {QT_TR_NOOP("ビブラート"), QT_TR_NOOP("パワーピッチスムージング"), QT_TR_NOOP("裏声")}) {
+        defaults_[static_cast<std::size_t>(k++)] = new QCheckBox(tr(t), defaults);
         dl->addWidget(defaults_[static_cast<std::size_t>(k - 1)]);
     }
     v->addWidget(defaults);
-    auto* initial = new QGroupBox("初期値にする", this);
+    auto* initial = new QGroupBox(tr("初期値にする"), this);
     auto* il = new QHBoxLayout(initial);
     k = 0;
-    for (const char* t : {"時間", "音程"}) {
-        initials_[static_cast<std::size_t>(k++)] = new QCheckBox(t, initial);
+    for (const char* t : {QT_TR_NOOP("時間"), QT_TR_NOOP("音程")}) {
+        initials_[static_cast<std::size_t>(k++)] = new QCheckBox(tr(t), initial);
         il->addWidget(initials_[static_cast<std::size_t>(k - 1)]);
     }
     il->addStretch(1);
     v->addWidget(initial);
 
-    auto* power = new QGroupBox("パワー比", this);
+    auto* power = new QGroupBox(tr("パワー比"), this);
     auto* pg = new QGridLayout(power);
-    const char* choices[4] = {"変更なし", "初期値", "数値変更", "比率変更"};
+    const char* choices[4] = {QT_TR_NOOP("変更なし"), QT_TR_NOOP("初期値"), QT_TR_NOOP("数値変更"),
+                              QT_TR_NOOP("比率変更")};
     auto* group = new QButtonGroup(this);
     for (int i = 0; i < 4; ++i) {
-        power_[static_cast<std::size_t>(i)] = new QRadioButton(choices[i], power);
+        power_[static_cast<std::size_t>(i)] = new QRadioButton(tr(choices[i]), power);
         group->addButton(power_[static_cast<std::size_t>(i)]);
         pg->addWidget(power_[static_cast<std::size_t>(i)], i, 0);
     }
     power_[0]->setChecked(true);
-    initial_ = new QLabel(q("初期値(" + powerText(initialPower) + ")"), power);
+    initial_ = new QLabel(tr("初期値(%1)").arg(q(powerText(initialPower))), power);
     pg->addWidget(initial_, 1, 1);
     powerValue_ = new QLineEdit(q(powerText(initialPower)), power);
     powerValue_->setMaximumWidth(90);
@@ -373,10 +375,10 @@ NoteBatchDialog::NoteBatchDialog(AppContext& ctx, int c, uint32_t initialPower, 
     pg->addWidget(ratio_, 3, 1, Qt::AlignLeft);
     v->addWidget(power);
 
-    auto* attack = new QGroupBox("アタックタイム", this);
+    auto* attack = new QGroupBox(tr("アタックタイム"), this);
     auto* al = new QHBoxLayout(attack);
-    attackChoice_[0] = new QRadioButton("変更なし", attack);
-    attackChoice_[1] = new QRadioButton("数値変更", attack);
+    attackChoice_[0] = new QRadioButton(tr("変更なし"), attack);
+    attackChoice_[1] = new QRadioButton(tr("数値変更"), attack);
     attackChoice_[0]->setChecked(true);
     attack_ = new TextSpin(0, 100, 0, attack);
     attack_->setText("0.00");
@@ -389,7 +391,7 @@ NoteBatchDialog::NoteBatchDialog(AppContext& ctx, int c, uint32_t initialPower, 
     al->addWidget(attack_);
     al->addStretch(1);
     v->addWidget(attack);
-    v->addWidget(okCancel(this));
+    v->addWidget(okCancel(this, tr("ｷｬﾝｾﾙ")));
 }
 
 void NoteBatchDialog::accept() {
@@ -436,15 +438,18 @@ void NoteBatchDialog::accept() {
 }
 
 PhraseBatchDialog::PhraseBatchDialog(AppContext& ctx, int c, QWidget* parent) : QDialog(parent), ctx_(ctx), c_(c) {
-    setWindowTitle(edit::channelTitle("ﾌﾚｰｽﾞ一括変更", c));
+    setWindowTitle(edit::channelTitle(tr("ﾌﾚｰｽﾞ一括変更"), c));
     auto* v = new QVBoxLayout(this);
-    auto* defaults = new QGroupBox("ﾃﾞﾌｫﾙﾄ使用にする", this);
+    auto* defaults = new QGroupBox(tr("ﾃﾞﾌｫﾙﾄ使用にする"), this);
     auto* dg = new QGridLayout(defaults);
-    const char* names[] = {"性別", "声質", "サビフレーズ", "裏声", "ラップ", "せりふ", "前ノリ(-)・後ノリ(+)",
-                           "パワーピッチスムージング", "ｸﾚｯｼｪﾝﾄﾞ/ﾃﾞｸﾚｯｼｪﾝﾄﾞ", "外部ｴﾌｪｸﾀ"};
+    const char* names[] = {QT_TR_NOOP("性別"), QT_TR_NOOP("声質"), QT_TR_NOOP("サビフレーズ"), QT_TR_NOOP("裏声"),
+                           QT_TR_NOOP("ラップ"), QT_TR_NOOP("せりふ"), QT_TR_NOOP("前ノリ(-)・後ノリ(+)"),
+                           QT_TR_NOOP("パワーピッチスムージング"), QT_TR_NOOP("ｸﾚｯｼｪﾝﾄﾞ/ﾃﾞｸﾚｯｼｪﾝﾄﾞ"), QT_TR_NOOP("外部ｴﾌｪｸﾀ")};
     int i = 0;
     for (const char* n : names) {
-        auto* b = new QCheckBox(n, defaults);
+        auto* b = new QCheckBox(tr(n), defaults);
+        // box() finds it by its Japanese name in either language.
+        b->setProperty("source", QString(n));
         const QString t(n);
         b->setEnabled(t != "サビフレーズ" && t != "裏声" && t != "ラップ" && t != "せりふ");
         boxes_.push_back(b);
@@ -453,11 +458,11 @@ PhraseBatchDialog::PhraseBatchDialog(AppContext& ctx, int c, QWidget* parent) : 
     }
     v->addWidget(defaults);
 
-    auto* tuning = new QGroupBox("ﾁｭｰﾆﾝｸﾞ（A=）", this);
+    auto* tuning = new QGroupBox(tr("ﾁｭｰﾆﾝｸﾞ（A=）"), this);
     auto* tl = new QHBoxLayout(tuning);
-    auto* keep = new QRadioButton("変更なし", tuning);
+    auto* keep = new QRadioButton(tr("変更なし"), tuning);
     keep->setChecked(true);
-    tuningSet_ = new QRadioButton("数値変更", tuning);
+    tuningSet_ = new QRadioButton(tr("数値変更"), tuning);
     tuning_ = new TextSpin(kTuningSpinMin, kTuningSpinMax, 0, tuning);
     tuning_->setText(q(tuningText(kDefaultTuning)));
     tuning_->step = [this](int p, int) {
@@ -470,26 +475,26 @@ PhraseBatchDialog::PhraseBatchDialog(AppContext& ctx, int c, QWidget* parent) : 
     tl->addStretch(1);
     v->addWidget(tuning);
 
-    auto* wave = new QGroupBox("ﾌﾚｰｽﾞWaveﾌｧｲﾙ名", this);
+    auto* wave = new QGroupBox(tr("ﾌﾚｰｽﾞWaveﾌｧｲﾙ名"), this);
     auto* wl = new QGridLayout(wave);
-    waveKeep_ = new QRadioButton("変更なし", wave);
+    waveKeep_ = new QRadioButton(tr("変更なし"), wave);
     waveKeep_->setChecked(true);
-    waveChange_ = new QRadioButton("変更する", wave);
-    waveClear_ = new QRadioButton("クリアする", wave);
+    waveChange_ = new QRadioButton(tr("変更する"), wave);
+    waveClear_ = new QRadioButton(tr("クリアする"), wave);
     waveName_ = new QLineEdit(wave);
     waveName_->setMaxLength(20);
     wl->addWidget(waveKeep_, 0, 0);
     wl->addWidget(waveChange_, 1, 0);
     wl->addWidget(waveName_, 1, 1);
-    wl->addWidget(new QLabel("＋ 001 ～ 999", wave), 1, 2);
+    wl->addWidget(new QLabel(tr("＋ 001 ～ 999"), wave), 1, 2);
     wl->addWidget(waveClear_, 2, 0);
     v->addWidget(wave);
-    v->addWidget(okCancel(this));
+    v->addWidget(okCancel(this, tr("ｷｬﾝｾﾙ")));
 }
 
 QCheckBox* PhraseBatchDialog::box(const QString& text) const {
     for (QCheckBox* b : boxes_)
-        if (b->text() == text) return b;
+        if (b->property("source").toString() == text) return b;
     return nullptr;
 }
 
@@ -528,7 +533,7 @@ void PhraseBatchDialog::accept() {
 
 QuickInputDialog::QuickInputDialog(AppContext& ctx, int c, std::size_t head, QWidget* parent)
     : QDialog(parent), ctx_(ctx), c_(c), head_(head) {
-    setWindowTitle(edit::channelTitle("ﾌﾚｰｽﾞ簡易入力", c));
+    setWindowTitle(edit::channelTitle(tr("ﾌﾚｰｽﾞ簡易入力"), c));
     Hub& hub = ctx_.hub;
     voice_ = phraseVoiceOf(hub.song(), c, head);
     if (!backup_.backup(hub.song(), c)) ctx_.prompt.warning(edittext::kWarning, edittext::kNoMemory);
@@ -545,22 +550,22 @@ QuickInputDialog::QuickInputDialog(AppContext& ctx, int c, std::size_t head, QWi
     r->addWidget(result_, 1);
     v->addLayout(r);
     auto* buttons = new QHBoxLayout();
-    romaji_ = new QPushButton("ローマ字", this);
-    hiragana_ = new QPushButton("ひらがな", this);
+    romaji_ = new QPushButton(tr("ローマ字"), this);
+    hiragana_ = new QPushButton(tr("ひらがな"), this);
     for (QPushButton* b : {romaji_, hiragana_}) {
         b->setCheckable(true);
         b->setAutoDefault(false);
         buttons->addWidget(b);
     }
-    auto* codes = new QPushButton("入力ﾛｰﾏ字一覧", this);
-    auto* pick = new QPushButton("ﾌﾚｰｽﾞ・ﾜｰﾄﾞの参照選択", this);
+    auto* codes = new QPushButton(tr("入力ﾛｰﾏ字一覧"), this);
+    auto* pick = new QPushButton(tr("ﾌﾚｰｽﾞ・ﾜｰﾄﾞの参照選択"), this);
     for (QPushButton* b : {codes, pick}) {
         b->setAutoDefault(false);
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
     v->addLayout(buttons);
-    v->addWidget(okCancel(this));
+    v->addWidget(okCancel(this, tr("ｷｬﾝｾﾙ")));
     connect(romaji_, &QPushButton::clicked, this, [this] { setMode(KanaMode::Romaji); });
     connect(hiragana_, &QPushButton::clicked, this, [this] { setMode(KanaMode::Hiragana); });
     connect(codes, &QPushButton::clicked, this, [this] { showCodeList(); });
@@ -619,11 +624,11 @@ void QuickInputDialog::reject() {
 
 PhraseWordDialog::PhraseWordDialog(AppContext& ctx, int c, bool choose, QWidget* parent)
     : QDialog(parent), ctx_(ctx), c_(c) {
-    setWindowTitle(choose ? "ﾌﾚｰｽﾞ・ﾜｰﾄﾞの選択" : "ﾌﾚｰｽﾞ･ﾜｰﾄﾞ一覧");
+    setWindowTitle(choose ? tr("ﾌﾚｰｽﾞ・ﾜｰﾄﾞの選択") : tr("ﾌﾚｰｽﾞ･ﾜｰﾄﾞ一覧"));
     auto* v = new QVBoxLayout(this);
     auto* which = new QHBoxLayout();
-    current_ = new QRadioButton("現在のﾁｬﾝﾈﾙ", this);
-    all_ = new QRadioButton("すべてのﾁｬﾝﾈﾙ", this);
+    current_ = new QRadioButton(tr("現在のﾁｬﾝﾈﾙ"), this);
+    all_ = new QRadioButton(tr("すべてのﾁｬﾝﾈﾙ"), this);
     current_->setChecked(true);
     which->addWidget(current_);
     which->addWidget(all_);
@@ -635,10 +640,10 @@ PhraseWordDialog::PhraseWordDialog(AppContext& ctx, int c, bool choose, QWidget*
     v->addWidget(list_, 1);
     auto* b = new QDialogButtonBox(this);
     if (choose) {
-        b->addButton("選択(&S)", QDialogButtonBox::AcceptRole);
-        b->addButton("ｷｬﾝｾﾙ", QDialogButtonBox::RejectRole);
+        b->addButton(tr("選択(&S)"), QDialogButtonBox::AcceptRole);
+        b->addButton(tr("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
     } else {
-        b->addButton("閉じる", QDialogButtonBox::RejectRole);
+        b->addButton(tr("閉じる"), QDialogButtonBox::RejectRole);
     }
     connect(b, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(b, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -137,6 +137,7 @@ class PhraseBatchDialog : public QDialog {
 public:
     PhraseBatchDialog(AppContext& ctx, int c, QWidget* parent = nullptr);
     void accept() override;
+    // The check box of a setting by its Japanese name ("外部ｴﾌｪｸﾀ"), in either language.
     QCheckBox* box(const QString& text) const;
     QRadioButton* tuningSet() const { return tuningSet_; }
     TextSpin* tuningSpin() const { return tuning_; }

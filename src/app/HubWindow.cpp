@@ -6,18 +6,19 @@
 #include <QLabel>
 #include <QScreen>
 
+#include "base/Translation.h"
 #include "settings/StartupTexts.h"
 
 namespace kantor::app {
 
 HubWindow::HubWindow(QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint) {
-    setWindowTitle(text::kAppTitle);
+    setWindowTitle(QString::fromStdString(translated(text::kAppTitle)));
     setWindowIcon(QIcon(":/icons/kantor.svg"));
     auto* h = new QHBoxLayout(this);
     h->setContentsMargins(14, 10, 18, 10);
     auto* icon = new QLabel(this);
     icon->setPixmap(QIcon(":/icons/kantor.svg").pixmap(32, 32));
-    auto* label = new QLabel(text::kHubWindowText, this);
+    auto* label = new QLabel(QString::fromStdString(translated(text::kHubWindowText)), this);
     h->addWidget(icon);
     h->addWidget(label);
     setAutoFillBackground(true);

@@ -18,7 +18,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 LyricInputWindow::LyricInputWindow(AppContext& ctx, QWidget* parent) : QWidget(parent, Qt::Window), ctx_(ctx) {
-    setWindowTitle("歌詞入力");
+    setWindowTitle(tr("歌詞入力"));
     setAttribute(Qt::WA_DeleteOnClose);
     const QFont font = positionWindowFont(this->font());
     auto* v = new QVBoxLayout(this);
@@ -37,7 +37,7 @@ LyricInputWindow::LyricInputWindow(AppContext& ctx, QWidget* parent) : QWidget(p
     auto* buttons = new QHBoxLayout();
     auto* in = new QPushButton("List&In", this);
     auto* out = new QPushButton("List&Out", this);
-    auto* del = new QPushButton("削除(&D)", this);
+    auto* del = new QPushButton(tr("削除(&D)"), this);
     in->setObjectName("listIn");
     out->setObjectName("listOut");
     del->setObjectName("delete");

@@ -22,6 +22,7 @@
 #include "app/SoundQualityDialog.h"
 #include "app/WindowPlacement.h"
 #include "base/FileIO.h"
+#include "base/Translation.h"
 #include "hub/SongImport.h"
 #include "settings/StartupTexts.h"
 #include "sound/SoundFormat.h"
@@ -32,14 +33,11 @@ namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
-constexpr const char* kSaveQuestion = "歌声データを保存しますか？";
-constexpr const char* kSaveFolderWarning = "Midiﾌｧｲﾙと同じﾌｫﾙﾀﾞに格納してください。";
-constexpr const char* kMidiFilter = "標準Midiﾌｧｲﾙ (*.mid *.MID *.Mid *.kar *.KAR)";
-constexpr const char* kSongFilter = "歌声ﾌｧｲﾙ (*.uta *.UTA)";
-constexpr const char* kSaveSongFilter = "Utaﾌｧｲﾙ (*.uta)";
-constexpr const char* kWaveFilter = "Waveﾌｧｲﾙ (*.wav)";
+// A text of the core, in the chosen language.
+QString shown(std::string_view text) { return q(translated(text)); }
+std::string s(const QString& text) { return text.toStdString(); }
+
 constexpr const char* kScoreFilter = "MusicXML (*.musicxml *.xml *.mxl *.MUSICXML *.XML *.MXL)";
-constexpr const char* kLyricsMidiFilter = "標準Midiﾌｧｲﾙ (*.mid)";
 
 bool hasExtension(const std::string& path, const char* ext) {
     return QFileInfo(q(path)).suffix().compare(QLatin1String(ext), Qt::CaseInsensitive) == 0;
@@ -55,7 +53,7 @@ bool isScorePath(const std::string& path) {
 }  // namespace
 
 MainPanel::MainPanel(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx), hub_(ctx.hub) {
-    setWindowTitle(text::kAppTitle);
+    setWindowTitle(shown(text::kAppTitle));
     setWindowIcon(QIcon(":/icons/kantor.svg"));
     setAcceptDrops(true);
     buildMenu();
@@ -80,50 +78,50 @@ QAction* MainPanel::addCommand(QMenu* menu, int command, const QString& text, co
 }
 
 void MainPanel::buildMenu() {
-    QMenu* file = menuBar()->addMenu("ﾌｧｲﾙ(&F)");
-    addCommand(file, NewSong, "新規作成（*.midを開く）", QKeySequence("Ctrl+N"));
-    addCommand(file, OpenSong, "歌声ﾌｧｲﾙ（*.uta）を開く", QKeySequence("Ctrl+U"));
-    addCommand(file, ImportScore, "MusicXMLの読み込み（*.musicxml, *.mxl）...");
+    QMenu* file = menuBar()->addMenu(tr("ﾌｧｲﾙ(&F)"));
+    addCommand(file, NewSong, tr("新規作成（*.midを開く）"), QKeySequence("Ctrl+N"));
+    addCommand(file, OpenSong, tr("歌声ﾌｧｲﾙ（*.uta）を開く"), QKeySequence("Ctrl+U"));
+    addCommand(file, ImportScore, tr("MusicXMLの読み込み（*.musicxml, *.mxl）..."));
     file->addSeparator();
-    addCommand(file, Save, "上書き保存(&S)", QKeySequence("Ctrl+S"));
-    addCommand(file, SaveAs, "名前を付けて保存(&A)");
-    addCommand(file, ExportLyricsMidi, "歌詞付きMidiﾌｧｲﾙの書き出し...");
+    addCommand(file, Save, tr("上書き保存(&S)"), QKeySequence("Ctrl+S"));
+    addCommand(file, SaveAs, tr("名前を付けて保存(&A)"));
+    addCommand(file, ExportLyricsMidi, tr("歌詞付きMidiﾌｧｲﾙの書き出し..."));
     file->addSeparator();
-    recent_ = file->addMenu("最近使ったﾌｧｲﾙ(&F)");
+    recent_ = file->addMenu(tr("最近使ったﾌｧｲﾙ(&F)"));
     file->addSeparator();
-    addCommand(file, Exit, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)");
+    addCommand(file, Exit, tr("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"));
 
-    QMenu* win = menuBar()->addMenu("ｳｨﾝﾄﾞｳ(&W)");
-    addCommand(win, ChannelList, "ﾁｬﾝﾈﾙﾘｽﾄｳｨﾝﾄﾞｳ(&L)", QKeySequence("Ctrl+L"));
-    addCommand(win, TitleWindow, "ﾀｲﾄﾙ情報ｳｨﾝﾄﾞｳ(&T)", QKeySequence("Ctrl+T"));
-    addCommand(win, MuteSolo, "ﾐｭｰﾄ&&ｿﾛ設定ｳｨﾝﾄﾞｳ(&M)", QKeySequence("Ctrl+M"));
-    addCommand(win, WaveVolumeWindow, "Wave Volumeｳｨﾝﾄﾞｳ(&V)", QKeySequence("Ctrl+V"));
-    addCommand(win, LyricWindow, "歌詞入力ｳｨﾝﾄﾞｳ(&R)", QKeySequence("Ctrl+R"));
+    QMenu* win = menuBar()->addMenu(tr("ｳｨﾝﾄﾞｳ(&W)"));
+    addCommand(win, ChannelList, tr("ﾁｬﾝﾈﾙﾘｽﾄｳｨﾝﾄﾞｳ(&L)"), QKeySequence("Ctrl+L"));
+    addCommand(win, TitleWindow, tr("ﾀｲﾄﾙ情報ｳｨﾝﾄﾞｳ(&T)"), QKeySequence("Ctrl+T"));
+    addCommand(win, MuteSolo, tr("ﾐｭｰﾄ&&ｿﾛ設定ｳｨﾝﾄﾞｳ(&M)"), QKeySequence("Ctrl+M"));
+    addCommand(win, WaveVolumeWindow, tr("Wave Volumeｳｨﾝﾄﾞｳ(&V)"), QKeySequence("Ctrl+V"));
+    addCommand(win, LyricWindow, tr("歌詞入力ｳｨﾝﾄﾞｳ(&R)"), QKeySequence("Ctrl+R"));
 
-    settingsMenu_ = menuBar()->addMenu("設定(&S)");
-    addCommand(settingsMenu_, SyncCorrection, "MidiとWaveの同期補正");
-    addCommand(settingsMenu_, MidiOutput, "Midi出力先の選択...");
+    settingsMenu_ = menuBar()->addMenu(tr("設定(&S)"));
+    addCommand(settingsMenu_, SyncCorrection, tr("MidiとWaveの同期補正"));
+    addCommand(settingsMenu_, MidiOutput, tr("Midi出力先の選択..."));
     settingsMenu_->addSeparator();
-    addCommand(settingsMenu_, ChListSettings, "ChListｳｨﾝﾄﾞｳの設定(&L)");
-    addCommand(settingsMenu_, ChScoreSettings, "ChScoreｳｨﾝﾄﾞｳの設定(&S)");
-    addCommand(settingsMenu_, SoundQuality, "音質の設定(&H)");
-    addCommand(settingsMenu_, EffectSettings, "外部ｴﾌｪｸﾀの設定(&E)");
+    addCommand(settingsMenu_, ChListSettings, tr("ChListｳｨﾝﾄﾞｳの設定(&L)"));
+    addCommand(settingsMenu_, ChScoreSettings, tr("ChScoreｳｨﾝﾄﾞｳの設定(&S)"));
+    addCommand(settingsMenu_, SoundQuality, tr("音質の設定(&H)"));
+    addCommand(settingsMenu_, EffectSettings, tr("外部ｴﾌｪｸﾀの設定(&E)"));
 
-    QMenu* voice = menuBar()->addMenu("Voice(&V)");
-    addCommand(voice, VoiceMaker, "Voice Data の作成");
+    QMenu* voice = menuBar()->addMenu(tr("Voice(&V)"));
+    addCommand(voice, VoiceMaker, tr("Voice Data の作成"));
     voice->addSeparator();
-    addCommand(voice, VoiceExport, "ｴｸｽﾎﾟｰﾄ");
-    addCommand(voice, VoiceImport, "ｲﾝﾎﾟｰﾄ");
-    addCommand(voice, VoiceImportBank, "音源ﾌｫﾙﾀﾞのｲﾝﾎﾟｰﾄ (oto.ini)...");
-    addCommand(voice, VoiceDelete, "削除");
+    addCommand(voice, VoiceExport, tr("ｴｸｽﾎﾟｰﾄ"));
+    addCommand(voice, VoiceImport, tr("ｲﾝﾎﾟｰﾄ"));
+    addCommand(voice, VoiceImportBank, tr("音源ﾌｫﾙﾀﾞのｲﾝﾎﾟｰﾄ (oto.ini)..."));
+    addCommand(voice, VoiceDelete, tr("削除"));
 
-    QMenu* help = menuBar()->addMenu("ﾍﾙﾌﾟ(&H)");
-    addCommand(help, WebProduct, "My Kantorellion について (Web Site)");
-    addCommand(help, WebHelp, "ｵﾝﾗｲﾝ・ﾍﾙﾌﾟ");
-    addCommand(help, ReadMe, "ReadMe.html (ﾛｰｶﾙ)");
+    QMenu* help = menuBar()->addMenu(tr("ﾍﾙﾌﾟ(&H)"));
+    addCommand(help, WebProduct, tr("My Kantorellion について (Web Site)"));
+    addCommand(help, WebHelp, tr("ｵﾝﾗｲﾝ・ﾍﾙﾌﾟ"));
+    addCommand(help, ReadMe, tr("ReadMe.html (ﾛｰｶﾙ)"));
     addCommand(help, WebMaker, "Ardlow Software Web Site");
     help->addSeparator();
-    addCommand(help, Version, "ﾊﾞｰｼﾞｮﾝ情報 ...");
+    addCommand(help, Version, tr("ﾊﾞｰｼﾞｮﾝ情報 ..."));
 }
 
 QWidget* MainPanel::buildControls() {
@@ -470,7 +468,7 @@ void MainPanel::play(int control) {
 
 bool MainPanel::savePrompt() {
     if (!hub_.hasMidi() || !hub_.song().modified()) return true;
-    switch (ctx_.prompt.askYesNoCancel("確認", kSaveQuestion)) {
+    switch (ctx_.prompt.askYesNoCancel(s(tr("確認")), s(tr("歌声データを保存しますか？")))) {
         case PromptAnswer::Yes:
             // The edits are kept: a cancelled or failed save abandons the command.
             return saveAsDialog();
@@ -482,10 +480,10 @@ bool MainPanel::savePrompt() {
 
 bool MainPanel::saveAsDialog() {
     for (;;) {
-        const std::string path = ctx_.files.saveFile(this, kSaveSongFilter, hub_.proposedSongPath(), "uta");
+        const std::string path = ctx_.files.saveFile(this, tr("Utaﾌｧｲﾙ (*.uta)"), hub_.proposedSongPath(), "uta");
         if (path.empty()) return false;
         if (!hub_.inMidiFolder(path)) {
-            ctx_.prompt.warning("警告", kSaveFolderWarning);
+            ctx_.prompt.warning(s(tr("警告")), s(tr("Midiﾌｧｲﾙと同じﾌｫﾙﾀﾞに格納してください。")));
             continue;
         }
         if (!hub_.saveAs(path)) return false;
@@ -515,7 +513,7 @@ void MainPanel::songOpened() {
 
 void MainPanel::newSong() {
     if (!savePrompt()) return;
-    const std::string path = ctx_.files.openFile(this, kMidiFilter, folderOf(hub_.settings().recentFile(0)));
+    const std::string path = ctx_.files.openFile(this, tr("標準Midiﾌｧｲﾙ (*.mid *.MID *.Mid *.kar *.KAR)"), folderOf(hub_.settings().recentFile(0)));
     if (path.empty() || !isMidiPath(path)) return;
     if (hub_.openMidi(path)) {
         rebuildRecent();
@@ -525,7 +523,7 @@ void MainPanel::newSong() {
 
 void MainPanel::openSong() {
     if (!savePrompt()) return;
-    const std::string path = ctx_.files.openFile(this, kSongFilter, folderOf(hub_.settings().recentFile(0)));
+    const std::string path = ctx_.files.openFile(this, tr("歌声ﾌｧｲﾙ (*.uta *.UTA)"), folderOf(hub_.settings().recentFile(0)));
     if (path.empty() || !hasExtension(path, "uta")) return;
     if (!hub_.openSong(path)) return;
     rebuildRecent();
@@ -559,7 +557,7 @@ void MainPanel::openRecent(int index) {
 
 void MainPanel::writeWav() {
     if (!hub_.hasMidi()) return;
-    const std::string path = ctx_.files.saveFile(this, kWaveFilter, hub_.proposedWavPath(), "wav");
+    const std::string path = ctx_.files.saveFile(this, tr("Waveﾌｧｲﾙ (*.wav)"), hub_.proposedWavPath(), "wav");
     if (path.empty()) return;
     std::string info;
     if (hub_.exportSongWav(path, info)) ctx_.prompt.notice("Wave Info.", info);
@@ -571,7 +569,7 @@ void MainPanel::importScore(std::string score) {
     if (score.empty()) return;
     std::string base = fileNameOf(score);
     if (const auto dot = base.rfind('.'); dot != std::string::npos && dot > 0) base.resize(dot);
-    const std::string song = ctx_.files.saveFile(this, kSaveSongFilter, joinPath(folderOf(score), base + ".uta"), "uta");
+    const std::string song = ctx_.files.saveFile(this, tr("Utaﾌｧｲﾙ (*.uta)"), joinPath(folderOf(score), base + ".uta"), "uta");
     if (song.empty()) return;
     ScoreImport result;
     std::string error;
@@ -591,7 +589,7 @@ void MainPanel::exportLyricsMidi() {
     if (!hub_.hasMidi()) return;
     std::string proposed = hub_.proposedSongPath();
     if (const auto dot = proposed.rfind('.'); dot != std::string::npos) proposed.resize(dot);
-    const std::string path = ctx_.files.saveFile(this, kLyricsMidiFilter, proposed + "-lyrics.mid", "mid");
+    const std::string path = ctx_.files.saveFile(this, tr("標準Midiﾌｧｲﾙ (*.mid)"), proposed + "-lyrics.mid", "mid");
     if (path.empty()) return;
     std::string error;
     if (!exportMidiWithLyrics(hub_, path, false, error)) ctx_.prompt.warning("Error", error);
@@ -621,8 +619,8 @@ void MainPanel::applySoundQuality(const SoundQualityDialog& d) {
 }
 
 void MainPanel::showVersion() {
-    QMessageBox box(QMessageBox::NoIcon, "ﾊﾞｰｼﾞｮﾝ情報",
-                    QString("%1\n\nkantor %2\nQt %3").arg(text::kHubWindowText, kVersion, qVersion()),
+    QMessageBox box(QMessageBox::NoIcon, tr("ﾊﾞｰｼﾞｮﾝ情報"),
+                    QString("%1\n\nkantor %2\nQt %3").arg(shown(text::kHubWindowText), kVersion, qVersion()),
                     QMessageBox::Ok, this);
     box.setIconPixmap(QIcon(":/icons/kantor.svg").pixmap(48, 48));
     box.exec();
@@ -634,7 +632,7 @@ void MainPanel::openHelp(int command) {
                                                : HelpPage::About;
     const QString url = helpPageUrl(hub_.folders().installFolder(), page);
     if (url.isEmpty()) {
-        ctx_.prompt.notice("Error", "ﾍﾙﾌﾟﾌｧｲﾙが見つかりません。");
+        ctx_.prompt.notice("Error", s(tr("ﾍﾙﾌﾟﾌｧｲﾙが見つかりません。")));
         return;
     }
     if (ctx_.openUrl) ctx_.openUrl(url);
@@ -666,7 +664,7 @@ void MainPanel::renderProgress(int done, int total) {
 
 void MainPanel::playStateChanged() {}
 
-void MainPanel::vocalLate() { statusBar()->showMessage(QString::fromUtf8(kVocalLateText), 10000); }
+void MainPanel::vocalLate() { statusBar()->showMessage(shown(kVocalLateText), 10000); }
 
 void MainPanel::lyricsChanged() {
     lyrics_.setLines(hub_.song());

@@ -19,7 +19,7 @@ MidiInstrumentDialog::MidiInstrumentDialog(uint8_t program, QWidget* parent) : Q
     list_->setMinimumHeight(list_->fontMetrics().height() * 16);
     v->addWidget(list_);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    box->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    box->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));
     v->addWidget(box);
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);

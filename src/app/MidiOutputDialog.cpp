@@ -9,10 +9,10 @@
 namespace kantor::app {
 
 MidiOutputDialog::MidiOutputDialog(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
-    setWindowTitle("Midi出力先の選択");
+    setWindowTitle(tr("Midi出力先の選択"));
     auto* v = new QVBoxLayout(this);
-    embedded_ = new QRadioButton("内蔵シンセサイザー (General MIDI SoundFont)", this);
-    alsa_ = new QRadioButton("ALSA シーケンサーのポート：", this);
+    embedded_ = new QRadioButton(tr("内蔵シンセサイザー (General MIDI SoundFont)"), this);
+    alsa_ = new QRadioButton(tr("ALSA シーケンサーのポート："), this);
     port_ = new QLineEdit(this);
     port_->setPlaceholderText("128:0");
     port_->setMaximumWidth(120);
@@ -22,7 +22,7 @@ MidiOutputDialog::MidiOutputDialog(AppContext& ctx, QWidget* parent) : QDialog(p
     row->addStretch(1);
     v->addWidget(embedded_);
     v->addLayout(row);
-    auto* note = new QLabel("外部シンセサイザーでは「MidiとWaveの同期補正」で遅延を合わせてください。", this);
+    auto* note = new QLabel(tr("外部シンセサイザーでは「MidiとWaveの同期補正」で遅延を合わせてください。"), this);
     note->setWordWrap(true);
     v->addWidget(note);
     const MidiOutputChoice& c = ctx_.hub.midiOutput();
@@ -31,7 +31,7 @@ MidiOutputDialog::MidiOutputDialog(AppContext& ctx, QWidget* parent) : QDialog(p
     port_->setEnabled(!c.embedded());
     connect(alsa_, &QRadioButton::toggled, port_, &QLineEdit::setEnabled);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &MidiOutputDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     v->addWidget(buttons);
@@ -42,7 +42,8 @@ void MidiOutputDialog::accept() {
     if (alsa_->isChecked()) {
         c.alsaPort = port_->text().trimmed().toStdString();
         if (!MidiOutputChoice::isPortText(c.alsaPort)) {
-            ctx_.prompt.warning("警告", "ALSA のポートは「クライアント:ポート」で入力してください。（例 128:0）");
+            ctx_.prompt.warning(tr("警告").toStdString(),
+                                tr("ALSA のポートは「クライアント:ポート」で入力してください。（例 128:0）").toStdString());
             return;
         }
     }

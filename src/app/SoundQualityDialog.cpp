@@ -12,7 +12,7 @@ namespace kantor::app {
 
 SoundQualityDialog::SoundQualityDialog(uint16_t qualityCode, bool keepFormants, QWidget* parent, bool autoExpression)
     : QDialog(parent) {
-    setWindowTitle("音質設定");
+    setWindowTitle(tr("音質設定"));
     auto* v = new QVBoxLayout(this);
     auto group = [&](const char* title, std::initializer_list<const char*> items) {
         auto* box = new QGroupBox(title, this);
@@ -38,20 +38,20 @@ SoundQualityDialog::SoundQualityDialog(uint16_t qualityCode, bool keepFormants, 
     rate_->button(std::min(qualityCode / 4, 2))->setChecked(true);
     auto* pitch = new QGroupBox("Pitch", this);
     auto* ph = new QHBoxLayout(pitch);
-    formants_ = new QCheckBox("フォルマントを保つ (PSOLA)", pitch);
-    formants_->setToolTip("音程を変えても声の響き（フォルマント）を変えずに歌います。"
-                          "切ると見本の音声を速く・遅く読んで音程を合わせます（従来の方式）。");
+    formants_ = new QCheckBox(tr("フォルマントを保つ (PSOLA)"), pitch);
+    formants_->setToolTip(tr("音程を変えても声の響き（フォルマント）を変えずに歌います。"
+                             "切ると見本の音声を速く・遅く読んで音程を合わせます（従来の方式）。"));
     formants_->setChecked(keepFormants);
     ph->addWidget(formants_);
-    expression_ = new QCheckBox("表情をつける", pitch);
-    expression_->setToolTip("ノート設定のないノートに、自然なビブラート（400ms以上のノート）、"
-                            "つながったノートの間のなめらかな音程の移り、やわらかい立ち上がりをつけます。");
+    expression_ = new QCheckBox(tr("表情をつける"), pitch);
+    expression_->setToolTip(tr("ノート設定のないノートに、自然なビブラート（400ms以上のノート）、"
+                               "つながったノートの間のなめらかな音程の移り、やわらかい立ち上がりをつけます。"));
     expression_->setChecked(autoExpression);
     ph->addWidget(expression_);
     ph->addStretch(1);
     v->addWidget(pitch);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     v->addWidget(buttons);

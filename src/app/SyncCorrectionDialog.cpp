@@ -7,13 +7,19 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "base/Translation.h"
 #include "platform/EngineWave.h"
 #include "settings/SoundSettings.h"
 
 namespace kantor::app {
 
+namespace {
+// A text of the core, in the chosen language.
+QString shown(std::string_view text) { return QString::fromStdString(translated(text)); }
+}  // namespace
+
 SyncCorrectionDialog::SyncCorrectionDialog(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
-    setWindowTitle(SyncCorrection::kWindowTitle);
+    setWindowTitle(shown(SyncCorrection::kWindowTitle));
     Hub& hub = ctx_.hub;
     hub.stop();  // the test pattern plays on the same synthesizer
     // Devices of its own: they stay alive when the hub lets its own go (exit, a new MIDI output).
@@ -28,7 +34,7 @@ SyncCorrectionDialog::SyncCorrectionDialog(AppContext& ctx, QWidget* parent) : Q
 
     auto* v = new QVBoxLayout(this);
     auto* row = new QHBoxLayout();
-    row->addWidget(new QLabel(SyncCorrection::kDelayLabel, this));
+    row->addWidget(new QLabel(shown(SyncCorrection::kDelayLabel), this));
     value_ = new QLabel(this);
     value_->setObjectName("value");
     value_->setFrameShape(QFrame::Panel);
@@ -68,7 +74,7 @@ SyncCorrectionDialog::SyncCorrectionDialog(AppContext& ctx, QWidget* parent) : Q
     buttons->addWidget(stop_);
     buttons->addStretch(1);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    box->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    box->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));
     buttons->addWidget(box);
     v->addLayout(buttons);
 

@@ -17,7 +17,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 TitleInfoWindow::TitleInfoWindow(AppContext& ctx, QWidget* parent) : QWidget(parent, Qt::Window), ctx_(ctx) {
-    setWindowTitle("ﾀｲﾄﾙ情報");
+    setWindowTitle(tr("ﾀｲﾄﾙ情報"));
     setAttribute(Qt::WA_DeleteOnClose);
     auto* v = new QVBoxLayout(this);
     title_ = new QLabel(this);
@@ -57,7 +57,7 @@ TitleInfoWindow::TitleInfoWindow(AppContext& ctx, QWidget* parent) : QWidget(par
     }
     auto* row = new QHBoxLayout();
     row->addStretch(1);
-    auto* edit = new QPushButton("入力/変更(&I)", this);
+    auto* edit = new QPushButton(tr("入力/変更(&I)"), this);
     connect(edit, &QPushButton::clicked, this, [this] { editTitle(); });
     row->addWidget(edit);
     v->addLayout(row);
@@ -123,7 +123,7 @@ void TitleInfoWindow::closeEvent(QCloseEvent* e) {
 }
 
 TitleInputDialog::TitleInputDialog(const TitleInfo& info, QWidget* parent) : QDialog(parent), info_(info) {
-    setWindowTitle("ﾀｲﾄﾙ情報入力＆変更");
+    setWindowTitle(tr("ﾀｲﾄﾙ情報入力＆変更"));
     auto* form = new QFormLayout();
     form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
     const auto& fields = TitleInfo::editFields();
@@ -148,13 +148,13 @@ TitleInputDialog::TitleInputDialog(const TitleInfo& info, QWidget* parent) : QDi
         edits_[i] = e;
     }
     // The label beside its value, as the title window shows them.
-    form->addRow("ﾀｲﾄﾙ", edits_[0]);
+    form->addRow(tr("ﾀｲﾄﾙ"), edits_[0]);
     for (int k = 0; k < 3; ++k) {
         auto* row = new QHBoxLayout();
         edits_[1 + 2 * k]->setMaximumWidth(110);
         row->addWidget(edits_[1 + 2 * k]);
         row->addWidget(edits_[2 + 2 * k], 1);
-        form->addRow(QString("%1").arg(k == 0 ? "作詞" : k == 1 ? "作曲" : "編曲"), row);
+        form->addRow(k == 0 ? tr("作詞") : k == 1 ? tr("作曲") : tr("編曲"), row);
     }
     form->addRow("1", edits_[7]);
     form->addRow("2", edits_[8]);
@@ -163,11 +163,11 @@ TitleInputDialog::TitleInputDialog(const TitleInfo& info, QWidget* parent) : QDi
     edits_[10]->setMaximumWidth(110);
     row->addWidget(edits_[10]);
     row->addWidget(edits_[11], 1);
-    form->addRow("ｺﾒﾝﾄ", row);
+    form->addRow(tr("ｺﾒﾝﾄ"), row);
     auto* v = new QVBoxLayout(this);
     v->addLayout(form);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     v->addWidget(buttons);

@@ -9,6 +9,7 @@
 
 #include "app/WindowPlacement.h"
 #include "base/FileIO.h"
+#include "base/Translation.h"
 #include "sound/SoundFormat.h"
 
 namespace kantor::app {
@@ -18,7 +19,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 WaveInsertWindow::WaveInsertWindow(AppContext& ctx, QWidget* parent) : QWidget(parent, Qt::Window), ctx_(ctx) {
-    setWindowTitle("Waveﾌｧｲﾙの挿入");
+    setWindowTitle(tr("Waveﾌｧｲﾙの挿入"));
     setAttribute(Qt::WA_DeleteOnClose);
     const QFont font = positionWindowFont(this->font());
     auto* v = new QVBoxLayout(this);
@@ -27,8 +28,8 @@ WaveInsertWindow::WaveInsertWindow(AppContext& ctx, QWidget* parent) : QWidget(p
     auto* top = new QHBoxLayout();
     position_ = makePositionLabel(this, font);
     spin_ = new UpDownSpin(this);
-    auto* insert = new QPushButton("Waveﾌｧｲﾙ(&W)", this);
-    auto* remove = new QPushButton("取消(&C)", this);
+    auto* insert = new QPushButton(tr("Waveﾌｧｲﾙ(&W)"), this);
+    auto* remove = new QPushButton(tr("取消(&C)"), this);
     insert->setObjectName("insert");
     remove->setObjectName("remove");
     top->addWidget(position_);
@@ -113,7 +114,7 @@ void WaveInsertWindow::moveTo(uint32_t tick, bool post) {
 void WaveInsertWindow::insertFile() {
     Hub& hub = ctx_.hub;
     if (!hub.hasMidi()) return;
-    const std::string chosen = ctx_.files.openFile(this, wavetext::kFilter, folderOf(hub.midiPath()));
+    const std::string chosen = ctx_.files.openFile(this, q(translated(wavetext::kFilter)), folderOf(hub.midiPath()));
     if (chosen.empty()) return;
     const WaveInsertResult r =
         insertWaveFile(hub.song(), hub.midiPath(), current_, chosen, outputBits(), ctx_.prompt);
