@@ -19,6 +19,7 @@
 #include "KantorVersion.h"
 #include "app/ChannelViews.h"
 #include "app/HelpPages.h"
+#include "app/LanguageMenu.h"
 #include "app/SoundQualityDialog.h"
 #include "app/WindowPlacement.h"
 #include "base/FileIO.h"
@@ -101,6 +102,8 @@ void MainPanel::buildMenu() {
     settingsMenu_ = menuBar()->addMenu(tr("設定(&S)"));
     addCommand(settingsMenu_, SyncCorrection, tr("MidiとWaveの同期補正"));
     addCommand(settingsMenu_, MidiOutput, tr("Midi出力先の選択..."));
+    // 日本語 or English, from the next start.
+    new LanguageMenu(ctx_, settingsMenu_);
     settingsMenu_->addSeparator();
     addCommand(settingsMenu_, ChListSettings, tr("ChListｳｨﾝﾄﾞｳの設定(&L)"));
     addCommand(settingsMenu_, ChScoreSettings, tr("ChScoreｳｨﾝﾄﾞｳの設定(&S)"));
