@@ -85,13 +85,20 @@ as_user env QT_QPA_PLATFORM=offscreen kantor --screenshots /home/user/shots >"$R
 shots=$(find "$ROOT/home/user/shots" -name '*.png' 2>/dev/null | wc -l)
 echo "screenshots: $shots; blank buttons: $(grep -c 'BLANK BUTTON' "$ROOT/tmp/shots.log" || true)"
 grep -E 'BLANK BUTTON|MNEMONIC CLASH|FAILED' "$ROOT/tmp/shots.log" || true
+# The same in English, as a user who chose it sees the windows; the command line in English too.
+as_user env QT_QPA_PLATFORM=offscreen kantor --lang en --screenshots /home/user/shots-en >"$ROOT/tmp/shots-en.log" 2>&1 || true
+shots_en=$(find "$ROOT/home/user/shots-en" -name '*.png' 2>/dev/null | wc -l)
+echo "English screenshots: $shots_en; blank buttons: $(grep -c 'BLANK BUTTON' "$ROOT/tmp/shots-en.log" || true);" \
+  "cut texts: $(grep -c 'CUT TEXT' "$ROOT/tmp/shots-en.log" || true); Japanese texts: $(grep -c 'JAPANESE TEXT' "$ROOT/tmp/shots-en.log" || true)"
+grep -E 'BLANK BUTTON|MNEMONIC CLASH|FAILED|CUT TEXT|JAPANESE TEXT' "$ROOT/tmp/shots-en.log" | head -n 20 || true
+as_user kantor-cli --lang en info /home/user/missing.uta || true
 
 echo "== report"
 echo "package: $(basename "$deb"), $(du -h "$deb" | cut -f1)"
 echo "installed voices: $(du -sh "$ROOT/var/lib/kantor/voices" 2>/dev/null | cut -f1)"
 # The home without the files this check made itself (the render and the screenshots).
-home_kb=$(du -sk --exclude=demo.wav --exclude=shots "$ROOT/home/user" | cut -f1)
-du -ak --exclude=demo.wav --exclude=shots "$ROOT/home/user" | sort -rn | sed -n 2,6p
+home_kb=$(du -sk --exclude=demo.wav --exclude=shots --exclude=shots-en "$ROOT/home/user" | cut -f1)
+du -ak --exclude=demo.wav --exclude=shots --exclude=shots-en "$ROOT/home/user" | sort -rn | sed -n 2,6p
 echo "user's home after the first start: ${home_kb} KB"
 echo "lintian:"
 lintian "$deb" && echo "  no errors or warnings"

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include "base/Translation.h"
+
 namespace kantor::app {
 
 QStringList helpFolders(const std::string& installFolder) {
@@ -12,14 +14,22 @@ QStringList helpFolders(const std::string& installFolder) {
             QStringLiteral(KANTOR_HELP_SOURCE_DIR)};
 }
 
-QString helpPageUrl(const QStringList& folders, HelpPage page) {
+QString helpPageUrl(const QStringList& folders, HelpPage page, Language language) {
     const char* name = page == HelpPage::ReadMe ? "ReadMe.html" : page == HelpPage::Guide ? "index.html" : "about.html";
-    for (const QString& f : folders) {
-        QFileInfo fi(QDir(f).filePath(name));
-        if (fi.isFile()) return QUrl::fromLocalFile(fi.canonicalFilePath()).toString();
-    }
+    // With English chosen the guide opens at its English contents; the page that offers both
+    // languages stays for Japanese (and for a folder without the English pages).
+    QStringList names;
+    if (page == HelpPage::Guide && language == Language::English) names << "en/index.html";
+    names << name;
+    for (const QString& n : names)
+        for (const QString& f : folders) {
+            QFileInfo fi(QDir(f).filePath(n));
+            if (fi.isFile()) return QUrl::fromLocalFile(fi.canonicalFilePath()).toString();
+        }
     return {};
 }
+
+QString helpPageUrl(const QStringList& folders, HelpPage page) { return helpPageUrl(folders, page, language()); }
 
 QString helpPageUrl(const std::string& installFolder, HelpPage page) {
     return helpPageUrl(helpFolders(installFolder), page);

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <string>
 
+#include "base/Translation.h"
+
 namespace kantor::app {
 
 enum class HelpPage { Guide, ReadMe, About };
@@ -14,7 +16,9 @@ enum class HelpPage { Guide, ReadMe, About };
 QStringList helpFolders(const std::string& installFolder);
 
 // The file URL of a page in the first of the folders that holds it; empty when none does.
+// In the running program's language (the guide opens at en/index.html in English).
 QString helpPageUrl(const QStringList& folders, HelpPage page);
+QString helpPageUrl(const QStringList& folders, HelpPage page, Language language);
 QString helpPageUrl(const std::string& installFolder, HelpPage page);
 
 }  // namespace kantor::app

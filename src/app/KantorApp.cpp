@@ -77,7 +77,7 @@ MainPanel* KantorApp::showPanel() {
     if (hubWindow_) hubWindow_->hide();
     if (!hub_->deviceNote().empty()) {
         // Said once, at the foot of the panel.
-        p->statusBar()->showMessage("ｻｳﾝﾄﾞﾃﾞﾊﾞｲｽがありません。音を出さずに実時間で再生します。");
+        p->statusBar()->showMessage(tr("ｻｳﾝﾄﾞﾃﾞﾊﾞｲｽがありません。音を出さずに実時間で再生します。"));
         p->statusBar()->setToolTip(QString::fromStdString(hub_->deviceNote()));
         p->setFixedSize(p->sizeHint());
     }

@@ -1,15 +1,19 @@
 #include "app/QtPrompt.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <algorithm>
 
+#include "base/Translation.h"
 #include "plugins/PluginTexts.h"
 
 namespace kantor::app {
 
 namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
+// Captions and texts come from the core in Japanese; they are shown in the chosen language.
+QString shown(const std::string& s) { return QString::fromStdString(translated(s)); }
 }  // namespace
 
 void fitText(QMessageBox& box, const std::string& text) {
@@ -25,32 +29,32 @@ QMessageBox::Icon noticeIcon(const std::string& caption) {
 }
 
 void QtPrompt::notice(const std::string& caption, const std::string& text) {
-    QMessageBox box(noticeIcon(caption), q(caption), q(text), QMessageBox::Ok, parent_);
-    fitText(box, text);
+    QMessageBox box(noticeIcon(caption), shown(caption), shown(text), QMessageBox::Ok, parent_);
+    fitText(box, translated(text));
     box.exec();
 }
 
 void QtPrompt::warning(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, q(caption), q(text), QMessageBox::Ok, parent_);
-    fitText(box, text);
+    QMessageBox box(QMessageBox::Warning, shown(caption), shown(text), QMessageBox::Ok, parent_);
+    fitText(box, translated(text));
     box.exec();
 }
 
 PromptAnswer QtPrompt::askYesNo(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Question, q(caption), q(text), QMessageBox::Yes | QMessageBox::No, parent_);
+    QMessageBox box(QMessageBox::Question, shown(caption), shown(text), QMessageBox::Yes | QMessageBox::No, parent_);
     return box.exec() == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
 }
 
 PromptAnswer QtPrompt::askOkCancel(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Question, q(caption), q(text), QMessageBox::Ok | QMessageBox::Cancel, parent_);
-    box.button(QMessageBox::Cancel)->setText("ｷｬﾝｾﾙ");
+    QMessageBox box(QMessageBox::Question, shown(caption), shown(text), QMessageBox::Ok | QMessageBox::Cancel, parent_);
+    box.button(QMessageBox::Cancel)->setText(QCoreApplication::translate("kantor::app::QtPrompt", "ｷｬﾝｾﾙ"));
     box.setDefaultButton(QMessageBox::Ok);
-    fitText(box, text);
+    fitText(box, translated(text));
     return box.exec() == QMessageBox::Ok ? PromptAnswer::Yes : PromptAnswer::Cancel;
 }
 
 PromptAnswer QtPrompt::askYesNoCancel(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, q(caption), q(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+    QMessageBox box(QMessageBox::Warning, shown(caption), shown(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                     parent_);
     box.setDefaultButton(QMessageBox::Yes);
     switch (box.exec()) {

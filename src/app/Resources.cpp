@@ -7,7 +7,12 @@
 #include <QTranslator>
 #include <QtCore/qglobal.h>
 
-static void initAppResources() { Q_INIT_RESOURCE(app); }
+#include "base/Translation.h"
+
+static void initAppResources() {
+    Q_INIT_RESOURCE(app);
+    Q_INIT_RESOURCE(kantor_i18n);
+}
 
 namespace kantor::app {
 
@@ -22,6 +27,25 @@ bool installQtTranslations() {
     QCoreApplication::installTranslator(t);
     qt = t;
     return true;
+}
+
+bool installEnglishTexts() {
+    static QPointer<QTranslator> english;
+    if (english) return true;
+    initResources();
+    auto* t = new QTranslator(QCoreApplication::instance());
+    if (!t->load(":/i18n/kantor_en.qm")) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    english = t;
+    return true;
+}
+
+bool installInterfaceLanguage() {
+    if (kantor::language() == Language::English) return installEnglishTexts();
+    return installQtTranslations();
 }
 
 void initResources() {

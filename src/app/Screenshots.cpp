@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QImage>
 #include <QDir>
 #include <QMessageBox>
@@ -26,6 +27,7 @@
 #include "app/ScratchApp.h"
 #include "app/MidiInstrumentDialog.h"
 #include "app/Mnemonics.h"
+#include "app/TextCheck.h"
 #include "app/MidiOutputDialog.h"
 #include "app/NoteSettingsDialog.h"
 #include "app/NoteVoiceWindow.h"
@@ -40,6 +42,7 @@
 #include "app/VoiceMakerWindow.h"
 #include "app/WaveVolumeWindow.h"
 #include "base/FileIO.h"
+#include "base/Translation.h"
 #include "voice/VoiceLibrary.h"
 #include "settings/StartupTexts.h"
 
@@ -78,6 +81,11 @@ bool write(QWidget* w, const QString& dir, const char* name) {
                     (b->objectName().isEmpty() ? b->toolTip() : b->objectName()).toUtf8().constData());
         ok = false;
     }
+    // Texts that do not fit are reported; so is Japanese left in a window drawn in English
+    // (song data such as lyrics may show in labels, so neither fails the run).
+    for (const QString& cut : cutTexts(w)) std::printf("CUT TEXT in %s: %s\n", name, cut.toUtf8().constData());
+    if (language() == Language::English)
+        for (const QString& t : japaneseTexts(w)) std::printf("JAPANESE TEXT in %s: %s\n", name, t.toUtf8().constData());
     return ok;
 }
 
@@ -401,10 +409,12 @@ int writeScreenshots(const std::string& dirText) {
     failures += writeMakerScreenshots(app, dir);
     failures += expressionScreenshots(app, panel, dir);
 
-    QMessageBox first(QMessageBox::Information, text::kFirstRunCaption, text::kFirstRunNotice, QMessageBox::Ok);
-    fitText(first, text::kFirstRunNotice);
+    QMessageBox first(QMessageBox::Information, QString::fromStdString(translated(text::kFirstRunCaption)),
+                      QString::fromStdString(translated(text::kFirstRunNotice)), QMessageBox::Ok);
+    fitText(first, translated(text::kFirstRunNotice));
     failures += !save(&first, dir, "first-run-notice");
-    QMessageBox save1(QMessageBox::Warning, "確認", "歌声データを保存しますか？",
+    QMessageBox save1(QMessageBox::Warning, QString::fromStdString(translated("確認")),
+                      QCoreApplication::translate("kantor::app::MainPanel", "歌声データを保存しますか？"),
                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     failures += !save(&save1, dir, "save-prompt");
     return failures == 0 ? 0 : 1;

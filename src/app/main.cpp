@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,11 @@
 #include "app/Resources.h"
 #include "app/Screenshots.h"
 #include "KantorVersion.h"
+#include "base/Translation.h"
+#include "platform/Folders.h"
 #include "platform/InstanceLock.h"
 #include "platform/SoundLibraries.h"
+#include "settings/LanguageChoice.h"
 #include "settings/StartFile.h"
 #include "settings/StartupTexts.h"
 
@@ -26,6 +30,9 @@ const char* kUsage =
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
     "  --audio MODE          device (default), null (keep real time without sound)\n"
+    "  --lang LANG           the interface language for this run: ja (Japanese, the default) or en\n"
+    "                        (English); without it, the choice of 設定 > 言語 / Settings > Language\n"
+    "                        (language.conf beside Kantor.ini) holds\n"
     "  --screenshots DIR     write a PNG of every window, with the demo song open, and exit\n"
     "\n"
     "The settings, voices and demo song live in the XDG folders (see kantor-cli --help).\n"
@@ -40,6 +47,7 @@ int main(int argc, char** argv) {
     options.hub.audio = kantor::HubOptions::Audio::RealTime;
     options.firstStartOpensDemo = true;
     std::string screenshots;
+    std::optional<kantor::Language> chosenLanguage;
     std::vector<const char*> rest = {argv[0]};
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -57,6 +65,25 @@ int main(int argc, char** argv) {
             if (m == "null") options.hub.audio = kantor::HubOptions::Audio::Null;
             continue;
         }
+        if (a == "--lang" || a.rfind("--lang=", 0) == 0) {
+            std::string word;
+            if (a == "--lang") {
+                if (i + 1 >= argc) {
+                    std::fputs("kantor: --lang needs a language: ja or en\n", stderr);
+                    return 2;
+                }
+                word = argv[++i];
+            } else {
+                word = a.substr(7);
+            }
+            kantor::Language l = kantor::Language::Japanese;
+            if (!kantor::parseLanguage(word, l)) {
+                std::fprintf(stderr, "kantor: unknown language '%s': ja or en\n", word.c_str());
+                return 2;
+            }
+            chosenLanguage = l;
+            continue;
+        }
         if (a == "--screenshots" && i + 1 < argc) {
             screenshots = argv[++i];
             continue;
@@ -69,12 +96,18 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName("My Kantorellion");
     QApplication::setWindowIcon(QIcon(":/icons/kantor.svg"));
     QApplication::setDesktopFileName("kantor");
-    kantor::app::installQtTranslations();
+    // The language: --lang for this run, else the user's choice kept beside the settings.
+    kantor::setLanguage(chosenLanguage.value_or(
+        kantor::LanguageChoice::load(
+            kantor::LanguageChoice::pathBeside(kantor::Folders::fromEnvironment().settingsFilePath()))
+            .language));
+    kantor::app::installInterfaceLanguage();
     if (!screenshots.empty()) return kantor::app::writeScreenshots(screenshots);
 
     kantor::InstanceLock lock;
     if (lock.acquire() == kantor::InstanceLock::Result::AlreadyRunning) {
-        QMessageBox::critical(nullptr, kantor::text::kAppTitle, kantor::text::kAlreadyRunning);
+        QMessageBox::critical(nullptr, QString::fromStdString(kantor::translated(kantor::text::kAppTitle)),
+                              QString::fromStdString(kantor::translated(kantor::text::kAlreadyRunning)));
         return 1;
     }
     options.startFile = kantor::startFileFromArguments(static_cast<int>(rest.size()), rest.data());

@@ -48,6 +48,13 @@ bool cutPattern(std::string_view text, Pattern& p) {
     return !p.fields.empty();
 }
 
+bool hasNonAscii(const Pattern& p) {
+    for (const std::string& piece : p.pieces)
+        for (char c : piece)
+            if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
+}
+
 bool fits(char field, std::string_view value) {
     if (field == 's' || field == 'c' || field == 'p') return true;
     if (value.empty()) return false;
@@ -105,8 +112,10 @@ Catalog::Catalog(const CatalogEntry* entries, size_t count) : data_(std::make_un
         data_->whole.emplace(source, translation);
         Data::Template t;
         // A template is used only when both sides have the same fields in the same order.
+        // Its fixed text must hold some Japanese: a template such as "%s: %s" would
+        // otherwise take texts that are no message of the catalog.
         if (cutPattern(source, t.source) && cutPattern(translation, t.translation) &&
-            t.source.fields == t.translation.fields)
+            t.source.fields == t.translation.fields && hasNonAscii(t.source))
             data_->templates.push_back(std::move(t));
     }
     // Longer fixed text first, so that the most specific template wins.

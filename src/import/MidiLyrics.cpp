@@ -62,9 +62,10 @@ bool isKaraoke(const std::vector<MidiTextTrack>& tracks) {
 
 }  // namespace
 
-bool readMidiText(const std::vector<uint8_t>& d, std::vector<MidiTextTrack>& tracks, std::string& error) {
-    tracks.clear();
-    std::size_t pos = 0, end = d.size();
+bool smfBytes(const std::vector<uint8_t>& d, std::size_t& pos, std::size_t& end, uint32_t& headerLength,
+              std::string& error) {
+    pos = 0;
+    end = d.size();
     if (end >= 20 && std::memcmp(d.data(), "RIFF", 4) == 0) {
         // RIFF "RMID": the SMF is the "data" chunk.
         pos = 12;
@@ -83,8 +84,16 @@ bool readMidiText(const std::vector<uint8_t>& d, std::vector<MidiTextTrack>& tra
         if (!found) return error = "no MIDI data in the RIFF file", false;
     }
     if (end - pos < 14 || std::memcmp(&d[pos], "MThd", 4) != 0) return error = "not a Standard MIDI File", false;
-    const uint32_t headerLen = be32(&d[pos + 4]);
-    if (headerLen < 6 || headerLen > end - pos - 8) return error = "the MIDI header is cut short", false;
+    headerLength = be32(&d[pos + 4]);
+    if (headerLength < 6 || headerLength > end - pos - 8) return error = "the MIDI header is cut short", false;
+    return true;
+}
+
+bool readMidiText(const std::vector<uint8_t>& d, std::vector<MidiTextTrack>& tracks, std::string& error) {
+    tracks.clear();
+    std::size_t pos = 0, end = 0;
+    uint32_t headerLen = 0;
+    if (!smfBytes(d, pos, end, headerLen, error)) return false;
     pos += 8 + headerLen;
     while (pos + 8 <= end) {
         const uint32_t len = be32(&d[pos + 4]);

@@ -30,6 +30,12 @@ struct MidiTextTrack {
     int channelPrefix = -1;     // the channel of an FF 20 channel prefix event, if any
 };
 
+// Where the SMF lies in a file's bytes: the whole file, or the "data" chunk of a RIFF "RMID"
+// file (clipped to the file). On success [pos, end) begins with an "MThd" header whose
+// length fits and is at least 6; `headerLength` is that length. False with `error` otherwise.
+bool smfBytes(const std::vector<uint8_t>& bytes, std::size_t& pos, std::size_t& end, uint32_t& headerLength,
+              std::string& error);
+
 // The text events of every track of an SMF (also RIFF-wrapped). False with `error` when the
 // file's chunks or events do not hold together.
 bool readMidiText(const std::vector<uint8_t>& bytes, std::vector<MidiTextTrack>& tracks, std::string& error);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/Codepage.h"
+#include "import/MidiLyrics.h"
 #include "midi/MidiFile.h"
 #include "midi/SmfWriter.h"
 #include "song/Song.h"
@@ -18,26 +19,9 @@ bool midiWithLyrics(const std::vector<uint8_t>& d, const MidiFile& midi, const S
                     bool cp932, std::vector<uint8_t>& out, std::string& error) {
     out.clear();
     // The SMF inside a RIFF "RMID" file is its "data" chunk.
-    std::size_t pos = 0, end = d.size();
-    if (end >= 20 && std::memcmp(d.data(), "RIFF", 4) == 0) {
-        pos = 12;
-        bool found = false;
-        while (pos + 8 <= end) {
-            const uint32_t len = uint32_t(d[pos + 4]) | (uint32_t(d[pos + 5]) << 8) | (uint32_t(d[pos + 6]) << 16) |
-                                 (uint32_t(d[pos + 7]) << 24);
-            if (std::memcmp(&d[pos], "data", 4) == 0 && len <= end - pos - 8) {
-                pos += 8;
-                end = pos + len;
-                found = true;
-                break;
-            }
-            pos += 8 + std::size_t(len) + (len & 1);
-        }
-        if (!found) return error = "no MIDI data in the RIFF file", false;
-    }
-    if (end - pos < 14 || std::memcmp(&d[pos], "MThd", 4) != 0) return error = "not a Standard MIDI File", false;
-    const uint32_t headerLen = be32(&d[pos + 4]);
-    if (headerLen < 6 || headerLen > end - pos - 8) return error = "the MIDI header is cut short", false;
+    std::size_t pos = 0, end = 0;
+    uint32_t headerLen = 0;
+    if (!smfBytes(d, pos, end, headerLen, error)) return false;
     const uint16_t division = static_cast<uint16_t>((d[pos + 12] << 8) | d[pos + 13]);
     std::vector<std::vector<uint8_t>> tracks;
     for (std::size_t p = pos + 8 + headerLen; p + 8 <= end;) {

@@ -53,6 +53,22 @@ private slots:
         QVERIFY(helpPageUrl(QStringList{c.path()}, HelpPage::About).isEmpty());
     }
 
+    // In English the guide opens at its English contents, wherever they are found first.
+    void englishOpensTheEnglishContents() {
+        QTemporaryDir a, b;
+        touch(a.filePath("index.html"));
+        touch(b.filePath("index.html"));
+        touch(b.filePath("en/index.html"));
+        const QStringList folders = {a.path(), b.path()};
+        QCOMPARE(localFile(helpPageUrl(folders, HelpPage::Guide, kantor::Language::English)),
+                 QFileInfo(b.filePath("en/index.html")).canonicalFilePath());
+        QCOMPARE(localFile(helpPageUrl(folders, HelpPage::Guide, kantor::Language::Japanese)),
+                 QFileInfo(a.filePath("index.html")).canonicalFilePath());
+        // Without English pages, the page that offers both.
+        QCOMPARE(localFile(helpPageUrl(QStringList{a.path()}, HelpPage::Guide, kantor::Language::English)),
+                 QFileInfo(a.filePath("index.html")).canonicalFilePath());
+    }
+
     // A program run from the build tree opens the build's guide, whose pictures the build drew
     // beside the pages (the folder the pages' ../shots/ names).
     void buildTreeGuideHasItsPictures() {
