@@ -2,10 +2,605 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>BankImporter</name>
+    <message>
+        <source>メモリが不足しています。</source>
+        <translation>Not enough memory.</translation>
+    </message>
+</context>
+<context>
+    <name>EditWindows</name>
+    <message>
+        <source>ｿﾝｸﾞﾃﾞﾌｫﾙﾄﾀﾞｲｱﾛｸﾞを閉じてください。</source>
+        <translation>Please close the Song Defaults dialog.</translation>
+    </message>
+    <message>
+        <source>フレーズ設定( %d )を閉じてください。</source>
+        <translation>Please close Phrase Settings (%d).</translation>
+    </message>
+    <message>
+        <source>ノート設定( %d )を閉じてください。</source>
+        <translation>Please close Note Settings (%d).</translation>
+    </message>
+    <message>
+        <source>フレーズ詳細( %d )を閉じてください。</source>
+        <translation>Please close Phrase Details (%d).</translation>
+    </message>
+</context>
+<context>
+    <name>Hub</name>
+    <message>
+        <source>確認</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>歌う音符がありません。</source>
+        <translation>There are no notes to sing.</translation>
+    </message>
+</context>
+<context>
+    <name>SongRenderer</name>
+    <message>
+        <source>このノートの属するフレーズの先頭がありません。</source>
+        <translation>The phrase of this note has no start.</translation>
+    </message>
+</context>
+<context>
+    <name>VoiceLibrary</name>
+    <message>
+        <source>確認</source>
+        <translation>Confirm</translation>
+    </message>
+</context>
+<context>
+    <name>WaveInDevice</name>
+    <message>
+        <source>Wave(%s)を録音できません。</source>
+        <translation>Cannot record wave (%s).</translation>
+    </message>
+    <message>
+        <source>ウェーブ入力デバイスを開けません。</source>
+        <translation>Cannot open the wave input device.</translation>
+    </message>
+</context>
+<context>
+    <name>WaveOutDevice</name>
+    <message>
+        <source>Wave(%s)を再生できません。</source>
+        <translation>Cannot play wave (%s).</translation>
+    </message>
+    <message>
+        <source>ウェーブ出力デバイスを開けません。</source>
+        <translation>Cannot open the wave output device.</translation>
+    </message>
+</context>
+<context>
+    <name>kantor</name>
+    <message>
+        <source>Midiﾌｧｲﾙが見つかりません。</source>
+        <translation>MIDI file not found.</translation>
+    </message>
+    <message>
+        <source>Midiﾌｧｲﾙの読み込みに失敗しました。</source>
+        <translation>Failed to read the MIDI file.</translation>
+    </message>
+    <message>
+        <source>不当なファイル形式です。</source>
+        <translation>Invalid file format.</translation>
+    </message>
+    <message>
+        <source>format 0,1 にのみ対応してます。</source>
+        <translation>Only MIDI format 0 and 1 are supported.</translation>
+    </message>
+    <message>
+        <source>容量ｵｰﾊﾞｰ、再生ﾎﾞｲｽ数を減らしてください。</source>
+        <translation>Capacity exceeded: reduce the number of playback voices.</translation>
+    </message>
+    <message>
+        <source>このノートの属するフレーズの先頭がありません。</source>
+        <translation>The phrase of this note has no start.</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>挿入WaveFileを無視して再生しますか？</source>
+        <translation>Play without the inserted wave file?</translation>
+    </message>
+    <message>
+        <source>挿入Waveﾌｧｲﾙを無視して再生しますか？</source>
+        <translation>Play without the inserted wave file?</translation>
+    </message>
+    <message>
+        <source>ボーカルの合成が間に合わなかったフレーズを飛ばしました。</source>
+        <translation>Skipped a phrase whose vocal was not ready in time.</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::Hub</name>
+    <message>
+        <source>このﾌｧｲﾙは、開いた後で他のﾌﾟﾛｸﾞﾗﾑによって変更されています。
+上書きしますか？</source>
+        <translation>Another program changed this file after it was opened.
+Overwrite it?</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::cli</name>
+    <message>
+        <source>Voice名: </source>
+        <translation>Voice name: </translation>
+    </message>
+    <message>
+        <source>ｺﾒﾝﾄ: </source>
+        <translation>Comment: </translation>
+    </message>
+    <message>
+        <source>ｺﾒﾝﾄ2: </source>
+        <translation>Comment 2: </translation>
+    </message>
+</context>
+<context>
+    <name>kantor::edittext</name>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>注意</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>メモリが不足しています。</source>
+        <translation>Not enough memory.</translation>
+    </message>
+    <message>
+        <source>一覧にあるｺｰﾄﾞ（ﾛｰﾏ字）を入力してください。</source>
+        <translation>Enter a code (romaji) from the list.</translation>
+    </message>
+    <message>
+        <source>ﾊﾟﾜｰ値に不適当な値が入力されました。
+ 0.001以上、10.000以下の範囲で入力してください。</source>
+        <translation>Invalid power value.
+Enter a value from 0.001 to 10.000.</translation>
+    </message>
+    <message>
+        <source>Waveﾌｧｲﾙのパス長が128ﾊﾞｲﾄを超えています。</source>
+        <translation>The wave file path is longer than 128 bytes.</translation>
+    </message>
+    <message>
+        <source>不正なﾌｧｲﾙ名です。</source>
+        <translation>Invalid file name.</translation>
+    </message>
+    <message>
+        <source>データ復元に失敗しました。
+保存しないでｱﾌﾟﾘｹｰｼｮﾝを終了させてください。</source>
+        <translation>Failed to restore the data.
+Quit the application without saving.</translation>
+    </message>
+    <message>
+        <source>文字列を選択してください。</source>
+        <translation>Select a line of text.</translation>
+    </message>
+    <message>
+        <source>このノートの属するフレーズの先頭がありません。</source>
+        <translation>The phrase of this note has no start.</translation>
+    </message>
+    <message>
+        <source>このﾁｬﾝﾈﾙにはノートがありません。</source>
+        <translation>This channel has no notes.</translation>
+    </message>
+    <message>
+        <source>歌う音符がありません。</source>
+        <translation>There are no notes to sing.</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::librarytext</name>
+    <message>
+        <source>ｺﾋﾟｰ元ﾌｧｲﾙ(%s)
+が見つかりません。</source>
+        <translation>Source file (%s)
+not found.</translation>
+    </message>
+    <message>
+        <source>ｺﾋﾟｰ先ﾌｧｲﾙ(%s)
+が既に存在します。上書きしますか？</source>
+        <translation>Destination file (%s)
+already exists. Overwrite it?</translation>
+    </message>
+    <message>
+        <source>ｺﾋﾟｰ先ﾌｧｲﾙ(%s)
+に書き込めません。</source>
+        <translation>Destination file (%s)
+cannot be written.</translation>
+    </message>
+    <message>
+        <source>付属のVoiceDataはｴｸｽﾎﾟｰﾄ・削除できません。</source>
+        <translation>Built-in voice data cannot be exported or deleted.</translation>
+    </message>
+    <message>
+        <source>Voice(%s)が見つかりません。</source>
+        <translation>Voice (%s) not found.</translation>
+    </message>
+    <message>
+        <source>Voice名(%s)が正しくありません。</source>
+        <translation>Invalid voice name (%s).</translation>
+    </message>
+    <message>
+        <source>Voice(%s)を削除できません。</source>
+        <translation>Cannot delete voice (%s).</translation>
+    </message>
+    <message>
+        <source>ｴｸｽﾎﾟｰﾄ</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>ｲﾝﾎﾟｰﾄ</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>削除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>My Kantorellion Voice Dataﾌｧｲﾙ (*.vxb)|*.vxb||</source>
+        <translation>My Kantorellion Voice Data files (*.vxb)|*.vxb||</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::lyrictext</name>
+    <message>
+        <source>既に同じ位置に歌詞が存在します。入れ換えますか？</source>
+        <translation>A lyric already exists at this position. Replace it?</translation>
+    </message>
+    <message>
+        <source>削除する歌詞が選択されていません。</source>
+        <translation>No lyric selected to delete.</translation>
+    </message>
+    <message>
+        <source>歌詞の位置が曲の終わりを越えています。</source>
+        <translation>The lyric lies past the end of the song.</translation>
+    </message>
+    <message>
+        <source>歌詞が長すぎます（63ﾊﾞｲﾄまで）。</source>
+        <translation>The lyric is too long (63 bytes at most).</translation>
+    </message>
+    <message>
+        <source>確認</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>注意</source>
+        <translation>Notice</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::makertext</name>
+    <message>
+        <source>確認</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛｼﾞｪｸﾄの保存に失敗しました。</source>
+        <translation>Failed to save the project.</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛｼﾞｪｸﾄのｵｰﾌﾟﾝに失敗しました。</source>
+        <translation>Failed to open the project.</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛｼﾞｪｸﾄの読み込みに失敗しました。</source>
+        <translation>Failed to read the project.</translation>
+    </message>
+    <message>
+        <source>Vxb作成ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙではありません。</source>
+        <translation>Not a VXB project file.</translation>
+    </message>
+    <message>
+        <source>未対応なﾊﾞｰｼﾞｮﾝのVxb作成ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙです。</source>
+        <translation>Unsupported version of VXB project file.</translation>
+    </message>
+    <message>
+        <source>VoiceData作成ﾌﾟﾛｼﾞｪｸﾄを保存しますか？</source>
+        <translation>Save the voice data project?</translation>
+    </message>
+    <message>
+        <source>音程が選択されていません。</source>
+        <translation>No pitch selected.</translation>
+    </message>
+    <message>
+        <source>ｺｰﾄﾞ（ﾛｰﾏ字） - 表記（ひらがな）が選択されていません。</source>
+        <translation>No code (romaji) - notation (hiragana) pair selected.</translation>
+    </message>
+    <message>
+        <source>ｺｰﾄﾞ（ﾛｰﾏ字）が空白です。</source>
+        <translation>The code (romaji) is empty.</translation>
+    </message>
+    <message>
+        <source>表記（ひらがな）が空白です。</source>
+        <translation>The notation (hiragana) is empty.</translation>
+    </message>
+    <message>
+        <source>音程とｺｰﾄﾞが一致するItemが既に存在します。
+[OK]：継続、[ｷｬﾝｾﾙ]：中断</source>
+        <translation>An item with the same pitch and code already exists.
+[OK]: continue, [Cancel]: stop</translation>
+    </message>
+    <message>
+        <source>未対応なWaveﾌｧｲﾙ形式です。
+現在選択できるのは %s のWaveﾌｧｲﾙです。</source>
+        <translation>Unsupported wave file format.
+Only %s wave files can be used.</translation>
+    </message>
+    <message>
+        <source>既にWaveﾃﾞｰﾀが存在します。入れ換えますか？</source>
+        <translation>Wave data already exists. Replace it?</translation>
+    </message>
+    <message>
+        <source>Voice名が未入力です。</source>
+        <translation>No voice name entered.</translation>
+    </message>
+    <message>
+        <source>Vioce Data が一つもありません。</source>
+        <translation>There is no voice data.</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛﾊﾟﾃｨ が設定されてません。</source>
+        <translation>No properties are set.</translation>
+    </message>
+    <message>
+        <source>ﾏｰｶｰの位置が正しくありません。</source>
+        <translation>The marker positions are invalid.</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::mixertext</name>
+    <message>
+        <source>Debug CVoxMixer::VoxMixerはモノラルデータしか扱いません。</source>
+        <translation>Debug CVoxMixer::VoxMixer handles mono data only.</translation>
+    </message>
+    <message>
+        <source>8ﾋﾞｯﾄWaveはMy Kantorellionでは未対応です。</source>
+        <translation>My Kantorellion does not support 8-bit waves.</translation>
+    </message>
+    <message>
+        <source>平方根計算のエラーです。</source>
+        <translation>Square root calculation error.</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::plugintext</name>
+    <message>
+        <source>My Kantorellion ﾌﾟﾗｸﾞｲﾝ･ﾌｧｲﾙではありません。</source>
+        <translation>Not a My Kantorellion plug-in file.</translation>
+    </message>
+    <message>
+        <source>メモリが不足しています。</source>
+        <translation>Not enough memory.</translation>
+    </message>
+    <message>
+        <source>外部ｴﾌｪｸﾀ・ｴﾗｰ</source>
+        <translation>External Effect Error</translation>
+    </message>
+    <message>
+        <source>外部ｴﾌｪｸﾀの設定(&amp;E)</source>
+        <translation>&amp;External Effect Settings</translation>
+    </message>
+    <message>
+        <source>外部エフェクタの設定</source>
+        <translation>External Effect Settings</translation>
+    </message>
+    <message>
+        <source>外部エフェクタの選択</source>
+        <translation>Choose External Effects</translation>
+    </message>
+    <message>
+        <source>外部エフェクタ名</source>
+        <translation>External effectors</translation>
+    </message>
+    <message>
+        <source>エフェクト一覧</source>
+        <translation>Effects</translation>
+    </message>
+    <message>
+        <source>選択エフェクト（最大３個まで）</source>
+        <translation>Chosen effects (up to 3)</translation>
+    </message>
+    <message>
+        <source>登録(&amp;R)</source>
+        <translation>&amp;Register</translation>
+    </message>
+    <message>
+        <source>取消(&amp;D)</source>
+        <translation>Remo&amp;ve</translation>
+    </message>
+    <message>
+        <source>選択(&amp;S)</source>
+        <translation>&amp;Select</translation>
+    </message>
+    <message>
+        <source>選択取消(&amp;C)</source>
+        <translation>&amp;Deselect</translation>
+    </message>
+    <message>
+        <source>Sonnetra 外部ｴﾌｪｸﾀ ﾌﾟﾗｸﾞｲﾝ (*.ncp)|*.ncp||</source>
+        <translation>Sonnetra external effect plug-ins (*.ncp)|*.ncp||</translation>
+    </message>
+    <message>
+        <source>選択できるエフェクトは３個までです。</source>
+        <translation>You can choose at most 3 effects.</translation>
+    </message>
+    <message>
+        <source>エフェクタ名を選択してください。</source>
+        <translation>Select an effector.</translation>
+    </message>
+    <message>
+        <source>エフェクトを選択してください。</source>
+        <translation>Select an effect.</translation>
+    </message>
+    <message>
+        <source>このﾌｧｲﾙは登録できません（ﾊﾟｽが511ﾊﾞｲﾄを超えるか、使えない文字を含みます）。</source>
+        <translation>This file cannot be registered (its path is longer than 511 bytes or contains characters that cannot be used).</translation>
+    </message>
+</context>
+<context>
     <name>kantor::text</name>
     <message>
         <source>メモリが不足しています。</source>
-        <translation type="unfinished"></translation>
+        <translation>Not enough memory.</translation>
+    </message>
+    <message>
+        <source>ﾊﾞｰｼﾞｮﾝ情報 (&amp;A)...</source>
+        <translation>&amp;About...</translation>
+    </message>
+    <message>
+        <source>二重起動です。</source>
+        <translation>The program is already running.</translation>
+    </message>
+    <message>
+        <source>始めにやる事</source>
+        <translation>First Steps</translation>
+    </message>
+    <message>
+        <source>初めての利用の際には、Midiの遅延ﾀｲﾑの設定を行ってください。
+ﾊｰﾄﾞｳｪｱMidiの場合は無視できるかと思いますが、
+ｿﾌﾄｳｪｱMidi（Windows付属のMidiなど）では大きな遅延が生じます。
+ちなみに作者のPC（XP）では +90 msec ぐらいでした。</source>
+        <translation>Before you start, please set the MIDI delay time.
+With hardware MIDI you can probably ignore it,
+but software MIDI (such as the MIDI that comes with Windows) has a large delay.
+On the author's PC (XP) it was about +90 msec.</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::voicetext</name>
+    <message>
+        <source>Voice データの読み込みに失敗しました。</source>
+        <translation>Failed to read the voice data.</translation>
+    </message>
+    <message>
+        <source>My Kantorellion Voice Dataﾌｧｲﾙではありません。</source>
+        <translation>Not a My Kantorellion Voice Data file.</translation>
+    </message>
+    <message>
+        <source>未対応なﾊﾞｰｼﾞｮﾝのVoiceData（Vxbﾌｧｲﾙ）です。</source>
+        <translation>Unsupported version of voice data (VXB file).</translation>
+    </message>
+    <message>
+        <source>VoicdDataの作成に失敗しました。</source>
+        <translation>Failed to create the voice data.</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::voxtrack</name>
+    <message>
+        <source>Midiﾌｧｲﾙに変更があります。Voxｲﾍﾞﾝﾄを追加します。MidiCh=%d</source>
+        <translation>The MIDI file has changed. Adding Vox events. MidiCh=%d</translation>
+    </message>
+    <message>
+        <source>Midiﾌｧｲﾙに変更があります。Voxｲﾍﾞﾝﾄを削除します。MidiCh=%d</source>
+        <translation>The MIDI file has changed. Removing Vox events. MidiCh=%d</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::wavetext</name>
+    <message>
+        <source>Midiﾌｧｲﾙと同じﾌｫﾙﾀﾞに %s が見つかりません。</source>
+        <translation>%s not found in the MIDI file's folder.</translation>
+    </message>
+    <message>
+        <source>挿入Waveﾌｧｲﾙが対応してないWaveﾌｧｲﾙ形式です。
+現在選択できるのは %s のWaveﾌｧｲﾙです。</source>
+        <translation>The inserted wave file has an unsupported format.
+Only %s wave files can be used.</translation>
+    </message>
+    <message>
+        <source>%s : 挿入Waveﾌｧｲﾙが対応してないWaveﾌｧｲﾙ形式です。
+現在選択できるのは %s のWaveﾌｧｲﾙです。</source>
+        <translation>%s: The inserted wave file has an unsupported format.
+Only %s wave files can be used.</translation>
+    </message>
+    <message>
+        <source>WaveﾌｧｲﾙはMidiﾌｧｲﾙと同じﾌｫﾙﾀﾞに格納する必要があります。
+WaveﾌｧｲﾙをMidiﾌｧｲﾙと同じﾌｫﾙﾀﾞにｺﾋﾟｰしますか？</source>
+        <translation>The wave file must be in the MIDI file's folder.
+Copy the wave file to the MIDI file's folder?</translation>
+    </message>
+    <message>
+        <source>既に同じ位置にWaveﾌｧｲﾙが存在します。入れ換えますか？</source>
+        <translation>A wave file already exists at this position. Replace it?</translation>
+    </message>
+    <message>
+        <source>削除するWaveﾌｧｲﾙが選択されていません。</source>
+        <translation>No wave file selected to delete.</translation>
+    </message>
+    <message>
+        <source>Waveﾌｧｲﾙ名に歌声ﾌｧｲﾙに保存できない文字が含まれています。</source>
+        <translation>The wave file name contains characters the song file cannot store.</translation>
+    </message>
+    <message>
+        <source>Waveﾌｧｲﾙの位置が曲の最後の小節を越えています。</source>
+        <translation>The wave file lies past the last measure of the song.</translation>
+    </message>
+    <message>
+        <source>Waveﾌｧｲﾙ (*.wav)</source>
+        <translation>Wave files (*.wav)</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>確認</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>注意</source>
+        <translation>Notice</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::wavtext</name>
+    <message>
+        <source>Waveﾌｧｲﾙのパス長が128ﾊﾞｲﾄを超えています。</source>
+        <translation>The wave file path is longer than 128 bytes.</translation>
+    </message>
+    <message>
+        <source>WAVEファイルへの書き込みができません。</source>
+        <translation>Cannot write the WAVE file.</translation>
+    </message>
+</context>
+<context>
+    <name>std</name>
+    <message>
+        <source>Utaﾌｧｲﾙが見つかりません。</source>
+        <translation>Song file (.uta) not found.</translation>
+    </message>
+    <message>
+        <source>Utaﾌｧｲﾙの読み込みに失敗しました。</source>
+        <translation>Failed to read the song file (.uta).</translation>
+    </message>
+    <message>
+        <source>My Kantorellion 歌声ﾌｧｲﾙ（*.uta）形式でないﾌｧｲﾙです。</source>
+        <translation>Not a My Kantorellion song file (*.uta).</translation>
+    </message>
+    <message>
+        <source>Utaﾌｧｲﾙの保存に失敗しました。</source>
+        <translation>Failed to save the song file (.uta).</translation>
+    </message>
+    <message>
+        <source>入力ｺｰﾄﾞ（ﾛｰﾏ字）一覧&#x3000;「%s」</source>
+        <translation>Input Codes (Romaji) - %s</translation>
+    </message>
+    <message>
+        <source>MidiとWaveの同期補正</source>
+        <translation>MIDI and Wave Sync Correction</translation>
+    </message>
+    <message>
+        <source>Midi 遅延ﾀｲﾑ： </source>
+        <translation>MIDI delay: </translation>
     </message>
 </context>
 </TS>

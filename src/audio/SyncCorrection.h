@@ -17,6 +17,7 @@
 
 #include "audio/SyncSounds.h"
 #include "audio/WaveOutDevice.h"
+#include "base/Translation.h"
 #include "midi/PatternPlayer.h"
 #include "platform/MidiStream.h"
 #include "platform/Notification.h"
@@ -40,8 +41,8 @@ public:
     static constexpr uint32_t kClickTicks = 960;  // one second
     static constexpr uint8_t kClickVelocity = 125;
 
-    static constexpr const char* kWindowTitle = "MidiとWaveの同期補正";
-    static constexpr const char* kDelayLabel = "Midi 遅延ﾀｲﾑ： ";
+    static constexpr const char* kWindowTitle = KANTOR_TEXT("MidiとWaveの同期補正");
+    static constexpr const char* kDelayLabel = KANTOR_TEXT("Midi 遅延ﾀｲﾑ： ");
     static constexpr std::array<const char*, 3> kMidiSoundNames = {"Bass Drum", "Snare Drum", "Rim Shot"};
     static constexpr std::array<uint8_t, 3> kMidiSoundNotes = {35, 38, 37};
     static constexpr std::array<const char*, SyncSounds::kCount> kWaveSoundNames = {

@@ -3,7 +3,10 @@
 #include <algorithm>
 
 #include "sound/WavFile.h"
+#include "audio/WaveInsertion.h"
 #include "base/FileIO.h"
+#include "base/Texts.h"
+#include "base/Translation.h"
 #include "midi/MidiFile.h"
 #include "midi/TempoMap.h"
 #include "platform/NotificationQueue.h"
@@ -16,9 +19,8 @@ namespace kantor {
 namespace {
 
 constexpr const char* kErrorCaption = "Error";
-constexpr const char* kIgnoreWaveFile = "挿入WaveFileを無視して再生しますか？";
-constexpr const char* kIgnoreWaveFileKana = "挿入Waveﾌｧｲﾙを無視して再生しますか？";
-constexpr const char* kSupportedWaveFormats = "16bit, 11025kHz or 22050kHz or 44100kHz";
+constexpr const char* kIgnoreWaveFile = KANTOR_TEXT("挿入WaveFileを無視して再生しますか？");
+constexpr const char* kIgnoreWaveFileKana = KANTOR_TEXT("挿入Waveﾌｧｲﾙを無視して再生しますか？");
 
 }  // namespace
 
@@ -138,14 +140,13 @@ InsertedWaves Transport::checkInsertedWaves() {
         WavReader reader;
         WaveFormatTriple format;
         if (!fileExists(path)) {
-            text = "Midiﾌｧｲﾙと同じﾌｫﾙﾀﾞに " + name + " が見つかりません。\n" + kIgnoreWaveFile;
+            text = fillText(wavetext::kNotBesideMidi, {name}) + kIgnoreWaveFile;
         } else if (!reader.readFormat(path, format)) {
             text = name + " : " + reader.lastError() + "\n" + kIgnoreWaveFileKana;
         } else if ((format.samplesPerSec != kRate11025 && format.samplesPerSec != kRate22050 &&
                     format.samplesPerSec != kRate44100) ||
                    format.bitsPerSample != formatBits(packed)) {
-            text = name + " : 挿入Waveﾌｧｲﾙが対応してないWaveﾌｧｲﾙ形式です。\n現在選択できるのは " +
-                   kSupportedWaveFormats + " のWaveﾌｧｲﾙです。\n" + kIgnoreWaveFileKana;
+            text = fillText(wavetext::kUnsupportedFile, {name, wavetext::kSupportedFormats}) + kIgnoreWaveFileKana;
         } else {
             continue;
         }

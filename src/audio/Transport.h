@@ -18,6 +18,7 @@
 #include "audio/MarkerList.h"
 #include "audio/WaveOutDevice.h"
 #include "base/LastError.h"
+#include "base/Translation.h"
 #include "midi/MidiStreamPlayer.h"
 #include "song/LyricLine.h"
 #include "synth/RenderAhead.h"
@@ -44,7 +45,7 @@ enum class PositionCode : int {
 };
 
 // The status line's text when a phrase's vocal came too late and was left out.
-inline constexpr const char* kVocalLateText = "ボーカルの合成が間に合わなかったフレーズを飛ばしました。";
+inline constexpr const char* kVocalLateText = KANTOR_TEXT("ボーカルの合成が間に合わなかったフレーズを飛ばしました。");
 
 // Who a position notification is meant for.
 enum class PositionReceiver { MainPanel, ChannelList };

@@ -1,5 +1,7 @@
 #include "audio/WaveInDevice.h"
 
+#include "base/Texts.h"
+
 namespace kantor {
 namespace {
 constexpr std::size_t kMaxErrorText = 255;
@@ -27,8 +29,9 @@ bool WaveInDevice::open(NotificationTarget* owner, uint16_t bitsPerSample, uint1
     const SampleFormat sf{bitsPerSample, channels, sampleRate};
     const WaveFormat wf = deviceFormat(sf);
     if (open_) close();
-    if (device_.queryFormat(wf) != kDeviceOk) return fail("Wave(" + formatText(sf) + ")を録音できません。");
-    if (device_.open(wf, owner) != kDeviceOk) return fail("ウェーブ入力デバイスを開けません。");
+    if (device_.queryFormat(wf) != kDeviceOk)
+        return fail(fillText(KANTOR_TEXT("Wave(%s)を録音できません。"), {formatText(sf)}));
+    if (device_.open(wf, owner) != kDeviceOk) return fail(KANTOR_TEXT("ウェーブ入力デバイスを開けません。"));
     open_ = true;
     blockAlign_ = wf.blockAlign;
     flag_ = false;

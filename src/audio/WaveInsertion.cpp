@@ -6,6 +6,7 @@
 #include "sound/WavFile.h"
 #include "base/Codepage.h"
 #include "base/FileIO.h"
+#include "base/Texts.h"
 #include "midi/TempoMap.h"
 #include "platform/UserPrompt.h"
 #include "song/Song.h"
@@ -16,12 +17,7 @@ namespace kantor {
 
 namespace {
 
-std::string fill(const char* format, const std::string& arg) {
-    std::string s = format;
-    const std::size_t at = s.find("%s");
-    if (at != std::string::npos) s.replace(at, 2, arg);
-    return s;
-}
+std::string fill(const char* format, const std::string& arg) { return fillText(format, {arg}); }
 
 }  // namespace
 
@@ -72,7 +68,7 @@ std::vector<std::string> insertedWaveProblems(const Song& song, const std::strin
         } else if (!reader.readFormat(path, format)) {
             problems.push_back(name + " : " + reader.lastError() + "\n");
         } else if (!insertableFormat(format, outputBits)) {
-            problems.push_back(name + " : " + unsupportedFormatText());
+            problems.push_back(fillText(wavetext::kUnsupportedFile, {name, wavetext::kSupportedFormats}));
         }
     }
     return problems;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Translation.h"
+
 namespace kantor {
 
 class Song;
@@ -16,21 +18,24 @@ class UserPrompt;
 struct WaveFormatTriple;
 
 namespace wavetext {
-inline constexpr const char* kNotBesideMidi = "Midiﾌｧｲﾙと同じﾌｫﾙﾀﾞに %s が見つかりません。\n";
+inline constexpr const char* kNotBesideMidi = KANTOR_TEXT("Midiﾌｧｲﾙと同じﾌｫﾙﾀﾞに %s が見つかりません。") "\n";
 inline constexpr const char* kUnsupported =
-    "挿入Waveﾌｧｲﾙが対応してないWaveﾌｧｲﾙ形式です。\n現在選択できるのは %s のWaveﾌｧｲﾙです。\n";
+    KANTOR_TEXT("挿入Waveﾌｧｲﾙが対応してないWaveﾌｧｲﾙ形式です。\n現在選択できるのは %s のWaveﾌｧｲﾙです。") "\n";
+// The same with the file's name before it, as the list of an opened song's files says it.
+inline constexpr const char* kUnsupportedFile =
+    KANTOR_TEXT("%s : 挿入Waveﾌｧｲﾙが対応してないWaveﾌｧｲﾙ形式です。\n現在選択できるのは %s のWaveﾌｧｲﾙです。") "\n";
 inline constexpr const char* kSupportedFormats = "16bit, 11025kHz or 22050kHz or 44100kHz";
 inline constexpr const char* kMustCopy =
-    "WaveﾌｧｲﾙはMidiﾌｧｲﾙと同じﾌｫﾙﾀﾞに格納する必要があります。\nWaveﾌｧｲﾙをMidiﾌｧｲﾙと同じﾌｫﾙﾀﾞにｺﾋﾟｰしますか？";
-inline constexpr const char* kAskReplace = "既に同じ位置にWaveﾌｧｲﾙが存在します。入れ換えますか？";
-inline constexpr const char* kNoSelection = "削除するWaveﾌｧｲﾙが選択されていません。";
-inline constexpr const char* kNameNotStorable = "Waveﾌｧｲﾙ名に歌声ﾌｧｲﾙに保存できない文字が含まれています。";
-inline constexpr const char* kPastEnd = "Waveﾌｧｲﾙの位置が曲の最後の小節を越えています。";
-inline constexpr const char* kFilter = "Waveﾌｧｲﾙ (*.wav)";
-inline constexpr const char* kWarningCaption = "警告";
+    KANTOR_TEXT("WaveﾌｧｲﾙはMidiﾌｧｲﾙと同じﾌｫﾙﾀﾞに格納する必要があります。\nWaveﾌｧｲﾙをMidiﾌｧｲﾙと同じﾌｫﾙﾀﾞにｺﾋﾟｰしますか？");
+inline constexpr const char* kAskReplace = KANTOR_TEXT("既に同じ位置にWaveﾌｧｲﾙが存在します。入れ換えますか？");
+inline constexpr const char* kNoSelection = KANTOR_TEXT("削除するWaveﾌｧｲﾙが選択されていません。");
+inline constexpr const char* kNameNotStorable = KANTOR_TEXT("Waveﾌｧｲﾙ名に歌声ﾌｧｲﾙに保存できない文字が含まれています。");
+inline constexpr const char* kPastEnd = KANTOR_TEXT("Waveﾌｧｲﾙの位置が曲の最後の小節を越えています。");
+inline constexpr const char* kFilter = KANTOR_TEXT("Waveﾌｧｲﾙ (*.wav)");
+inline constexpr const char* kWarningCaption = KANTOR_TEXT("警告");
 inline constexpr const char* kErrorCaption = "Error";
-inline constexpr const char* kConfirmCaption = "確認";
-inline constexpr const char* kNoticeCaption = "注意";
+inline constexpr const char* kConfirmCaption = KANTOR_TEXT("確認");
+inline constexpr const char* kNoticeCaption = KANTOR_TEXT("注意");
 }  // namespace wavetext
 
 // The grid of the insertion window: the opening position snaps to a sixteenth note in a song

@@ -1,5 +1,7 @@
 #include "audio/WaveOutDevice.h"
 
+#include "base/Texts.h"
+
 namespace kantor {
 namespace {
 constexpr std::size_t kMaxErrorText = 255;
@@ -38,8 +40,9 @@ bool WaveOutDevice::open(NotificationTarget* owner, uint16_t bitsPerSample, uint
     const SampleFormat sf{bitsPerSample, channels, sampleRate};
     const WaveFormat wf = deviceFormat(sf);
     if (open_) close();
-    if (device_.queryFormat(wf) != kDeviceOk) return fail("Wave(" + formatText(sf) + ")を再生できません。");
-    if (device_.open(wf, owner) != kDeviceOk) return fail("ウェーブ出力デバイスを開けません。");
+    if (device_.queryFormat(wf) != kDeviceOk)
+        return fail(fillText(KANTOR_TEXT("Wave(%s)を再生できません。"), {formatText(sf)}));
+    if (device_.open(wf, owner) != kDeviceOk) return fail(KANTOR_TEXT("ウェーブ出力デバイスを開けません。"));
     open_ = true;
     blockAlign_ = wf.blockAlign;
     device_.pause();

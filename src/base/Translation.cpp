@@ -130,6 +130,22 @@ Catalog::Catalog(const CatalogEntry* entries, size_t count) : data_(std::make_un
 Catalog::~Catalog() = default;
 
 bool Catalog::translateLine(std::string_view text, std::string& out) const {
+    if (translateText(text, out)) return true;
+    // "name: text" -- a file, a voice or a command named before a text of the catalog (as the
+    // readers and the voice folder's listing put them): the name stays as it is.
+    for (size_t at = text.find(": "); at != std::string_view::npos; at = text.find(": ", at + 1)) {
+        if (text.substr(0, at).find('\n') != std::string_view::npos) break;  // a name has one line
+        std::string rest;
+        if (at + 2 < text.size() && translateText(text.substr(at + 2), rest)) {
+            out.assign(text.substr(0, at + 2));
+            out += rest;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Catalog::translateText(std::string_view text, std::string& out) const {
     if (auto it = data_->whole.find(text); it != data_->whole.end()) {
         out = it->second;
         return true;

@@ -29,7 +29,8 @@ const char* languageWord(Language language);
 // A text the core made, in the chosen language. With Japanese chosen it is `text` itself.
 // With English, a text of the catalog is replaced whole; a text made from a catalog text
 // with printf-style fields ("Voice(%s)が見つかりません。") keeps what was filled in; a text
-// of several lines is taken line by line when it is not known whole. Unknown texts stay.
+// of several lines is taken line by line when it is not known whole; a line "name: text"
+// with a known text after the name keeps the name. Unknown texts stay.
 std::string translated(std::string_view text);
 // The same in a given language (for tests and for windows that show both).
 std::string translatedTo(Language language, std::string_view text);
@@ -55,6 +56,7 @@ private:
     struct Data;
     std::unique_ptr<Data> data_;
     bool translateLine(std::string_view text, std::string& out) const;
+    bool translateText(std::string_view text, std::string& out) const;
 };
 
 }  // namespace kantor

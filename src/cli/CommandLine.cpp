@@ -9,9 +9,12 @@
 #include <sstream>
 
 #include "KantorVersion.h"
+#include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
+#include "platform/Folders.h"
 #include "platform/SoundLibraries.h"
+#include "settings/LanguageChoice.h"
 #include "settings/RenderChoice.h"
 
 namespace kantor::cli {
@@ -184,7 +187,11 @@ struct CommandLine {
     std::string voiceId, voiceFile;  // the operands of the voice commands
 
     CLI::App *infoCmd, *posCmd, *playCmd, *renderCmd, *phraseCmd, *newCmd, *exportCmd, *importCmd, *voiceCmd,
-        *effectCmd, *lyricCmd, *waveCmd, *noteCmd;
+        *effectCmd, *lyricCmd, *waveCmd, *noteCmd, *languageCmd;
+    // --lang: taken off the command line before parsing (it may stand anywhere); listed
+    // here for the help.
+    std::string lang;
+    LanguageArgs language;
     NoteArgs noteArgs;
     EffectArgs effect;
     SongListArgs lyricArgs, waveArgs;
@@ -197,6 +204,10 @@ struct CommandLine {
                              "print the version and the sound libraries, and exit");
         app.set_help_flag("-h,--help", "print this help and exit");
         app.set_help_all_flag("--help-all", "print the help of every command and exit");
+        app.add_option("--lang", lang,
+                       "the language of the messages: 'en' English, 'ja' Japanese (default: the choice kept in "
+                       "language.conf beside the settings file, else Japanese); may stand anywhere on the line")
+            ->type_name("en|ja");
         app.require_subcommand(1);
         app.footer(
             "Run 'kantor-cli COMMAND --help' for the options of a command.\n"
@@ -226,6 +237,7 @@ struct CommandLine {
         defineLyric();
         defineWave();
         defineNote();
+        defineLanguage();
         for (CLI::App* c : app.get_subcommands({})) c->group("Commands");
     }
 
@@ -616,6 +628,38 @@ struct CommandLine {
         rm->add_option("--at", waveArgs.at, "the tick of the entry")->type_name("TICK")->required()->check(tick());
     }
 
+    void defineLanguage() {
+        languageCmd = command(app, "language", "show or choose the language of the messages",
+                              "Print the language chosen for the messages of kantor-cli and the desktop program "
+                              "('en' or 'ja'), or choose it: the choice is kept in language.conf beside the "
+                              "settings file. Japanese is the default in every locale.",
+                              "kantor-cli language en");
+        languageCmd->add_option("LANG", language.word, "en or ja (none: print the choice)")
+            ->check(CLI::Validator(
+                [](std::string& text) -> std::string {
+                    Language l = Language::Japanese;
+                    return parseLanguage(text, l) ? std::string() : text + " is not en or ja";
+                },
+                ""));
+        languageCmd->add_option("--config-dir", language.configDir,
+                                "the folder of the settings file Kantor.ini, instead of KANTOR_CONFIG_DIR or the "
+                                "default")
+            ->type_name("DIR")
+            ->check(kFolderOrNothing)
+            ->group("Folders");
+    }
+
+    // The folder of the settings file the parsed command was given ("" = the environment's).
+    std::string configDir() const {
+        for (const std::string* d : {&play.common.configDir, &render.common.configDir, &phrase.common.configDir,
+                                     &newSong.common.configDir, &exportArgs.common.configDir,
+                                     &importArgs.common.configDir, &effect.common.configDir,
+                                     &lyricArgs.common.configDir, &waveArgs.common.configDir,
+                                     &noteArgs.common.configDir, &language.configDir})
+            if (!d->empty()) return *d;
+        return {};
+    }
+
     // The help of every command after the program's own, for the manual page.
     // Each command's help is a section headed by its name, indented below it.
     std::string helpAll() const {
@@ -720,6 +764,7 @@ struct CommandLine {
         if (lyricCmd->parsed()) return cli::lyric(lyricArgs, out, err);
         if (waveCmd->parsed()) return cli::wave(waveArgs, out, err);
         if (noteCmd->parsed()) return cli::note(noteArgs, out, err);
+        if (languageCmd->parsed()) return cli::language(language, out, err);
         return 2;
     }
 };
@@ -730,8 +775,63 @@ std::string versionText() {
     return std::string(kProgram) + " " + kVersion + "\nSound libraries: " + soundLibraryVersions();
 }
 
-int run(const Args& args, std::ostream& out, std::ostream& err) {
+std::string languageFilePath(const std::string& configDir) {
+    FolderOverrides overrides;
+    overrides.configDir = configDir;
+    return LanguageChoice::pathBeside(Folders::fromEnvironment(overrides).settingsFilePath());
+}
+
+int language(const LanguageArgs& a, std::ostream& out, std::ostream& err) {
+    const std::string path = languageFilePath(a.configDir);
+    if (a.word.empty()) {
+        out << languageWord(LanguageChoice::load(path).language) << "\n";
+        return 0;
+    }
+    LanguageChoice choice;
+    if (!parseLanguage(a.word, choice.language)) {
+        err << "language: " << a.word << " is not en or ja\n";
+        return 2;
+    }
+    const size_t slash = path.find_last_of('/');
+    std::string error;
+    if ((slash != std::string::npos && !makeFolders(path.substr(0, slash), &error)) || !choice.save(path, &error)) {
+        err << "language: cannot write " << path << ": " << error << "\n";
+        return 1;
+    }
+    out << languageWord(choice.language) << "\n";
+    return 0;
+}
+
+int run(const Args& given, std::ostream& out, std::ostream& err) {
     CommandLine line;
+    // --lang WORD or --lang=WORD anywhere before "--", for every command.
+    Args args;
+    std::string langWord;
+    bool langGiven = false;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const std::string& a = given[i];
+        if (a == "--") {
+            args.insert(args.end(), given.begin() + static_cast<std::ptrdiff_t>(i), given.end());
+            break;
+        }
+        if (a == "--lang" || a.rfind("--lang=", 0) == 0) {
+            if (a == "--lang" && i + 1 >= given.size()) {
+                err << "kantor-cli: --lang needs en or ja\nRun 'kantor-cli --help' for its options.\n";
+                return 2;
+            }
+            langWord = a == "--lang" ? given[++i] : a.substr(7);
+            langGiven = true;
+            continue;
+        }
+        args.push_back(a);
+    }
+    Language chosen = Language::Japanese;
+    if (langGiven && !parseLanguage(langWord, chosen)) {
+        err << "kantor-cli: --lang: " << langWord << " is not en or ja\nRun 'kantor-cli --help' for its options.\n";
+        return 2;
+    }
+    // Until the command's folders are known, the messages of the parser are in English anyway.
+    setLanguage(langGiven ? chosen : Language::Japanese);
     if (args.empty()) {
         err << line.app.help();
         return 2;
@@ -778,6 +878,9 @@ int run(const Args& args, std::ostream& out, std::ostream& err) {
             << "Run 'kantor-cli " << (path.empty() ? "" : path + " ") << "--help' for its options.\n";
         return 2;
     }
+    // Without --lang, the choice kept beside the settings file of the command's folders.
+    if (!langGiven) chosen = LanguageChoice::load(languageFilePath(line.configDir())).language;
+    setLanguage(chosen);
     return line.dispatch(out, err);
 }
 

@@ -168,7 +168,19 @@ struct NoteArgs {
 };
 int note(const NoteArgs& args, std::ostream& out, std::ostream& err);
 
-// Runs a whole command line (args without the program name).
+// kantor-cli language [en|ja] [--config-dir DIR]: the language of the messages, kept in
+// language.conf beside the settings file (settings/LanguageChoice.h).
+struct LanguageArgs {
+    std::string word;       // "" = print the choice
+    std::string configDir;  // --config-dir
+};
+int language(const LanguageArgs& args, std::ostream& out, std::ostream& err);
+// language.conf beside the settings file of that folder ("" = KANTOR_CONFIG_DIR or the default).
+std::string languageFilePath(const std::string& configDir);
+
+// Runs a whole command line (args without the program name). --lang en|ja, anywhere before
+// "--", chooses the language of the messages for this run; without it language.conf beside
+// the settings file decides.
 int run(const Args& args, std::ostream& out, std::ostream& err);
 
 // "kantor-cli 0.1" and the sound libraries, as --version prints them.

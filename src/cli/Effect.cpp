@@ -14,6 +14,7 @@
 
 #include "base/FileIO.h"
 #include "base/FileLock.h"
+#include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "platform/StderrPrompt.h"
@@ -49,7 +50,7 @@ struct SettingsFile {
     }
     bool save(std::ostream& err) {
         if (lock && !lock->locked()) {
-            err << "effect: " << lock->error() << "\n";
+            err << "effect: " << translated(lock->error()) << "\n";
             return false;
         }
         if (!writable) {
@@ -58,7 +59,7 @@ struct SettingsFile {
         }
         std::string folder = folderOf(path), error;
         if (!makeFolders(folder, &error) || !settings.save(path)) {
-            err << "effect: " << (error.empty() ? settings.lastError() : error) << "\n";
+            err << "effect: " << translated(error.empty() ? settings.lastError() : error) << "\n";
             return false;
         }
         return true;
@@ -113,12 +114,12 @@ int add(SettingsFile& f, const std::string& given, std::ostream& out, std::ostre
         }
     }
     if (!Settings::isStorableText(path)) {
-        err << "[" << plugintext::kErrorCaption << "] " << plugintext::kPathNotStorable << "\n";
+        err << "[" << translated(plugintext::kErrorCaption) << "] " << translated(plugintext::kPathNotStorable) << "\n";
         return 1;
     }
     PluginDescription d;
     if (readPluginDescription(path, d, nullptr) != 0) {
-        err << "[" << plugintext::kErrorCaption << "] " << plugintext::kNotAPlugin << "\n";
+        err << "[" << translated(plugintext::kErrorCaption) << "] " << translated(plugintext::kNotAPlugin) << "\n";
         return 1;
     }
     dropTrailingFreePlaces(files);
@@ -210,7 +211,7 @@ int effect(const EffectArgs& a, std::ostream& out, std::ostream& err) {
     if (a.command == "set") return set(a, out, err);
     SettingsFile f(a.common, a.command != "list");
     if (f.lock && !f.lock->locked()) {
-        err << "effect " << a.command << ": " << f.lock->error() << "\n";
+        err << "effect " << a.command << ": " << translated(f.lock->error()) << "\n";
         return 1;
     }
     if (a.command == "list") return list(f, out);

@@ -1,6 +1,7 @@
 // kantor-cli import SCORE -o SONG.uta [--part N] [--voice NAME]: a MusicXML score as a song.
 #include <ostream>
 
+#include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "hub/SongImport.h"
@@ -13,7 +14,7 @@ int importScore(const ImportArgs& a, std::ostream& out, std::ostream& err) {
     ScoreImport result;
     std::string error;
     if (!importScoreAsSong(s, a.score, a.output, static_cast<int>(a.part), a.voiceName, result, error)) {
-        if (!error.empty()) err << "import: " << error << "\n";
+        if (!error.empty()) err << "import: " << translated(error) << "\n";
         return 1;
     }
     out << result.midiPath << "\n" << a.output << "\n";

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/JsonOut.h"
 #include "midi/MidiFile.h"
@@ -70,11 +71,11 @@ Json eventJson(const ChannelEvent& e) {
 // Loads the file and its tempo map; on failure says why on `err`.
 bool loadMidi(const std::string& path, MidiFile& midi, TempoMap& map, std::ostream& err) {
     if (!midi.load(path)) {
-        err << midi.lastError() << "\n";
+        err << translated(midi.lastError()) << "\n";
         return false;
     }
     if (!map.build(midi)) {
-        err << map.lastError() << "\n";
+        err << translated(map.lastError()) << "\n";
         return false;
     }
     return true;

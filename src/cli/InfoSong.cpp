@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "base/Codepage.h"
+#include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/JsonOut.h"
 #include "song/Song.h"
@@ -220,7 +221,7 @@ int infoSong(const std::string& path, bool json, std::ostream& out, std::ostream
     Song song;
     SongFile file;
     if (!file.read(song, path)) {
-        err << file.lastError() << "\n";
+        err << translated(file.lastError()) << "\n";
         return 1;
     }
     if (json) printJson(song, out);

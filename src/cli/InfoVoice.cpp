@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "base/FileIO.h"
+#include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/JsonOut.h"
 #include "import/BankImporter.h"
@@ -41,7 +42,7 @@ int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostrea
     VoiceFileHeader h;
     std::vector<SampleRecord> samples;
     if (!reader.readIndex(path, h, samples)) {
-        err << path << ": " << reader.lastError() << "\n";
+        err << path << ": " << translated(reader.lastError()) << "\n";
         return 1;
     }
     const std::string title = trimTrailingBlanks(titleOf(path));
@@ -77,9 +78,9 @@ int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostrea
     }
     char line[256];
     out << "Voice file: " << path << "\n";
-    out << "Voice名: " << h.voiceName << "\n";
-    out << "ｺﾒﾝﾄ: " << h.comment << "\n";
-    out << "ｺﾒﾝﾄ2: " << h.comment2 << "\n";
+    out << translated(KANTOR_TEXT("Voice名: ")) << h.voiceName << "\n";
+    out << translated(KANTOR_TEXT("ｺﾒﾝﾄ: ")) << h.comment << "\n";
+    out << translated(KANTOR_TEXT("ｺﾒﾝﾄ2: ")) << h.comment2 << "\n";
     std::snprintf(line, sizeof line, "Version: %u   Format: %u (%s)   Tuning: %u.%03u Hz\n", h.version, h.formatCode,
                   formatText.c_str(), h.tuning / 1000, h.tuning % 1000);
     out << line;

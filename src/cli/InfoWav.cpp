@@ -1,6 +1,7 @@
 // kantor-cli info FILE.wav: the format, data size and duration of a WAV file.
 #include <ostream>
 
+#include "base/Translation.h"
 #include "sound/WavFile.h"
 #include "cli/Commands.h"
 #include "cli/JsonOut.h"
@@ -14,7 +15,7 @@ int infoWav(const std::string& path, bool json, std::ostream& out, std::ostream&
     WaveFormatTriple f;
     uint32_t size = 0;
     if (!reader.readFormat(path, f) || !reader.readDataSize(path, size)) {
-        err << path << ": " << reader.lastError() << "\n";
+        err << path << ": " << translated(reader.lastError()) << "\n";
         return 1;
     }
     const uint32_t ms = millisecondsForBytes(f.packed(), f.samplesPerSec, size);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "song/LyricList.h"
@@ -26,25 +27,25 @@ int change(CliSession& s, const SongListArgs& a, std::ostream& out, std::ostream
     if (a.command == "remove") {
         const long index = lyricLineAt(song, at);
         if (index < 0) {
-            err << what << lyrictext::kNoSelection << " (no line at tick " << at << ")\n";
+            err << what << translated(lyrictext::kNoSelection) << " (no line at tick " << at << ")\n";
             return 1;
         }
         deleteLyric(song, index);
         return 0;
     }
     if (steps.step != 0 && at > steps.songEnd) {
-        err << what << lyrictext::kPastEnd << " (tick " << at << ", the song ends at " << steps.songEnd << ")\n";
+        err << what << translated(lyrictext::kPastEnd) << " (tick " << at << ", the song ends at " << steps.songEnd << ")\n";
         return 1;
     }
     const uint32_t position = std::min(steps.round(at), steps.songEnd);
     const LyricPutResult r = putLyric(song, position, a.text, [&] { return a.replace; });
     switch (r.what) {
         case LyricPut::Declined:
-            err << what << lyrictext::kAskReplace << "\n(tick " << position << "; --replace replaces the line)\n";
+            err << what << translated(lyrictext::kAskReplace) << "\n(tick " << position << "; --replace replaces the line)\n";
             return 1;
-        case LyricPut::TooLong: err << what << lyrictext::kTooLong << "\n"; return 1;
+        case LyricPut::TooLong: err << what << translated(lyrictext::kTooLong) << "\n"; return 1;
         case LyricPut::Unwritable:
-            err << what << lyrictext::kUnwritable << lyricUnwritableCharacter(trimLyricText(a.text)) << "\n";
+            err << what << translated(lyrictext::kUnwritable) << lyricUnwritableCharacter(trimLyricText(a.text)) << "\n";
             return 1;
         case LyricPut::Empty: err << what << "the text is empty\n"; return 2;
         case LyricPut::Inserted:

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/JsonOut.h"
 #include "cli/Session.h"
@@ -294,7 +295,7 @@ int note(const NoteArgs& a, std::ostream& out, std::ostream& err) {
             // Both kinds are checked before either is written, so a refusal changes nothing.
             if (!setNoteExpression(song, c, first, last, values, noteDefault, error) ||
                 !setSyllableExpression(song, c, first, last, syllables, syllableDefault, error)) {
-                err << what << error << "\n";
+                err << what << translated(error) << "\n";
                 return 1;
             }
             out << "notes " << first + 1 << "-" << last + 1 << " of channel " << a.channel << " set\n";

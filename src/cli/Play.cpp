@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "base/FileIO.h"
+#include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "midi/MidiFile.h"
@@ -56,7 +57,7 @@ public:
     }
     void vocalLate() override {
         breakLine();
-        out_ << kVocalLateText << "\n" << std::flush;
+        out_ << translated(kVocalLateText) << "\n" << std::flush;
         drawn_ = false;
     }
     // The position reached, on the redrawn line or a line of its own.
@@ -92,7 +93,7 @@ int play(const PlayArgs& a, std::ostream& out, std::ostream& err) {
         // The reader's own text for a file that cannot be played.
         MidiFile probe;
         if (!probe.load(path)) {
-            err << probe.lastError() << "\n";
+            err << translated(probe.lastError()) << "\n";
             return 1;
         }
     } else {
@@ -108,7 +109,7 @@ int play(const PlayArgs& a, std::ostream& out, std::ostream& err) {
                  port.empty() ? std::nullopt : std::optional<std::string>(port));
     s.setMessageStream(err);
     if (!s.deviceError().empty()) {
-        err << s.deviceError() << "\n";
+        err << translated(s.deviceError()) << "\n";
         return 1;
     }
     if (!(isSong ? s.openSong(path) : s.openMidi(path))) return 1;

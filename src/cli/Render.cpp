@@ -10,6 +10,7 @@
 
 #include "base/FileIO.h"
 #include "base/FileLock.h"
+#include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "cli/Terminal.h"
@@ -158,7 +159,7 @@ bool copyMidiFile(const std::string& from, const std::string& copy, bool& made, 
     }
     AtomicFile file(copy, AtomicFile::Mode::CreateNew);
     if (!file.write(bytes) || !file.commit()) {
-        err << "new: cannot copy the MIDI file beside the song: " << file.error() << "\n";
+        err << "new: cannot copy the MIDI file beside the song: " << translated(file.error()) << "\n";
         return false;
     }
     made = true;
@@ -169,7 +170,7 @@ bool copyMidiFile(const std::string& from, const std::string& copy, bool& made, 
 // through the transport on the virtual clock and written as one stereo file.
 int renderMix(CliSession& s, const RenderArgs& p, std::ostream& out, std::ostream& err) {
     if (!s.transport()) {
-        err << s.deviceError() << "\n";
+        err << translated(s.deviceError()) << "\n";
         return 1;
     }
     Transport& t = *s.transport();
@@ -189,7 +190,7 @@ int renderMix(CliSession& s, const RenderArgs& p, std::ostream& out, std::ostrea
     std::string error;
     uint64_t frames = 0;
     if (!s.rig()->mixdown(p.output, 3000, error, &frames)) {
-        err << error << "\n";
+        err << translated(error) << "\n";
         return 1;
     }
     // Told from what was written, not read back: the output may be /dev/null or a pipe.
@@ -215,7 +216,7 @@ int render(const RenderArgs& p, std::ostream& out, std::ostream& err) {
                  p.mix ? std::optional<std::string>("") : std::nullopt);
     s.setMessageStream(err);
     if (p.mix && !s.deviceError().empty()) {
-        err << s.deviceError() << "\n";
+        err << translated(s.deviceError()) << "\n";
         return 1;
     }
     if (!s.openSong(p.input)) return 1;
@@ -233,7 +234,7 @@ int render(const RenderArgs& p, std::ostream& out, std::ostream& err) {
         // Written as it is rendered: memory follows the longest phrase, not the song.
         ProgressBar bar(err, p.quiet);
         if (!renderer.renderSongToFile(r, std::ref(bar))) {
-            err << (renderer.lastError() == kNothingToSing ? "render: " : "") << renderer.lastError() << "\n";
+            err << (renderer.lastError() == kNothingToSing ? "render: " : "") << translated(renderer.lastError()) << "\n";
             return 1;
         }
     }
@@ -256,7 +257,7 @@ int phrase(const RenderArgs& p, std::ostream& out, std::ostream& err) {
     const uint16_t quality = p.haveQuality ? static_cast<uint16_t>(p.quality) : s.settings().outputQualityCode();
     std::string info;
     if (!renderer.exportPhrase(c, static_cast<std::size_t>(p.note - 1), quality, p.output, info)) {
-        err << renderer.lastError() << "\n";
+        err << translated(renderer.lastError()) << "\n";
         return 1;
     }
     out << "Wave Info.\n" << p.output << "\n" << info << "\n";
@@ -270,7 +271,7 @@ bool lyricsFromMidi(CliSession& s, const std::string& midiPath, int c, const Syl
     std::size_t unplaced = 0;
     std::string error;
     if (!midiLyricsOnNotes(s.midi(), c, notes, unplaced, error) || !applyNoteLyrics(s.song(), c, notes, resolve, error)) {
-        err << midiPath << ": channel " << c + 1 << ": " << error << "\n";
+        err << midiPath << ": channel " << c + 1 << ": " << translated(error) << "\n";
         return false;
     }
     if (unplaced > 0)
@@ -292,7 +293,7 @@ int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
     // Held until the song is in place: another command changing the song waits for it.
     const FileLock lock(output);
     if (!lock.locked()) {
-        err << "new: " << lock.error() << "\n";
+        err << "new: " << translated(lock.error()) << "\n";
         return 1;
     }
     // Under the lock: the song may have come meanwhile.
@@ -324,12 +325,12 @@ int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
         std::vector<LyricPhrase> phrases;
         std::string error;
         if (!parseLyrics(std::string(bytes.begin(), bytes.end()), phrases, error)) {
-            err << file << ": " << error << "\n";
+            err << file << ": " << translated(error) << "\n";
             return 1;
         }
         if (!s.song().isVoxChannel(c) && !s.session().makeVoxChannel(c)) return 1;
         if (!applyLyrics(song, c, phrases, resolve, error)) {
-            err << file << ": " << error << "\n";
+            err << file << ": " << translated(error) << "\n";
             return 1;
         }
     }

@@ -4,18 +4,19 @@
 #include <iostream>
 
 #include "base/FileLock.h"
+#include "base/Translation.h"
 #include "settings/RenderChoice.h"
 
 namespace kantor::cli {
 
 void StreamPrompt::notice(const std::string& caption, const std::string& text) {
-    (stream ? *stream : std::cerr) << "[" << caption << "] " << text << "\n";
+    (stream ? *stream : std::cerr) << "[" << translated(caption) << "] " << translated(text) << "\n";
 }
 
 void StreamPrompt::warning(const std::string& caption, const std::string& text) { notice(caption, text); }
 
 PromptAnswer StreamPrompt::askYesNo(const std::string& caption, const std::string& text) {
-    (stream ? *stream : std::cerr) << "[" << caption << "] " << text << " -> yes\n";
+    (stream ? *stream : std::cerr) << "[" << translated(caption) << "] " << translated(text) << " -> yes\n";
     return PromptAnswer::Yes;
 }
 
@@ -52,7 +53,7 @@ int editSong(CliSession& s, const std::string& songPath, const std::string& cmd,
              const std::function<int()>& change) {
     const FileLock lock(songPath);
     if (!lock.locked()) {
-        err << cmd << ": " << lock.error() << "\n";
+        err << cmd << ": " << translated(lock.error()) << "\n";
         return 1;
     }
     if (!s.session().openSong(songPath)) return 1;

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "base/FileIO.h"
+#include "base/Translation.h"
 #include "cli/Commands.h"
 #include "import/BankImporter.h"
 #include "platform/BuiltinData.h"
@@ -46,7 +47,7 @@ bool ensureFolder(const std::string& folder, std::ostream& err) {
 int list(const VoiceFolders& folders, std::ostream& out, std::ostream& err) {
     VoiceBank bank = folders.bank();
     if (!bank.enumerateVoiceFiles()) {
-        err << "voice list: " << bank.lastError() << "\n";
+        err << "voice list: " << translated(bank.lastError()) << "\n";
         return 1;
     }
     // Files that cannot be listed are skipped, one warning each naming the file.
@@ -55,7 +56,7 @@ int list(const VoiceFolders& folders, std::ostream& out, std::ostream& err) {
     while (from < skipped.size()) {
         std::size_t end = skipped.find('\n', from);
         if (end == std::string::npos) end = skipped.size();
-        err << "voice list: skipped " << skipped.substr(from, end - from) << "\n";
+        err << "voice list: skipped " << translated(skipped.substr(from, end - from)) << "\n";
         from = end + 1;
     }
     for (int i = 0; i < bank.voiceFileCount(); ++i) {
@@ -72,7 +73,7 @@ int outcomeStatus(Outcome o, const std::string& what, const LastError& source, s
         err << what << ": nothing done\n";
         return 1;
     }
-    err << what << ": " << source.lastError() << "\n";
+    err << what << ": " << translated(source.lastError()) << "\n";
     return 1;
 }
 
@@ -121,7 +122,7 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
     if (cmd == "delete" && ops.size() == 1) {
         VoiceLibrary library(folder);
         if (!library.deleteVoice(ops[0])) {
-            err << "voice delete: " << library.lastError() << "\n";
+            err << "voice delete: " << translated(library.lastError()) << "\n";
             return 1;
         }
         return 0;
@@ -129,7 +130,7 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
     if (cmd == "build" && ops.size() == 1) {
         VoiceProject project;
         if (!project.load(ops[0])) {
-            err << ops[0] << ": " << project.lastError() << "\n";
+            err << ops[0] << ": " << translated(project.lastError()) << "\n";
             return 1;
         }
         if (!ensureFolder(folder, err)) return 1;
@@ -147,7 +148,7 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
         VoiceBuilder builder;
         std::string id;
         if (!builder.build(project, folder, o.replace, id, &bank)) {
-            err << "voice build: " << builder.lastError() << "\n";
+            err << "voice build: " << translated(builder.lastError()) << "\n";
             return 1;
         }
         out << id << "\n";
@@ -156,14 +157,14 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
     if (cmd == "automark" && ops.size() == 1) {
         VoiceProject project;
         if (!project.load(ops[0])) {
-            err << ops[0] << ": " << project.lastError() << "\n";
+            err << ops[0] << ": " << translated(project.lastError()) << "\n";
             return 1;
         }
         std::vector<std::string> problems;
         int marked = autoMarkAll(project, !o.keep, &problems);
-        for (const std::string& p : problems) err << p << "\n";
+        for (const std::string& p : problems) err << translated(p) << "\n";
         if (marked > 0 && !project.save(ops[0])) {
-            err << ops[0] << ": " << project.lastError() << "\n";
+            err << ops[0] << ": " << translated(project.lastError()) << "\n";
             return 1;
         }
         out << "marked " << marked << " item" << (marked == 1 ? "" : "s") << "\n";
@@ -174,7 +175,7 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
         BankSummary summary;
         if (!o.project.empty()) {
             if (!importer.importProject(ops[0], o.name, o.project, summary)) {
-                err << "voice import-bank: " << importer.lastError() << "\n";
+                err << "voice import-bank: " << translated(importer.lastError()) << "\n";
                 return 1;
             }
             out << summary.text() << "project: " << o.project << "\n";
@@ -183,7 +184,7 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
         if (!ensureFolder(folder, err)) return 1;
         std::string id;
         if (!importer.importVoice(ops[0], o.name, folder, id, summary)) {
-            err << "voice import-bank: " << importer.lastError() << "\n";
+            err << "voice import-bank: " << translated(importer.lastError()) << "\n";
             return 1;
         }
         out << summary.text() << "voice: " << id << "\n";

@@ -12,6 +12,7 @@
 #include <ostream>
 
 #include "audio/WaveInsertion.h"
+#include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "sound/SoundFormat.h"
@@ -24,7 +25,9 @@ namespace {
 class FlagPrompt : public UserPrompt {
 public:
     FlagPrompt(const SongListArgs& a, std::ostream& err) : a_(a), err_(err) {}
-    void notice(const std::string&, const std::string& text) override { err_ << "wave " << a_.command << ": " << text << "\n"; }
+    void notice(const std::string&, const std::string& text) override {
+        err_ << "wave " << a_.command << ": " << translated(text) << "\n";
+    }
     void warning(const std::string& c, const std::string& text) override { notice(c, text); }
     PromptAnswer askYesNo(const std::string&, const std::string& text) override {
         bool yes = false;
@@ -64,7 +67,7 @@ int wave(const SongListArgs& a, std::ostream& out, std::ostream& err) {
         const Song& song = s.song();
         for (const auto& w : song.waveInserts())
             if (w) out << s.tempoMap().positionText(w->position) << "\t" << w->position << "\t" << w->name << "\n";
-        for (const std::string& problem : insertedWaveProblems(song, song.midiPath(), bits)) err << problem;
+        for (const std::string& problem : insertedWaveProblems(song, song.midiPath(), bits)) err << translated(problem);
         return 0;
     }
     return editSong(s, a.song, "wave " + a.command, err, [&]() -> int {
@@ -77,7 +80,7 @@ int wave(const SongListArgs& a, std::ostream& out, std::ostream& err) {
             for (std::size_t i = 0; i < list.size(); ++i)
                 if (list[i] && list[i]->position == at) index = static_cast<long>(i);
             if (index < 0) {
-                err << what << wavetext::kNoSelection << " (no entry at tick " << at << ")\n";
+                err << what << translated(wavetext::kNoSelection) << " (no entry at tick " << at << ")\n";
                 return 1;
             }
             removeWaveInsert(song, index);
@@ -85,7 +88,7 @@ int wave(const SongListArgs& a, std::ostream& out, std::ostream& err) {
         }
         const WaveSteps steps = WaveSteps::of(map);
         if (at > steps.end) {
-            err << what << wavetext::kPastEnd << " (tick " << at << ", the last measure starts at " << steps.end
+            err << what << translated(wavetext::kPastEnd) << " (tick " << at << ", the last measure starts at " << steps.end
                 << ")\n";
             return 1;
         }

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/FileIO.h"
+#include "base/Translation.h"
 #include "platform/BuiltinData.h"
 #include "platform/UserPrompt.h"
 #include "settings/StartFile.h"
@@ -239,7 +240,7 @@ bool Hub::saveTo(const std::string& songPath) {
         return false;
     }
     if (!renamed && doc_->diskStamp.exists && FileStamp::of(songPath) != doc_->diskStamp &&
-        prompt_.askYesNo("確認", kChangedOnDisk) != PromptAnswer::Yes)
+        prompt_.askYesNo(KANTOR_TEXT("確認"), kChangedOnDisk) != PromptAnswer::Yes)
         return false;
     if (!doc_->session.saveSong(midiPath(), songPath)) return false;
     doc_->diskStamp = FileStamp::of(songPath);
@@ -328,7 +329,7 @@ bool Hub::exportSongWav(const std::string& path, std::string& info) {
         return false;
     }
     if (pieces.empty()) {
-        prompt_.notice(SongSession::kErrorCaption, "歌う音符がありません。");
+        prompt_.notice(SongSession::kErrorCaption, KANTOR_TEXT("歌う音符がありません。"));
         return false;
     }
     info = waveInfoText(path, doc_->tempoMap, doc_->engine.earliestTick());

@@ -19,6 +19,7 @@
 
 #include "audio/Transport.h"
 #include "base/FileLock.h"
+#include "base/Translation.h"
 #include "hub/PanelCounters.h"
 #include "hub/TransportRig.h"
 #include "midi/MidiFile.h"
@@ -150,7 +151,7 @@ public:
     // longer the one opened or last saved (another program changed or replaced it), the
     // user is asked first (kChangedOnDisk, "確認"); No saves nothing.
     static constexpr const char* kChangedOnDisk =
-        "このﾌｧｲﾙは、開いた後で他のﾌﾟﾛｸﾞﾗﾑによって変更されています。\n上書きしますか？";
+        KANTOR_TEXT("このﾌｧｲﾙは、開いた後で他のﾌﾟﾛｸﾞﾗﾑによって変更されています。\n上書きしますか？");
     // Saves under the song's own name; false when it has none yet (the caller asks for one).
     bool save();
     // Saves under a new name, which must lie in the MIDI file's folder (see inMidiFolder).

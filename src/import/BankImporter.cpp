@@ -12,6 +12,7 @@
 
 #include "base/Codepage.h"
 #include "base/FileIO.h"
+#include "base/Translation.h"
 #include "import/BankWave.h"
 #include "import/OtoIni.h"
 #include "voice/SyllableTable.h"
@@ -493,7 +494,7 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
         work(true);
         if (helper.joinable()) helper.join();
     }
-    if (outOfMemory) return fail("メモリが不足しています。");
+    if (outOfMemory) return fail(KANTOR_TEXT("メモリが不足しています。"));
     if (stop) return fail("cancelled");
     done += static_cast<int>(cutFiles.size());
     if (progress && !progress(done, total)) return fail("cancelled");

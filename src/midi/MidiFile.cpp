@@ -6,15 +6,16 @@
 #include "base/ByteIO.h"
 #include "base/FileIO.h"
 #include "base/Texts.h"
+#include "base/Translation.h"
 
 namespace kantor {
 namespace {
 
-constexpr const char* kNotFound = "Midiﾌｧｲﾙが見つかりません。";
-constexpr const char* kReadFailed = "Midiﾌｧｲﾙの読み込みに失敗しました。";
-constexpr const char* kBadFormat = "不当なファイル形式です。";
+constexpr const char* kNotFound = KANTOR_TEXT("Midiﾌｧｲﾙが見つかりません。");
+constexpr const char* kReadFailed = KANTOR_TEXT("Midiﾌｧｲﾙの読み込みに失敗しました。");
+constexpr const char* kBadFormat = KANTOR_TEXT("不当なファイル形式です。");
 constexpr const char* kTooManyTracks = "This SMF is over 64_tracks.";
-constexpr const char* kUnsupportedFormat = "format 0,1 にのみ対応してます。";
+constexpr const char* kUnsupportedFormat = KANTOR_TEXT("format 0,1 にのみ対応してます。");
 
 // The header chunk and the first track chunk header: 14 + 8 bytes before the first event.
 constexpr std::size_t kHeaderAndTrackHeader = 22;

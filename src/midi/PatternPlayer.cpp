@@ -5,10 +5,11 @@
 
 #include "base/ByteIO.h"
 #include "base/Texts.h"
+#include "base/Translation.h"
 
 namespace kantor {
 namespace {
-constexpr const char* kTooMany = "容量ｵｰﾊﾞｰ、再生ﾎﾞｲｽ数を減らしてください。";
+constexpr const char* kTooMany = KANTOR_TEXT("容量ｵｰﾊﾞｰ、再生ﾎﾞｲｽ数を減らしてください。");
 constexpr uint8_t kSystemOn[6] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
 }  // namespace
 

@@ -6,19 +6,21 @@
 #include <functional>
 #include <string>
 
+#include "base/Translation.h"
+
 namespace kantor {
 
 class Song;
 class TempoMap;
 
 namespace lyrictext {
-inline constexpr const char* kAskReplace = "既に同じ位置に歌詞が存在します。入れ換えますか？";
-inline constexpr const char* kNoSelection = "削除する歌詞が選択されていません。";
-inline constexpr const char* kPastEnd = "歌詞の位置が曲の終わりを越えています。";
-inline constexpr const char* kTooLong = "歌詞が長すぎます（63ﾊﾞｲﾄまで）。";
+inline constexpr const char* kAskReplace = KANTOR_TEXT("既に同じ位置に歌詞が存在します。入れ換えますか？");
+inline constexpr const char* kNoSelection = KANTOR_TEXT("削除する歌詞が選択されていません。");
+inline constexpr const char* kPastEnd = KANTOR_TEXT("歌詞の位置が曲の終わりを越えています。");
+inline constexpr const char* kTooLong = KANTOR_TEXT("歌詞が長すぎます（63ﾊﾞｲﾄまで）。");
 inline constexpr const char* kUnwritable = "the lyric holds a character the song file cannot store (Shift-JIS): ";
-inline constexpr const char* kConfirmCaption = "確認";
-inline constexpr const char* kNoticeCaption = "注意";
+inline constexpr const char* kConfirmCaption = KANTOR_TEXT("確認");
+inline constexpr const char* kNoticeCaption = KANTOR_TEXT("注意");
 }  // namespace lyrictext
 
 // The grid of the lyric window: one step is the shortest beat note value any measure counts

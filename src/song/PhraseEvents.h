@@ -4,14 +4,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/Translation.h"
 #include "song/VoxEvent.h"
 
 namespace kantor {
 
 class Song;
 
-inline constexpr const char* kNoPhraseHeadText = "このノートの属するフレーズの先頭がありません。";
-inline constexpr const char* kNoPhraseHeadCaption = "警告";
+inline constexpr const char* kNoPhraseHeadText = KANTOR_TEXT("このノートの属するフレーズの先頭がありません。");
+inline constexpr const char* kNoPhraseHeadCaption = KANTOR_TEXT("警告");
 
 struct PhraseEvents {
     int channel = 0;

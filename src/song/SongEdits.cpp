@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/Codepage.h"
+#include "base/Translation.h"
 #include "midi/MidiFile.h"
 #include "midi/TempoMap.h"
 #include "voice/SyllableLookup.h"
@@ -585,10 +586,10 @@ bool EditWindows::isOpen(Kind k, int c) const {
 
 std::string EditWindows::batchConflict(int c) const {
     const int shown = (c & 15) + 1;
-    if (isOpen(SongDefaults, 0)) return "ｿﾝｸﾞﾃﾞﾌｫﾙﾄﾀﾞｲｱﾛｸﾞを閉じてください。";
-    if (isOpen(PhraseSettings, c)) return format("フレーズ設定( %d )を閉じてください。", shown, 0);
-    if (isOpen(NoteSettings, c)) return format("ノート設定( %d )を閉じてください。", shown, 0);
-    if (isOpen(PhraseDetail, c)) return format("フレーズ詳細( %d )を閉じてください。", shown, 0);
+    if (isOpen(SongDefaults, 0)) return KANTOR_TEXT("ｿﾝｸﾞﾃﾞﾌｫﾙﾄﾀﾞｲｱﾛｸﾞを閉じてください。");
+    if (isOpen(PhraseSettings, c)) return format(KANTOR_TEXT("フレーズ設定( %d )を閉じてください。"), shown, 0);
+    if (isOpen(NoteSettings, c)) return format(KANTOR_TEXT("ノート設定( %d )を閉じてください。"), shown, 0);
+    if (isOpen(PhraseDetail, c)) return format(KANTOR_TEXT("フレーズ詳細( %d )を閉じてください。"), shown, 0);
     return {};
 }
 

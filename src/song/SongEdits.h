@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Translation.h"
 #include "song/EditHistory.h"
 #include "song/Song.h"
 
@@ -19,22 +20,22 @@ class TempoMap;
 class VoiceBank;
 
 namespace edittext {
-inline constexpr const char* kWarning = "警告";
-inline constexpr const char* kNotice = "注意";
+inline constexpr const char* kWarning = KANTOR_TEXT("警告");
+inline constexpr const char* kNotice = KANTOR_TEXT("注意");
 inline constexpr const char* kError = "Error";
-inline constexpr const char* kNoMemory = "メモリが不足しています。";
-inline constexpr const char* kUnknownCode = "一覧にあるｺｰﾄﾞ（ﾛｰﾏ字）を入力してください。";
+inline constexpr const char* kNoMemory = KANTOR_TEXT("メモリが不足しています。");
+inline constexpr const char* kUnknownCode = KANTOR_TEXT("一覧にあるｺｰﾄﾞ（ﾛｰﾏ字）を入力してください。");
 inline constexpr const char* kBadPower =
-    "ﾊﾟﾜｰ値に不適当な値が入力されました。\n 0.001以上、10.000以下の範囲で入力してください。";
-inline constexpr const char* kWavePathTooLong = "Waveﾌｧｲﾙのパス長が128ﾊﾞｲﾄを超えています。";
-inline constexpr const char* kBadFileName = "不正なﾌｧｲﾙ名です。";
+    KANTOR_TEXT("ﾊﾟﾜｰ値に不適当な値が入力されました。\n 0.001以上、10.000以下の範囲で入力してください。");
+inline constexpr const char* kWavePathTooLong = KANTOR_TEXT("Waveﾌｧｲﾙのパス長が128ﾊﾞｲﾄを超えています。");
+inline constexpr const char* kBadFileName = KANTOR_TEXT("不正なﾌｧｲﾙ名です。");
 inline constexpr const char* kRestoreFailed =
-    "\nデータ復元に失敗しました。\n保存しないでｱﾌﾟﾘｹｰｼｮﾝを終了させてください。";
-inline constexpr const char* kChooseLine = "文字列を選択してください。";
-inline constexpr const char* kNoPhraseHead = "このノートの属するフレーズの先頭がありません。";
+    "\n" KANTOR_TEXT("データ復元に失敗しました。\n保存しないでｱﾌﾟﾘｹｰｼｮﾝを終了させてください。");
+inline constexpr const char* kChooseLine = KANTOR_TEXT("文字列を選択してください。");
+inline constexpr const char* kNoPhraseHead = KANTOR_TEXT("このノートの属するフレーズの先頭がありません。");
 // This program's own, where the windows had none.
-inline constexpr const char* kNoNotes = "このﾁｬﾝﾈﾙにはノートがありません。";
-inline constexpr const char* kNoSungNotes = "歌う音符がありません。";
+inline constexpr const char* kNoNotes = KANTOR_TEXT("このﾁｬﾝﾈﾙにはノートがありません。");
+inline constexpr const char* kNoSungNotes = KANTOR_TEXT("歌う音符がありません。");
 }  // namespace edittext
 
 // --- spin values and their texts -------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/LastError.h"
+#include "base/Translation.h"
 
 namespace kantor {
 
@@ -36,10 +37,10 @@ inline constexpr std::size_t kDefaultsSize = 17 * 144;
 
 // Error texts.
 inline constexpr const char* kNoPath = "Non UtaFile Path";
-inline constexpr const char* kNotFound = "Utaﾌｧｲﾙが見つかりません。";
-inline constexpr const char* kReadFailed = "Utaﾌｧｲﾙの読み込みに失敗しました。";
-inline constexpr const char* kWrongMagic = "My Kantorellion 歌声ﾌｧｲﾙ（*.uta）形式でないﾌｧｲﾙです。";
-inline constexpr const char* kSaveFailed = "Utaﾌｧｲﾙの保存に失敗しました。";
+inline constexpr const char* kNotFound = KANTOR_TEXT("Utaﾌｧｲﾙが見つかりません。");
+inline constexpr const char* kReadFailed = KANTOR_TEXT("Utaﾌｧｲﾙの読み込みに失敗しました。");
+inline constexpr const char* kWrongMagic = KANTOR_TEXT("My Kantorellion 歌声ﾌｧｲﾙ（*.uta）形式でないﾌｧｲﾙです。");
+inline constexpr const char* kSaveFailed = KANTOR_TEXT("Utaﾌｧｲﾙの保存に失敗しました。");
 }  // namespace songfile
 
 class SongFile : public LastError {

@@ -3,6 +3,7 @@
 // the Vox events in step with the MIDI file when a song is opened.
 #include <cstdint>
 
+#include "base/Translation.h"
 #include "midi/ChannelEvent.h"
 #include "song/VoxEvent.h"
 
@@ -13,8 +14,8 @@ class Song;
 class UserPrompt;
 
 namespace voxtrack {
-inline constexpr const char* kAddWarning = "Midiﾌｧｲﾙに変更があります。Voxｲﾍﾞﾝﾄを追加します。MidiCh=%d";
-inline constexpr const char* kRemoveWarning = "Midiﾌｧｲﾙに変更があります。Voxｲﾍﾞﾝﾄを削除します。MidiCh=%d";
+inline constexpr const char* kAddWarning = KANTOR_TEXT("Midiﾌｧｲﾙに変更があります。Voxｲﾍﾞﾝﾄを追加します。MidiCh=%d");
+inline constexpr const char* kRemoveWarning = KANTOR_TEXT("Midiﾌｧｲﾙに変更があります。Voxｲﾍﾞﾝﾄを削除します。MidiCh=%d");
 inline constexpr const char* kWarningCaption = "Warning";
 inline constexpr const char* kErrorCaption = "Error";
 }  // namespace voxtrack

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/LastError.h"
+#include "base/Translation.h"
 #include "sound/SoundBuffer.h"
 #include "sound/SoundEntry.h"
 #include "sound/SoundFormat.h"
@@ -23,8 +24,8 @@ inline constexpr const char* kNoFmt = "Unable to locate 'fmt' chunk.";
 inline constexpr const char* kFmtError = "Error reading 'fmt' chunk.";
 inline constexpr const char* kNoData = "Unable to locate 'data' chunk.";
 inline constexpr const char* kDataError = "Error reading 'data' chunk.";
-inline constexpr const char* kPathTooLong = "Waveﾌｧｲﾙのパス長が128ﾊﾞｲﾄを超えています。";
-inline constexpr const char* kWriteFailed = "WAVEファイルへの書き込みができません。";
+inline constexpr const char* kPathTooLong = KANTOR_TEXT("Waveﾌｧｲﾙのパス長が128ﾊﾞｲﾄを超えています。");
+inline constexpr const char* kWriteFailed = KANTOR_TEXT("WAVEファイルへの書き込みができません。");
 inline constexpr const char* kTooLargeForWav = "the sound is longer than a WAV file can hold (4 GB)";
 }  // namespace wavtext
 

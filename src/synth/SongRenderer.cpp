@@ -10,6 +10,7 @@
 #include "sound/WavFile.h"
 #include "base/FileIO.h"
 #include "base/Texts.h"
+#include "base/Translation.h"
 #include "midi/TempoMap.h"
 #include "song/Song.h"
 #include "synth/RateConverter.h"
@@ -556,7 +557,7 @@ bool SongRenderer::exportPhrase(int c, std::size_t event, uint16_t qualityCode, 
     info.clear();
     if (wavPathTooLong(path)) return fail(wavtext::kPathTooLong);
     PhraseSpan span;
-    if (!song_.phraseOfNote(c, event, span)) return fail("このノートの属するフレーズの先頭がありません。");
+    if (!song_.phraseOfNote(c, event, span)) return fail(KANTOR_TEXT("このノートの属するフレーズの先頭がありません。"));
     const auto& events = song_.channel(c).events;
     std::vector<const VoxEvent*> notes;
     uint32_t first = 0xFFFFFFFF, last = 0;

@@ -5,14 +5,15 @@
 #include <vector>
 
 #include "base/LastError.h"
+#include "base/Translation.h"
 #include "sound/SoundEntry.h"
 
 namespace kantor {
 
 namespace mixertext {
-inline constexpr const char* kMonoOnly = "Debug CVoxMixer::VoxMixerはモノラルデータしか扱いません。";
-inline constexpr const char* kEightBit = "8ﾋﾞｯﾄWaveはMy Kantorellionでは未対応です。";
-inline constexpr const char* kSquareRoot = "平方根計算のエラーです。";
+inline constexpr const char* kMonoOnly = KANTOR_TEXT("Debug CVoxMixer::VoxMixerはモノラルデータしか扱いません。");
+inline constexpr const char* kEightBit = KANTOR_TEXT("8ﾋﾞｯﾄWaveはMy Kantorellionでは未対応です。");
+inline constexpr const char* kSquareRoot = KANTOR_TEXT("平方根計算のエラーです。");
 }  // namespace mixertext
 
 class CVoxMixer : public LastError {

@@ -1,5 +1,6 @@
 #include "voice/RomajiList.h"
 
+#include "base/Texts.h"
 #include "voice/Voice.h"
 
 namespace kantor {
@@ -38,7 +39,7 @@ std::vector<RomajiEntry> romajiEntries(const Voice& voice) {
 }
 
 std::string romajiListTitle(const std::string& voiceName) {
-    return "入力ｺｰﾄﾞ（ﾛｰﾏ字）一覧\u3000\u300C" + voiceName + "\u300D";
+    return fillText(KANTOR_TEXT("入力ｺｰﾄﾞ（ﾛｰﾏ字）一覧　「%s」"), {voiceName});
 }
 
 }  // namespace kantor

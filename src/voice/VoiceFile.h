@@ -11,6 +11,7 @@
 
 #include "base/ByteIO.h"
 #include "base/LastError.h"
+#include "base/Translation.h"
 #include "voice/Voice.h"
 
 namespace kantor {
@@ -22,10 +23,10 @@ inline constexpr std::size_t kVoiceExtensionSize = 8;
 inline constexpr std::size_t kSampleRecordSize = 76;
 
 namespace voicetext {
-inline constexpr const char* kReadFailed = "Voice データの読み込みに失敗しました。";
-inline constexpr const char* kNotVoiceFile = "My Kantorellion Voice Dataﾌｧｲﾙではありません。";
-inline constexpr const char* kUnsupportedVersion = "未対応なﾊﾞｰｼﾞｮﾝのVoiceData（Vxbﾌｧｲﾙ）です。";
-inline constexpr const char* kCreateFailed = "VoicdDataの作成に失敗しました。";
+inline constexpr const char* kReadFailed = KANTOR_TEXT("Voice データの読み込みに失敗しました。");
+inline constexpr const char* kNotVoiceFile = KANTOR_TEXT("My Kantorellion Voice Dataﾌｧｲﾙではありません。");
+inline constexpr const char* kUnsupportedVersion = KANTOR_TEXT("未対応なﾊﾞｰｼﾞｮﾝのVoiceData（Vxbﾌｧｲﾙ）です。");
+inline constexpr const char* kCreateFailed = KANTOR_TEXT("VoicdDataの作成に失敗しました。");
 }  // namespace voicetext
 
 // Header, offsets 0..535.

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "base/FileIO.h"
+#include "base/Translation.h"
 #include "platform/UserPrompt.h"
 #include "voice/VoiceBank.h"
 #include "voice/VoiceFile.h"
@@ -98,7 +99,7 @@ Outcome VoiceLibrary::copyFile(const std::string& source, const std::string& tar
     std::vector<uint8_t> bytes;
     if (!readSource(source, bytes)) return Outcome::Failed;
     if (askOverwrite && fileExists(target)) {
-        PromptAnswer answer = prompt_ ? prompt_->askYesNo("確認", withArgument(librarytext::kAskOverwrite, target))
+        PromptAnswer answer = prompt_ ? prompt_->askYesNo(KANTOR_TEXT("確認"), withArgument(librarytext::kAskOverwrite, target))
                                       : PromptAnswer::No;
         if (answer != PromptAnswer::Yes) return Outcome::Cancelled;
     }

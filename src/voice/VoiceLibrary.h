@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/LastError.h"
+#include "base/Translation.h"
 
 namespace kantor {
 
@@ -18,17 +19,17 @@ inline constexpr const char* kBuiltInMaleVoice = "MaleVox";
 inline constexpr const char* kBuiltInFemaleVoice = "FemaleVox";
 
 namespace librarytext {
-inline constexpr const char* kSourceMissing = "ｺﾋﾟｰ元ﾌｧｲﾙ(%s)\nが見つかりません。";
-inline constexpr const char* kAskOverwrite = "ｺﾋﾟｰ先ﾌｧｲﾙ(%s)\nが既に存在します。上書きしますか？";
-inline constexpr const char* kCopyFailed = "ｺﾋﾟｰ先ﾌｧｲﾙ(%s)\nに書き込めません。";
-inline constexpr const char* kBuiltInVoice = "付属のVoiceDataはｴｸｽﾎﾟｰﾄ・削除できません。";
-inline constexpr const char* kNoSuchVoice = "Voice(%s)が見つかりません。";
-inline constexpr const char* kBadIdentifier = "Voice名(%s)が正しくありません。";
-inline constexpr const char* kDeleteFailed = "Voice(%s)を削除できません。";
-inline constexpr const char* kWindowExport = "ｴｸｽﾎﾟｰﾄ";
-inline constexpr const char* kWindowImport = "ｲﾝﾎﾟｰﾄ";
-inline constexpr const char* kWindowDelete = "削除";
-inline constexpr const char* kFileFilter = "My Kantorellion Voice Dataﾌｧｲﾙ (*.vxb)|*.vxb||";
+inline constexpr const char* kSourceMissing = KANTOR_TEXT("ｺﾋﾟｰ元ﾌｧｲﾙ(%s)\nが見つかりません。");
+inline constexpr const char* kAskOverwrite = KANTOR_TEXT("ｺﾋﾟｰ先ﾌｧｲﾙ(%s)\nが既に存在します。上書きしますか？");
+inline constexpr const char* kCopyFailed = KANTOR_TEXT("ｺﾋﾟｰ先ﾌｧｲﾙ(%s)\nに書き込めません。");
+inline constexpr const char* kBuiltInVoice = KANTOR_TEXT("付属のVoiceDataはｴｸｽﾎﾟｰﾄ・削除できません。");
+inline constexpr const char* kNoSuchVoice = KANTOR_TEXT("Voice(%s)が見つかりません。");
+inline constexpr const char* kBadIdentifier = KANTOR_TEXT("Voice名(%s)が正しくありません。");
+inline constexpr const char* kDeleteFailed = KANTOR_TEXT("Voice(%s)を削除できません。");
+inline constexpr const char* kWindowExport = KANTOR_TEXT("ｴｸｽﾎﾟｰﾄ");
+inline constexpr const char* kWindowImport = KANTOR_TEXT("ｲﾝﾎﾟｰﾄ");
+inline constexpr const char* kWindowDelete = KANTOR_TEXT("削除");
+inline constexpr const char* kFileFilter = KANTOR_TEXT("My Kantorellion Voice Dataﾌｧｲﾙ (*.vxb)|*.vxb||");
 }  // namespace librarytext
 
 // What became of an operation the user may also call off (a file of another type, a

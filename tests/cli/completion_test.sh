@@ -49,7 +49,13 @@ touch song.uta LOUD.UTA take.wav song.mid lyrics.txt alto.vxb alto.vxbprj noext 
 offers re -- render
 complete_words re
 [[ ${#COMPREPLY[@]} == 1 ]] || { echo "FAIL: 're' offers more than render: ${COMPREPLY[*]}"; failures=$((failures + 1)); }
-offers "" -- info pos play render phrase new voice
+offers "" -- info pos play render phrase new voice language
+offers --l -- --lang
+offers render song.uta --l -- --lang
+offers --lang "" -- en ja
+offers info --lang e -- en
+offers --lang en "" -- info render
+offers language "" -- en ja
 offers render "" -- song.uta LOUD.UTA folder
 lacks render "" -- take.wav song.mid lyrics.txt noext
 offers render so -- song.uta
@@ -105,7 +111,7 @@ offers note set song.uta --falsetto "" -- on off
 # Every option a command's help names is offered after "-".
 for command in info pos play render phrase new import export voice "voice list" "voice info" "voice import" "voice export" \
     "voice delete" "voice build" "voice automark" "voice import-bank" "lyric add" "lyric remove" "wave insert" "wave remove" \
-    "note show" "note set"; do
+    "note show" "note set" language; do
     # shellcheck disable=SC2086
     help=$("$cli" $command --help) || { echo "FAIL: kantor-cli $command --help"; failures=$((failures + 1)); }
     options=$(sed -n 's/^  \(-[^ ]*\).*/\1/p' <<<"$help" | tr ',' '\n' | grep -- '^--')
