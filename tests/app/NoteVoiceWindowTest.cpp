@@ -5,6 +5,7 @@
 #include <QTranslator>
 #include <fstream>
 
+#include "app/EnglishScope.h"
 #include "app/ChannelSettingsDialogs.h"
 #include "app/EditCommands.h"
 #include "app/EditDialogs.h"
@@ -76,21 +77,7 @@ void type(QLineEdit* e, const QString& text) {
     e->setText(text);
 }
 
-// The English interface for one test: the windows' texts and the core's language, both back
-// to Japanese at the end so that the other tests see the program's own texts.
-struct English {
-    QTranslator translator;
-    bool loaded = false;
-    English() {
-        initResources();
-        loaded = translator.load(":/i18n/kantor_en.qm") && QCoreApplication::installTranslator(&translator);
-        setLanguage(Language::English);
-    }
-    ~English() {
-        QCoreApplication::removeTranslator(&translator);
-        setLanguage(Language::Japanese);
-    }
-};
+using English = kantor::app::EnglishScope;
 
 }  // namespace
 

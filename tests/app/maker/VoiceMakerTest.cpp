@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/EnglishScope.h"
 #include "app/BankImportDialog.h"
 #include "app/ItemPropertiesDialog.h"
 #include "app/KantorApp.h"
@@ -84,21 +85,7 @@ void addSyllable(VoiceMakerWindow& w, int note, const char* code, const char* ka
     w.addItem();
 }
 
-// The English interface for one test: the windows' texts and the core's language, both back
-// to Japanese at the end so that the other tests see the program's own texts.
-struct English {
-    QTranslator translator;
-    bool loaded = false;
-    English() {
-        initResources();
-        loaded = translator.load(":/i18n/kantor_en.qm") && QCoreApplication::installTranslator(&translator);
-        setLanguage(Language::English);
-    }
-    ~English() {
-        QCoreApplication::removeTranslator(&translator);
-        setLanguage(Language::Japanese);
-    }
-};
+using English = kantor::app::EnglishScope;
 
 // Japanese left in a window drawn in English: its controls' texts, and the placeholders and
 // tips, which the screenshots do not show.
