@@ -9,6 +9,9 @@ kind=${1:-release}
 jobs=${JOBS:-2}
 opts=(-DKANTOR_WERROR=ON)
 if command -v ccache >/dev/null 2>&1; then
+  # Worktrees beside this one share the cache: paths are hashed relative to the parent folder.
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$PWD")}
+  export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
   opts+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 

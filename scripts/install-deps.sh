@@ -15,7 +15,7 @@ packages=(
   xdg-utils
   libcli11-dev nlohmann-json3-dev help2man man-db bash-completion
   python3-mido
-  libpugixml-dev libzip-dev
+  libpugixml-dev libzip-dev libyaml-cpp-dev
 )
 packages+=("$@")
 
