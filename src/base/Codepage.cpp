@@ -88,10 +88,16 @@ size_t utf8SequenceLength(std::string_view s) {
     return n;
 }
 
+// A lead byte takes the byte after it only when that byte can be a trail byte (0x40-0x7E,
+// 0x80-0xFC); a line break, a space, a digit or a quote after a stray lead byte is a
+// character of its own and is kept.
 size_t cp932SequenceLength(std::string_view s) {
     unsigned char b = static_cast<unsigned char>(s[0]);
     bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-    return (lead && s.size() >= 2) ? 2 : 1;
+    if (!lead || s.size() < 2) return 1;
+    unsigned char t = static_cast<unsigned char>(s[1]);
+    bool trail = (t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC);
+    return trail ? 2 : 1;
 }
 
 }  // namespace

@@ -38,5 +38,18 @@ TEST(Codepage, AnUnassignedDoubleByteCodeIsOneCharacter) {
     EXPECT_EQ(cp932ToUtf8("A\xFC\x4B" "B"), "A\xE9\xBB\x91" "B");  // the last one there is
 }
 
+TEST(Codepage, AStrayLeadByteKeepsTheCharacterAfterIt) {
+    // A lead byte followed by a byte that cannot be a trail byte is one U+FFFD; the byte after
+    // it (a line break, a quote, a digit, a space, a zero) is still read: lyric lines and
+    // fields are not run together by one bad byte.
+    EXPECT_EQ(cp932ToUtf8("ka\x81\nsa"), "ka\xEF\xBF\xBD\nsa");
+    EXPECT_EQ(cp932ToUtf8("\"\x9F\"x"), "\"\xEF\xBF\xBD\"x");
+    EXPECT_EQ(cp932ToUtf8("\xE0" "1"), "\xEF\xBF\xBD" "1");
+    EXPECT_EQ(cp932ToUtf8("\xFC \x82\xA0"), "\xEF\xBF\xBD \xE3\x81\x82");  // then あ
+    EXPECT_EQ(cp932ToUtf8(std::string("\x88\0z", 3)), std::string("\xEF\xBF\xBD\0z", 5));
+    // Bytes that are never lead bytes stand alone as before.
+    EXPECT_EQ(cp932ToUtf8("\x80" "a\xFD" "b"), "\xEF\xBF\xBD" "a\xEF\xBF\xBD" "b");
+}
+
 }  // namespace
 }  // namespace kantor
