@@ -591,6 +591,10 @@ Copy the wave file to the MIDI file's folder?</translation>
         <translation>Failed to save the song file (.uta).</translation>
     </message>
     <message>
+        <source>読み取り専用のファイルです。</source>
+        <translation>The file is read-only.</translation>
+    </message>
+    <message>
         <source>入力ｺｰﾄﾞ（ﾛｰﾏ字）一覧&#x3000;「%s」</source>
         <translation>Input Codes (Romaji) - %s</translation>
     </message>

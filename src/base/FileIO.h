@@ -40,6 +40,10 @@ private:
 };
 
 bool fileExists(const std::string& path);
+// True when `path` names an existing file the user has write-protected: no write
+// permission for anyone (chmod a-w, as a read-only file of the desktop's file manager), or
+// one this user may not write. Such a file is refused rather than replaced by a save.
+bool isWriteProtected(const std::string& path);
 // True when both paths name the same existing file (same device and inode, symlinks followed).
 bool sameFile(const std::string& a, const std::string& b);
 // The folder part of a path (without the trailing separator), "" when there is none.

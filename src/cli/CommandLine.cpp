@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 
 #include <map>
+#include <new>
 #include <ostream>
 #include <sstream>
+#include <stdexcept>
 
 #include "KantorVersion.h"
+#include "base/Texts.h"
 #include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
@@ -401,7 +404,7 @@ struct CommandLine {
                             "the score (format 1, named after the song) is written beside the song, and the part "
                             "with the lyrics sings them. Repeats are played out, tied notes joined, the top note "
                             "of a chord sings, and an extending lyric holds its syllable. Nothing is written when "
-                            "the score cannot be read.",
+                            "the score cannot be read, and an existing song or MIDI file of that name is replaced only with --force.",
                             "kantor-cli import score.musicxml -o song.uta --part 1 --voice MaleVox");
         importCmd->add_option("SCORE", importArgs.score, "the score (.musicxml, .xml, .mxl)")->required();
         importCmd->add_option("-o,--output", importArgs.output, "the song file to write")
@@ -412,6 +415,7 @@ struct CommandLine {
             ->type_name("N")
             ->check(CLI::Range(1, 64));
         importCmd->add_option("--voice", importArgs.voiceName, "the voice that sings the song")->type_name("NAME");
+        importCmd->add_flag("--force", importArgs.force, "replace an existing song and its MIDI file");
         addCommonOptions(importCmd, importArgs.common);
     }
 
@@ -784,7 +788,13 @@ std::string languageFilePath(const std::string& configDir) {
 int language(const LanguageArgs& a, std::ostream& out, std::ostream& err) {
     const std::string path = languageFilePath(a.configDir);
     if (a.word.empty()) {
-        out << languageWord(LanguageChoice::load(path).language) << "\n";
+        std::string problem;
+        const LanguageChoice choice = LanguageChoice::load(path, &problem);
+        if (!problem.empty()) {
+            err << "language: " << problem << "\n";
+            return 1;
+        }
+        out << languageWord(choice.language) << "\n";
         return 0;
     }
     LanguageChoice choice;
@@ -802,7 +812,9 @@ int language(const LanguageArgs& a, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-int run(const Args& given, std::ostream& out, std::ostream& err) {
+namespace {
+
+int runLine(const Args& given, std::ostream& out, std::ostream& err) {
     CommandLine line;
     // --lang WORD or --lang=WORD anywhere before "--", for every command.
     Args args;
@@ -879,9 +891,29 @@ int run(const Args& given, std::ostream& out, std::ostream& err) {
         return 2;
     }
     // Without --lang, the choice kept beside the settings file of the command's folders.
-    if (!langGiven) chosen = LanguageChoice::load(languageFilePath(line.configDir())).language;
+    if (!langGiven) {
+        std::string problem;
+        chosen = LanguageChoice::load(languageFilePath(line.configDir()), &problem).language;
+        // The run goes on in Japanese, but not silently.
+        if (!problem.empty() && !line.languageCmd->parsed())
+            err << "kantor-cli: " << problem << "; the messages are in Japanese\n";
+    }
     setLanguage(chosen);
     return line.dispatch(out, err);
+}
+
+}  // namespace
+
+int run(const Args& given, std::ostream& out, std::ostream& err) {
+    // Every allocation that fails, in any command, ends the run with the program's message.
+    try {
+        return runLine(given, out, err);
+    } catch (const std::bad_alloc&) {
+        err << "kantor-cli: " << translated(text::kOutOfMemory) << "\n";
+    } catch (const std::length_error&) {  // a size no container can take
+        err << "kantor-cli: " << translated(text::kOutOfMemory) << "\n";
+    }
+    return 1;
 }
 
 }  // namespace kantor::cli

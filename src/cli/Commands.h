@@ -99,12 +99,13 @@ struct ExportArgs {
 };
 int exportMidi(const ExportArgs& args, std::ostream& out, std::ostream& err);
 
-// kantor-cli import SCORE.musicxml|SCORE.xml|SCORE.mxl -o SONG.uta [--part N] [--voice NAME]: a
+// kantor-cli import SCORE.musicxml|SCORE.xml|SCORE.mxl -o SONG.uta [--part N] [--voice NAME] [--force]: a
 // MusicXML score as a song: its MIDI file beside the song, the part singing its lyrics.
 struct ImportArgs {
     CommonOptions common;
     std::string score, output, voiceName;
     uint64_t part = 0;  // 1-based; 0 = the first part with lyrics
+    bool force = false;  // replace an existing song and MIDI file
 };
 int importScore(const ImportArgs& args, std::ostream& out, std::ostream& err);
 

@@ -14,6 +14,7 @@
 
 #include "base/FileIO.h"
 #include "base/FileLock.h"
+#include "base/PrintableText.h"
 #include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
@@ -32,6 +33,7 @@ struct SettingsFile {
     std::string path;
     Settings settings;
     bool writable = false;
+    std::string readError;  // why a settings file that is there could not be read
     std::optional<FileLock> lock;
 
     SettingsFile(const CommonOptions& o, bool forChange) {
@@ -47,6 +49,7 @@ struct SettingsFile {
             if (makeFolders(folderOf(path), &error)) lock.emplace(path);
         }
         writable = settings.load(path) || !fileExists(path);
+        if (!writable) readError = settings.lastError();
     }
     bool save(std::ostream& err) {
         if (lock && !lock->locked()) {
@@ -54,7 +57,7 @@ struct SettingsFile {
             return false;
         }
         if (!writable) {
-            err << "effect: the settings file " << path << " cannot be read, so it is left as it is\n";
+            err << "effect: " << translated(readError) << "; the settings file is left as it is\n";
             return false;
         }
         std::string folder = folderOf(path), error;
@@ -83,13 +86,14 @@ int list(SettingsFile& f, std::ostream& out) {
         }
         PluginDescription d;
         if (readPluginDescription(files[i], d, nullptr) != 0) {
-            out << number << "  (not a plug-in description file)  " << files[i] << "\n";
+            out << number << "  (not a plug-in description file)  " << printableText(files[i], 1000) << "\n";
             continue;
         }
-        out << number << "  " << d.name << "  " << files[i] << "\n";
+        // The names come from the description files: escaped, one line each.
+        out << number << "  " << printableText(d.name) << "  " << printableText(files[i], 1000) << "\n";
         if (pluginLibraryPath(files[i]).empty() || !fileExists(pluginLibraryPath(files[i])))
-            out << "      (its library " << d.dllFileName << " is missing)\n";
-        for (const PluginEffect& e : d.effects) out << "    " << effectEntryText(e) << "\n";
+            out << "      (its library " << printableText(d.dllFileName) << " is missing)\n";
+        for (const PluginEffect& e : d.effects) out << "    " << printableText(effectEntryText(e)) << "\n";
     }
     return 0;
 }
@@ -212,6 +216,11 @@ int effect(const EffectArgs& a, std::ostream& out, std::ostream& err) {
     SettingsFile f(a.common, a.command != "list");
     if (f.lock && !f.lock->locked()) {
         err << "effect " << a.command << ": " << translated(f.lock->error()) << "\n";
+        return 1;
+    }
+    // A settings file that is there but cannot be read is not "no plug-ins".
+    if (a.command == "list" && !f.writable) {
+        err << "effect list: " << translated(f.readError) << "\n";
         return 1;
     }
     if (a.command == "list") return list(f, out);

@@ -1,6 +1,7 @@
-// kantor-cli import SCORE -o SONG.uta [--part N] [--voice NAME]: a MusicXML score as a song.
+// kantor-cli import SCORE -o SONG.uta [--part N] [--voice NAME] [--force]: a MusicXML score as a song.
 #include <ostream>
 
+#include "base/PrintableText.h"
 #include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
@@ -9,16 +10,26 @@
 namespace kantor::cli {
 
 int importScore(const ImportArgs& a, std::ostream& out, std::ostream& err) {
+    // The song and its MIDI file follow the rules of every command that writes a song: never
+    // an input, never a write-protected file or a folder. Whether they exist is looked at
+    // under the song's lock, after an import of the song cut short has been finished
+    // (hub/SongImport.h): an existing one is replaced only with --force.
+    const std::string midiPath = scoreMidiPathOf(a.output);
+    for (const std::string& output : {a.output, midiPath}) {
+        if (outputIsAnInput("import", output, {a.score}, err)) return 1;
+        if (!checkSongOutput("import", output, true, err)) return 1;
+    }
     CliSession s(a.common);
     s.setMessageStream(err);
     ScoreImport result;
     std::string error;
-    if (!importScoreAsSong(s, a.score, a.output, static_cast<int>(a.part), a.voiceName, result, error)) {
-        if (!error.empty()) err << "import: " << translated(error) << "\n";
+    if (!importScoreAsSong(s, a.score, a.output, static_cast<int>(a.part), a.voiceName, result, error, a.force)) {
+        // The reasons quote the score (lyrics, part names): escaped, each line cut.
+        if (!error.empty()) err << "import: " << printableLines(translated(error)) << "\n";
         return 1;
     }
     out << result.midiPath << "\n" << a.output << "\n";
-    err << result.summary << "\n";
+    err << printableLines(result.summary) << "\n";
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "base/Codepage.h"
+#include "base/PrintableText.h"
 #include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/JsonOut.h"
@@ -148,14 +149,16 @@ std::string settingsText(const VoiceSettings& s, bool ownOnly) {
 void printText(const Song& s, std::ostream& out) {
     const TitleInfo& t = s.titleInfo();
     out << "Song file: " << s.songPath() << "\n";
-    out << "MIDI file: " << s.storedMidiName() << "   stored division: " << s.storedDivision() << "\n";
-    out << "Title: " << t.title << "\n";
-    out << "  " << t.lyricistLabel << t.lyricist << "\n";
-    out << "  " << t.composerLabel << t.composer << "\n";
-    out << "  " << t.arrangerLabel << t.arranger << "\n";
-    out << "  " << t.commentLabel << t.comment << "\n";
+    // Every text of the song file is shown escaped, one line each (base/PrintableText.h).
+    const auto shown = [](const std::string& text) { return printableText(text); };
+    out << "MIDI file: " << shown(s.storedMidiName()) << "   stored division: " << s.storedDivision() << "\n";
+    out << "Title: " << shown(t.title) << "\n";
+    out << "  " << shown(t.lyricistLabel) << shown(t.lyricist) << "\n";
+    out << "  " << shown(t.composerLabel) << shown(t.composer) << "\n";
+    out << "  " << shown(t.arrangerLabel) << shown(t.arranger) << "\n";
+    out << "  " << shown(t.commentLabel) << shown(t.comment) << "\n";
     for (const std::string* line : {&t.extraLine1, &t.extraLine2, &t.extraLine3})
-        if (!line->empty()) out << "  " << *line << "\n";
+        if (!line->empty()) out << "  " << shown(*line) << "\n";
 
     out << "Channel flags:\n";
     for (int row = 0; row < ChannelFlags::kRows; ++row) {
@@ -182,11 +185,11 @@ void printText(const Song& s, std::ostream& out) {
 
     out << "Lyric lines: " << present(s.lyricLines()) << "\n";
     for (const auto& l : s.lyricLines())
-        if (l) out << "  tick " << l->position << "  " << l->text << "\n";
+        if (l) out << "  tick " << l->position << "  " << shown(l->text) << "\n";
     out << "Inserted waves: " << present(s.waveInserts()) << "\n";
     for (const auto& w : s.waveInserts()) {
         if (!w) continue;
-        out << "  tick " << w->position << "  " << w->name << "  (" << (w->waveValue1 & 0xFFFF) << " bit, "
+        out << "  tick " << w->position << "  " << shown(w->name) << "  (" << (w->waveValue1 & 0xFFFF) << " bit, "
             << (w->waveValue1 >> 16) << " ch, " << w->waveValue2 << " Hz)  " << w->path << "\n";
     }
 

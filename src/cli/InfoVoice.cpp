@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "base/FileIO.h"
+#include "base/PrintableText.h"
 #include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/JsonOut.h"
@@ -78,9 +79,10 @@ int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostrea
     }
     char line[256];
     out << "Voice file: " << path << "\n";
-    out << translated(KANTOR_TEXT("Voice名: ")) << h.voiceName << "\n";
-    out << translated(KANTOR_TEXT("ｺﾒﾝﾄ: ")) << h.comment << "\n";
-    out << translated(KANTOR_TEXT("ｺﾒﾝﾄ2: ")) << h.comment2 << "\n";
+    // The texts of the voice file and its readme are shown escaped (base/PrintableText.h).
+    out << translated(KANTOR_TEXT("Voice名: ")) << printableText(h.voiceName) << "\n";
+    out << translated(KANTOR_TEXT("ｺﾒﾝﾄ: ")) << printableText(h.comment) << "\n";
+    out << translated(KANTOR_TEXT("ｺﾒﾝﾄ2: ")) << printableText(h.comment2) << "\n";
     std::snprintf(line, sizeof line, "Version: %u   Format: %u (%s)   Tuning: %u.%03u Hz\n", h.version, h.formatCode,
                   formatText.c_str(), h.tuning / 1000, h.tuning % 1000);
     out << line;
@@ -89,15 +91,16 @@ int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostrea
     out << "  #  code  kana    pitch  data size  marker B  marker C  marker D\n";
     int index = 0;
     for (const SampleRecord& s : samples) {
-        std::string code = s.code.empty() ? "-" : s.code;
-        std::string kana = s.kana.empty() ? "-" : s.kana;
+        std::string code = s.code.empty() ? "-" : printableText(s.code);
+        std::string kana = s.kana.empty() ? "-" : printableText(s.kana);
         std::snprintf(line, sizeof line, "%3d  %-4s  %s\t  %5u  %9u  %8u  %8u  %8u\n", index++, code.c_str(),
                       kana.c_str(), s.pitch, s.dataSize, s.markerB, s.markerC, s.markerD);
         out << line;
     }
     if (std::string readme = readmeOf(path); !readme.empty()) {
+        readme = printableLines(readme);
         out << "\nreadme.txt of the bank (" << readmePathFor(path) << "):\n" << readme;
-        if (readme.back() != '\n') out << "\n";
+        if (readme.empty() || readme.back() != '\n') out << "\n";
     }
     return 0;
 }

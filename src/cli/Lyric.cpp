@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "base/PrintableText.h"
 #include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
@@ -68,10 +69,11 @@ int lyric(const SongListArgs& a, std::ostream& out, std::ostream& err) {
     if (a.command == "list") {
         if (!s.session().openSong(a.song)) return 1;
         for (const auto& l : s.song().lyricLines())
-            if (l) out << s.tempoMap().positionText(l->position) << "\t" << l->position << "\t" << l->text << "\n";
+            if (l) out << s.tempoMap().positionText(l->position) << "\t" << l->position << "\t" << printableText(l->text) << "\n";
         return 0;
     }
-    return editSong(s, a.song, "lyric " + a.command, err, [&] { return change(s, a, out, err); });
+    return editSong(s, a.song, "lyric " + a.command, out, err,
+                    [&](std::ostream& report) { return change(s, a, report, err); });
 }
 
 }  // namespace kantor::cli

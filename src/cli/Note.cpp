@@ -247,10 +247,11 @@ int note(const NoteArgs& a, std::ostream& out, std::ostream& err) {
             return 2;
         }
         if (!a.notes.empty()) {
+            // Any note a channel can hold: the song file counts a channel's notes in 32 bits.
             const auto p = split(a.notes, '-');
-            long n = 0, m = 0;
-            if (p.size() > 2 || !parseInt(p[0], 1, 65535, n) || !parseInt(p.back(), 1, 65535, m) || m < n ||
-                p[0][0] == '+' || p.back()[0] == '+') {
+            uint64_t n = 0, m = 0;
+            if (p.size() > 2 || !parseNumber(p[0], 0xFFFFFFFFu, n) || !parseNumber(p.back(), 0xFFFFFFFFu, m) || n < 1 ||
+                m < n) {
                 err << what << "--note " << a.notes << " is not N or N-M (counted from 1, N <= M)\n";
                 return 2;
             }
@@ -264,7 +265,7 @@ int note(const NoteArgs& a, std::ostream& out, std::ostream& err) {
         return show(a, s.song(), out);
     }
     // Read, changed and saved under the song's lock.
-    return editSong(s, a.song, "note " + a.command, err, [&]() -> int {
+    return editSong(s, a.song, "note " + a.command, out, err, [&](std::ostream& report) -> int {
         Song& song = s.song();
         const int c = int(a.channel) - 1;
         std::string error;
@@ -284,7 +285,7 @@ int note(const NoteArgs& a, std::ostream& out, std::ostream& err) {
             }
             setNoteDefaults(d, n);
             setSyllableDefaults(d, sy);
-            out << "channel " << a.channel << " defaults" << noteText(n) << "\n";
+            report << "channel " << a.channel << " defaults" << noteText(n) << "\n";
         } else {
             const std::size_t count = song.channel(c).events.size();
             if (last >= count) {
@@ -298,7 +299,7 @@ int note(const NoteArgs& a, std::ostream& out, std::ostream& err) {
                 err << what << translated(error) << "\n";
                 return 1;
             }
-            out << "notes " << first + 1 << "-" << last + 1 << " of channel " << a.channel << " set\n";
+            report << "notes " << first + 1 << "-" << last + 1 << " of channel " << a.channel << " set\n";
         }
         return 0;
     });

@@ -17,6 +17,7 @@
 #include "settings/SoundSettings.h"
 #include "import/MidiLyrics.h"
 #include "song/LyricsImport.h"
+#include "song/SongFile.h"
 #include "sound/WavFile.h"
 #include "audio/MixdownWriter.h"
 #include "audio/WaveOutDevice.h"
@@ -86,6 +87,8 @@ bool sameFolder(const std::string& a, const std::string& b) {
     return !ec1 && !ec2 && fa == fb;
 }
 
+}  // namespace
+
 // An output must never be one of the files the command reads: compared by file identity,
 // so another spelling of the name or a link to the file counts too.
 bool outputIsAnInput(const std::string& cmd, const std::string& output, const std::vector<std::string>& inputs,
@@ -100,15 +103,13 @@ bool outputIsAnInput(const std::string& cmd, const std::string& output, const st
 }
 
 // What a song command reads: the song, its MIDI file and its inserted waves.
-std::vector<std::string> songInputs(CliSession& s, const std::string& songPath) {
+static std::vector<std::string> songInputs(CliSession& s, const std::string& songPath) {
     std::vector<std::string> inputs{songPath, s.midi().path()};
     for (const auto& w : s.song().waveInserts())
         if (w) inputs.push_back(joinPath(folderOf(songPath), w->fileName()));
     return inputs;
 }
 
-// A song file the command writes: an existing one must be a regular file and is replaced
-// only with --force; a new one needs a folder to be made in and a name the folder can hold.
 // Checked before anything is written.
 bool checkSongOutput(const std::string& cmd, const std::string& output, bool force, std::ostream& err) {
     struct stat st {};
@@ -119,6 +120,11 @@ bool checkSongOutput(const std::string& cmd, const std::string& output, bool for
         }
         if (!force) {
             err << cmd << ": " << output << " exists (use --force to replace it)\n";
+            return false;
+        }
+        if (isWriteProtected(output)) {
+            err << cmd << ": "
+                << translated(std::string(songfile::kSaveFailed) + "\n" + output + ": " + songfile::kReadOnlyFile) << "\n";
             return false;
         }
         return true;
@@ -138,6 +144,8 @@ bool checkSongOutput(const std::string& cmd, const std::string& output, bool for
     }
     return true;
 }
+
+namespace {
 
 // Puts a copy of the MIDI file at `copy`: written completely under a hidden name first, so
 // a full disk leaves nothing behind; a copy that is already there with the same content is

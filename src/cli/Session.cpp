@@ -2,10 +2,13 @@
 
 #include <charconv>
 #include <iostream>
+#include <sstream>
 
+#include "base/FileIO.h"
 #include "base/FileLock.h"
 #include "base/Translation.h"
 #include "settings/RenderChoice.h"
+#include "song/SongFile.h"
 
 namespace kantor::cli {
 
@@ -49,16 +52,30 @@ CliSession::CliSession(const CommonOptions& options, HubOptions::Audio audio, st
     startUp();
 }
 
-int editSong(CliSession& s, const std::string& songPath, const std::string& cmd, std::ostream& err,
-             const std::function<int()>& change) {
+int editSong(CliSession& s, const std::string& songPath, const std::string& cmd, std::ostream& out, std::ostream& err,
+             const std::function<int(std::ostream& report)>& change) {
     const FileLock lock(songPath);
     if (!lock.locked()) {
         err << cmd << ": " << translated(lock.error()) << "\n";
         return 1;
     }
+    if (isWriteProtected(songPath)) {
+        err << cmd << ": "
+            << translated(std::string(songfile::kSaveFailed) + "\n" + songPath + ": " + songfile::kReadOnlyFile) << "\n";
+        return 1;
+    }
     if (!s.session().openSong(songPath)) return 1;
-    if (const int status = change(); status != 0) return status;
-    return s.session().saveSong(s.song().midiPath(), songPath) ? 0 : 1;
+    std::ostringstream report;
+    if (const int status = change(report); status != 0) return status;
+    if (!s.session().saveSong(s.song().midiPath(), songPath)) return 1;
+    out << report.str();
+    return 0;
+}
+
+int editSong(CliSession& s, const std::string& songPath, const std::string& cmd, std::ostream& err,
+             const std::function<int()>& change) {
+    std::ostringstream none;
+    return editSong(s, songPath, cmd, none, err, [&](std::ostream&) { return change(); });
 }
 
 void applySwitches(const ChannelSwitches& switches, ChannelFlags& flags) {

@@ -46,7 +46,14 @@ public:
 // read and held until the changed song has replaced it, so that commands run at once on one
 // song take turns and every change survives. `change` edits s.song() and returns 0 to have
 // the song saved, or the status to end with, leaving the file as it was. Every command that
-// changes a song goes through here. Returns the command's status.
+// changes a song goes through here. Returns the command's status. A song the user has
+// write-protected is refused before it is read, with the desktop program's message.
+// `change` prints nothing on success: what it writes to `report` reaches `out` only once
+// the song has been saved, so that a script reading `out` never sees a change that a full
+// disk then lost.
+int editSong(CliSession& s, const std::string& songPath, const std::string& cmd, std::ostream& out, std::ostream& err,
+             const std::function<int(std::ostream& report)>& change);
+// The same for a change that prints nothing on success.
 int editSong(CliSession& s, const std::string& songPath, const std::string& cmd, std::ostream& err,
              const std::function<int()>& change);
 
@@ -57,6 +64,15 @@ bool checkChannel(const std::string& cmd, uint64_t channel, std::ostream& err);
 
 // The switches given on the command line in place of the song's stored ones (when any is given).
 void applySwitches(const ChannelSwitches& switches, ChannelFlags& flags);
+
+// An output must never be one of the files the command reads (compared by file identity);
+// true, with the message on err, when it is.
+bool outputIsAnInput(const std::string& cmd, const std::string& output, const std::vector<std::string>& inputs,
+                     std::ostream& err);
+// A song (or its MIDI file) a command writes: an existing one must be a regular file the
+// user has not write-protected, and is replaced only with `force`; a new one needs a folder
+// it can be made in. False, with the message on err, when it cannot be written.
+bool checkSongOutput(const std::string& cmd, const std::string& output, bool force, std::ostream& err);
 
 // Parses a whole decimal number in [0, max]; false when it is not one.
 bool parseNumber(const std::string& text, uint64_t max, uint64_t& value);

@@ -3,13 +3,16 @@
 // environment (KANTOR_VOICE_DIR and friends) or the one given with --voice-dir.
 #include <ostream>
 
+#include "base/Codepage.h"
 #include "base/FileIO.h"
+#include "base/PrintableText.h"
 #include "base/Translation.h"
 #include "cli/Commands.h"
 #include "import/BankImporter.h"
 #include "platform/BuiltinData.h"
 #include "platform/Folders.h"
 #include "platform/StderrPrompt.h"
+#include "song/LyricList.h"
 #include "voice/VoiceBank.h"
 #include "voice/VoiceLibrary.h"
 #include "voicemaker/AutoMarker.h"
@@ -56,15 +59,36 @@ int list(const VoiceFolders& folders, std::ostream& out, std::ostream& err) {
     while (from < skipped.size()) {
         std::size_t end = skipped.find('\n', from);
         if (end == std::string::npos) end = skipped.size();
-        err << "voice list: skipped " << translated(skipped.substr(from, end - from)) << "\n";
+        err << "voice list: skipped " << printableText(translated(skipped.substr(from, end - from)), 1000) << "\n";
         from = end + 1;
     }
     for (int i = 0; i < bank.voiceFileCount(); ++i) {
         std::string title = bank.voiceFileTitle(i);
-        out << title << "\t" << bank.voiceFileVoiceName(i) << "\t" << bank.voiceFileDescription(i)
-            << (isBuiltInVoice(title) ? "\t(built-in)" : "") << "\n";
+        // The names and descriptions come from the voice files (and through a bank's
+        // character.txt from anywhere): shown escaped, one voice a line.
+        out << printableText(title) << "\t" << printableText(bank.voiceFileVoiceName(i)) << "\t"
+            << printableText(bank.voiceFileDescription(i)) << (isBuiltInVoice(title) ? "\t(built-in)" : "") << "\n";
     }
     return 0;
+}
+
+// A voice name given with --name: one line of text the voice file can hold as it is (the
+// file keeps names in Shift-JIS, where an emoji would become "?").
+bool checkVoiceName(const std::string& name, std::ostream& err) {
+    if (hasUnprintable(name)) {
+        err << "voice import-bank: --name " << printableText(name)
+            << ": a voice name is one line without control characters\n";
+        return false;
+    }
+    bool exact = true;
+    utf8ToCp932(name, &exact);
+    if (!exact) {
+        err << "voice import-bank: --name " << name
+            << ": a voice name holds only characters a voice file can store (Shift-JIS); this one holds "
+            << lyricUnwritableCharacter(name) << "\n";
+        return false;
+    }
+    return true;
 }
 
 int outcomeStatus(Outcome o, const std::string& what, const LastError& source, std::ostream& err) {
@@ -171,6 +195,7 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
         return problems.empty() ? 0 : 1;
     }
     if (cmd == "import-bank" && ops.size() == 1) {
+        if (!checkVoiceName(o.name, err)) return 2;
         BankImporter importer;
         BankSummary summary;
         if (!o.project.empty()) {
@@ -178,7 +203,7 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
                 err << "voice import-bank: " << translated(importer.lastError()) << "\n";
                 return 1;
             }
-            out << summary.text() << "project: " << o.project << "\n";
+            out << printableLines(summary.text()) << "project: " << o.project << "\n";
             return 0;
         }
         if (!ensureFolder(folder, err)) return 1;
@@ -187,7 +212,7 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
             err << "voice import-bank: " << translated(importer.lastError()) << "\n";
             return 1;
         }
-        out << summary.text() << "voice: " << id << "\n";
+        out << printableLines(summary.text()) << "voice: " << id << "\n";
         return 0;
     }
     err << "voice: unknown command " << cmd << "\n";

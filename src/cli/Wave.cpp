@@ -12,6 +12,7 @@
 #include <ostream>
 
 #include "audio/WaveInsertion.h"
+#include "base/PrintableText.h"
 #include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
@@ -66,11 +67,11 @@ int wave(const SongListArgs& a, std::ostream& out, std::ostream& err) {
         if (!s.session().openSong(a.song)) return 1;
         const Song& song = s.song();
         for (const auto& w : song.waveInserts())
-            if (w) out << s.tempoMap().positionText(w->position) << "\t" << w->position << "\t" << w->name << "\n";
+            if (w) out << s.tempoMap().positionText(w->position) << "\t" << w->position << "\t" << printableText(w->name) << "\n";
         for (const std::string& problem : insertedWaveProblems(song, song.midiPath(), bits)) err << translated(problem);
         return 0;
     }
-    return editSong(s, a.song, "wave " + a.command, err, [&]() -> int {
+    return editSong(s, a.song, "wave " + a.command, out, err, [&](std::ostream& report) -> int {
         Song& song = s.song();
         const TempoMap& map = s.tempoMap();
         const uint32_t at = static_cast<uint32_t>(a.at);
@@ -100,8 +101,8 @@ int wave(const SongListArgs& a, std::ostream& out, std::ostream& err) {
         const WaveInsertResult r = insertWaveFile(song, song.midiPath(), at, a.file, bits, prompt);
         if (!r.changed()) return 1;  // the prompt has said why
         const WaveInsert& w = *song.waveInserts()[static_cast<std::size_t>(r.index)];
-        out << (r.outcome == WaveInsertOutcome::Replaced ? "replaced " : "inserted ") << map.positionText(at) << "\t"
-            << at << "\t" << w.name << "\n";
+        report << (r.outcome == WaveInsertOutcome::Replaced ? "replaced " : "inserted ") << map.positionText(at) << "\t"
+               << at << "\t" << printableText(w.name) << "\n";
         return 0;
     });
 }

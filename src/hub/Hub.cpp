@@ -215,6 +215,10 @@ bool Hub::openMidi(const std::string& path) {
     return openInto([&](SongSession& s) { return s.openMidi(path); }, path);
 }
 
+bool Hub::openMidiImage(std::vector<uint8_t> bytes, const std::string& path) {
+    return openInto([&](SongSession& s) { return s.openMidiImage(std::move(bytes), path); }, path);
+}
+
 bool Hub::openSong(const std::string& path) {
     // Taken before the read: a change made while reading is seen at the save.
     const FileStamp stamp = FileStamp::of(path);

@@ -144,6 +144,8 @@ public:
     // to the top of the recent files.
     bool openMidi(const std::string& path);
     bool openSong(const std::string& path);
+    // A MIDI file made in memory (an imported score) that is to be written as `path`.
+    bool openMidiImage(std::vector<uint8_t> bytes, const std::string& path);
     // By the last three letters: "mid" or "uta" (any case). Other endings do nothing (false).
     bool openByExtension(const std::string& path);
     // Saving holds the song file's lock (base/FileLock.h) while it writes, so that it takes

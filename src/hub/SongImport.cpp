@@ -1,13 +1,18 @@
 #include "hub/SongImport.h"
 
-#include <filesystem>
+#include <sys/stat.h>
+
+#include <chrono>
 
 #include "base/FileIO.h"
+#include "base/FileLock.h"
+#include "base/FilePair.h"
 #include "hub/Hub.h"
 #include "import/MidiLyrics.h"
 #include "import/MidiLyricsWriter.h"
 #include "import/MusicXml.h"
 #include "song/LyricsImport.h"
+#include "song/SongFile.h"
 #include "song/VoiceSettings.h"
 #include "voice/SyllableLookup.h"
 #include "voice/SyllableTable.h"
@@ -84,14 +89,18 @@ bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::st
     return true;
 }
 
-bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath, int part,
-                       const std::string& voiceName, ScoreImport& result, std::string& error) {
-    MusicXmlSong score;
-    if (!importMusicXml(scorePath, part, score, error)) return false;
+std::string scoreMidiPathOf(const std::string& songPath) {
     std::string base = fileNameOf(songPath);
     if (base.size() > 4 && (base.ends_with(".uta") || base.ends_with(".UTA"))) base.resize(base.size() - 4);
     const std::string folder = folderOf(songPath).empty() ? "." : folderOf(songPath);
-    result.midiPath = joinPath(folder, base + ".mid");
+    return joinPath(folder, base + ".mid");
+}
+
+bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath, int part,
+                       const std::string& voiceName, ScoreImport& result, std::string& error, bool replace) {
+    MusicXmlSong score;
+    if (!importMusicXml(scorePath, part, score, error)) return false;
+    result.midiPath = scoreMidiPathOf(songPath);
     for (const std::string& out : {songPath, result.midiPath}) {
         if (sameFile(out, scorePath)) {
             error = out + " is the score itself; choose another name";
@@ -111,19 +120,32 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
             }
         }
     }
-    std::string why;
-    if (!writeFileAtomically(result.midiPath, score.smf, &why)) {
-        error = "cannot write " + result.midiPath + ": " + why;
+    // Held from before the outputs are looked at until both are in place, so that another
+    // program changing the song waits, and a song that comes meanwhile is seen.
+    FileLock lock(songPath, std::chrono::seconds(10));
+    if (!lock.locked()) {
+        error = lock.error();
         return false;
     }
-    auto undo = [&] {
-        std::error_code ec;
-        std::filesystem::remove(result.midiPath, ec);
-        return false;
-    };
-    if (!hub.openMidi(result.midiPath)) {
+    // An import of this song cut short by a kill is finished first.
+    if (!recoverFilePair(result.midiPath, songPath, error)) return false;
+    for (const std::string& out : {result.midiPath, songPath}) {
+        struct stat st {};
+        if (::stat(out.c_str(), &st) != 0) continue;
+        if (!S_ISREG(st.st_mode)) {
+            error = out + " is not a regular file";
+            return false;
+        }
+        if (!replace) {
+            error = out + " exists (use --force to replace it)";
+            return false;
+        }
+    }
+    // Nothing is written until the song is complete: the MIDI file is opened from memory
+    // under the name it will have.
+    if (!hub.openMidiImage(score.smf, result.midiPath)) {
         error = "the MIDI file made from the score cannot be opened";
-        return undo();
+        return false;
     }
     Song& song = hub.song();
     song.songDefaults().voiceName = voice;
@@ -131,11 +153,20 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
     const int c = sung.channel;
     if (!hub.session().makeVoxChannel(c) || !applyNoteLyrics(song, c, score.lyrics, resolve, error)) {
         if (error.empty()) error = song.lastError();
-        return undo();
+        return false;
     }
-    if (!hub.saveAs(songPath)) {
-        error = "the song cannot be saved as " + songPath;
-        return undo();
+    std::vector<uint8_t> songBytes;
+    SongFile file;
+    if (!file.build(song, result.midiPath, hub.midi().division(), songBytes)) {
+        error = file.lastError();
+        return false;
+    }
+    // The MIDI file and the song appear together or not at all (base/FilePair.h).
+    if (!writeFilePair(result.midiPath, score.smf, songPath, songBytes, error)) return false;
+    lock.unlock();
+    if (!hub.openSong(songPath)) {
+        error = "the song " + songPath + " was written but cannot be opened";
+        return false;
     }
     result.summary = "part " + std::to_string(score.sungPart + 1) + " (" + (sung.name.empty() ? sung.id : sung.name) +
                      ") sings on channel " + std::to_string(c + 1) + ": " + std::to_string(sung.notes) + " notes, " +

@@ -21,6 +21,9 @@ bool takeMidiLyrics(Hub& hub, int c, std::size_t& unplaced, std::string& error);
 // (atomically), in UTF-8 or cp932.
 bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::string& error);
 
+// The MIDI file an imported score writes beside the song: the song's name with ".mid".
+std::string scoreMidiPathOf(const std::string& songPath);
+
 struct ScoreImport {
     std::string midiPath;  // written beside the song
     std::string summary;   // which part sings, on which channel, how many notes
@@ -29,8 +32,12 @@ struct ScoreImport {
 // Reads the MusicXML score, writes its MIDI file beside `songPath` (named after the song)
 // and the song with the part (1-based; 0 = the first with lyrics) singing on a Vox channel
 // in `voiceName` ("" = the default voice). The hub then holds the new song. Nothing is
-// written when the score, the voice or a syllable is not right.
+// written when the score, the voice or a syllable is not right. The song's lock is held from
+// before the outputs are looked at until both are in place; an existing song or MIDI file is
+// replaced only with `replace`. The two files appear together or not at all, also when the
+// program is killed between them (base/FilePair.h; an import cut short is finished by the
+// next import of the song).
 bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath, int part,
-                       const std::string& voiceName, ScoreImport& result, std::string& error);
+                       const std::string& voiceName, ScoreImport& result, std::string& error, bool replace = true);
 
 }  // namespace kantor

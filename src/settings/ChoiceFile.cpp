@@ -21,10 +21,13 @@ std::vector<std::string> choiceLines(const std::string& text) {
     return lines;
 }
 
-std::string readChoiceFile(const std::string& path) {
+std::string readChoiceFile(const std::string& path, std::string* problem) {
     std::vector<uint8_t> bytes;
-    if (readWholeFile(path, bytes, 4096) != ReadStatus::Ok) return {};
-    return std::string(bytes.begin(), bytes.end());
+    const ReadStatus st = readWholeFile(path, bytes, 4096);
+    if (st == ReadStatus::Ok) return std::string(bytes.begin(), bytes.end());
+    if (problem && st != ReadStatus::NotFound)
+        *problem = "cannot read " + path + ": " + (st == ReadStatus::TooLarge ? "larger than 4 KB" : readStatusText(st));
+    return {};
 }
 
 bool writeChoiceFile(const std::string& path, const std::string& text, std::string* error) {

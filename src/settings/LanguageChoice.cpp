@@ -16,7 +16,9 @@ LanguageChoice LanguageChoice::fromText(const std::string& text) {
     return c;
 }
 
-LanguageChoice LanguageChoice::load(const std::string& path) { return fromText(readChoiceFile(path)); }
+LanguageChoice LanguageChoice::load(const std::string& path, std::string* problem) {
+    return fromText(readChoiceFile(path, problem));
+}
 
 bool LanguageChoice::save(const std::string& path, std::string* error) const {
     return writeChoiceFile(path, toText(), error);

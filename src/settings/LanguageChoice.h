@@ -15,8 +15,9 @@ struct LanguageChoice {
 
     Language language = Language::Japanese;
 
-    // A missing, unreadable or damaged file, or an unknown value, gives Japanese.
-    static LanguageChoice load(const std::string& path);
+    // A missing, unreadable or damaged file, or an unknown value, gives Japanese. `problem`
+    // (when given) says why a file that is there was not taken, naming the file.
+    static LanguageChoice load(const std::string& path, std::string* problem = nullptr);
     // Written whole through a temporary file. False with `error` set.
     bool save(const std::string& path, std::string* error = nullptr) const;
     std::string toText() const;

@@ -316,13 +316,15 @@ bool allZero(const Rec& r) {
     return true;
 }
 
-// How many events of the list point at `index` through `member`.
-template <typename Get>
-std::size_t referencesTo(const SlotList<VoxEvent>& events, uint16_t index, Get get) {
-    std::size_t n = 0;
+// How many events of the channel point at each record (by its 1-based index; 16 bits),
+// counted once for an edit, so that an edit of a few notes of a long channel costs one pass
+// over it rather than one per note. `each` calls its argument with every index an event holds.
+template <typename Each>
+std::vector<uint32_t> referenceCounts(const SlotList<VoxEvent>& events, Each each) {
+    std::vector<uint32_t> counts(std::size_t(UINT16_MAX) + 1, 0);
     for (const auto& e : events)
-        if (e) n += get(*e, index);
-    return n;
+        if (e) each(*e, [&](uint16_t index) { ++counts[index]; });
+    return counts;
 }
 
 }  // namespace
@@ -349,13 +351,15 @@ bool setNoteExpression(Song& song, int c, std::size_t first, std::size_t last, c
             return false;
         }
     }
-    auto refs = [&](uint16_t index) {
-        return referencesTo(ch.events, index, [](const VoxEvent& e, uint16_t k) { return e.noteSettingsIndex == k; });
-    };
+    std::vector<uint32_t> refs =
+        referenceCounts(ch.events, [](const VoxEvent& e, const auto& count) { count(e.noteSettingsIndex); });
     for (std::size_t i = first; i <= last; ++i) {
         VoxEvent* e = ch.events[i].get();
         if (!e) continue;
-        if (e->noteSettingsIndex != 0 && !song.noteSettings(c, e->noteSettingsIndex)) e->noteSettingsIndex = 0;
+        if (e->noteSettingsIndex != 0 && !song.noteSettings(c, e->noteSettingsIndex)) {
+            --refs[e->noteSettingsIndex];
+            e->noteSettingsIndex = 0;
+        }
         NoteExpression mine;
         if (e->noteSettingsIndex != 0)
             mine = NoteExpression::decode(*song.noteSettings(c, e->noteSettingsIndex)).value_or(NoteExpression{});
@@ -364,13 +368,15 @@ bool setNoteExpression(Song& song, int c, std::size_t first, std::size_t last, c
         merged.inheritFrom(mine);
         merged.set = static_cast<uint16_t>((merged.set) & ~toDefault);
         if (merged == mine) continue;
-        if (e->noteSettingsIndex == 0 || refs(e->noteSettingsIndex) > 1) {
+        if (e->noteSettingsIndex == 0 || refs[e->noteSettingsIndex] > 1) {
             if (e->noteSettingsIndex == 0 && merged.set == 0) continue;
             const uint16_t made = song.newNoteSettings(c);
             if (made == 0) {
                 error = song.lastError();
                 return false;
             }
+            --refs[e->noteSettingsIndex];
+            ++refs[made];
             e->noteSettingsIndex = made;
         }
         *ch.noteSettings[e->noteSettingsIndex - 1u] = merged.encode();
@@ -405,17 +411,18 @@ bool setSyllableExpression(Song& song, int c, std::size_t first, std::size_t las
             }
         }
     }
-    auto refs = [&](uint16_t index) {
-        return referencesTo(ch.events, index, [](const VoxEvent& e, uint16_t k) {
-            return std::size_t(std::count(e.syllableSettingsIndex.begin(), e.syllableSettingsIndex.end(), k));
-        });
-    };
+    std::vector<uint32_t> refs = referenceCounts(ch.events, [](const VoxEvent& e, const auto& count) {
+        for (uint16_t k : e.syllableSettingsIndex) count(k);
+    });
     for (std::size_t i = first; i <= last; ++i) {
         VoxEvent* e = ch.events[i].get();
         if (!e) continue;
         for (std::size_t s = 0; s < VoxEvent::kSlots; ++s) {
             uint16_t& index = e->syllableSettingsIndex[s];
-            if (index != 0 && !song.syllableSettings(c, index)) index = 0;
+            if (index != 0 && !song.syllableSettings(c, index)) {
+                --refs[index];
+                index = 0;
+            }
             if (e->syllableLength[s] == 0) continue;
             SyllableExpression mine;
             if (index != 0) mine = SyllableExpression::decode(*song.syllableSettings(c, index)).value_or(SyllableExpression{});
@@ -423,13 +430,15 @@ bool setSyllableExpression(Song& song, int c, std::size_t first, std::size_t las
             merged.inheritFrom(mine);
             merged.set = static_cast<uint16_t>(merged.set & ~toDefault);
             if (merged == mine) continue;
-            if (index == 0 || refs(index) > 1) {
+            if (index == 0 || refs[index] > 1) {
                 if (index == 0 && merged.set == 0) continue;
                 const uint16_t made = song.newSyllableSettings(c);
                 if (made == 0) {
                     error = song.lastError();
                     return false;
                 }
+                --refs[index];
+                ++refs[made];
                 index = made;
             }
             *ch.syllableSettings[index - 1u] = merged.encode();

@@ -229,6 +229,8 @@ bool SongFile::build(Song& song, const std::string& midiPath, uint16_t division,
 }
 
 bool SongFile::write(Song& song, const std::string& path, const std::string& midiPath, uint16_t division) {
+    // A song the user has write-protected is refused, never replaced.
+    if (isWriteProtected(path)) return fail(std::string(kSaveFailed) + "\n" + path + ": " + kReadOnlyFile);
     std::vector<uint8_t> bytes;
     if (!build(song, midiPath, division, bytes)) return false;
     AtomicFile file(path);

@@ -41,6 +41,8 @@ inline constexpr const char* kNotFound = KANTOR_TEXT("Utaﾌｧｲﾙが見つ�
 inline constexpr const char* kReadFailed = KANTOR_TEXT("Utaﾌｧｲﾙの読み込みに失敗しました。");
 inline constexpr const char* kWrongMagic = KANTOR_TEXT("My Kantorellion 歌声ﾌｧｲﾙ（*.uta）形式でないﾌｧｲﾙです。");
 inline constexpr const char* kSaveFailed = KANTOR_TEXT("Utaﾌｧｲﾙの保存に失敗しました。");
+// Why a write-protected song is not saved, after its path and ": ".
+inline constexpr const char* kReadOnlyFile = KANTOR_TEXT("読み取り専用のファイルです。");
 }  // namespace songfile
 
 class SongFile : public LastError {

@@ -64,6 +64,16 @@ bool SongSession::openMidi(const std::string& midiPath) {
     return finishOpen();
 }
 
+bool SongSession::openMidiImage(std::vector<uint8_t> bytes, const std::string& midiPath) {
+    if (!stopStream()) return false;
+    song_.clear();
+    song_.resetDefaults();
+    tempoMap_.clear();
+    if (!midi_.loadImage(std::move(bytes), midiPath)) return failOpen(midi_.lastError());
+    song_.setMidiPath(midiPath);
+    return finishOpen();
+}
+
 bool SongSession::saveSong(const std::string& midiPath, const std::string& songPath) {
     if (!stopStream()) return false;
     SongFile file;

@@ -31,6 +31,8 @@ public:
     bool openSong(const std::string& songPath);
     // Opens a bare MIDI file: the same with an empty song with the new-song defaults.
     bool openMidi(const std::string& midiPath);
+    // The same from the bytes of a MIDI file that is not yet on disk under `midiPath`.
+    bool openMidiImage(std::vector<uint8_t> bytes, const std::string& midiPath);
     // Writes the song file `songPath` with the name of `midiPath` in its header; clears the
     // modified mark on success, shows the error on failure (the previous file stays).
     bool saveSong(const std::string& midiPath, const std::string& songPath);
