@@ -164,7 +164,12 @@ ReadStatus readWholeFile(const std::string& path, std::vector<uint8_t>& out, std
     std::size_t size = 0;
     ReadStatus st = openRegular(path, maxSize, fd, size);
     if (st != ReadStatus::Ok) return st;
-    out.resize(size);
+    try {
+        out.resize(size);
+    } catch (...) {  // no memory for it: the caller says so; the file is not left open
+        ::close(fd);
+        throw;
+    }
     std::size_t got = 0;
     while (got < out.size()) {
         ssize_t n = ::read(fd, out.data() + got, out.size() - got);

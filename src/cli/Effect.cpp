@@ -48,7 +48,9 @@ struct SettingsFile {
             std::string error;
             if (makeFolders(folderOf(path), &error)) lock.emplace(path);
         }
-        writable = settings.load(path) || !fileExists(path);
+        // Anything by that name (a file, a folder) that cannot be read is not "no settings".
+        std::error_code ec;
+        writable = settings.load(path) || (!std::filesystem::exists(std::filesystem::symlink_status(path, ec)) && !ec);
         if (!writable) readError = settings.lastError();
     }
     bool save(std::ostream& err) {
@@ -134,7 +136,7 @@ int add(SettingsFile& f, const std::string& given, std::ostream& out, std::ostre
     files.push_back(path);
     f.settings.setPluginFiles(files);
     if (!f.save(err)) return 1;
-    out << "registered as plug-in " << files.size() << ": " << d.name << "\n";
+    out << "registered as plug-in " << files.size() << ": " << printableText(d.name) << "\n";
     return 0;
 }
 
