@@ -139,7 +139,12 @@ double measureHeldPitch(std::span<const int16_t> x, const Candidate& c) {
     if (c.offset >= int64_t(x.size())) return -1;
     const int64_t end = std::min<int64_t>(c.end, int64_t(x.size()));
     std::span<const int16_t> held(x.data() + c.offset, std::size_t(end - c.offset));
-    const std::size_t from = std::size_t(std::min<int64_t>(std::max(c.pre, c.consonant), int64_t(held.size())));
+    std::size_t from = std::size_t(std::min<int64_t>(std::max(c.pre, c.consonant), int64_t(held.size())));
+    // An ending is held before its preutterance: the vowel going into the consonant.
+    if (c.syllable.kind == AliasSyllable::Kind::Ending) {
+        held = held.first(std::size_t(std::min<int64_t>(c.pre, int64_t(held.size()))));
+        from = 0;
+    }
     if (held.size() - from < 441) return -1;  // less than 10 ms held
     std::vector<double> notes;
     for (double at : {0.3, 0.5, 0.7}) {
