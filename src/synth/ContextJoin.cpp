@@ -292,8 +292,14 @@ bool SynthEngine::renderContextNotes(const Voice& voice, const PhraseRequest& re
             main.data = std::move(e.data);
             if (!dropFront(main.data, mainLead - h)) return fail(text::kOutOfMemory);
             main.at = start - h + shift;
-            main.inFrom = start - h + shift;
-            main.inTo = start + h + shift;
+            // Its periods laid on the lead-in's over the handover (formant-keeping grains
+            // do not keep the phase the two pitches share at marker B).
+            const double period = double(rate) * 1000.0 / std::max<uint32_t>(n.frequency, 1);
+            const int64_t reach = std::clamp<int64_t>(std::llround(period / 2), 0, samplesAt(5));
+            const int64_t d = bestShift(lead, main, start - h + shift, 2 * h, reach);
+            main.at += d;
+            main.inFrom = start - h + shift + d;
+            main.inTo = start + h + shift + d;
             lead.outFrom = main.inFrom;
             lead.outTo = main.inTo;
             pieces.push_back(std::move(lead));
