@@ -35,14 +35,24 @@ std::string readmeOf(const std::string& voicePath) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+const char* contextKindName(uint8_t kind) { return kind == 1 ? "VCV" : "ending"; }
+
+// "a か" for a syllable reached from a, "a k" for an ending into k.
+std::string contextAlias(const SampleRecord& s) {
+    std::string target = s.kind == 1 && !s.kana.empty() ? s.kana : s.code;
+    if (s.kind == 2)
+        for (char& c : target) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return s.after + " " + target;
+}
+
 }  // namespace
 
 int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
     // Only the header and the records are read, never the sound.
     VoiceFileReader reader;
     VoiceFileHeader h;
-    std::vector<SampleRecord> samples;
-    if (!reader.readIndex(path, h, samples)) {
+    std::vector<SampleRecord> samples, context;
+    if (!reader.readIndex(path, h, samples, &context)) {
         err << path << ": " << translated(reader.lastError()) << "\n";
         return 1;
     }
@@ -73,6 +83,21 @@ int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostrea
                                    {"usable", !s.code.empty() && s.dataSize != 0}});
         }
         j["samples"] = std::move(records);
+        Json contextRecords = Json::array();
+        for (const SampleRecord& s : context) {
+            contextRecords.push_back(Json{{"kind", contextKindName(s.kind)},
+                                          {"alias", contextAlias(s)},
+                                          {"code", s.code},
+                                          {"after", s.after},
+                                          {"kana", s.kana},
+                                          {"pitch", s.pitch},
+                                          {"dataSize", s.dataSize},
+                                          {"markerB", s.markerB},
+                                          {"markerC", s.markerC},
+                                          {"markerD", s.markerD},
+                                          {"overlap", s.overlap}});
+        }
+        j["contextSamples"] = std::move(contextRecords);
         if (std::string readme = readmeOf(path); !readme.empty()) j["readme"] = readme;
         writeJson(j, out);
         return 0;
@@ -96,6 +121,21 @@ int infoVoice(const std::string& path, bool json, std::ostream& out, std::ostrea
         std::snprintf(line, sizeof line, "%3d  %-4s  %s\t  %5u  %9u  %8u  %8u  %8u\n", index++, code.c_str(),
                       kana.c_str(), s.pitch, s.dataSize, s.markerB, s.markerC, s.markerD);
         out << line;
+    }
+    if (!context.empty()) {
+        int vcv = 0, endings = 0;
+        for (const SampleRecord& s : context) (s.kind == 1 ? vcv : endings) += 1;
+        std::snprintf(line, sizeof line, "Context samples: %zu (VCV: %d, CVVC endings: %d)\n", context.size(), vcv,
+                      endings);
+        out << line;
+        out << "  #  kind    alias     pitch  data size  marker B  marker C  marker D   overlap\n";
+        index = 0;
+        for (const SampleRecord& s : context) {
+            std::snprintf(line, sizeof line, "%3d  %-6s  %s\t  %5u  %9u  %8u  %8u  %8u  %8u\n", index++,
+                          contextKindName(s.kind), contextAlias(s).c_str(), s.pitch, s.dataSize, s.markerB, s.markerC,
+                          s.markerD, s.overlap);
+            out << line;
+        }
     }
     if (std::string readme = readmeOf(path); !readme.empty()) {
         readme = printableLines(readme);

@@ -92,19 +92,89 @@ struct Candidate {
     OtoLine oto;
     AliasSyllable syllable;
     int64_t offset = 0, pre = 0, consonant = 0, end = 0;  // samples at 44,100 Hz in the file
-    int pitch = -1;
-    bool measured = false;
+    int64_t overlap = 0;  // samples after the offset, at most the preutterance
+    int pitch = -1;       // the tag's pitch (prefix.map, a note name in the alias or the folder); -1 none
+    std::string group;    // the tag the alias carries: lines of one group are one recorded pitch
 };
 
-// The note whose frequency (this system's numbering: note 81 at 440 Hz) is nearest to f.
-int noteOfFrequency(double hz) {
-    const double n = 81.0 + 12.0 * std::log2(hz / 440.0);
-    return static_cast<int>(std::clamp(std::lround(n), 0L, 127L));
+// What kind of sample a line gives, and the key that picks one line of each kind per
+// syllable (or ending consonant), sound before and pitch group.
+enum class LineKind { Plain, After, Ending };
+LineKind lineKindOf(const AliasSyllable& a) {
+    switch (a.kind) {
+        case AliasSyllable::Kind::After: return LineKind::After;
+        case AliasSyllable::Kind::Ending: return LineKind::Ending;
+        case AliasSyllable::Kind::Plain: break;
+    }
+    return LineKind::Plain;
 }
+std::string choiceKey(const Candidate& c, LineKind kind) {
+    const std::string what = kind == LineKind::Ending ? c.syllable.consonant : std::to_string(c.syllable.row);
+    return std::to_string(int(kind)) + "\x1f" + what + "\x1f" + (kind == LineKind::Plain ? "" : c.syllable.after) +
+           "\x1f" + c.group;
+}
+
+// The pitch of a kept sample: the held part after its preutterance (or fixed part) is
+// measured at three places and the middle value taken, as a fractional note number in
+// this system's numbering; -1 when it has no clear period.
+double measureHeldPitch(std::span<const int16_t> x, const Candidate& c);
+
+// The pitch a sample gets from its measure and its tag: the measure, unless the tag
+// lies within a semitone of it (then the tag, so that a bank sung slightly off its notes
+// keeps them); the tag when nothing could be measured; C4 when neither says.
+struct PitchSettled {
+    int pitch = -1;
+    bool measured = false;   // a measure was found
+    bool corrected = false;  // the measure replaced a tag more than a semitone away
+    bool untagged = false;   // no tag and no measure: C4 was taken
+};
+PitchSettled settlePitch(double measuredNote, int tag);
 
 double periodAround(std::span<const int16_t> x, std::size_t centre) {
     if (x.size() < 1500) return 0;
     return estimatePeriod(x, std::min(centre, x.size() - 1));
+}
+
+double measureHeldPitch(std::span<const int16_t> x, const Candidate& c) {
+    if (c.offset >= int64_t(x.size())) return -1;
+    const int64_t end = std::min<int64_t>(c.end, int64_t(x.size()));
+    std::span<const int16_t> held(x.data() + c.offset, std::size_t(end - c.offset));
+    std::size_t from = std::size_t(std::min<int64_t>(std::max(c.pre, c.consonant), int64_t(held.size())));
+    // An ending is held before its preutterance: the vowel going into the consonant.
+    if (c.syllable.kind == AliasSyllable::Kind::Ending) {
+        held = held.first(std::size_t(std::min<int64_t>(c.pre, int64_t(held.size()))));
+        from = 0;
+    }
+    if (held.size() - from < 441) return -1;  // less than 10 ms held
+    std::vector<double> notes;
+    for (double at : {0.3, 0.5, 0.7}) {
+        const std::size_t centre = from + std::size_t(double(held.size() - from) * at);
+        const double period = periodAround(held, centre);
+        if (period > 0) notes.push_back(81.0 + 12.0 * std::log2(44100.0 / period / 440.0));
+    }
+    if (notes.empty()) return -1;
+    std::sort(notes.begin(), notes.end());
+    return notes[notes.size() / 2];
+}
+
+PitchSettled settlePitch(double measuredNote, int tag) {
+    PitchSettled p;
+    if (measuredNote >= 0) {
+        p.measured = true;
+        const int m = static_cast<int>(std::clamp(std::lround(measuredNote), 0L, 127L));
+        if (tag < 0) {
+            p.pitch = m;
+        } else if (std::abs(measuredNote - tag) > 1.0) {
+            p.pitch = m;
+            p.corrected = true;
+        } else {
+            p.pitch = tag;
+        }
+        return p;
+    }
+    p.pitch = tag >= 0 ? tag : kUnknownPitch;
+    p.untagged = tag < 0;
+    return p;
 }
 
 // The end of the steady vowel after B: the last 10 ms frame before D whose level is at
@@ -246,8 +316,20 @@ std::string BankSummary::text() const {
     t += "oto.ini files: " + std::to_string(otoFiles) + ", lines: " + std::to_string(lines) + "\n";
     t += "samples made: " + std::to_string(samples) + " (" + std::to_string(pitches) + " pitch" +
          (pitches == 1 ? "" : "es") + ")\n";
+    t += "  plain: " + std::to_string(samples - vcvSamples - endingSamples) + " (head entries \"- か\": " +
+         std::to_string(headSamples) + "), VCV (\"a か\"): " + std::to_string(vcvSamples) +
+         ", CVVC endings (\"a k\"): " + std::to_string(endingSamples) + "\n";
     t += "markers placed automatically: " + std::to_string(autoMarked) + "\n";
-    t += "pitches measured: " + std::to_string(measuredPitch) + "\n";
+    t += "pitches measured: " + std::to_string(measuredPitch) + " of " + std::to_string(samples) + "\n";
+    if (!correctedPitches.empty()) {
+        t += "pitch tags corrected by the measure (more than a semitone apart): " +
+             std::to_string(correctedPitches.size()) + "\n";
+        for (const std::string& line : correctedPitches) t += "  " + line + "\n";
+    }
+    if (!unmeasuredPitches.empty()) {
+        t += "samples without a measurable pitch: " + std::to_string(unmeasuredPitches.size()) + "\n";
+        for (const std::string& line : unmeasuredPitches) t += "  " + line + "\n";
+    }
     t += "lines not needed (another line gives the same syllable and pitch): " + std::to_string(unused) + "\n";
     t += "lines skipped: " + std::to_string(skipped.size()) + "\n";
     for (SkipReason r : {SkipReason::MissingWave, SkipReason::PastEnd, SkipReason::NoSyllable, SkipReason::BadLine,
@@ -258,6 +340,50 @@ std::string BankSummary::text() const {
         t += s.file + ":" + std::to_string(s.line) + ": " + skipReasonText(s.reason) + ": " + s.text + "\n";
     return t;
 }
+
+namespace {
+
+// The project item a kept line becomes: a plain item of its syllable, a VCV item of its
+// syllable reached from its sound before, or an ending item named by its consonant.
+std::unique_ptr<VoiceItem> makeKeptItem(const Candidate& c, LineKind kind, int pitch) {
+    if (kind == LineKind::Ending) {
+        std::string lowerConsonant = lower(c.syllable.consonant);
+        auto item = VoiceItem::make(c.syllable.consonant, lowerConsonant, pitch);
+        item->contextKind = 2;
+        item->after = c.syllable.after;
+        return item;
+    }
+    const SyllableRow* row = syllableRow(c.syllable.row);
+    auto item = VoiceItem::make(std::string(row->code), std::string(row->kana), pitch);
+    if (kind == LineKind::After) {
+        item->contextKind = 1;
+        item->after = c.syllable.after;
+    }
+    return item;
+}
+
+// The summary's counts for one kept sample.
+void countKeptSample(BankSummary& summary, const Candidate& c, LineKind kind, bool automatic, const PitchSettled& p,
+                     double measuredNote) {
+    summary.autoMarked += automatic ? 1 : 0;
+    summary.measuredPitch += p.measured ? 1 : 0;
+    if (kind == LineKind::After) ++summary.vcvSamples;
+    else if (kind == LineKind::Ending) ++summary.endingSamples;
+    else if (c.syllable.dash) ++summary.headSamples;
+    const std::string where = c.otoFile + ":" + std::to_string(c.lineNumber) + ": " + c.oto.alias;
+    if (p.corrected) {
+        char cents[32];
+        std::snprintf(cents, sizeof cents, "%.2f", measuredNote);
+        summary.correctedPitches.push_back(where + ": tagged " + std::to_string(c.pitch) + ", measured " + cents +
+                                           ", sung as " + std::to_string(p.pitch));
+    } else if (!p.measured) {
+        summary.unmeasuredPitches.push_back(where + ": no pitch could be measured; " +
+                                            (p.untagged ? std::string("no tag either, C4 (72) taken")
+                                                        : "its tag " + std::to_string(p.pitch) + " kept"));
+    }
+}
+
+}  // namespace
 
 std::string readmePathFor(const std::string& path) {
     const std::string name = fileNameOf(path);
@@ -371,7 +497,7 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
                 skip(otoRel, lineNumber, SkipReason::PastEnd, line);
                 continue;
             }
-            if (!mapAlias(o.alias, prefixMap, c.syllable)) {
+            if (!mapAlias(o.alias, prefixMap, c.syllable) && c.syllable.kind != AliasSyllable::Kind::Ending) {
                 skip(otoRel, lineNumber, SkipReason::NoSyllable, line);
                 continue;
             }
@@ -379,71 +505,52 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
             c.pre = std::llround(pre * kSamplesPerMs);
             c.consonant = std::llround(std::max(0.0, o.consonant) * kSamplesPerMs);
             c.end = std::llround(std::min(endMs, durationMs) * kSamplesPerMs);
+            c.overlap = std::clamp<int64_t>(std::llround(o.overlap * kSamplesPerMs), 0, c.pre);
             if (c.pre > kMarkerMaxLoopReach) {
                 skip(otoRel, lineNumber, SkipReason::LongLeadIn, line);
                 continue;
             }
             c.pitch = c.syllable.affixNote >= 0 ? c.syllable.affixNote : folderNote;
+            c.group = c.syllable.prefix + "\x1f" + c.syllable.suffix + "\x1f" + std::to_string(c.syllable.affixNote) +
+                      "\x1f" + otoPath.parent_path().lexically_relative(root).generic_string();
             candidates.push_back(std::move(c));
         }
     }
 
-    // Work: measuring (files with lines of unknown pitch), then cutting (files of the
-    // chosen lines); progress counts files.
-    std::vector<std::string> measureFiles;
-    {
-        std::set<std::string> seen;
-        for (const Candidate& c : candidates)
-            if (c.pitch < 0 && seen.insert(c.wavPath).second) measureFiles.push_back(c.wavPath);
-    }
-    std::vector<int16_t> x;
-    int done = 0;
-    int total = static_cast<int>(measureFiles.size()) + static_cast<int>(waves.size());
-    auto step = [&]() {
-        ++done;
-        return !progress || progress(done, total);
-    };
-    for (const std::string& path : measureFiles) {
-        const bool ok = wave.read(path, x);
-        for (Candidate& c : candidates) {
-            if (c.wavPath != path || c.pitch >= 0) continue;
-            if (ok && c.offset < int64_t(x.size())) {
-                const int64_t end = std::min<int64_t>(c.end, int64_t(x.size()));
-                std::span<const int16_t> held(x.data() + c.offset, std::size_t(end - c.offset));
-                const std::size_t from = std::size_t(std::min<int64_t>(std::max(c.pre, c.consonant), int64_t(held.size())));
-                const double period = periodAround(held, (from + held.size()) / 2);
-                if (period > 0) {
-                    c.pitch = noteOfFrequency(44100.0 / period);
-                    c.measured = true;
-                }
-            }
-            if (c.pitch < 0) c.pitch = kUnknownPitch;
-        }
-        if (!step()) return fail("cancelled");
-    }
-
-    // One line per syllable and pitch: the first head entry, else the first entry after a vowel.
-    std::map<int, std::size_t> chosen;  // row * 128 + pitch -> candidate
+    // One line per kind, syllable, sound before and pitch group: of the plain lines the
+    // first head entry, else the first entry after a vowel; of the VCV lines and the CVVC
+    // endings the first.
+    std::map<std::string, std::size_t> chosen;  // choice key -> candidate
+    std::vector<std::pair<std::size_t, LineKind>> kept;  // candidate, the kind it is kept as
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const Candidate& c = candidates[i];
-        const int key = c.syllable.row * 128 + c.pitch;
-        auto it = chosen.find(key);
-        if (it == chosen.end()) {
-            chosen.emplace(key, i);
-        } else if (c.syllable.head && !candidates[it->second].syllable.head) {
-            it->second = i;
+        const LineKind kind = lineKindOf(c.syllable);
+        if (kind != LineKind::Ending) {
+            auto it = chosen.find(choiceKey(c, LineKind::Plain));
+            if (it == chosen.end()) chosen.emplace(choiceKey(c, LineKind::Plain), i);
+            else if (c.syllable.head && !candidates[it->second].syllable.head) it->second = i;
         }
+        if (kind != LineKind::Plain) chosen.emplace(choiceKey(c, kind), i);
     }
-    summary.unused = static_cast<int>(candidates.size() - chosen.size());
+    {
+        std::set<std::size_t> used;
+        for (const auto& [key, index] : chosen) {
+            kept.emplace_back(index, LineKind(key[0] - '0'));
+            used.insert(index);
+        }
+        summary.unused = static_cast<int>(candidates.size() - used.size());
+    }
+    int done = 0;
+    int total = 0;
 
     // Cut the items, one WAV file at a time, in the order the files first appear.
     std::vector<std::string> cutFiles;
-    std::map<std::string, std::vector<std::size_t>> byFile;
-    for (const auto& [key, index] : chosen) {
-        const std::string& path = candidates[index].wavPath;
+    std::map<std::string, std::vector<std::size_t>> byFile;  // path -> places in `kept`
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        const std::string& path = candidates[kept[k].first].wavPath;
         auto& list = byFile[path];
         if (list.empty()) cutFiles.push_back(path);
-        list.push_back(index);
+        list.push_back(k);
     }
     total = done + static_cast<int>(cutFiles.size());
     // Two threads take the files in turn (each reads a file and cuts its items); this one
@@ -452,8 +559,10 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
         std::unique_ptr<VoiceItem> item;
         bool automatic = false;
         SkipReason why = SkipReason::NoRoom;
+        PitchSettled pitch;
+        double measuredNote = -1;
     };
-    std::vector<Cut> cuts(candidates.size());
+    std::vector<Cut> cuts(kept.size());
     std::atomic<std::size_t> nextFile{0};
     std::atomic<int> filesDone{0};
     std::atomic<bool> stop{false}, outOfMemory{false};
@@ -465,16 +574,21 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
                 const std::size_t f = nextFile++;
                 if (f >= cutFiles.size()) break;
                 const bool ok = reader.read(cutFiles[f], sound);
-                for (std::size_t index : byFile.at(cutFiles[f])) {
-                    const Candidate& c = candidates[index];
-                    Cut& cut = cuts[index];
+                for (std::size_t k : byFile.at(cutFiles[f])) {
+                    const Candidate& c = candidates[kept[k].first];
+                    Cut& cut = cuts[k];
                     if (!ok) {
                         cut.why = SkipReason::BadWave;
                         continue;
                     }
-                    const SyllableRow* row = syllableRow(c.syllable.row);
-                    auto item = VoiceItem::make(std::string(row->code), std::string(row->kana), c.pitch);
-                    if (makeItem(sound, c, *item, cut.automatic, cut.why)) cut.item = std::move(item);
+                    cut.measuredNote = measureHeldPitch(sound, c);
+                    cut.pitch = settlePitch(cut.measuredNote, c.pitch);
+                    auto item = makeKeptItem(c, kept[k].second, cut.pitch.pitch);
+                    if (makeItem(sound, c, *item, cut.automatic, cut.why)) {
+                        if (item->contextKind != 0)
+                            item->markerOverlap = std::min<uint32_t>(item->markerA + uint32_t(c.overlap), item->markerB);
+                        cut.item = std::move(item);
+                    }
                 }
                 const int finished = ++filesDone;
                 if (reporting && progress && !progress(done + finished, total)) stop = true;
@@ -498,19 +612,23 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
     if (stop) return fail("cancelled");
     done += static_cast<int>(cutFiles.size());
     if (progress && !progress(done, total)) return fail("cancelled");
-    std::vector<std::pair<int, std::unique_ptr<VoiceItem>>> items;  // key, item
+    std::vector<std::pair<int, std::unique_ptr<VoiceItem>>> items;  // row * 128 + pitch, item
+    std::vector<std::unique_ptr<VoiceItem>> contextItems;
     std::set<int> pitches;
-    for (const auto& [key, index] : chosen) {
-        const Candidate& c = candidates[index];
-        Cut& cut = cuts[index];
+    std::set<std::size_t> skippedLines;
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        const Candidate& c = candidates[kept[k].first];
+        Cut& cut = cuts[k];
         if (!cut.item) {
-            skip(c.otoFile, c.lineNumber, cut.why, c.lineText);
+            if (skippedLines.insert(kept[k].first).second) skip(c.otoFile, c.lineNumber, cut.why, c.lineText);
             continue;
         }
-        summary.autoMarked += cut.automatic ? 1 : 0;
-        summary.measuredPitch += c.measured ? 1 : 0;
-        pitches.insert(c.pitch);
-        items.emplace_back(key, std::move(cut.item));
+        countKeptSample(summary, c, kept[k].second, cut.automatic, cut.pitch, cut.measuredNote);
+        pitches.insert(cut.pitch.pitch);
+        if (kept[k].second == LineKind::Plain)
+            items.emplace_back(c.syllable.row * 128 + cut.pitch.pitch, std::move(cut.item));
+        else
+            contextItems.push_back(std::move(cut.item));
     }
     std::sort(summary.skipped.begin(), summary.skipped.end(), [](const SkippedLine& a, const SkippedLine& b) {
         return a.file != b.file ? a.file < b.file : a.line < b.line;
@@ -518,14 +636,19 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
     if (items.empty()) return fail(bankFolder + ": no line of the bank gives a usable sample");
 
     // Items in table order, each syllable's pitches from low to high.
-    std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(contextItems.begin(), contextItems.end(), [](const auto& a, const auto& b) {
+        return std::tie(a->contextKind, a->code, a->after, a->pitchNumber) <
+               std::tie(b->contextKind, b->code, b->after, b->pitchNumber);
+    });
     project.clear();
     project.voiceName = voiceName;
     project.comment = "oto.ini";
     project.rateChoice = kRateChoice44k;
     for (auto& [key, item] : items) project.items.push_back(std::move(item));
+    project.contextItems = std::move(contextItems);
     project.markItemsEdited();
-    summary.samples = static_cast<int>(items.size());
+    summary.samples = static_cast<int>(items.size()) + summary.vcvSamples + summary.endingSamples;
     summary.pitches = static_cast<int>(pitches.size());
     return true;
 }

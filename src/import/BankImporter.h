@@ -12,10 +12,14 @@
 //     click;
 //   - where the fixed part runs past the steady vowel, or C..D would be shorter than
 //     50 ms, C and D come from the voice data maker's automatic markers instead (counted);
-//   - the pitch comes from prefix.map (or a note name the alias carries), else from a note
-//     name in the folder's name, else from measuring the held part.
-// Of several lines for one syllable at one pitch the first head entry ("か", "- か") is
-// used, else the first entry after a vowel ("a か"). Lines that cannot be used are
+//   - the pitch is measured on the held part of every kept sample; prefix.map, a note name
+//     the alias carries or one in the folder's name only group the lines (one recorded pitch
+//     each). A tag within a semitone of the measure is kept; one further away gives way to
+//     the measure (named in the summary); a sample that cannot be measured keeps its tag.
+// Of several plain lines for one syllable in one group the first head entry ("か", "- か")
+// is used, else the first entry after a vowel ("a か"). Every VCV line ("a か", "n か") and
+// CVVC ending ("a k") is also kept, the first of each syllable, sound before and group, as
+// the voice's context samples (VoiceProject::contextItems). Lines that cannot be used are
 // skipped and reported with their file and line number. Nothing in the bank is written.
 #include <cstdint>
 #include <functional>
@@ -56,6 +60,12 @@ struct BankSummary {
     int pitches = 0;          // distinct pitches among them
     int autoMarked = 0;       // items whose C and D come from the automatic markers
     int measuredPitch = 0;    // items whose pitch was measured
+    int headSamples = 0;      // plain samples from head entries written "- か"
+    int vcvSamples = 0;       // samples of a syllable reached from a vowel or ん ("a か")
+    int endingSamples = 0;    // CVVC endings into a consonant ("a k")
+    // "FILE:LINE: ALIAS: tagged T, measured M, sung as P" for every sample whose tag lay
+    // more than a semitone from its measure, and the samples whose pitch could not be measured.
+    std::vector<std::string> correctedPitches, unmeasuredPitches;
     int unused = 0;           // usable lines not needed: another line gives that syllable at that pitch
     std::vector<SkippedLine> skipped;
     int skippedFor(SkipReason reason) const;

@@ -286,6 +286,46 @@ std::string characterName(std::string_view utf8) {
     return {};
 }
 
+std::string soundBefore(std::string_view text) {
+    text = trim(text);
+    if (text.size() == 1) {
+        const char c = static_cast<char>(text[0] >= 'A' && text[0] <= 'Z' ? text[0] + 32 : text[0]);
+        if (c == 'a' || c == 'i' || c == 'u' || c == 'e' || c == 'o' || c == 'n') return std::string(1, c);
+        return {};
+    }
+    static constexpr std::pair<const char*, const char*> kKana[] = {
+        {"あ", "a"}, {"い", "i"}, {"う", "u"}, {"え", "e"}, {"お", "o"}, {"ん", "n"},
+        {"ア", "a"}, {"イ", "i"}, {"ウ", "u"}, {"エ", "e"}, {"オ", "o"}, {"ン", "n"}};
+    for (const auto& [kana, sound] : kKana)
+        if (text == kana) return sound;
+    return {};
+}
+
+std::string endingConsonant(std::string_view text) {
+    text = trim(text);
+    if (text.empty() || text.size() > 3) return {};
+    std::string letters;
+    for (char c : text) {
+        if (!isAsciiLetter(c)) return {};
+        letters.push_back(static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c));
+        if (letters.back() == 'a' || letters.back() == 'i' || letters.back() == 'u' || letters.back() == 'e' ||
+            letters.back() == 'o')
+            return {};  // a syllable, not a consonant
+    }
+    // The consonant as the table spells a syllable that starts with it ("sh" + a -> SYA).
+    for (const char* vowel : {"a", "u", "i", "o", "e"}) {
+        const std::string code = tableSpelling(letters + vowel);
+        if (rowOfCode(code) < 0) continue;
+        std::string consonant;
+        for (char c : code) {
+            if (c == 'A' || c == 'I' || c == 'U' || c == 'E' || c == 'O') break;
+            consonant.push_back(c);
+        }
+        if (!consonant.empty()) return consonant;
+    }
+    return {};
+}
+
 bool mapAlias(const std::string& alias, const PrefixMap& map, AliasSyllable& out) {
     out = AliasSyllable{};
     std::string_view text = trim(alias);
@@ -307,11 +347,25 @@ bool mapAlias(const std::string& alias, const PrefixMap& map, AliasSyllable& out
     out.head = true;
     if (startsWith(text, "-")) {
         text = trim(text.substr(1));
+        out.dash = true;
     } else {
         const std::size_t space = text.find_last_of(" \t");
         if (space != std::string_view::npos) {
             out.head = false;
+            out.after = soundBefore(text.substr(0, space));
             text = trim(text.substr(space + 1));
+            if (!out.after.empty()) {
+                out.kind = AliasSyllable::Kind::After;
+                std::size_t end = 0;
+                // "a n" is ん after a; other consonants alone are endings ("a k").
+                if (leadingSyllable(std::string(text), end) < 0 || end != text.size()) {
+                    out.consonant = endingConsonant(text);
+                    if (!out.consonant.empty()) {
+                        out.kind = AliasSyllable::Kind::Ending;
+                        return false;  // no syllable of its own
+                    }
+                }
+            }
         }
     }
     std::size_t end = 0;

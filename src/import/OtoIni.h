@@ -74,12 +74,24 @@ struct AliasSyllable {
     // alias carries none or the affix names no pitch.
     std::string prefix, suffix;
     int affixNote = -1;
+    // What kind of sample the line is: a plain or head entry ("か", "- か"), the syllable
+    // reached from a sound ("a か", "n か"), or an ending into a consonant ("a k", CVVC).
+    enum class Kind { Plain, After, Ending } kind = Kind::Plain;
+    bool dash = false;    // written as a head entry with "-" ("- か")
+    std::string after;    // After and Ending: the sound before, "a", "i", "u", "e", "o" or "n"
+    std::string consonant;  // Ending: the consonant letters as the table's codes start ("K", "SY")
 };
-// CV aliases ("か", "- か", "か↑", katakana too), romaji aliases ("ka", "- ka", "shi")
-// and VCV aliases ("a か", "a ka"): the affix of prefix.map is taken off first, then a
+// CV aliases ("か", "- か", "か↑", katakana too), romaji aliases ("ka", "- ka", "shi"),
+// VCV aliases ("a か", "a ka", "n か") and CVVC endings ("a k", "o sh"; row -1, kind Ending): the affix of prefix.map is taken off first, then a
 // leading "-" (a head entry) or the vowel before the last space (an entry after a vowel),
 // then marks after the syllable (↑, digits, letters after kana). False (row -1) when what
 // is left names no syllable of the table ("a R", "息", "てぃ").
 bool mapAlias(const std::string& alias, const PrefixMap& map, AliasSyllable& out);
+// The sound before in a VCV or CVVC alias ("a", "A", "あ" -> "a"; "n", "N", "ん" -> "n"),
+// "" when the text names none.
+std::string soundBefore(std::string_view text);
+// The consonant of a CVVC ending ("k" -> "K", "sh" -> "SY", "ch" -> "CY", "ts" -> "T"),
+// "" when the text is not one.
+std::string endingConsonant(std::string_view text);
 
 }  // namespace kantor

@@ -24,6 +24,37 @@ namespace kantor {
 
 SongRenderer::SongRenderer(const Song& song, SynthEngine& engine) : song_(song), engine_(engine) {}
 
+namespace {
+
+// The channel's notes of the phrase's group sung just before its first note and just after
+// its last one (the neighbouring phrases' last and first syllables), for a voice with
+// context samples to join across the phrase's ends. Left empty when there are none.
+void addNeighbourNotes(const Song& song, SynthEngine& engine, int c, const std::vector<const VoxEvent*>& notes,
+                       PhraseRequest& req) {
+    if (notes.empty()) return;
+    const auto& events = song.channel(c).events;
+    const uint16_t g = notes.front()->phraseGroup;
+    auto sings = [&](const VoxEvent* e) { return e && e->phraseGroup == g && e->hasSyllable(); };
+    std::size_t first = events.size(), last = events.size();
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (events[i].get() == notes.front()) first = i;
+        if (events[i].get() == notes.back()) last = i;
+    }
+    std::vector<SynthNote> tmp;
+    for (std::size_t i = first; i-- > 0 && first < events.size();) {
+        if (!sings(events[i].get())) continue;
+        if (engine.buildNoteList({events[i].get()}, req.settings, tmp) && !tmp.empty()) req.before = tmp.back();
+        break;
+    }
+    for (std::size_t i = last + 1; i < events.size(); ++i) {
+        if (!sings(events[i].get())) continue;
+        if (engine.buildNoteList({events[i].get()}, req.settings, tmp) && !tmp.empty()) req.after = tmp.front();
+        break;
+    }
+}
+
+}  // namespace
+
 std::array<bool, 16> SongRenderer::voxMutesOf(const Song& song) {
     std::array<bool, 16> m{};
     for (int c = 0; c < 16; ++c) m[static_cast<std::size_t>(c)] = song.channelFlags().voxSilenced(c);
@@ -93,6 +124,7 @@ PhraseRequest SongRenderer::phraseRequest(int c, const VoxEvent& head, const std
     req.channel = c + 1;
     req.phraseGroup = head.phraseGroup;
     req.shift = req.settings.timingOffset;
+    addNeighbourNotes(song_, engine_, c, notes, req);
     return req;
 }
 

@@ -70,6 +70,12 @@ void applyLevelCurve(SoundBuffer& y, const ExpressionCurve& curve) {
     }
 }
 
+bool voiceIs16Bit(const Voice& voice) {
+    uint32_t packed = kMono16, rate = kRate44100;
+    decodeSampleFormatCode(voice.formatCode, packed, rate);
+    return formatBits(packed) == 16;
+}
+
 // Keeps a list in start order; equal starts keep their order.
 void insertInStartOrder(std::vector<SoundEntry>& rendered, SoundEntry&& entry) {
     auto at = std::find_if(rendered.begin(), rendered.end(),
@@ -306,6 +312,12 @@ bool SynthEngine::renderSyllableEntry(const Voice& voice, const SynthNote& note,
     if (note.code.empty()) return true;
     const VoiceSample* sample = voices_.findSampleForNote(voice, note.code, note.pitch);
     if (!sample || !sample->hasSound()) return true;  // no such syllable: silent
+    return renderSampleEntry(voice, *sample, note, extraMs, entry);
+}
+
+bool SynthEngine::renderSampleEntry(const Voice& voice, const VoiceSample& chosen, const SynthNote& note,
+                                    uint32_t extraMs, SoundEntry& entry, int64_t* leadSamples) {
+    const VoiceSample* sample = &chosen;
 
     uint32_t voicePacked = kMono16, voiceRate = kRate44100;
     decodeSampleFormatCode(voice.formatCode, voicePacked, voiceRate);
@@ -366,6 +378,7 @@ bool SynthEngine::renderSyllableEntry(const Voice& voice, const SynthNote& note,
     entry.durationMs = millisecondsForBytes(outPacked_, outRate_, entry.data.byteLength());
     entry.kind = kEntryMono;
     entry.startTick = note.startTick;
+    if (leadSamples) *leadSamples = int64_t(shifted.leadInBytes / 2) * outRate_ / kRate44100;
     return true;
 }
 
@@ -382,7 +395,9 @@ bool SynthEngine::renderPhrase(const PhraseRequest& request, const std::vector<S
 
     std::vector<SoundEntry> rendered;
     const bool joins = formatBits(outPacked_) == 16;
-    if (pitchMode_ == PitchMode::KeepFormants) {
+    if (!voice->contextSamples.empty() && joins && voiceIs16Bit(*voice)) {
+        if (!renderContextNotes(*voice, request, notes, rendered)) return failAndFree(lastError());
+    } else if (pitchMode_ == PitchMode::KeepFormants) {
         // Touching syllables where expression is used are joined by a crossfade of their
         // periods instead of the mixer's sum; everything else is rendered as designed.
         JoinChain chain(outRate_, outPacked_);

@@ -18,6 +18,7 @@ namespace kantor {
 class TempoMap;
 class VoiceBank;
 struct Voice;
+struct VoiceSample;
 
 // How a syllable's pitch is changed from its sample's pitch to the note's. Resample is the
 // synthesis as designed: the sample is read faster or slower, so its formants move with
@@ -54,6 +55,13 @@ struct PhraseRequest {
     int phraseGroup = 0;
     int32_t shift = 0;  // timing offset in milliseconds, negative = earlier
     VoiceSettings settings;
+    // The channel's notes sung just before and just after the phrase (the neighbouring
+    // phrases' last and first syllables), code empty when there are none. A voice with
+    // context samples joins across the phrase's ends with them: the first syllable is
+    // chosen by the sound before it and its lead-in is sung at the note before's pitch;
+    // the last one fades where the next phrase's lead-in comes in. Plain voices ignore them.
+    SynthNote before;
+    SynthNote after;
 };
 
 // The effect stage that processes each rendered phrase. With none, phrases stay as rendered.
@@ -135,6 +143,15 @@ private:
     // The same into one entry (left without data when nothing sounds), sung extraMs longer
     // than the note.
     bool renderSyllableEntry(const Voice& voice, const SynthNote& note, uint32_t extraMs, SoundEntry& entry);
+    // The same with the sample given; `leadSamples` receives the lead-in's length in
+    // samples at the output rate.
+    bool renderSampleEntry(const Voice& voice, const VoiceSample& sample, const SynthNote& note, uint32_t extraMs,
+                           SoundEntry& entry, int64_t* leadSamples = nullptr);
+    // The syllables of a phrase sung by a voice with context samples (ContextJoin.cpp):
+    // each sample is chosen by the sound before it, and touching syllables are joined by
+    // crossfades over the bank's overlap, the incoming lead-in at the outgoing pitch.
+    bool renderContextNotes(const Voice& voice, const PhraseRequest& request, const std::vector<SynthNote>& notes,
+                            std::vector<SoundEntry>& rendered);
 
     VoiceBank& voices_;
     const TempoMap& tempoMap_;

@@ -22,6 +22,17 @@ struct SamplePitchMarks {
     uint32_t nominalFrequency = 0;  // thousandths of a hertz
 };
 
+// What a sample is for. Plain samples are the voice's own records; the others are kept in
+// the voice file's context area (VoiceFile.h), which readers of plain voices never reach.
+enum class SampleKind : uint8_t {
+    Plain = 0,
+    // The syllable reached from the sound in `after` ("a か": sung after a note ending in a).
+    After = 1,
+    // The end of a syllable going into a consonant ("a k"): `after` is the vowel, the code
+    // the consonant letters of the next syllable ("K", "SY"); sung before that syllable.
+    Ending = 2,
+};
+
 struct VoiceSample {
     std::string kana;  // UTF-8
     std::string code;  // ASCII letters as stored; empty for a placeholder record
@@ -36,6 +47,12 @@ struct VoiceSample {
     uint32_t markerB = 0;
     uint32_t markerC = 0;
     uint32_t markerD = 0;
+    // Context samples only: their kind, the sound before them ("a", "i", "u", "e", "o",
+    // "n"; lower case) and where the crossfade with the sound before ends (byte offset from
+    // the start of the data, as the markers; 0 when the bank gave none).
+    SampleKind kind = SampleKind::Plain;
+    std::string after;
+    uint32_t overlap = 0;
 
     // The sound, owned or mapped.
     std::span<const uint8_t> sound() const { return data.hasData() ? data.bytes() : mapped; }
@@ -54,6 +71,9 @@ struct Voice {
     uint16_t formatCode = 8;
     uint32_t tuning = 440000;  // thousandths of a hertz
     std::vector<std::unique_ptr<VoiceSample>> samples;
+    // Samples chosen by the sound before a note (VCV, CVVC); empty for a plain voice,
+    // which then sings exactly as one that never had them.
+    std::vector<std::unique_ptr<VoiceSample>> contextSamples;
     // The mapped voice file the samples' `mapped` data lies in, kept as long as the voice.
     std::shared_ptr<const MappedFile> file;
 };

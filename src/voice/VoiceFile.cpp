@@ -96,6 +96,53 @@ void writeSampleRecord(ByteWriter& w, const SampleRecord& s) {
     w.zeros(32);
 }
 
+SampleRecord readContextRecord(ByteReader& r) {
+    SampleRecord s;
+    s.code = fieldText(r, 12);
+    s.kana = fieldText(r, 12);
+    s.pitch = r.u32le();
+    s.dataSize = r.u32le();
+    s.markerB = r.u32le();
+    s.markerC = r.u32le();
+    s.markerD = r.u32le();
+    s.after = r.fixedText(8);
+    s.kind = r.u8();
+    r.skip(3);
+    s.overlap = r.u32le();
+    r.skip(16);
+    return s;
+}
+
+void writeContextRecord(ByteWriter& w, const SampleRecord& s) {
+    w.fixedText(cp932ForField(s.code, 12), 12);
+    w.fixedText(cp932ForField(s.kana, 12), 12);
+    w.u32le(s.pitch);
+    w.u32le(s.dataSize);
+    w.u32le(s.markerB);
+    w.u32le(s.markerC);
+    w.u32le(s.markerD);
+    w.fixedText(s.after.substr(0, 7), 8);
+    w.u8(s.kind);
+    w.zeros(3);
+    w.u32le(s.overlap);
+    w.zeros(16);
+}
+
+namespace {
+
+// Whether the bytes at the reader start a context area (a plain voice may end in anything).
+bool atContextArea(const ByteReader& r) {
+    if (r.remaining() < kContextHeaderSize) return false;
+    const std::string_view magic(kContextMagic);
+    for (std::size_t i = 0; i < 16; ++i) {
+        const char want = i < magic.size() ? magic[i] : '\0';
+        if (static_cast<char>(r.current()[i]) != want) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 // Markers count bytes of the sample once converted to 16-bit mono at 44100 Hz: the most
 // a marker of `dataSize` stored bytes may be.
 static uint64_t markerLimitOf(uint16_t formatCode, uint32_t dataSize) {
@@ -118,7 +165,55 @@ bool VoiceFileReader::checkMarkers(const VoiceFileHeader& header, const SampleRe
     return fail(std::string(voicetext::kReadFailed) + "\nsample " + rec.code + ": a marker lies past its data");
 }
 
-bool VoiceFileReader::readIndex(const std::string& path, VoiceFileHeader& header, std::vector<SampleRecord>& records) {
+bool VoiceFileReader::readContextArea(ByteReader& r, const VoiceFileHeader& header, Voice* voice, bool copyData,
+                                      std::vector<SampleRecord>* records) {
+    if (!atContextArea(r)) return true;  // a plain voice
+    r.skip(16);
+    const uint32_t version = r.u32le();
+    const uint32_t count = r.u32le();
+    r.skip(8);
+    // An area of a later layout is left alone: the voice still sings its plain samples.
+    if (!r.ok() || version != kContextVersion) return true;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!r.has(kSampleRecordSize)) return fail(std::string(voicetext::kReadFailed) + "\nthe context samples are cut short");
+        SampleRecord rec = readContextRecord(r);
+        if (!checkMarkers(header, rec)) return false;
+        if (rec.dataSize != 0 && !r.has(rec.dataSize))
+            return fail(std::string(voicetext::kReadFailed) + "\nthe context samples are cut short");
+        std::span<const uint8_t> data = r.view(rec.dataSize);
+        // Only the kinds this reader knows, with a sound before them of ASCII letters.
+        bool known = (rec.kind == 1 || rec.kind == 2) && !rec.after.empty() && rec.dataSize != 0;
+        for (char& c : rec.after) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            known = known && c >= 'a' && c <= 'z';
+        }
+        if (!known) continue;
+        if (records) records->push_back(rec);
+        if (!voice) continue;
+        auto sample = std::make_unique<VoiceSample>();
+        sample->code = std::move(rec.code);
+        sample->kana = std::move(rec.kana);
+        sample->pitch = rec.pitch;
+        sample->markerB = rec.markerB;
+        sample->markerC = rec.markerC;
+        sample->markerD = rec.markerD;
+        sample->kind = static_cast<SampleKind>(rec.kind);
+        sample->after = std::move(rec.after);
+        sample->overlap = std::min(rec.overlap, rec.markerB);
+        if (!copyData) sample->mapped = data;
+        else if (!sample->data.assign(data, kSoundSpare)) return fail(text::kOutOfMemory);
+        try {
+            voice->contextSamples.push_back(std::move(sample));
+        } catch (const std::bad_alloc&) {
+            return fail(text::kOutOfMemory);
+        }
+    }
+    return true;
+}
+
+bool VoiceFileReader::readIndex(const std::string& path, VoiceFileHeader& header, std::vector<SampleRecord>& records,
+                                std::vector<SampleRecord>* context) {
+    if (context) context->clear();
     clearError();
     records.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -156,6 +251,27 @@ bool VoiceFileReader::readIndex(const std::string& path, VoiceFileHeader& header
         if (size - offset < rec.dataSize) return fail(voicetext::kReadFailed);
         offset += rec.dataSize;
         records.push_back(std::move(rec));
+    }
+    if (context && size - offset >= kContextHeaderSize) {
+        // The context records are read like the plain ones, record by record.
+        std::vector<uint8_t> area(kContextHeaderSize);
+        if (!readAt(offset, area.data(), area.size())) return fail(voicetext::kReadFailed);
+        ByteReader ar(area);
+        if (!atContextArea(ar)) return true;
+        ar.skip(16);
+        const uint32_t version = ar.u32le(), count = ar.u32le();
+        if (version != kContextVersion) return true;
+        offset += kContextHeaderSize;
+        for (uint32_t i = 0; i < count; ++i) {
+            if (size - offset < kSampleRecordSize || !readAt(offset, buf, sizeof buf)) return fail(voicetext::kReadFailed);
+            ByteReader r(buf, sizeof buf);
+            SampleRecord rec = readContextRecord(r);
+            offset += kSampleRecordSize;
+            if (!checkMarkers(header, rec)) return false;
+            if (size - offset < rec.dataSize) return fail(voicetext::kReadFailed);
+            offset += rec.dataSize;
+            if ((rec.kind == 1 || rec.kind == 2) && rec.dataSize != 0) context->push_back(std::move(rec));
+        }
     }
     return true;
 }
@@ -242,6 +358,7 @@ std::unique_ptr<Voice> VoiceFileReader::parse(std::span<const uint8_t> bytes, co
             return nullptr;
         }
     }
+    if (!readContextArea(r, header, voice.get(), copyData, nullptr)) return nullptr;
     if (headerOut) *headerOut = std::move(header);
     return voice;
 }
@@ -258,7 +375,8 @@ std::unique_ptr<Voice> VoiceFileReader::readFile(const std::string& path, const 
 }
 
 std::vector<uint8_t> buildVoiceFile(const VoiceFileHeader& header,
-                                    const std::vector<std::unique_ptr<VoiceSample>>& samples) {
+                                    const std::vector<std::unique_ptr<VoiceSample>>& samples,
+                                    const std::vector<std::unique_ptr<VoiceSample>>& context) {
     ByteWriter w;
     VoiceFileHeader h = header;
     uint32_t count = 0;
@@ -280,15 +398,41 @@ std::vector<uint8_t> buildVoiceFile(const VoiceFileHeader& header,
         writeSampleRecord(w, rec);
         w.bytes(s->sound());
     }
+    uint32_t contextCount = 0;
+    for (const auto& s : context)
+        if (s && s->kind != SampleKind::Plain && s->hasSound()) ++contextCount;
+    if (contextCount != 0) {
+        w.fixedText(kContextMagic, 16);
+        w.u32le(kContextVersion);
+        w.u32le(contextCount);
+        w.zeros(8);
+        for (const auto& s : context) {
+            if (!s || s->kind == SampleKind::Plain || !s->hasSound()) continue;
+            SampleRecord rec;
+            rec.code = s->code;
+            rec.kana = s->kana;
+            rec.pitch = s->pitch;
+            rec.dataSize = s->dataSize();
+            rec.markerB = s->markerB;
+            rec.markerC = s->markerC;
+            rec.markerD = s->markerD;
+            rec.after = s->after;
+            rec.kind = static_cast<uint8_t>(s->kind);
+            rec.overlap = s->overlap;
+            writeContextRecord(w, rec);
+            w.bytes(s->sound());
+        }
+    }
     return std::move(w.buffer());
 }
 
 bool VoiceFileWriter::write(const std::string& path, const VoiceFileHeader& header,
-                            const std::vector<std::unique_ptr<VoiceSample>>& samples) {
+                            const std::vector<std::unique_ptr<VoiceSample>>& samples,
+                            const std::vector<std::unique_ptr<VoiceSample>>& context) {
     clearError();
     std::vector<uint8_t> bytes;
     try {
-        bytes = buildVoiceFile(header, samples);
+        bytes = buildVoiceFile(header, samples, context);
     } catch (const std::bad_alloc&) {
         return fail(text::kOutOfMemory);
     }

@@ -22,6 +22,23 @@ inline constexpr std::size_t kVoiceHeaderSize = 536;
 inline constexpr std::size_t kVoiceExtensionSize = 8;
 inline constexpr std::size_t kSampleRecordSize = 76;
 
+// The context area: samples chosen by the sound before a note (VCV "a か", CVVC endings
+// "a k"). It follows the data of the last counted sample record, so a reader of plain
+// voices, which reads the counted records and stops, never sees it:
+//   area header (32 bytes)  0 magic "Kantor Context" (16, zero-padded)  16 version u32 (1)
+//                           20 number of context records u32  24 zero (8)
+//   per sample a 76-byte record laid out as a sample record (code, kana, pitch, data size,
+//   markers B, C, D), whose last 32 bytes hold:
+//                           44 the sound before, ASCII lower case, zero-padded (8)
+//                           52 kind u8 (1 = reached from that sound, 2 = ending into the
+//                              consonant the code names)  53 zero (3)
+//                           56 overlap u32: byte offset from the data start where the
+//                              crossfade with the sound before ends  60 zero (16)
+//   followed by its data. A voice without context samples has no area at all.
+inline constexpr const char* kContextMagic = "Kantor Context";
+inline constexpr uint32_t kContextVersion = 1;
+inline constexpr std::size_t kContextHeaderSize = 32;
+
 namespace voicetext {
 inline constexpr const char* kReadFailed = KANTOR_TEXT("Voice データの読み込みに失敗しました。");
 inline constexpr const char* kNotVoiceFile = KANTOR_TEXT("My Kantorellion Voice Dataﾌｧｲﾙではありません。");
@@ -50,7 +67,11 @@ struct SampleRecord {
     uint32_t dataSize = 0;  // 28
     uint32_t markerB = 0;   // 32
     uint32_t markerC = 0;   // 36
-    uint32_t markerD = 0;   // 40; then 32 zero bytes
+    uint32_t markerD = 0;   // 40; then 32 zero bytes (plain records)
+    // Context records only (bytes 44..75).
+    std::string after;      // 44, 8 bytes
+    uint8_t kind = 0;       // 52
+    uint32_t overlap = 0;   // 56
 };
 
 // Field readers and writers (reader must hold the whole record; check ok() after).
@@ -58,6 +79,8 @@ VoiceFileHeader readVoiceFileHeader(ByteReader& r);
 void writeVoiceFileHeader(ByteWriter& w, const VoiceFileHeader& h);
 SampleRecord readSampleRecord(ByteReader& r);
 void writeSampleRecord(ByteWriter& w, const SampleRecord& s);
+SampleRecord readContextRecord(ByteReader& r);
+void writeContextRecord(ByteWriter& w, const SampleRecord& s);
 
 // Reads voice files from bytes or from a path. Failures leave one of the voicetext
 // messages (or "メモリが不足しています。") in lastError().
@@ -78,28 +101,37 @@ public:
 
     // The header and the sample records without their sound, with the same checks; only
     // the bytes of the records are read (info of a large voice reads a few kilobytes).
-    bool readIndex(const std::string& path, VoiceFileHeader& header, std::vector<SampleRecord>& records);
+    // Context records, when asked for, follow in `context`.
+    bool readIndex(const std::string& path, VoiceFileHeader& header, std::vector<SampleRecord>& records,
+                   std::vector<SampleRecord>* context = nullptr);
 
 private:
     bool checkTuning(const VoiceFileHeader& header);
     bool checkMarkers(const VoiceFileHeader& header, const SampleRecord& rec);
+    // The context area after the counted records, when there is one: its samples go to
+    // `voice` (when given) and its records to `records` (when given).
+    bool readContextArea(ByteReader& r, const VoiceFileHeader& header, Voice* voice, bool copyData,
+                         std::vector<SampleRecord>* records);
     std::unique_ptr<Voice> parse(std::span<const uint8_t> bytes, const std::string& name,
                                  VoiceFileHeader* header, bool copyData);
 };
 
 // Builds the bytes of a voice file: the header (its sample count replaced by the number
 // of samples given; the 8-byte extension block written when extensionSize is not 0),
-// then each sample's record and data. Texts are converted to cp932 and cut to fit
+// then each sample's record and data, then the context area when `context` holds samples.
+// Texts are converted to cp932 and cut to fit
 // their field at a character boundary.
 std::vector<uint8_t> buildVoiceFile(const VoiceFileHeader& header,
-                                    const std::vector<std::unique_ptr<VoiceSample>>& samples);
+                                    const std::vector<std::unique_ptr<VoiceSample>>& samples,
+                                    const std::vector<std::unique_ptr<VoiceSample>>& context = {});
 
 class VoiceFileWriter : public LastError {
 public:
     // Writes through a temporary file that replaces `path` only once complete; on
     // failure "VoicdDataの作成に失敗しました。" and `path` is left as it was.
     bool write(const std::string& path, const VoiceFileHeader& header,
-               const std::vector<std::unique_ptr<VoiceSample>>& samples);
+               const std::vector<std::unique_ptr<VoiceSample>>& samples,
+               const std::vector<std::unique_ptr<VoiceSample>>& context = {});
 };
 
 // Removes trailing blanks (spaces and tabs), as voice names are compared.

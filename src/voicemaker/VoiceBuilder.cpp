@@ -49,7 +49,8 @@ bool VoiceBuilder::cutSegment(const VoiceItem& item, SoundBuffer& segment) {
 }
 
 bool VoiceBuilder::makeVoice(const VoiceProject& project, VoiceFileHeader& header,
-                             std::vector<std::unique_ptr<VoiceSample>>& samples) {
+                             std::vector<std::unique_ptr<VoiceSample>>& samples,
+                             std::vector<std::unique_ptr<VoiceSample>>* context) {
     clearError();
     const uint32_t rate = project.outputRate();
     header = VoiceFileHeader{};
@@ -81,6 +82,27 @@ bool VoiceBuilder::makeVoice(const VoiceProject& project, VoiceFileHeader& heade
             sample->markerD = (item->markerD - item->markerA) * 2;
             samples.push_back(std::move(sample));
         }
+        if (context) {
+            context->clear();
+            for (const auto& item : project.contextItems) {
+                if (!item || item->isBlank() || !item->hasData() || !item->hasProperties()) continue;
+                if (item->contextKind != 1 && item->contextKind != 2) continue;
+                auto sample = std::make_unique<VoiceSample>();
+                if (!cutSegment(*item, sample->data)) return false;
+                RateConverter converter;
+                if (!converter.convert(kMono16, kRate44100, sample->data, rate)) return fail(converter.lastError());
+                sample->code = item->code;
+                sample->kana = item->notation;
+                sample->pitch = item->pitchNumber;
+                sample->markerB = (item->markerB - item->markerA) * 2;
+                sample->markerC = (item->markerC - item->markerA) * 2;
+                sample->markerD = (item->markerD - item->markerA) * 2;
+                sample->kind = static_cast<SampleKind>(item->contextKind);
+                sample->after = item->after;
+                sample->overlap = (std::clamp(item->markerOverlap, item->markerA, item->markerB) - item->markerA) * 2;
+                context->push_back(std::move(sample));
+            }
+        }
     } catch (const std::bad_alloc&) {
         samples.clear();
         return fail(text::kOutOfMemory);
@@ -92,10 +114,10 @@ bool VoiceBuilder::makeVoice(const VoiceProject& project, VoiceFileHeader& heade
 bool VoiceBuilder::buildBytes(const VoiceProject& project, std::vector<uint8_t>& bytes) {
     if (!validate(project)) return false;
     VoiceFileHeader header;
-    std::vector<std::unique_ptr<VoiceSample>> samples;
-    if (!makeVoice(project, header, samples)) return false;
+    std::vector<std::unique_ptr<VoiceSample>> samples, context;
+    if (!makeVoice(project, header, samples, &context)) return false;
     try {
-        bytes = buildVoiceFile(header, samples);
+        bytes = buildVoiceFile(header, samples, context);
     } catch (const std::bad_alloc&) {
         return fail(text::kOutOfMemory);
     }
@@ -112,11 +134,11 @@ bool VoiceBuilder::build(const VoiceProject& project, const std::string& voiceFo
         return fail(voicetext::kCreateFailed);
     if (!validate(project)) return false;
     VoiceFileHeader header;
-    std::vector<std::unique_ptr<VoiceSample>> samples;
-    if (!makeVoice(project, header, samples)) return false;
+    std::vector<std::unique_ptr<VoiceSample>> samples, context;
+    if (!makeVoice(project, header, samples, &context)) return false;
     std::string id = replace.empty() ? newVoiceIdentifier(voiceFolder, tick) : replace;
     VoiceFileWriter writer;
-    if (!writer.write(joinPath(voiceFolder, id + ".vxb"), header, samples)) return fail(writer.lastError());
+    if (!writer.write(joinPath(voiceFolder, id + ".vxb"), header, samples, context)) return fail(writer.lastError());
     identifier = id;
     if (bank && !bank->reloadVoice(id)) return fail(bank->lastError());
     return true;

@@ -34,8 +34,10 @@ public:
     bool cutSegment(const VoiceItem& item, SoundBuffer& segment);
 
     // The header and records of the voice file (after validate()).
+    // The context items, when asked for, become `context` (the voice file's context area).
     bool makeVoice(const VoiceProject& project, VoiceFileHeader& header,
-                   std::vector<std::unique_ptr<VoiceSample>>& samples);
+                   std::vector<std::unique_ptr<VoiceSample>>& samples,
+                   std::vector<std::unique_ptr<VoiceSample>>* context = nullptr);
     // The whole voice file as bytes.
     bool buildBytes(const VoiceProject& project, std::vector<uint8_t>& bytes);
 

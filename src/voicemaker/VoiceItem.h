@@ -41,6 +41,13 @@ struct VoiceItem {
     uint32_t markerD = 0;
     uint16_t normalize = 1;  // 1 = normalize
     uint16_t volume = kDefaultVolume;  // percent, 0..300
+    // Context items (a voice's VCV and CVVC samples, VoiceProject::contextItems): their
+    // kind (1 = reached from `after`, 2 = ending into the consonant `code` names), the
+    // sound before ("a".."o", "n") and where the crossfade with it ends (a sample
+    // position between A and B). Plain items keep 0 and "".
+    uint8_t contextKind = 0;
+    std::string after;
+    uint32_t markerOverlap = 0;
 
     bool isBlank() const { return code.empty(); }
     bool hasData() const { return data.byteLength() != 0; }

@@ -38,6 +38,41 @@ std::string trimTrailingWhite(std::string s) {
     return s;
 }
 
+// The context area after the counted items, when there is one.
+bool readContextItems(ByteReader& r, std::vector<std::unique_ptr<VoiceItem>>& out) {
+    if (r.remaining() < 32) return true;
+    const std::string_view magic(kProjectContextMagic);
+    for (std::size_t i = 0; i < 16; ++i)
+        if (static_cast<char>(r.current()[i]) != (i < magic.size() ? magic[i] : '\0')) return true;
+    r.skip(16);
+    const uint32_t version = r.u32le(), count = r.u32le();
+    r.skip(8);
+    if (version != 1) return true;  // a later layout: the plain project is still whole
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!r.has(kItemRecordSize)) return false;
+        std::span<const uint8_t> raw(r.current(), kItemRecordSize);
+        ItemRecord rec = readItemRecord(r);
+        auto item = std::make_unique<VoiceItem>();
+        item->code = trimTrailingWhite(rec.code);
+        item->notation = trimTrailingWhite(rec.notation);
+        item->pitchName = trimTrailingWhite(rec.pitchName);
+        item->pitchNumber = rec.pitchNumber;
+        item->setMarkers({rec.markerA, rec.markerB, rec.markerC, rec.markerD});
+        item->normalize = rec.normalize;
+        item->volume = rec.volume;
+        for (std::size_t k = 72; k < 80 && raw[k] != 0; ++k) item->after.push_back(static_cast<char>(raw[k]));
+        item->contextKind = raw[80];
+        item->markerOverlap = loadLE32(raw.data() + 84);
+        if (rec.dataLength != 0) {
+            std::span<const uint8_t> data = r.view(rec.dataLength);
+            if (data.empty()) return false;
+            if (!item->data.assign(data, 4)) throw std::bad_alloc();
+        }
+        if (item->contextKind == 1 || item->contextKind == 2) out.push_back(std::move(item));
+    }
+    return true;
+}
+
 ItemRecord recordOf(const VoiceItem& item) {
     ItemRecord rec;
     if (item.isBlank()) {
@@ -137,6 +172,7 @@ void VoiceProject::clear() {
     tuning = kProjectDefaultTuning;
     rateChoice = kRateChoice44k;
     items.clear();
+    contextItems.clear();
     path_.clear();
     saved_ = currentHeader();
     itemsEdited_ = false;
@@ -165,6 +201,27 @@ std::vector<uint8_t> VoiceProject::toBytes() const {
         ItemRecord rec = recordOf(*item);
         writeItemRecord(w, rec);
         if (rec.dataLength != 0) w.bytes(item->data.bytes().first(rec.dataLength));
+    }
+    uint32_t contextCount = 0;
+    for (const auto& item : contextItems)
+        if (item && !item->isBlank() && item->contextKind != 0) ++contextCount;
+    if (contextCount != 0) {
+        w.fixedText(kProjectContextMagic, 16);
+        w.u32le(1);
+        w.u32le(contextCount);
+        w.zeros(8);
+        for (const auto& item : contextItems) {
+            if (!item || item->isBlank() || item->contextKind == 0) continue;
+            ItemRecord rec = recordOf(*item);
+            ByteWriter rw;
+            writeItemRecord(rw, rec);
+            std::vector<uint8_t>& b = rw.buffer();
+            for (std::size_t k = 0; k < 8 && k < item->after.size(); ++k) b[72 + k] = uint8_t(item->after[k]);
+            b[80] = item->contextKind;
+            storeLE32(b.data() + 84, item->markerOverlap);
+            w.bytes(b.data(), b.size());
+            if (rec.dataLength != 0) w.bytes(item->data.bytes().first(rec.dataLength));
+        }
     }
     return std::move(w.buffer());
 }
@@ -260,12 +317,26 @@ bool VoiceProject::loadBytes(std::span<const uint8_t> bytes) {
         failure = text::kOutOfMemory;
     }
 
+    std::vector<std::unique_ptr<VoiceItem>> context;
+    if (complete) {
+        try {
+            if (!readContextItems(r, context)) {
+                complete = false;
+                failure = std::string(makertext::kReadFailed) + "\nthe context items are cut short";
+            }
+        } catch (const std::bad_alloc&) {
+            complete = false;
+            failure = text::kOutOfMemory;
+        }
+    }
+
     voiceName = h.voiceName;
     comment = h.comment;
     comment2 = h.comment2;
     tuning = h.tuning;
     rateChoice = h.rateChoice;
     items = std::move(read);
+    contextItems = std::move(context);
     if (!complete) {
         // What was read stays for the user to keep, under a new name: saving over the
         // damaged file (or the previous project's file) would lose the rest of it.

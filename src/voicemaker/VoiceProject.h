@@ -11,6 +11,11 @@
 //                       0 code (12)  12 notation (12)  24 pitch name (16)  40 pitch u32
 //                       44 data length u32  48 recorded position u32  52..64 markers A-D u32
 //                       68 normalize u16  70 volume u16  72 zero (28)
+//   After the counted items a project may hold a context area, which readers of plain
+//   projects never reach: "Kantor Context" (16, zero-padded), version u32 (1), count u32,
+//   zero (8), then per context item an item record whose bytes 72.. hold the sound before
+//   (8, ASCII), the kind u8 at 80, zero (3), the overlap marker u32 at 84 (a sample
+//   position), zero (12); then its data.
 //   A blank item is 100 zero bytes. Version 202 files carry no level fields: their items
 //   get normalize 1 and volume 100.
 #include <cstdint>
@@ -31,6 +36,7 @@ inline constexpr uint16_t kProjectVersionWithoutLevels = 202;
 inline constexpr uint16_t kProjectFirstUnsupportedVersion = 204;
 inline constexpr std::size_t kProjectHeaderSize = 280;
 inline constexpr std::size_t kItemRecordSize = 100;
+inline constexpr const char* kProjectContextMagic = "Kantor Context";
 // The working format, 16-bit mono 44,100 Hz, by its sample format code.
 inline constexpr uint16_t kWorkingFormatIndex = 8;
 inline constexpr uint32_t kProjectDefaultTuning = 440000;
@@ -81,6 +87,10 @@ public:
     // The list lines in display order; a blank line is an item with an empty code.
     // Empty slots are skipped by everything.
     std::vector<std::unique_ptr<VoiceItem>> items;
+    // Samples chosen by the sound before a note (VCV, CVVC endings) that an import keeps
+    // beside the list; the list and its editor never show them. Built into the voice
+    // file's context area.
+    std::vector<std::unique_ptr<VoiceItem>> contextItems;
 
     // A new project: empty names, 440 Hz, rate choice 2, no items, nothing changed.
     void clear();
