@@ -119,6 +119,8 @@ void Transport::freePerPlay() {
     lateTold_ = false;
     aheadErrorShown_ = false;
     firstKept_ = 0;
+    following_ = false;
+    fedTo_ = 0;
     phrases_.clear();
     phrases_.shrink_to_fit();
     markers_.clear();
@@ -281,6 +283,7 @@ bool Transport::startAhead(const RenderAhead::Progress& first, bool vocal) {
 RenderAhead::Progress Transport::pullAhead(RenderAhead::Progress p, std::vector<PlaybackPiece>& pieces) {
     for (PlaybackPiece& piece : pieces) phrases_.push_back(std::move(piece));
     pieces.clear();
+    feedFollowing();
     if (p.late > 0 && !lateTold_) {
         lateTold_ = true;
         const std::vector<TransportListener*> listeners = listeners_;
@@ -310,7 +313,8 @@ uint32_t Transport::extendMarkers(bool complete, uint32_t settled, uint32_t late
     }
     std::vector<TickedItem> phraseTicks;
     phraseTicks.reserve(phrases_.size() + 1);
-    for (std::size_t i = 0; i < phrases_.size(); ++i) phraseTicks.push_back({phrases_[i].startTick, i});
+    for (std::size_t i = 0; i < phrases_.size(); ++i)
+        if (!phrases_[i].follows) phraseTicks.push_back({phrases_[i].startTick, i});
     // Pieces still to come lie beyond what is kept; one stands in for them, so that the grid
     // before them is made as it will be once they are known. The list is made only a little
     // beyond what is kept (the rest would be made again next time).
@@ -489,6 +493,23 @@ bool Transport::singNote(int channel, const VoxEvent& note) {
     return startRendered();
 }
 
+void Transport::feedFollowing() {
+    if (!following_) return;
+    for (; fedTo_ < phrases_.size(); ++fedTo_) {
+        const PlaybackPiece& p = phrases_[fedTo_];
+        if (!p.follows) {
+            following_ = false;  // a new stretch: it waits for its marker
+            return;
+        }
+        if (!p.data.hasData() || p.data.byteLength() == 0) continue;
+        PlayBlock block;
+        block.data = p.data.data();
+        block.length = static_cast<uint32_t>(p.data.byteLength());
+        block.value = static_cast<uint32_t>(fedTo_);
+        if (!wave_.follow(block)) showError(wave_.lastError());
+    }
+}
+
 void Transport::dropStaleNotifications() {
     if (queue_) queue_->cancel(this);
 }
@@ -512,6 +533,10 @@ void Transport::onMarker(const Notification& n) {
         block.length = static_cast<uint32_t>(p.data.byteLength());
         block.value = static_cast<uint32_t>(m.phrase);
         if (!wave_.playAt(block, n.frame)) showError(wave_.lastError());
+        // The pieces that carry on its sound follow it on the device as they come.
+        following_ = true;
+        fedTo_ = m.phrase + 1;
+        feedFollowing();
         // The pieces before it have played (or were cut by it): their blocks go.
         if (ahead_) {
             for (; firstKept_ < m.phrase; ++firstKept_) phrases_[firstKept_].data.reset();
@@ -555,9 +580,15 @@ void Transport::onNotification(const Notification& n) {
                 loopPlay();
             }
             break;
-        case NotificationKind::WaveOutDone:
+        case NotificationKind::WaveOutDone: {
             if (!wave_.bufferDone(static_cast<const WaveHeader*>(n.header))) showError(wave_.lastError());
+            // A long sound's pieces go as soon as they have played.
+            uint32_t played = 0;
+            if (ahead_ && wave_.finishedBlock(played)) {
+                for (; firstKept_ <= played && firstKept_ < phrases_.size(); ++firstKept_) phrases_[firstKept_].data.reset();
+            }
             break;
+        }
         case NotificationKind::WaveInData: break;
     }
 }

@@ -169,6 +169,8 @@ public:
 
 private:
     void dropStaleNotifications();
+    // Gives the device the pieces that carry on the sound it plays, as they come.
+    void feedFollowing();
     bool playRange(uint32_t start, uint32_t end);
     bool prepareSelection();
     bool startRendered();
@@ -222,6 +224,8 @@ private:
     bool vocalWaits_ = false;
     bool aheadErrorShown_ = false;
     std::size_t firstKept_ = 0;   // pieces before it have played and are freed
+    bool following_ = false;      // the device plays a stretch whose later pieces follow it
+    std::size_t fedTo_ = 0;       // the next piece to give the device after it
     std::vector<const LyricLine*> lines_;
     std::vector<LyricLine> lineCopies_;  // what lines_ points into, for the length of a play
     std::array<bool, 16> midiMute_{};

@@ -52,7 +52,14 @@ bool WaveOutDevice::open(NotificationTarget* owner, uint16_t bitsPerSample, uint
 }
 
 void WaveOutDevice::cut(int k) {
-    if (feedState_ != 0 || feedOffset_ >= block_.length) return;
+    if (feedState_ != 0) return;
+    if (feedOffset_ >= block_.length && !follow_.empty()) {
+        // The next block carries on where this one ends.
+        block_ = follow_.front();
+        follow_.pop_front();
+        feedOffset_ = 0;
+    }
+    if (feedOffset_ >= block_.length) return;
     WaveHeader& h = *headers_[static_cast<std::size_t>(k)];
     const uint32_t piece = std::min<uint32_t>(kPieceSize, block_.length - feedOffset_);
     h.data = const_cast<uint8_t*>(block_.data) + feedOffset_;  // output only reads it
@@ -64,7 +71,9 @@ void WaveOutDevice::cut(int k) {
     h.next = nullptr;
     h.reserved = 0;
     feedOffset_ += piece;
-    if (feedOffset_ >= block_.length) h.user = kLastPiece;
+    headerValue_[static_cast<std::size_t>(k)] = block_.value;
+    headerEnds_[static_cast<std::size_t>(k)] = feedOffset_ >= block_.length;
+    if (feedOffset_ >= block_.length && follow_.empty()) h.user = kLastPiece;
 }
 
 bool WaveOutDevice::writeHeader(int k) {
@@ -91,12 +100,53 @@ bool WaveOutDevice::feedNext(int k) {
 
 bool WaveOutDevice::play(const PlayBlock& block) { return start(block, nullptr); }
 
+bool WaveOutDevice::follow(const PlayBlock& block) {
+    if (!open_) return true;
+    if (!playing_) return start(block, nullptr);
+    if (!block.data || block.length == 0) return true;
+    clearError();
+    follow_.push_back(block);
+    if (feedState_ == 0) {
+        // The last piece is cut and waits for its turn: it is no longer the last.
+        for (int k = 0; k < 3; ++k) {
+            WaveHeader& h = *headers_[static_cast<std::size_t>(k)];
+            if (h.user == kLastPiece && h.flags.load() == 0) h.user = static_cast<uint64_t>(k);
+        }
+        return true;
+    }
+    // The last piece is queued already: it is the last no more, and the ring goes on after it
+    // (two headers queued and one cut, as always).
+    int last = -1, queued = 0;
+    for (int k = 0; k < 3; ++k) {
+        WaveHeader& h = *headers_[static_cast<std::size_t>(k)];
+        if (h.flags.load() == 0) continue;
+        ++queued;
+        if (h.user == kLastPiece) last = k;
+    }
+    if (last < 0) return true;
+    headers_[static_cast<std::size_t>(last)]->user = static_cast<uint64_t>(last);
+    feedState_ = 0;
+    const int next = (last + 1) % 3, after = (last + 2) % 3;
+    cut(next);
+    if (queued < 2) {
+        if (!writeHeader(next)) {
+            std::string text = lastError();
+            stop();
+            return fail(text);
+        }
+        cut(after);
+    }
+    return true;
+}
+
 bool WaveOutDevice::playAt(const PlayBlock& block, uint64_t frame) { return start(block, &frame); }
 
 bool WaveOutDevice::start(const PlayBlock& block, const uint64_t* frame) {
     if (!open_) return true;
     clearError();
     if (playing_) stop();
+    follow_.clear();
+    finishedAny_ = false;
     if (!block.data || block.length == 0) return true;
     if (frame) device_.scheduleStart(*frame);  // unsupported: the block starts at once
     block_ = block;
@@ -142,6 +192,10 @@ bool WaveOutDevice::bufferDone(const WaveHeader* header) {
         return fail(text);
     }
     h.flags = 0;
+    if (headerEnds_[static_cast<std::size_t>(k)]) {
+        finishedValue_ = headerValue_[static_cast<std::size_t>(k)];
+        finishedAny_ = true;
+    }
     if (h.user == kLastPiece) {
         playing_ = false;
         return true;
@@ -155,6 +209,7 @@ bool WaveOutDevice::bufferDone(const WaveHeader* header) {
 }
 
 void WaveOutDevice::stop() {
+    follow_.clear();
     if (!open_ || !playing_) return;
     playing_ = false;
     device_.reset();

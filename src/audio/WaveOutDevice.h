@@ -4,6 +4,7 @@
 // and ready. The owner routes every wave-output-done notification to bufferDone().
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -50,6 +51,14 @@ public:
     // frame), so that it starts on that exact sample; a device without such a clock starts
     // it at once, as play() does.
     bool playAt(const PlayBlock& block, uint64_t frame);
+    // Plays `block` right after the block playing now (and the blocks given to follow it),
+    // without a gap: a long sound given in pieces. Nothing playing: it starts at once.
+    bool follow(const PlayBlock& block);
+    // The value of the last block played to its end, if any has been since the last play.
+    bool finishedBlock(uint32_t& value) const {
+        value = finishedValue_;
+        return finishedAny_;
+    }
     // For every wave-output-done notification.
     bool bufferDone(const WaveHeader* header);
     void stop();
@@ -80,6 +89,11 @@ private:
     std::array<std::unique_ptr<WaveHeader>, 3> headers_;
     uint16_t blockAlign_ = 0;
     PlayBlock block_;
+    std::deque<PlayBlock> follow_;
+    std::array<uint32_t, 3> headerValue_{};  // the block each header's piece was cut from
+    std::array<bool, 3> headerEnds_{};       // whether that piece ends its block
+    uint32_t finishedValue_ = 0;
+    bool finishedAny_ = false;
     int feedState_ = 0;
     uint32_t feedOffset_ = 0;
 };

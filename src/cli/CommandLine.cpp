@@ -330,6 +330,11 @@ struct CommandLine {
                             ->type_name("CODE")
                             ->check(number(0, 11, "a sample format code (0 to 11)"));
         renderCmd->add_flag("-q,--quiet", render.quiet, "draw no progress");
+        renderCmd->add_option("--jobs", render.jobs,
+                              "phrases rendered at once, on as many worker threads (default: the machine's cores); "
+                              "the file is the same for any number")
+            ->type_name("N")
+            ->check(number(1, 64, "a number of workers (1 to 64)"));
         addFormantsOption(renderCmd, render.common);
         addSwitchOptions(renderCmd, render.switches);
         addCommonOptions(renderCmd, render.common);

@@ -73,6 +73,7 @@ struct RenderArgs {
     bool haveQuality = false;
     bool mix = false;
     bool quiet = false;
+    uint64_t jobs = 0;  // worker threads for the phrases (0: the machine's cores)
     ChannelSwitches switches;
 };
 int render(const RenderArgs& args, std::ostream& out, std::ostream& err);

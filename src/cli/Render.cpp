@@ -21,6 +21,7 @@
 #include "sound/WavFile.h"
 #include "audio/MixdownWriter.h"
 #include "audio/WaveOutDevice.h"
+#include "synth/PhraseWorkers.h"
 #include "synth/SongRenderer.h"
 #include "sound/SoundFormat.h"
 #include "synth/SoundTexts.h"
@@ -218,6 +219,7 @@ int render(const RenderArgs& p, std::ostream& out, std::ostream& err) {
         return 2;
     }
     if (p.haveQuality && !checkQualityCode("render", p.quality, err)) return 2;
+    if (p.jobs > 0) PhraseWorkers::setProcessWorkers(static_cast<int>(p.jobs));
     // The mixdown plays through the transport on the virtual clock, on the embedded
     // synthesizer (whose sound the engine can capture).
     CliSession s(common, p.mix ? HubOptions::Audio::Virtual : HubOptions::Audio::Off,

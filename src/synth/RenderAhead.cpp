@@ -26,7 +26,8 @@ bool RenderAhead::before(const Staged& a, const Staged& b) {
     return std::tie(a.e.startTick, a.list, a.k1, a.k2) < std::tie(b.e.startTick, b.list, b.k1, b.k2);
 }
 
-RenderAhead::RenderAhead(SynthEngine& engine, RenderPlan plan) : engine_(engine), plan_(std::move(plan)) {
+RenderAhead::RenderAhead(SynthEngine& engine, RenderPlan plan)
+    : engine_(engine), plan_(std::move(plan)), mixer_(engine.outputFormat(), engine.outputRate(), std::size_t(1) << 20) {
     const TempoMap& map = engine_.tempoMap();
     const std::size_t n = plan_.jobs.size();
     tickBound_.assign(n, kNever);
@@ -92,7 +93,14 @@ void RenderAhead::start(uint32_t playheadTick, uint32_t lookAheadMs) {
         playheadMs_ = engine_.tempoMap().millisecondsBetween(0, playheadTick);
         lookAheadMs_ = lookAheadMs;
     }
-    if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
+    if (!worker_.joinable()) {
+        const int workers = PhraseWorkers::workersFor(0);
+        if (workers > 1 && PhraseWorkers::canRenderApart(engine_)) {
+            pool_ = std::make_unique<PhraseWorkers>(engine_, workers);
+            poolWorkers_ = std::size_t(workers);
+        }
+        worker_ = std::thread([this] { run(); });
+    }
 }
 
 void RenderAhead::cancel() {
@@ -102,6 +110,7 @@ void RenderAhead::cancel() {
     }
     cv_.notify_all();
     if (worker_.joinable()) worker_.join();
+    pool_.reset();  // after the phrase each worker is rendering
 }
 
 void RenderAhead::setPlayhead(uint32_t tick) {
@@ -183,10 +192,38 @@ void RenderAhead::run() {
         }
         if (job < n) {
             engine_.freeLists();
-            if (!engine_.renderPhrase(plan_.jobs[job].request, plan_.jobs[job].notes)) {
+            bool ok = true;
+            std::string error;
+            if (pool_) {
+                // The next few phrases go to the pool; this one is taken from it.
+                std::size_t from;
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    from = next_;
+                }
+                submitted_ = std::max(submitted_, from);
+                for (; submitted_ < n && submitted_ < from + 2 * poolWorkers_ + 1; ++submitted_) {
+                    const PhraseJob& j = plan_.jobs[order_[submitted_]];
+                    pool_->submit(order_[submitted_], j.request, j.notes);
+                }
+                PhraseWorkers::Result done = pool_->take(job);
+                ok = done.ok;
+                error = std::move(done.error);
+                const PhraseRequest& req = plan_.jobs[job].request;
+                if (ok && req.channel >= 1 && req.channel <= 16) {
+                    auto& list = engine_.lists()[static_cast<std::size_t>(req.channel - 1)];
+                    for (SoundEntry& e : done.sounds) list.push_back(std::move(e));
+                    engine_.setTickRange(std::min(engine_.earliestTick(), done.earliestTick),
+                                         std::max(engine_.latestTick(), done.latestTick));
+                }
+            } else {
+                ok = engine_.renderPhrase(plan_.jobs[job].request, plan_.jobs[job].notes);
+                if (!ok) error = engine_.lastError();
+            }
+            if (!ok) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 progress_.failed = true;
-                progress_.error = engine_.lastError();
+                progress_.error = error;
                 cv_.notify_all();
                 return;
             }
@@ -268,29 +305,23 @@ void RenderAhead::closeStage1(int c, uint32_t bound, uint32_t forceTick) {
     }
 }
 
-void RenderAhead::handOver(std::vector<Staged>& run) {
-    std::vector<SoundEntry> entries;
-    for (Staged& s : run) entries.push_back(std::move(s.e));
-    run.clear();
-    if (entries.size() > 1) {
-        CVoxMixer mixer;
-        if (!mixer.mix(entries, engine_.outputFormat(), engine_.outputRate())) {
-            progress_.failed = true;
-            progress_.error = mixer.lastError();
-            return;
+void RenderAhead::handOver(std::vector<WindowMixer::Output>& outs) {
+    for (WindowMixer::Output& o : outs) {
+        if (o.first) {
+            // A stretch whose marker has gone by is left out, all its pieces.
+            dropping_ = o.startTick < forcedTick_;
+            if (dropping_) ++progress_.late;
         }
+        if (dropping_) continue;
+        PlaybackPiece p;
+        p.data = std::move(o.data);
+        p.startTick = o.startTick;
+        p.startMs = o.startMs;
+        p.durationMs = o.durationMs;
+        p.follows = !o.first;
+        out_.push_back(std::move(p));
     }
-    SoundEntry& e = entries.front();
-    PlaybackPiece p;
-    p.data = std::move(e.data);
-    p.startTick = e.startTick;
-    p.startMs = e.startMs;
-    p.durationMs = e.durationMs;
-    if (p.startTick < forcedTick_) {
-        ++progress_.late;  // its marker has gone by: the piece is left out
-        return;
-    }
-    out_.push_back(std::move(p));
+    outs.clear();
 }
 
 // Hands over what has become certain (under the lock). With `forceTick`, everything that
@@ -311,33 +342,46 @@ void RenderAhead::advanceLocked(uint32_t forceTick) {
             settleMs = std::min<uint64_t>(settleMs, s.e.startMs);
         }
     }
-    // The final mix: runs of sound that overlap, in start tick order, each once no piece
-    // still to come can come before its next member or join it.
-    for (;;) {
-        if (run_.empty()) {
-            if (stage2_.empty() || stage2_.front().e.startTick >= settleTick) break;
-            runEnd_ = endMs(stage2_.front().e);
-            run_.push_back(std::move(stage2_.front()));
-            stage2_.erase(stage2_.begin());
-            continue;
-        }
-        if (!stage2_.empty() && stage2_.front().e.startTick < settleTick) {
-            if (stage2_.front().e.startMs < runEnd_) {
-                runEnd_ = std::max(runEnd_, endMs(stage2_.front().e));
-                run_.push_back(std::move(stage2_.front()));
-                stage2_.erase(stage2_.begin());
-            } else {
-                handOver(run_);
-            }
-            continue;
-        }
+    // The final mix, in start tick order: a piece joins the window once no piece still to
+    // come can come before it; the window puts out what no piece still to come can change,
+    // and closes its stretch once none can join it (or its marker is forced).
+    std::vector<WindowMixer::Output> outs;
+    auto mixFailed = [&] {
+        progress_.failed = true;
+        progress_.error = mixer_.lastError();
+    };
+    while (!progress_.failed && !stage2_.empty() && stage2_.front().e.startTick < settleTick) {
+        WindowMixer::Input in;
+        Staged& s = stage2_.front();
+        in.data = std::move(s.e.data);
+        in.startMs = s.e.startMs;
+        in.durationMs = s.e.durationMs;
+        in.startTick = s.e.startTick;
+        in.kind = s.e.kind;
+        stage2_.erase(stage2_.begin());
+        if (!mixer_.add(std::move(in), outs)) mixFailed();
+    }
+    if (!progress_.failed && mixer_.groupOpen()) {
         uint64_t soonest = settleMs;
         for (const Staged& s : stage2_) soonest = std::min<uint64_t>(soonest, s.e.startMs);
-        if (soonest < runEnd_ && run_.front().e.startTick >= forceTick) break;
-        handOver(run_);
+        const bool ok = soonest >= mixer_.groupEndMs() || mixer_.groupStartTick() < forceTick ? mixer_.finish(outs)
+                                                                                                : mixer_.advance(soonest, outs);
+        if (!ok) mixFailed();
     }
-    const bool complete = next_ >= n && run_.empty() && stage2_.empty();
-    progress_.settledTick = complete ? kNever : (run_.empty() ? settleTick : std::min(settleTick, run_.front().e.startTick));
+    handOver(outs);
+    // Markers are known up to the open stretch's start until it has begun, and the stream
+    // may run only as far as its sound has been put out.
+    if (mixer_.groupOpen()) {
+        const uint32_t tick = mixer_.groupStartTick();
+        if (!mixer_.groupBegun()) {
+            settleTick = std::min(settleTick, tick);
+        } else {
+            const int64_t ms = int64_t(mixer_.producedMs() - mixer_.groupStartMs());
+            settleTick = std::min(settleTick, clampTick(int64_t(tick) + engine_.tempoMap().tickOffset(ms, tick)));
+        }
+    }
+    const bool complete = next_ >= n && !mixer_.groupOpen() && stage2_.empty();
+    progress_.settledTick = complete ? kNever : settleTick;
     progress_.complete = complete && !progress_.failed;
     progress_.earliestFinal = complete || progress_.earliestTick <= sufEarliest_[live];
 }

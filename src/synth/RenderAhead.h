@@ -9,16 +9,24 @@
 // The engine given belongs to the worker until the RenderAhead is destroyed: phrase
 // synthesis and the phrase effects run there. take() and force() are called from one other
 // thread (the transport's).
+//
+// The final mix is a window that moves forward (WindowMixer): a stretch of overlapping sound
+// as long as the song (a legato song) is handed over piece by piece, each piece as soon as no
+// phrase still to render can change it, and a phrase's sound is let go once the window has
+// passed its end.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "synth/PhraseWorkers.h"
 #include "synth/SongRenderer.h"
+#include "synth/VoxMixer.h"
 
 namespace kantor {
 
@@ -75,11 +83,16 @@ private:
     void fileJob(std::size_t job);
     void advanceLocked(uint32_t forceTick);
     void closeStage1(int channel, uint32_t bound, uint32_t forceTick);
-    void handOver(std::vector<Staged>& run);
+    void handOver(std::vector<WindowMixer::Output>& outs);
     static bool before(const Staged& a, const Staged& b);
 
     SynthEngine& engine_;
     RenderPlan plan_;
+    // Phrases rendered on a pool of workers a few ahead of the one to file (see PhraseWorkers),
+    // when the engine allows it; the worker thread files them in its order.
+    std::unique_ptr<PhraseWorkers> pool_;
+    std::size_t poolWorkers_ = 0;
+    std::size_t submitted_ = 0;  // places in order_ given to the pool
     std::vector<std::size_t> order_;     // job indices, by tick bound
     std::vector<uint32_t> tickBound_;    // per job: no earlier start tick
     std::vector<uint32_t> upperBound_;   // per job: no later start tick
@@ -94,8 +107,8 @@ private:
     // What has been rendered and not handed over yet (under the lock).
     std::array<std::vector<Staged>, 16> stage1_;  // mixed channels, by (startMs, seq)
     std::vector<Staged> stage2_;                   // by (startTick, list, k1, k2)
-    std::vector<Staged> run_;                      // the group being collected
-    uint64_t runEnd_ = 0;
+    WindowMixer mixer_;                            // the final mix
+    bool dropping_ = false;                        // the group being mixed came too late
 
     // Shared with the taking thread.
     std::mutex mutex_;

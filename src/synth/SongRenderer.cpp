@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <memory>
 
 #include "sound/WavFile.h"
 #include "base/FileIO.h"
@@ -13,6 +14,7 @@
 #include "base/Translation.h"
 #include "midi/TempoMap.h"
 #include "song/Song.h"
+#include "synth/PhraseWorkers.h"
 #include "synth/RateConverter.h"
 #include "sound/SoundFormat.h"
 #include "synth/SoundTexts.h"
@@ -158,6 +160,25 @@ void SongRenderer::addExpression(int c, const std::vector<const VoxEvent*>& note
     }
 }
 
+bool SongRenderer::layOutJobs(int c, const std::vector<Phrase>& phrases, const RenderRequest& r,
+                              std::vector<PhraseJob>& jobs) {
+    jobs.clear();
+    for (const Phrase& p : phrases) {
+        PhraseJob job;
+        job.request = phraseRequest(c, *song_.event(c, p.head), p.notes, r.startTick, r.endTick);
+        if (!engine_.buildNoteList(p.notes, job.request.settings, job.notes)) return false;
+        addExpression(c, p.notes, job.notes);
+        job.channel = c;
+        // The workers only read voices: each is loaded now (one that cannot be read fails
+        // where it is first sung, one phrase after another).
+        if (job.request.lengthMs != 0 && !engine_.voices().findVoice(job.request.settings.voiceName) &&
+            !engine_.voices().ensureVoiceLoaded(job.request.settings.voiceName))
+            return false;
+        jobs.push_back(std::move(job));
+    }
+    return true;
+}
+
 bool SongRenderer::renderPhraseNotes(int c, const VoxEvent& head, const std::vector<const VoxEvent*>& notes,
                                      uint32_t rangeStart, uint32_t rangeEnd) {
     const PhraseRequest req = phraseRequest(c, head, notes, rangeStart, rangeEnd);
@@ -231,7 +252,7 @@ bool SongRenderer::planSong(const RenderRequest& r, RenderPlan& plan) {
 
 namespace {
 
-uint64_t g_spoolMemory = uint64_t(64) << 20;
+uint64_t g_spoolMemory = uint64_t(8) << 20;
 
 // Rendered sound kept while a song is exported: what the mixers need to know of an entry
 // stays in memory; its data stays in memory too while the kept data is small, and goes to
@@ -431,12 +452,33 @@ bool SongRenderer::renderSongToFile(const RenderRequest& r, const RenderProgress
         }
         return true;
     };
+    // With several workers the phrases of a channel are laid out first and rendered on the
+    // pool, a few ahead of the one being filed; they are filed in the same order as one by one.
+    std::vector<PhraseJob> jobs;  // outlives the pool, whose workers read it
+    const int workers = PhraseWorkers::workersFor(0);
+    std::unique_ptr<PhraseWorkers> pool;
+    if (workers > 1 && PhraseWorkers::canRenderApart(engine_)) pool = std::make_unique<PhraseWorkers>(engine_, workers);
     for (int c = 0; c < 16; ++c) {
         if (r.voxMuted[static_cast<std::size_t>(c)] || !song_.isVoxChannel(c)) continue;
         std::vector<int> groups;
-        for (const Phrase& p : phrasesOf(c, r)) {
+        const std::vector<Phrase> phrases = phrasesOf(c, r);
+        const bool apart = pool && layOutJobs(c, phrases, r, jobs);
+        std::size_t submitted = 0;
+        for (std::size_t i = 0; i < phrases.size(); ++i) {
+            const Phrase& p = phrases[i];
             const std::size_t before = engine_.lists()[static_cast<std::size_t>(c)].size();
-            if (!renderPhraseNotes(c, *song_.event(c, p.head), p.notes, r.startTick, r.endTick)) return false;
+            if (apart) {
+                for (; submitted < jobs.size() && submitted < i + 2 * std::size_t(workers) + 2; ++submitted)
+                    pool->submit(submitted, jobs[submitted].request, jobs[submitted].notes);
+                PhraseWorkers::Result rendered = pool->take(i);
+                if (!rendered.ok) return failAndFree(rendered.error);
+                auto& list = engine_.lists()[static_cast<std::size_t>(c)];
+                for (SoundEntry& e : rendered.sounds) list.push_back(std::move(e));
+                engine_.setTickRange(std::min(engine_.earliestTick(), rendered.earliestTick),
+                                     std::max(engine_.latestTick(), rendered.latestTick));
+            } else if (!renderPhraseNotes(c, *song_.event(c, p.head), p.notes, r.startTick, r.endTick)) {
+                return false;
+            }
             if (engine_.lists()[static_cast<std::size_t>(c)].size() > before)
                 groups.push_back(song_.event(c, p.head)->phraseGroup);
             if (!spoolLists()) return failAndFree(std::string(wavtext::kWriteFailed) + "\n" + spool.errorText());
@@ -454,15 +496,62 @@ bool SongRenderer::renderSongToFile(const RenderRequest& r, const RenderProgress
         if (progress) progress(done, total);
     }
     engine_.freeLists();
-    // The final mixdown: every list into one, in start tick order (stable).
-    std::vector<Spool::Entry> all;
+    // The final mixdown: every list into one, in start tick order (stable), mixed by a
+    // window that moves along it: a phrase is read back when the window reaches it and let
+    // go once the window has passed its end, and the mix is spooled piece by piece.
+    std::vector<Spool::Entry> sorted;
     for (const auto& list : lists)
         for (const Spool::Entry& e : list)
-            if (e.present) all.push_back(e);
-    std::stable_sort(all.begin(), all.end(),
+            if (e.present) sorted.push_back(e);
+    std::stable_sort(sorted.begin(), sorted.end(),
                      [](const Spool::Entry& a, const Spool::Entry& b) { return a.startTick < b.startTick; });
-    if (!mixSpooled(all, spool, packed, rate, error)) return fail(error);
-    std::erase_if(all, [](const Spool::Entry& e) { return !e.present; });
+    // The soonest start of the entries after each one.
+    std::vector<uint32_t> soonest(sorted.size() + 1, UINT32_MAX);
+    for (std::size_t i = sorted.size(); i-- > 0;) soonest[i] = std::min(soonest[i + 1], sorted[i].startMs);
+    std::vector<Spool::Entry> all;
+    {
+        WindowMixer mixer(packed, rate);
+        std::vector<WindowMixer::Output> outs;
+        bool spoolFailed = false;
+        auto spoolOut = [&] {
+            for (WindowMixer::Output& o : outs) {
+                SoundEntry e;
+                e.data = std::move(o.data);
+                e.startMs = o.startMs;
+                // A group's pieces follow each other; the last carries the group's length.
+                e.durationMs = o.last ? o.durationMs : 0;
+                e.kind = o.kind;
+                e.startTick = o.startTick;
+                Spool::Entry s;
+                if (!spool.put(e, s)) return false;
+                all.push_back(s);
+            }
+            outs.clear();
+            return true;
+        };
+        for (std::size_t i = 0; i < sorted.size(); ++i) {
+            WindowMixer::Input in;
+            in.load = [&spool, &spoolFailed, entry = sorted[i]](SoundBuffer& data) {
+                SoundEntry e;
+                if (!spool.take(entry, e)) {
+                    spoolFailed = true;
+                    return false;
+                }
+                data = std::move(e.data);
+                return true;
+            };
+            in.byteLength = sorted[i].length;
+            in.startMs = sorted[i].startMs;
+            in.durationMs = sorted[i].durationMs;
+            in.startTick = sorted[i].startTick;
+            in.kind = sorted[i].kind;
+            if (!mixer.add(std::move(in), outs) || !mixer.advance(soonest[i + 1], outs))
+                return fail(spoolFailed ? spool.errorText() : mixer.lastError());
+            if (!spoolOut()) return fail(std::string(wavtext::kWriteFailed) + "\n" + spool.errorText());
+        }
+        if (!mixer.finish(outs)) return fail(spoolFailed ? spool.errorText() : mixer.lastError());
+        if (!spoolOut()) return fail(std::string(wavtext::kWriteFailed) + "\n" + spool.errorText());
+    }
     if (all.empty()) return fail(kNothingToSing);
 
     std::vector<WavWriter::PieceInfo> pieces;

@@ -35,11 +35,14 @@ struct RenderRequest {
 };
 
 // A piece for playback: its sound (in the output format) and the tick at which it starts.
+// A long stretch of overlapping sound comes in several pieces: the first starts at its tick,
+// each of the others (`follows`) carries on from the end of the piece before it.
 struct PlaybackPiece {
     SoundBuffer data;
     uint32_t startTick = 0;
     uint32_t startMs = 0;
     uint32_t durationMs = 0;
+    bool follows = false;
 };
 
 // One phrase of a song render, ready to be synthesised without the song: its request and
@@ -82,12 +85,13 @@ public:
     // be used for nothing else until they are rendered.
     bool planSong(const RenderRequest& request, RenderPlan& plan);
     // Renders the song into the WAV file request.outputPath, giving the same file as
-    // renderSong, with memory that depends on the longest stretch of overlapping sound
-    // rather than on the song: each phrase goes to an unnamed spool file as soon as it is
-    // rendered, and the mixes read back one group of overlapping sounds at a time.
+    // renderSong, with memory that does not depend on the song: each phrase goes to an
+    // unnamed spool file as soon as it is rendered, and the final mix reads the phrases back
+    // as a window moving along the song reaches them (WindowMixer). Only a channel whose
+    // phrase groups sound together is first mixed one group of overlapping sounds at a time.
     // Inserted waves are left out (request.includeWaves must be false).
     bool renderSongToFile(const RenderRequest& request, const RenderProgress& progress = {});
-    // How much rendered sound an export keeps in memory before it spools (64 MB).
+    // How much rendered sound an export keeps in memory before it spools (8 MB).
     static void setSpoolMemoryForTesting(uint64_t bytes);
     // Renders an explicit list of one channel's notes (the first must be a phrase head) as
     // one phrase and mixes it down without a file.
@@ -110,6 +114,9 @@ private:
     std::vector<Phrase> phrasesOf(int channel, const RenderRequest& request) const;
     PhraseRequest phraseRequest(int channel, const VoxEvent& head, const std::vector<const VoxEvent*>& notes,
                                 uint32_t rangeStart, uint32_t rangeEnd) const;
+    // The jobs of a channel's phrases, for the worker pool; false when a voice cannot be read.
+    bool layOutJobs(int channel, const std::vector<Phrase>& phrases, const RenderRequest& request,
+                    std::vector<PhraseJob>& jobs);
     bool renderPhraseNotes(int channel, const VoxEvent& head, const std::vector<const VoxEvent*>& notes,
                            uint32_t rangeStart, uint32_t rangeEnd);
     void addExpression(int channel, const std::vector<const VoxEvent*>& notes, std::vector<SynthNote>& synthNotes) const;

@@ -253,6 +253,16 @@ bool SynthEngine::start(uint16_t qualityCode) {
     return true;
 }
 
+void SynthEngine::startLike(const SynthEngine& other) {
+    clearError();
+    outPacked_ = other.outPacked_;
+    outRate_ = other.outRate_;
+    freeLists();
+    earliestTick_ = 0xFFFFFFFF;
+    latestTick_ = 0;
+    active_ = true;
+}
+
 bool SynthEngine::buildNoteList(const std::vector<const VoxEvent*>& notes, const VoiceSettings& settings,
                                 std::vector<SynthNote>& out) {
     out.clear();
@@ -389,7 +399,8 @@ bool SynthEngine::renderPhrase(const PhraseRequest& request, const std::vector<S
 
     // Loaded by the name as stored (its file may end in blanks); found trimmed.
     const std::string& voiceName = request.settings.voiceName;
-    if (!voices_.ensureVoiceLoaded(voiceName)) return fail(voices_.lastError());
+    // A loaded voice is only read (phrases may be rendered on several threads at once).
+    if (!voices_.findVoice(voiceName) && !voices_.ensureVoiceLoaded(voiceName)) return fail(voices_.lastError());
     const Voice* voice = voices_.findVoice(voiceName);
     if (!voice) return failAndFree(voices_.lastError().empty() ? "Voice not loaded." : voices_.lastError());
 

@@ -92,8 +92,11 @@ public:
     // Starts a render: sets the output format from a sample format code (forced to mono),
     // frees every list, loads the effects anew and marks the engine active.
     bool start(uint16_t qualityCode);
+    // Starts a render in the output format of `other`, without effects (a worker's engine).
+    void startLike(const SynthEngine& other);
     // The effect stage (nullptr: none). It must outlive the engine or be detached first.
     void setEffects(PhraseEffects* effects) { effects_ = effects; }
+    PhraseEffects* effects() const { return effects_; }
     // The MIDI–wave delay correction in milliseconds (0 when MIDI and wave share one clock).
     void setMidiDelayCorrection(int32_t ms) { delayCorrection_ = ms; }
     int32_t midiDelayCorrection() const { return delayCorrection_; }

@@ -383,7 +383,7 @@ TEST(SongRenderer, TheSpooledExportWritesTheSameFileAsTheRenderInMemory) {
     SongRenderer::setSpoolMemoryForTesting(0);
     r.outputPath = f.dir.file("disk.wav");
     const bool onDisk = renderer.renderSongToFile(r);
-    SongRenderer::setSpoolMemoryForTesting(uint64_t(64) << 20);
+    SongRenderer::setSpoolMemoryForTesting(uint64_t(8) << 20);
     ASSERT_TRUE(onDisk) << renderer.lastError();
     EXPECT_EQ(fileBytes(f.dir.file("disk.wav")), fileBytes(f.dir.file("memory.wav")));
     // No spool file is left behind.
