@@ -7,6 +7,9 @@
 //   effect set SONG.uta [--channel C [--note N]] [P:E ...]
 //                                sets the song defaults', a channel's or a phrase's effects
 //                                (up to three plug-in:effect pairs; none clears them)
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -49,8 +52,8 @@ struct SettingsFile {
             if (makeFolders(folderOf(path), &error)) lock.emplace(path);
         }
         // Anything by that name (a file, a folder) that cannot be read is not "no settings".
-        std::error_code ec;
-        writable = settings.load(path) || (!std::filesystem::exists(std::filesystem::symlink_status(path, ec)) && !ec);
+        struct stat st {};
+        writable = settings.load(path) || (::lstat(path.c_str(), &st) != 0 && errno == ENOENT);
         if (!writable) readError = settings.lastError();
     }
     bool save(std::ostream& err) {
