@@ -540,6 +540,14 @@
         <source>ﾍﾙﾌﾟﾌｧｲﾙが見つかりません。</source>
         <translation>The help file was not found.</translation>
     </message>
+    <message>
+        <source>歌詞つきMidiﾌｧｲﾙの書き出し</source>
+        <translation>Export MIDI File with Lyrics</translation>
+    </message>
+    <message>
+        <source>%1 に書き出しました。</source>
+        <translation>Written to %1.</translation>
+    </message>
 </context>
 <context>
     <name>kantor::app::MidiInstrumentDialog</name>

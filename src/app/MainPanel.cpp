@@ -595,7 +595,12 @@ void MainPanel::exportLyricsMidi() {
     const std::string path = ctx_.files.saveFile(this, tr("標準Midiﾌｧｲﾙ (*.mid)"), proposed + "-lyrics.mid", "mid");
     if (path.empty()) return;
     std::string error;
-    if (!exportMidiWithLyrics(hub_, path, false, error)) ctx_.prompt.warning("Error", error);
+    if (!exportMidiWithLyrics(hub_, path, false, error)) {
+        ctx_.prompt.warning("Error", error);
+        return;
+    }
+    // Said once the file is complete on the disk.
+    ctx_.prompt.notice(s(tr("歌詞つきMidiﾌｧｲﾙの書き出し")), s(tr("%1 に書き出しました。").arg(QString::fromStdString(path))));
 }
 
 void MainPanel::soundQuality() {

@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <array>
+#include <optional>
 
 #include "app/AppContext.h"
 #include "app/TextSpin.h"
@@ -25,11 +26,16 @@ class NoteVoiceWindow : public QWidget, public HubListener {
 public:
     // The window of channel c (0-15) showing note n: made, or raised and asked to select n.
     // Null when the channel has no such note.
-    static NoteVoiceWindow* open(AppContext& ctx, int channel, std::size_t note, QWidget* parent = nullptr);
+    // `beside`: the score window it was asked from, which keeps the keyboard (the window shows
+    // without activation) and which a new window is placed beside. Null: the window comes up
+    // active, where it was last or centred.
+    static NoteVoiceWindow* open(AppContext& ctx, int channel, std::size_t note, QWidget* parent = nullptr,
+                                 const QWidget* beside = nullptr);
     // The open window of a channel, or null.
     static NoteVoiceWindow* of(int channel);
 
-    NoteVoiceWindow(AppContext& ctx, int channel, std::size_t note, QWidget* parent = nullptr);
+    NoteVoiceWindow(AppContext& ctx, int channel, std::size_t note, QWidget* parent = nullptr,
+                    const QWidget* beside = nullptr);
     ~NoteVoiceWindow() override;
 
     int channel() const { return c_; }
@@ -117,6 +123,8 @@ private:
     bool modalChild_ = false;
     bool validating_ = false;
     bool ownEdit_ = false;
+    // Where the window was put beside the score: it stores its place only once the user moved it.
+    std::optional<QPoint> autoPlace_;
 };
 
 // "ﾜﾝｸﾘｯｸ・ﾉｰﾄ長の設定": the five one-click lengths, 0..10000 ticks each.

@@ -197,6 +197,8 @@ std::string Catalog::translate(std::string_view text) const {
     return result;
 }
 
+bool Catalog::contains(std::string_view text) const { return data_->whole.count(text) != 0; }
+
 const Catalog& Catalog::english() {
     static const Catalog catalog(kEnglishCatalog, kEnglishCatalogSize);
     return catalog;
@@ -227,5 +229,13 @@ std::string translatedTo(Language language, std::string_view text) {
 }
 
 std::string translated(std::string_view text) { return translatedTo(language(), text); }
+
+std::string translatedCaption(std::string_view caption) {
+    if (language() == Language::Japanese) {
+        if (caption == "Error" || caption == "ERROR" || caption == "error") return KANTOR_TEXT("エラー");
+        if (caption == "Warning") return KANTOR_TEXT("警告");
+    }
+    return translated(caption);
+}
 
 }  // namespace kantor

@@ -18,7 +18,7 @@ int importScore(const ImportArgs& a, std::ostream& out, std::ostream& err) {
         return 1;
     }
     out << result.midiPath << "\n" << a.output << "\n";
-    err << result.summary << "\n";
+    err << translated(result.summary) << "\n";
     return 0;
 }
 

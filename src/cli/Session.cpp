@@ -10,13 +10,13 @@
 namespace kantor::cli {
 
 void StreamPrompt::notice(const std::string& caption, const std::string& text) {
-    (stream ? *stream : std::cerr) << "[" << translated(caption) << "] " << translated(text) << "\n";
+    (stream ? *stream : std::cerr) << "[" << translatedCaption(caption) << "] " << translated(text) << "\n";
 }
 
 void StreamPrompt::warning(const std::string& caption, const std::string& text) { notice(caption, text); }
 
 PromptAnswer StreamPrompt::askYesNo(const std::string& caption, const std::string& text) {
-    (stream ? *stream : std::cerr) << "[" << translated(caption) << "] " << translated(text) << " -> yes\n";
+    (stream ? *stream : std::cerr) << "[" << translatedCaption(caption) << "] " << translated(text) << " -> yes\n";
     return PromptAnswer::Yes;
 }
 

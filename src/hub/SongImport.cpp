@@ -3,6 +3,8 @@
 #include <filesystem>
 
 #include "base/FileIO.h"
+#include "base/Texts.h"
+#include "base/Translation.h"
 #include "hub/Hub.h"
 #include "import/MidiLyrics.h"
 #include "import/MidiLyricsWriter.h"
@@ -19,12 +21,12 @@ namespace {
 // Resolves typed syllables through a voice, loading it first.
 bool voiceResolver(Hub& hub, const std::string& voiceName, SyllableResolver& resolve, std::string& error) {
     if (!hub.voices().ensureVoiceLoaded(voiceName)) {
-        error = "voice " + voiceName + ": " + hub.voices().lastError();
+        error = fillText(KANTOR_TEXT("音源 %s: %s"), {voiceName, hub.voices().lastError()});
         return false;
     }
     const Voice* v = hub.voices().findVoice(voiceName);
     if (!v) {
-        error = "voice " + voiceName + " is not loaded";
+        error = fillText(KANTOR_TEXT("音源 %s が読み込まれていません。"), {voiceName});
         return false;
     }
     VoiceBank& bank = hub.voices();
@@ -54,12 +56,12 @@ bool takeMidiLyrics(Hub& hub, int c, std::size_t& unplaced, std::string& error) 
 bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::string& error) {
     const std::string midiPath = hub.midi().path();
     if (sameFile(path, midiPath) || (!hub.song().songPath().empty() && sameFile(path, hub.song().songPath()))) {
-        error = path + " is the song's own file; choose another name";
+        error = fillText(KANTOR_TEXT("%s はこのソングのファイルです。別の名前を選んでください。"), {path});
         return false;
     }
     std::vector<uint8_t> smf;
     if (const ReadStatus st = readWholeFile(midiPath, smf); st != ReadStatus::Ok) {
-        error = "cannot read " + midiPath + ": " + readStatusText(st);
+        error = fillText(KANTOR_TEXT("%s を読み込めません: %s"), {midiPath, translated(readStatusText(st))});
         return false;
     }
     // The kana of a code as the channel's voice has it, else as the syllable table has it.
@@ -78,7 +80,7 @@ bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::st
     }
     std::string why;
     if (!writeFileAtomically(path, bytes, &why)) {
-        error = "cannot write " + path + ": " + why;
+        error = fillText(KANTOR_TEXT("%s に書き込めません: %s"), {path, translated(why)});
         return false;
     }
     return true;
@@ -94,7 +96,7 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
     result.midiPath = joinPath(folder, base + ".mid");
     for (const std::string& out : {songPath, result.midiPath}) {
         if (sameFile(out, scorePath)) {
-            error = out + " is the score itself; choose another name";
+            error = fillText(KANTOR_TEXT("%s は読み込む楽譜そのものです。別の名前を選んでください。"), {out});
             return false;
         }
     }
@@ -106,14 +108,14 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
         for (const std::string& s : nl.syllables) {
             std::string code;
             if (!resolve(s, code)) {
-                error = nl.where + ": the voice " + voice + " has no syllable \"" + s + "\"";
+                error = fillText(KANTOR_TEXT("%s: 音源 %s に音節「%s」がありません。"), {nl.where, voice, s});
                 return false;
             }
         }
     }
     std::string why;
     if (!writeFileAtomically(result.midiPath, score.smf, &why)) {
-        error = "cannot write " + result.midiPath + ": " + why;
+        error = fillText(KANTOR_TEXT("%s に書き込めません: %s"), {result.midiPath, translated(why)});
         return false;
     }
     auto undo = [&] {
@@ -122,7 +124,7 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
         return false;
     };
     if (!hub.openMidi(result.midiPath)) {
-        error = "the MIDI file made from the score cannot be opened";
+        error = KANTOR_TEXT("楽譜から作ったMIDIファイルを開けません。");
         return undo();
     }
     Song& song = hub.song();
@@ -134,12 +136,12 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
         return undo();
     }
     if (!hub.saveAs(songPath)) {
-        error = "the song cannot be saved as " + songPath;
+        error = fillText(KANTOR_TEXT("ソングを %s として保存できません。"), {songPath});
         return undo();
     }
-    result.summary = "part " + std::to_string(score.sungPart + 1) + " (" + (sung.name.empty() ? sung.id : sung.name) +
-                     ") sings on channel " + std::to_string(c + 1) + ": " + std::to_string(sung.notes) + " notes, " +
-                     std::to_string(score.lyrics.size()) + " with syllables";
+    result.summary = fillText(KANTOR_TEXT("パート %s（%s）をチャンネル %s で歌います: ノート %s 個、うち音節のあるもの %s 個"),
+                              {std::to_string(score.sungPart + 1), sung.name.empty() ? sung.id : sung.name,
+                               std::to_string(c + 1), std::to_string(sung.notes), std::to_string(score.lyrics.size())});
     return true;
 }
 
