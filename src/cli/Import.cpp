@@ -5,6 +5,8 @@
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "hub/SongImport.h"
+#include "voice/VoiceBank.h"
+#include "voice/VoiceLibrary.h"
 
 namespace kantor::cli {
 
@@ -13,7 +15,16 @@ int importScore(const ImportArgs& a, std::ostream& out, std::ostream& err) {
     s.setMessageStream(err);
     ScoreImport result;
     std::string error;
-    if (!importScoreAsSong(s, a.score, a.output, static_cast<int>(a.part), a.voiceName, result, error)) {
+    // A voice's name does as well as its identifier.
+    std::string voice;
+    if (!a.voiceName.empty()) {
+        s.voices().enumerateVoiceFiles();
+        if (!findVoiceByName(s.voices(), a.voiceName, voice, error)) {
+            err << "import: " << translated(error) << "\n";
+            return 1;
+        }
+    }
+    if (!importScoreAsSong(s, a.score, a.output, static_cast<int>(a.part), voice, result, error)) {
         if (!error.empty()) err << "import: " << translated(error) << "\n";
         return 1;
     }
