@@ -603,28 +603,9 @@ void MainPanel::exportLyricsMidi() {
     ctx_.prompt.notice(s(tr("歌詞つきMidiﾌｧｲﾙの書き出し")), s(tr("%1 に書き出しました。").arg(QString::fromStdString(path))));
 }
 
-void MainPanel::soundQuality() {
-    SoundQualityDialog d(hub_.settings().outputQualityCode(), hub_.pitchMode() == PitchMode::KeepFormants, this,
-                         hub_.expressionMode() == ExpressionMode::Auto);
-    if (d.exec() != QDialog::Accepted) return;
-    applySoundQuality(d);
-}
+void MainPanel::soundQuality() { editSoundQuality(ctx_, this); }
 
-void MainPanel::applySoundQuality(const SoundQualityDialog& d) {
-    hub_.settings().setOutputQualityCode(d.qualityCode());
-    if (Transport* t = hub_.transport()) t->setQualityCode(hub_.settings().outputQualityCode());
-    const ExpressionMode expression = d.autoExpression() ? ExpressionMode::Auto : ExpressionMode::Off;
-    std::string error;
-    if (expression != hub_.expressionMode()) {
-        if (!hub_.setExpressionMode(expression, &error)) ctx_.prompt.notice("Error", error);
-        // The scores' pitch lines follow the new mode.
-        for (QWidget* top : QApplication::topLevelWidgets())
-            for (ScoreView* v : top->findChildren<ScoreView*>()) v->update();
-    }
-    const PitchMode mode = d.keepFormants() ? PitchMode::KeepFormants : PitchMode::Resample;
-    if (mode == hub_.pitchMode()) return;
-    if (!hub_.setPitchMode(mode, &error)) ctx_.prompt.notice("Error", error);
-}
+void MainPanel::applySoundQuality(const SoundQualityDialog& d) { kantor::app::applySoundQuality(ctx_, d); }
 
 void MainPanel::showVersion() {
     QMessageBox box(QMessageBox::NoIcon, tr("ﾊﾞｰｼﾞｮﾝ情報"),
