@@ -393,7 +393,7 @@ void MainPanel::rebuildRecent() {
 void MainPanel::refresh() {
     const bool song = hub_.hasMidi();
     steps_ = hub_.steps();
-    setWindowTitle(q(hub_.windowTitle()));
+    showTitle();
     title_->setText(song ? q(hub_.song().titleInfo().title.empty() ? fileNameOf(hub_.midiPath())
                                                                      : hub_.song().titleInfo().title)
                          : QString());
@@ -634,9 +634,16 @@ void MainPanel::songChanged() {
     refresh();
 }
 
-void MainPanel::modifiedChanged() {
-    // A modified song shows a mark after its title.
-    const QString t = q(hub_.windowTitle());
+void MainPanel::modifiedChanged() { showTitle(); }
+
+void MainPanel::showTitle() {
+    // The song's title, else its file's name (the desktop adds the program's name after it),
+    // with a mark when it is modified; the program's name alone without a song.
+    QString t = q(hub_.windowTitle());
+    if (hub_.hasMidi() && hub_.song().titleInfo().title.empty()) {
+        const std::string& song = hub_.song().songPath();
+        t = q(fileNameOf(song.empty() ? hub_.midiPath() : song));
+    }
     setWindowTitle(hub_.hasMidi() && hub_.song().modified() ? t + " *" : t);
 }
 

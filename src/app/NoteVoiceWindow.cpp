@@ -20,6 +20,8 @@
 #include "app/WindowPlacement.h"
 #include "song/ScoreGeometry.h"
 #include "song/SongEdits.h"
+#include "voice/VoiceBank.h"
+#include "voice/VoiceLibrary.h"
 
 namespace kantor::app {
 
@@ -60,6 +62,8 @@ NoteVoiceWindow::NoteVoiceWindow(AppContext& ctx, int channel, std::size_t note,
     windows[static_cast<std::size_t>(c_)] = this;
     presets_ = ctx_.hub.settings().oneClickLengths();
     build();
+    ctx_.hub.voices().enumerateVoiceFiles();
+    voices_ = voiceChoices(ctx_.hub.voices());
     ctx_.hub.addListener(this);
     load();
     highlightNote(ctx_.hub.song(), c_, n_, true);
@@ -89,7 +93,15 @@ void NoteVoiceWindow::build() {
     big.setBold(true);
     noteName_->setFont(big);
     noteName_->setMinimumWidth(noteName_->fontMetrics().horizontalAdvance("C10#") + 12);
-    top->addWidget(noteName_);
+    auto* nameColumn = new QVBoxLayout();
+    nameColumn->addWidget(noteName_);
+    // The voice the phrase sings with, by its name.
+    voiceName_ = new QLabel(this);
+    voiceName_->setObjectName("voiceName");
+    voiceName_->setStyleSheet("color: palette(dark);");
+    nameColumn->addWidget(voiceName_);
+    nameColumn->addStretch(1);
+    top->addLayout(nameColumn);
 
     auto* slotGrid = new QGridLayout();
     slotGrid->setHorizontalSpacing(6);
@@ -275,6 +287,7 @@ void NoteVoiceWindow::load() {
     const VoxEvent* e = ctx_.hub.song().event(c_, n_);
     lengthGroup_->setTitle(tr("ﾉｰﾄ長： %1 ").arg(e->endTick - e->startTick));
     noteName_->setText(q(noteName(static_cast<int>(e->noteKey & 127))));
+    voiceName_->setText(q(voiceLabel(voices_, phraseVoiceOf(ctx_.hub.song(), c_, n_))));
     // Only an active window takes the keys to its first code (the score keeps them otherwise).
     if (isVisible() && isActiveWindow()) codes_[0]->setFocus();
 }

@@ -18,6 +18,7 @@
 #include "app/AppContext.h"
 #include "app/TextSpin.h"
 #include "song/NoteVoiceEdit.h"
+#include "voice/VoiceLibrary.h"
 
 namespace kantor::app {
 
@@ -73,6 +74,7 @@ public:
     QPushButton* oneClickButton(int i) const { return oneClick_[static_cast<std::size_t>(i)]; }
     QGroupBox* lengthGroup() const { return lengthGroup_; }
     QLabel* noteNameLabel() const { return noteName_; }
+    QLabel* voiceNameLabel() const { return voiceName_; }
     QPushButton* button(const QString& text) const;
     bool modalChild() const { return modalChild_; }
 
@@ -114,6 +116,8 @@ private:
     std::array<TextSpin*, 4> volumes_{};
     TextSpin* noteVolume_;
     QLabel* noteName_;
+    QLabel* voiceName_ = nullptr;
+    std::vector<VoiceChoice> voices_;  // the voice folder's voices, named as the lists name them
     QCheckBox* head_;
     std::array<QRadioButton*, 6> groups_{};
     QGroupBox* lengthGroup_;
