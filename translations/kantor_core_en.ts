@@ -406,6 +406,14 @@ cannot be written.</translation>
         <source>My Kantorellion Voice Dataﾌｧｲﾙ (*.vxb)|*.vxb||</source>
         <translation>My Kantorellion Voice Data files (*.vxb)|*.vxb||</translation>
     </message>
+    <message>
+        <source>「%s」という名前の音源が複数あります。識別子で選んでください: %s</source>
+        <translation>more than one voice is named &quot;%s&quot;; choose one by its identifier: %s</translation>
+    </message>
+    <message>
+        <source>「%s」という名前または識別子の音源はありません。音源: %s</source>
+        <translation>there is no voice named or identified &quot;%s&quot;; voices: %s</translation>
+    </message>
 </context>
 <context>
     <name>kantor::lyrictext</name>

@@ -2,6 +2,7 @@
 // scripted mouse, wheel and key input: zoom steps, clicks that move the position, double
 // clicks that open scores, the words on the notes, the settings dialogs and the three auto
 // scroll modes while a song plays on the virtual clock.
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <fstream>
