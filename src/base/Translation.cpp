@@ -142,6 +142,18 @@ bool Catalog::translateLine(std::string_view text, std::string& out) const {
             return true;
         }
     }
+    // "name (text)": a file named before a known text in brackets (why a file cannot be read).
+    if (text.size() > 3 && text.back() == ')' && text.find('\n') == std::string_view::npos) {
+        for (size_t at = text.find(" ("); at != std::string_view::npos; at = text.find(" (", at + 1)) {
+            std::string inner;
+            if (translateText(text.substr(at + 2, text.size() - at - 3), inner)) {
+                out.assign(text.substr(0, at + 2));
+                out += inner;
+                out += ')';
+                return true;
+            }
+        }
+    }
     return false;
 }
 

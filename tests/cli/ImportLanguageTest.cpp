@@ -102,13 +102,15 @@ protected:
         EXPECT_EQ(run("new song with an unknown voice", {"new", midi, "-o", out + "/k.uta", "--voice", "Nobody"}).status, 1);
         EXPECT_EQ(run("voice info of an unknown voice", {"voice", "info", "Nobody"}).status, 1);
         EXPECT_EQ(run("reading a missing song", {"info", out + "/missing.uta"}).status, 1);
+        fs::create_directories(out + "/folder.uta");
+        EXPECT_EQ(run("reading a song that is a folder", {"info", out + "/folder.uta"}).status, 1);
         return printed;
     }
 
     std::string bank, useless, empty, midi, score;
     // The data of the runs: the bank's lines and names, the voices, the score's part.
     const std::set<std::string> data = {"xxxx", "zz", "SakuraVox", "sakuravox", "TestVox", "Nobody", "sakura", "named",
-                                        "useless", "empty", "nowhere", "missing", "vxbprj"};
+                                        "useless", "empty", "nowhere", "missing", "vxbprj", "folder"};
 };
 
 TEST_F(ImportLanguage, JapaneseRunsPrintNoEnglishAndEnglishRunsNoJapanese) {
