@@ -796,5 +796,9 @@ Copy the wave file to the MIDI file&apos;s folder?</translation>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
+    <message>
+        <source>（なし）</source>
+        <translation>(none)</translation>
+    </message>
 </context>
 </TS>

@@ -195,6 +195,7 @@ std::string lowered(std::string s) {
 }
 
 std::string namedList(const std::vector<VoiceChoice>& choices) {
+    if (choices.empty()) return KANTOR_TEXT("（なし）");
     std::string out;
     for (const VoiceChoice& c : choices) {
         if (!out.empty()) out += ", ";

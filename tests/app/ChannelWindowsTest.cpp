@@ -352,8 +352,8 @@ private slots:
         QVERIFY(nv);
         QVERIFY(nv->isVisible());
         QCOMPARE(nv->note(), std::size_t(2));
-        QVERIFY(score->isActiveWindow());
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(score->view()));
+        QTRY_VERIFY(score->isActiveWindow());
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(score->view()));
         // Beside the score: clear of it and on the screen.
         QVERIFY(!nv->frameGeometry().intersects(score->frameGeometry()));
         const WindowRect desk = desktopRect(score);
@@ -362,8 +362,8 @@ private slots:
             QTest::keyClick(score->view(), key);
             QCOMPARE(score->view()->selected(), expected);
             QCOMPARE(nv->note(), std::size_t(expected));
-            QVERIFY(score->isActiveWindow());
-            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(score->view()));
+            QTRY_VERIFY(score->isActiveWindow());
+            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(score->view()));
         };
         for (long n = 3; n <= 7; ++n) step(Qt::Key_Right, n);
         for (long n = 6; n >= 5; --n) step(Qt::Key_Left, n);
@@ -391,7 +391,7 @@ private slots:
         nv = NoteVoiceWindow::of(0);
         QVERIFY(nv);
         QCOMPARE(nv->note(), std::size_t(3));
-        QVERIFY(score->isActiveWindow());
+        QTRY_VERIFY(score->isActiveWindow());
         // Never moved, it stored no place and comes beside the score again; moved, it keeps
         // the user's place.
         QVERIFY(s.hub().settings().windowRect(WindowKind::NoteVoice, 0).isEmpty());
