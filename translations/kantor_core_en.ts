@@ -769,26 +769,6 @@ Copy the wave file to the MIDI file&apos;s folder?</translation>
         <translation>MIDI delay: </translation>
     </message>
     <message>
-        <source>ディスクがいっぱいです（%s）</source>
-        <translation>disk full (%s)</translation>
-    </message>
-    <message>
-        <source>アクセスが許可されていません</source>
-        <translation>permission denied</translation>
-    </message>
-    <message>
-        <source>ファイル名が長すぎます</source>
-        <translation>file name too long</translation>
-    </message>
-    <message>
-        <source>読み取り専用のファイルシステムです</source>
-        <translation>read-only file system</translation>
-    </message>
-    <message>
-        <source>ファイルまたはフォルダがありません</source>
-        <translation>no such file or folder</translation>
-    </message>
-    <message>
         <source>エラー</source>
         <translation>Error</translation>
     </message>

@@ -133,16 +133,16 @@ std::string systemErrorText(int error) {
     switch (error) {
         case ENOSPC:
         case EDQUOT:
-            return fillText(KANTOR_TEXT("ディスクがいっぱいです（%s）"), {std::strerror(error)});
+            return "disk full (" + std::string(std::strerror(error)) + ")";
         case EACCES:
         case EPERM:
-            return KANTOR_TEXT("アクセスが許可されていません");
+            return "permission denied";
         case ENAMETOOLONG:
-            return KANTOR_TEXT("ファイル名が長すぎます");
+            return "file name too long";
         case EROFS:
-            return KANTOR_TEXT("読み取り専用のファイルシステムです");
+            return "read-only file system";
         case ENOENT:
-            return KANTOR_TEXT("ファイルまたはフォルダがありません");
+            return "no such file or folder";
         default:
             return std::strerror(error);
     }

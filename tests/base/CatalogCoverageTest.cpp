@@ -171,7 +171,7 @@ TEST(CatalogCoverage, TheScannerFindsMarkedAndUnmarkedTexts) {
     EXPECT_TRUE(isEnglishMessage(l[2]));
     EXPECT_FALSE(l[3].marked);
     EXPECT_TRUE(isJapaneseMessage(l[3].text));
-    EXPECT_EQ(l[3].line, 5u);
+    EXPECT_EQ(l[3].line, 6u);
 }
 
 // Every marked text has its English; no Japanese message goes unmarked.

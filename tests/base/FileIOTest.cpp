@@ -68,7 +68,7 @@ TEST(AtomicFileTest, WritesThroughDevicesAndPipesWithoutReplacingThem) {
     std::vector<uint8_t> block(1 << 16, 1);
     EXPECT_FALSE(full.write(block) && full.commit());
     EXPECT_EQ(full.errorCode(), ENOSPC);
-    EXPECT_NE(full.error().find("ディスクがいっぱいです"), std::string::npos) << full.error();
+    EXPECT_NE(full.error().find("disk full"), std::string::npos) << full.error();
 
     const std::string fifo = dir.file("pipe.wav");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

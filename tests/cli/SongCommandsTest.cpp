@@ -306,7 +306,7 @@ TEST_F(SongCommands, NewWritesOnlyIntoFilesAndLeavesNothingWhenItFails) {
     EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
     r = makeNew(other + "/" + std::string(253, 'n') + ".uta");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("ファイル名が長すぎます"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("file name too long"), std::string::npos) << r.err;
     // The MIDI copy is written, the song is not (the second file's data never reaches the disk).
     AtomicFile::injectFaultForTesting(AtomicFile::Fault::Sync, 1);
     r = makeNew(other + "/full.uta");
