@@ -1,15 +1,70 @@
 #!/usr/bin/env python3
 """Checks the user guide: every page's pictures and links resolve, every page links to its
-counterpart in the other language, each language's contents page links to all its pages, and both
-languages have the same pages.
+counterpart in the other language, each language's contents page links to all its pages, both
+languages have the same pages, and the English pages name no control in Japanese only: a label
+of the Japanese program stands in brackets after its English name ("Sound Quality… (音質の設定(H))").
 
     scripts/check-guide.py HELP_DIR               the build's help folder, pictures in shots/
     scripts/check-guide.py --no-pictures HELP_DIR the source's docs/help (pictures not checked)
 """
 import html.parser
 import os
+import re
 import sys
 import urllib.parse
+
+# Katakana (full and half width) and kanji: what the program's labels are written in. Hiragana
+# alone is left to the sung words (「さ」, 「く」) the pages quote as song data.
+LABEL_SCRIPT = re.compile(r"[\u30a0-\u30ff\u4e00-\u9fff\uff61-\uff9f]")
+
+
+class Text(html.parser.HTMLParser):
+    """The text a reader sees, with the pictures' alt texts, outside <code>, <kbd> and <pre>."""
+
+    def __init__(self):
+        super().__init__()
+        self.parts, self.skip = [], 0
+
+    def handle_starttag(self, tag, attrs):
+        if tag in ("code", "kbd", "pre", "script", "style"):
+            self.skip += 1
+        for k, v in attrs:
+            if k in ("alt", "title") and v:
+                self.parts.append(v)
+
+    def handle_endtag(self, tag):
+        if tag in ("code", "kbd", "pre", "script", "style"):
+            self.skip = max(0, self.skip - 1)
+
+    def handle_data(self, data):
+        if not self.skip:
+            self.parts.append(data)
+
+
+def outside_brackets(text):
+    out, depth = [], 0
+    for ch in text:
+        if ch in "(（":
+            depth += 1
+        elif ch in ")）" and depth:
+            depth -= 1
+        elif depth == 0:
+            out.append(ch)
+    return "".join(out)
+
+
+def japanese_only_labels(path):
+    """The Japanese labels of an English page that stand without an English name before them."""
+    t = Text()
+    with open(path, encoding="utf-8") as f:
+        t.feed(f.read())
+    found = []
+    for part in t.parts:
+        bare = outside_brackets(part).replace("日本語", "")  # the link to the Japanese page
+        m = LABEL_SCRIPT.search(bare)
+        if m:
+            found.append(bare[max(0, m.start() - 20):m.end() + 20].strip().replace("\n", " "))
+    return found
 
 
 class Page(html.parser.HTMLParser):
@@ -87,6 +142,10 @@ def main(argv):
                 errors.append(f"{lang}/{name}: no link to ../{other}/{name}")
             if name != "index.html" and name not in pages[os.path.join(folder, "index.html")].links:
                 errors.append(f"{lang}/index.html: no link to {name}")
+    for path in sorted(pages):
+        if os.path.basename(os.path.dirname(path)) == "en":
+            for label in japanese_only_labels(path):
+                errors.append(f"{os.path.relpath(path, root)}: a Japanese-only label (give its English name first): …{label}…")
     for e in errors:
         print(e, file=sys.stderr)
     shots = os.path.join(root, "shots")

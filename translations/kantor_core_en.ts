@@ -7,6 +7,72 @@
         <source>メモリが不足しています。</source>
         <translation>Not enough memory.</translation>
     </message>
+    <message>
+        <source>フォルダではありません。</source>
+        <translation>not a folder.</translation>
+    </message>
+    <message>
+        <source>フォルダとその下にoto.iniがありません。</source>
+        <translation>no oto.ini in the folder or below it.</translation>
+    </message>
+    <message>
+        <source>読み込めません。</source>
+        <translation>cannot be read.</translation>
+    </message>
+    <message>
+        <source>取り消しました。</source>
+        <translation>cancelled.</translation>
+    </message>
+    <message>
+        <source>使えるサンプルになる行がありません。</source>
+        <translation>no line of the bank gives a usable sample.</translation>
+    </message>
+</context>
+<context>
+    <name>BankSummary</name>
+    <message>
+        <source>音源名: %s</source>
+        <translation>voice name: %s</translation>
+    </message>
+    <message>
+        <source>oto.iniファイル: %s、行: %s</source>
+        <translation>oto.ini files: %s, lines: %s</translation>
+    </message>
+    <message>
+        <source>作成したサンプル: %s（1音高）</source>
+        <translation>samples made: %s (1 pitch)</translation>
+    </message>
+    <message>
+        <source>作成したサンプル: %s（%s音高）</source>
+        <translation>samples made: %s (%s pitches)</translation>
+    </message>
+    <message>
+        <source>自動で置いたマーカー: %s</source>
+        <translation>markers placed automatically: %s</translation>
+    </message>
+    <message>
+        <source>測った音高: %s</source>
+        <translation>pitches measured: %s</translation>
+    </message>
+    <message>
+        <source>使わなかった行（同じ音節と音高を別の行が与える）: %s</source>
+        <translation>lines not needed (another line gives the same syllable and pitch): %s</translation>
+    </message>
+    <message>
+        <source>飛ばした行: %s</source>
+        <translation>lines skipped: %s</translation>
+    </message>
+</context>
+<context>
+    <name>BankWave</name>
+    <message>
+        <source>使えない音の形式です。</source>
+        <translation>the sound format is not usable.</translation>
+    </message>
+    <message>
+        <source>10分より長いです。</source>
+        <translation>longer than 10 minutes.</translation>
+    </message>
 </context>
 <context>
     <name>EditWindows</name>
@@ -115,6 +181,98 @@
     <message>
         <source>ボーカルの合成が間に合わなかったフレーズを飛ばしました。</source>
         <translation>Skipped a phrase whose vocal was not ready in time.</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>ok</translation>
+    </message>
+    <message>
+        <source>見つかりません</source>
+        <translation>not found</translation>
+    </message>
+    <message>
+        <source>読み込みエラー</source>
+        <translation>read error</translation>
+    </message>
+    <message>
+        <source>大きすぎます</source>
+        <translation>too large</translation>
+    </message>
+    <message>
+        <source>アクセスが許可されていません</source>
+        <translation>permission denied</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>「ファイル=エイリアス,オフセット,子音部,ブランク,先行発声,オーバーラップ」の形ではない行</source>
+        <translation>not a line of the form FILE=ALIAS,OFFSET,CONSONANT,CUTOFF,PREUTTERANCE,OVERLAP</translation>
+    </message>
+    <message>
+        <source>WAVファイルがない</source>
+        <translation>the WAV file is missing</translation>
+    </message>
+    <message>
+        <source>WAVファイルを読み込めない</source>
+        <translation>the WAV file cannot be read</translation>
+    </message>
+    <message>
+        <source>時間がWAVファイルの終わりを越えている</source>
+        <translation>the times lie past the end of the WAV file</translation>
+    </message>
+    <message>
+        <source>エイリアスが音節を表していない</source>
+        <translation>the alias names no syllable</translation>
+    </message>
+    <message>
+        <source>先行発声がオフセットから1秒より後にある</source>
+        <translation>the preutterance lies more than one second after the offset</translation>
+    </message>
+    <message>
+        <source>先行発声とブランクの間にループの場所がない</source>
+        <translation>no room for a loop between the preutterance and the cutoff</translation>
+    </message>
+    <message>
+        <source>音源 %s: %s</source>
+        <translation>voice %s: %s</translation>
+    </message>
+    <message>
+        <source>音源 %s が読み込まれていません。</source>
+        <translation>voice %s is not loaded.</translation>
+    </message>
+    <message>
+        <source>%s はこのソングのファイルです。別の名前を選んでください。</source>
+        <translation>%s is the song&apos;s own file; choose another name.</translation>
+    </message>
+    <message>
+        <source>%s を読み込めません: %s</source>
+        <translation>cannot read %s: %s</translation>
+    </message>
+    <message>
+        <source>%s に書き込めません: %s</source>
+        <translation>cannot write %s: %s</translation>
+    </message>
+    <message>
+        <source>%s は読み込む楽譜そのものです。別の名前を選んでください。</source>
+        <translation>%s is the score itself; choose another name.</translation>
+    </message>
+    <message>
+        <source>%s: 音源 %s に音節「%s」がありません。</source>
+        <translation>%s: the voice %s has no syllable &quot;%s&quot;.</translation>
+    </message>
+    <message>
+        <source>楽譜から作ったMIDIファイルを開けません。</source>
+        <translation>the MIDI file made from the score cannot be opened.</translation>
+    </message>
+    <message>
+        <source>ソングを %s として保存できません。</source>
+        <translation>the song cannot be saved as %s.</translation>
+    </message>
+    <message>
+        <source>パート %s（%s）をチャンネル %s で歌います: ノート %s 個、うち音節のあるもの %s 個</source>
+        <translation>part %s (%s) sings on channel %s: %s notes, %s with syllables</translation>
     </message>
 </context>
 <context>
@@ -247,6 +405,14 @@ cannot be written.</translation>
     <message>
         <source>My Kantorellion Voice Dataﾌｧｲﾙ (*.vxb)|*.vxb||</source>
         <translation>My Kantorellion Voice Data files (*.vxb)|*.vxb||</translation>
+    </message>
+    <message>
+        <source>「%s」という名前の音源が複数あります。識別子で選んでください: %s</source>
+        <translation>more than one voice is named &quot;%s&quot;; choose one by its identifier: %s</translation>
+    </message>
+    <message>
+        <source>「%s」という名前または識別子の音源はありません。音源: %s</source>
+        <translation>there is no voice named or identified &quot;%s&quot;; voices: %s</translation>
     </message>
 </context>
 <context>
@@ -471,7 +637,7 @@ Only %s wave files can be used.</translation>
         <translation>Before you start, please set the MIDI delay time.
 With hardware MIDI you can probably ignore it,
 but software MIDI (such as the MIDI that comes with Windows) has a large delay.
-On the author's PC (XP) it was about +90 msec.</translation>
+On the author&apos;s PC (XP) it was about +90 msec.</translation>
     </message>
 </context>
 <context>
@@ -508,7 +674,7 @@ On the author's PC (XP) it was about +90 msec.</translation>
     <name>kantor::wavetext</name>
     <message>
         <source>Midiﾌｧｲﾙと同じﾌｫﾙﾀﾞに %s が見つかりません。</source>
-        <translation>%s not found in the MIDI file's folder.</translation>
+        <translation>%s not found in the MIDI file&apos;s folder.</translation>
     </message>
     <message>
         <source>挿入Waveﾌｧｲﾙが対応してないWaveﾌｧｲﾙ形式です。
@@ -525,8 +691,8 @@ Only %s wave files can be used.</translation>
     <message>
         <source>WaveﾌｧｲﾙはMidiﾌｧｲﾙと同じﾌｫﾙﾀﾞに格納する必要があります。
 WaveﾌｧｲﾙをMidiﾌｧｲﾙと同じﾌｫﾙﾀﾞにｺﾋﾟｰしますか？</source>
-        <translation>The wave file must be in the MIDI file's folder.
-Copy the wave file to the MIDI file's folder?</translation>
+        <translation>The wave file must be in the MIDI file&apos;s folder.
+Copy the wave file to the MIDI file&apos;s folder?</translation>
     </message>
     <message>
         <source>既に同じ位置にWaveﾌｧｲﾙが存在します。入れ換えますか？</source>
@@ -605,6 +771,18 @@ Copy the wave file to the MIDI file's folder?</translation>
     <message>
         <source>Midi 遅延ﾀｲﾑ： </source>
         <translation>MIDI delay: </translation>
+    </message>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>（なし）</source>
+        <translation>(none)</translation>
     </message>
 </context>
 </TS>

@@ -63,6 +63,22 @@
         <source>ｲﾝﾎﾟｰﾄできませんでした: %1</source>
         <translation>The import failed: %1</translation>
     </message>
+    <message>
+        <source>音源の識別子: %1</source>
+        <translation>Voice identifier: %1</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛｼﾞｪｸﾄ: %1</source>
+        <translation>Project: %1</translation>
+    </message>
+    <message>
+        <source>確認</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>新しい音源「%1」をこのソングで使いますか？</source>
+        <translation>Use the new voice &quot;%1&quot; for this song?</translation>
+    </message>
 </context>
 <context>
     <name>kantor::app::ChListSettingsDialog</name>
@@ -317,6 +333,14 @@
         <source>子音の速さ</source>
         <translation>Consonant speed</translation>
     </message>
+    <message>
+        <source>自動</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>このノートは「表情をつける」の値で歌われます（設定 → 音質の設定）。</source>
+        <translation>The note is sung with this value of Add expression (Settings → Sound Quality).</translation>
+    </message>
 </context>
 <context>
     <name>kantor::app::ItemPropertiesDialog</name>
@@ -540,6 +564,14 @@
         <source>ﾍﾙﾌﾟﾌｧｲﾙが見つかりません。</source>
         <translation>The help file was not found.</translation>
     </message>
+    <message>
+        <source>歌詞つきMidiﾌｧｲﾙの書き出し</source>
+        <translation>Export MIDI File with Lyrics</translation>
+    </message>
+    <message>
+        <source>%1 に書き出しました。</source>
+        <translation>Written to %1.</translation>
+    </message>
 </context>
 <context>
     <name>kantor::app::MidiInstrumentDialog</name>
@@ -686,6 +718,22 @@
     <message>
         <source>警告</source>
         <translation>Warning</translation>
+    </message>
+    <message>
+        <source>音質の設定...</source>
+        <translation>Sound Quality...</translation>
+    </message>
+    <message>
+        <source>表情をつける: %1</source>
+        <translation>Add expression: %1</translation>
+    </message>
+    <message>
+        <source>入</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>切</source>
+        <translation>Off</translation>
     </message>
 </context>
 <context>
@@ -1021,6 +1069,14 @@
     <message>
         <source>ｷｬﾝｾﾙ</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>音程</source>
+        <translation>Pitch</translation>
+    </message>
+    <message>
+        <source>表情</source>
+        <translation>Expression</translation>
     </message>
 </context>
 <context>

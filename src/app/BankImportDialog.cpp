@@ -14,6 +14,7 @@
 #include "base/FileIO.h"
 #include "base/Translation.h"
 #include "import/BankImporter.h"
+#include "song/SongEdits.h"
 #include "sound/SoundFormat.h"
 #include "sound/WavFile.h"
 
@@ -54,7 +55,9 @@ BankImportDialog::BankImportDialog(AppContext& ctx, QWidget* parent) : QDialog(p
     summary_ = new QPlainTextEdit;
     summary_->setReadOnly(true);
     summary_->setMinimumHeight(220);
-    summary_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines (a skipped line of the bank, its reason) wrap: no sideways scrolling.
+    summary_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    summary_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
 
     import_ = new QPushButton(tr("ｲﾝﾎﾟｰﾄ"));
     import_->setDefault(true);
@@ -123,11 +126,39 @@ bool BankImportDialog::runImport() {
         return false;
     }
     progress_->setValue(progress_->maximum());
-    text += projectPath.empty() ? "voice: " + q(identifier_) + "\n" : "project: " + q(projectPath) + "\n";
+    text += projectPath.empty() ? tr("音源の識別子: %1").arg(q(identifier_)) + "\n" : tr("ﾌﾟﾛｼﾞｪｸﾄ: %1").arg(q(projectPath)) + "\n";
     if (!summary.readme.empty()) text += "\n---- readme.txt ----\n" + q(summary.readme);
     summary_->setPlainText(text);
-    if (projectPath.empty()) ctx_.hub.voicesChanged();
+    if (projectPath.empty()) {
+        ctx_.hub.voicesChanged();
+        offerVoiceForSong(summary.voiceName);
+    }
     return true;
+}
+
+// --- The new voice for the open song ---------------------------------------------------------
+
+bool BankImportDialog::offerVoiceForSong(const std::string& voiceName) {
+    Hub& hub = ctx_.hub;
+    if (!hub.hasMidi() || identifier_.empty()) return false;
+    const QString name = q(voiceName.empty() ? identifier_ : voiceName);
+    if (ctx_.prompt.askYesNo(tr("確認").toStdString(), tr("新しい音源「%1」をこのソングで使いますか？").arg(name).toStdString()) !=
+        PromptAnswer::Yes)
+        return false;
+    // The song's default voice, as the song settings would set it (undone as one step).
+    SettingsEdit edit = SettingsEdit::forSong(hub.song());
+    edit.values().voiceName = identifier_;
+    std::string error;
+    bool stored = false;
+    hub.history().begin(hub.song(), EditHistory::kSongDefaults);
+    const bool ok = edit.apply(hub.song(), hub.voices(), error, stored);
+    hub.history().end(hub.song());
+    if (!ok) {
+        ctx_.prompt.notice("Error", error);
+        return false;
+    }
+    if (stored) hub.edited(EditHistory::kSongDefaults);
+    return stored;
 }
 
 bool importBankCommand(AppContext& ctx, QWidget* parent) {

@@ -34,6 +34,10 @@ public:
     // asks for its file through the file chooser. True when a voice or project was made.
     bool runImport();
 
+    // After a voice is made with a song open: asks whether the song should sing with it, and
+    // makes it the song's default voice (one undoable step) on Yes. True when it did.
+    bool offerVoiceForSong(const std::string& voiceName);
+
 private:
     void browse();
 

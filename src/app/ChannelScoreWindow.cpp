@@ -116,12 +116,25 @@ void ChannelScoreWindow::scrollTo(long measure, uint32_t tick) {
 bool ChannelScoreWindow::press(int control) {
     const int limit = measureLimit(ctx_.hub.tempoMap().measures().size());
     switch (control) {
-        case FewerMeasures: setSpan(fewerMeasures(view_->span())); return true;
-        case MoreMeasures: setSpan(moreMeasures(view_->span(), limit)); return true;
+        case FewerMeasures: zoomMeasures(fewerMeasures(view_->span()).count); return true;
+        case MoreMeasures: zoomMeasures(moreMeasures(view_->span(), limit).count); return true;
         case FewerKeys: setKeys(fewerKeys(view_->keys())); return true;
         case MoreKeys: setKeys(moreKeys(view_->keys())); return true;
         default: return false;
     }
+}
+
+// --- Zoom: the selected note (else the position) keeps its place on the screen -------------
+
+void ChannelScoreWindow::zoomMeasures(int count) {
+    const auto& measures = ctx_.hub.tempoMap().measures();
+    const MeasureSpan s = view_->span();
+    const TickRange shown = visibleTicks(measures, s);
+    uint32_t anchor = view_->position();
+    const long at = view_->selected();
+    if (const VoxEvent* e = at >= 0 ? ctx_.hub.song().event(channel_, static_cast<std::size_t>(at)) : nullptr)
+        if (shown.contains(e->startTick) || !shown.contains(anchor)) anchor = e->startTick;
+    setSpan(zoomAround(measures, s, count, measureLimit(measures.size()), anchor));
 }
 
 void ChannelScoreWindow::handleWheel(int steps, Qt::KeyboardModifiers mods) {
@@ -154,10 +167,26 @@ bool ChannelScoreWindow::selectNote(long event) {
     if (!e) return false;
     // The note voice window may refuse the note; the batch commands act on the selection,
     // so it moves only once the note voice window has moved.
+    const bool hadKeyboard = isActiveWindow();
+    // A refusal leaves the keys with the note voice window, on the code to mend.
     if (list_.hooks().noteSelected && !list_.hooks().noteSelected(channel_, static_cast<std::size_t>(event)))
         return false;
     showNote(event);
+    keepKeyboard(hadKeyboard);
     return true;
+}
+
+// --- Focus: the note voice window follows the selection without taking the keys -------------
+
+void ChannelScoreWindow::keepKeyboard(bool hadKeyboard) {
+    // The note voice window shows itself without activation, but some platforms (and window
+    // managers) activate every new window: give the keys back to the score, where they were.
+    if (!hadKeyboard) return;
+    if (!isActiveWindow()) {
+        raise();
+        activateWindow();
+    }
+    view_->setFocus(Qt::OtherFocusReason);
 }
 
 void ChannelScoreWindow::showNote(long event) {

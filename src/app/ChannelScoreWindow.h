@@ -73,6 +73,10 @@ private:
     void setKeys(KeySpan k);
     void syncBars();
     void showStatus();
+    // The measure zoom to `count` measures around the selected note, else the position.
+    void zoomMeasures(int count);
+    // After a selection the note voice window may have come up: the score keeps the keyboard.
+    void keepKeyboard(bool hadKeyboard);
 
     AppContext& ctx_;
     ChannelListWindow& list_;

@@ -17,6 +17,7 @@
 #include "base/FileIO.h"
 #include "plugins/PluginDescription.h"
 #include "voice/VoiceBank.h"
+#include "voice/VoiceLibrary.h"
 
 namespace kantor::app {
 
@@ -70,11 +71,12 @@ VoiceSettingsDialog::VoiceSettingsDialog(AppContext& ctx, SettingsEdit edit, QWi
     }
     grid->addLayout(voiceBox, 0, 1);
     defaultBox(SettingsGroup::Voice, 0);
+    // Listed by name (the identifier only where two share a name); the song keeps the identifier.
     ctx_.hub.voices().enumerateVoiceFiles();
-    for (int i = 0; i < ctx_.hub.voices().voiceFileCount(); ++i) voice_->addItem(q(ctx_.hub.voices().voiceFileTitle(i)));
-    connect(voice_, &QComboBox::currentTextChanged, this, [this](const QString& t) {
-        if (filling_) return;
-        edit_.values().voiceName = t.toStdString();
+    for (const VoiceChoice& c : voiceChoices(ctx_.hub.voices())) voice_->addItem(q(c.label), q(c.identifier));
+    connect(voice_, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (filling_ || i < 0) return;
+        edit_.values().voiceName = voice_->itemData(i).toString().toStdString();
         showInfo();
     });
 
@@ -150,8 +152,8 @@ void VoiceSettingsDialog::show(bool opening) {
     filling_ = true;
     const VoiceSettings& s = edit_.values();
     const QString name = q(s.voiceName);
-    if (voice_->findText(name) < 0) voice_->addItem(name);
-    voice_->setCurrentText(name);
+    if (voice_->findData(name) < 0) voice_->addItem(name, name);
+    voice_->setCurrentIndex(voice_->findData(name));
     tuning_->setValue(tuningSpinPosition(s.tuning));
     tuning_->setText(q(tuningText(s.tuning)));
     volume_->setValue(s.phraseVolume);

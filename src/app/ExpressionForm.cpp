@@ -39,6 +39,15 @@ ExpressionForm::ExpressionForm(const NoteExpression& note, const SyllableExpress
         auto* box = new QCheckBox(tr("ﾃﾞﾌｫﾙﾄ使用"), this);
         grid->addWidget(box, row, 2);
         defaults_[std::size_t(i)] = box;
+        auto* mark = new QLabel(tr("自動"), this);
+        QFont italic = mark->font();
+        italic.setItalic(true);
+        mark->setFont(italic);
+        mark->setToolTip(tr("このノートは「表情をつける」の値で歌われます（設定 → 音質の設定）。"));
+        mark->setVisible(false);
+        grid->addWidget(mark, row, 3);
+        autoMarks_[std::size_t(i)] = mark;
+        fields_[std::size_t(i)] = std::vector<QWidget*>(fields);
         const std::vector<QWidget*> list(fields);
         connect(box, &QCheckBox::toggled, this, [list](bool ticked) {
             for (QWidget* w : list) w->setEnabled(!ticked);
@@ -97,6 +106,18 @@ void ExpressionForm::setValues(const NoteExpression& note, const SyllableExpress
     for (std::size_t i = 0; i < 2; ++i) {
         defaults_[7 + i]->setChecked(syllable.has(syl[i]));
         defaults_[7 + i]->setChecked(!syllable.has(syl[i]));
+    }
+}
+
+void ExpressionForm::setAutoValues(uint16_t noteBits) {
+    for (std::size_t i = 0; i < std::size(kNoteValues); ++i) {
+        const bool on = (noteBits & static_cast<uint16_t>(kNoteValues[i])) != 0;
+        autoMarks_[i]->setVisible(on);
+        for (QWidget* w : fields_[i]) {
+            QFont f = w->font();
+            f.setItalic(on);
+            w->setFont(f);
+        }
     }
 }
 

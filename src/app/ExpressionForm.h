@@ -6,9 +6,11 @@
 // Used by the note settings window and by the channel and song settings windows.
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QSpinBox>
 #include <QWidget>
 #include <array>
+#include <vector>
 
 #include "song/Expression.h"
 
@@ -25,6 +27,10 @@ public:
     // Shows other values (after an undo underneath).
     void setValues(const NoteExpression& note, const SyllableExpression& syllable, const NoteExpression& inheritedNote,
                    const SyllableExpression& inheritedSyllable);
+    // Marks the note values (NoteValue bits) the note takes from the automatic expression:
+    // "自動" beside them, their fields in italics. 0 clears the marks.
+    void setAutoValues(uint16_t noteBits);
+    QLabel* autoMark(int i) const { return autoMarks_[std::size_t(i)]; }
     // The values as the form shows them (set bits: the boxes not ticked).
     NoteExpression noteValues() const;
     SyllableExpression syllableValues() const;
@@ -47,6 +53,8 @@ public:
 
 private:
     std::array<QCheckBox*, kBoxes> defaults_{};
+    std::array<QLabel*, kBoxes> autoMarks_{};
+    std::array<std::vector<QWidget*>, kBoxes> fields_{};
     QSpinBox *depth_, *delay_, *fade_, *smoothing_, *time_, *pitch_, *speed_;
     QDoubleSpinBox *rate_, *power_, *attack_, *sylPower_;
     QCheckBox* falsetto_;

@@ -1,5 +1,7 @@
 #include "app/ItemPropertiesDialog.h"
 
+#include "voicemaker/PitchNames.h"
+
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -31,7 +33,7 @@ ItemPropertiesDialog::ItemPropertiesDialog(AppContext& ctx, VoiceProject& projec
       item_(*project.items.at(static_cast<std::size_t>(line))),
       markers_(markersForEditing(item_)),
       sampleCount_(item_.sampleCount()) {
-    setWindowTitle(q("Properties :: " + item_.listLine(false)));
+    setWindowTitle(q("Properties :: " + shownPitchText(item_.listLine(false))));
     if ((devices_ = ctx_.hub.devices())) {
         stream_ = devices_->makeStream();
         waveOut_ = devices_->makeWaveOut();

@@ -137,7 +137,8 @@ void KantorApp::installWindows(MainPanel& p) {
         auto* w = new ChannelListWindow(*ctx_, &panel, &panel);
         ChannelWindowHooks& h = w->hooks();
         h.noteSelected = [this](int c, std::size_t event) {
-            const NoteVoiceWindow* nv = openNoteVoice(c, event);
+            // Asked by the score: the window comes up beside it, and the score keeps the keys.
+            const NoteVoiceWindow* nv = openNoteVoice(c, event, scoreWindow(c));
             return nv && nv->note() == event;
         };
         h.commands[ChannelListWindow::SongDefaults] = [this](int, long) { openSongSettings(); };
@@ -203,8 +204,8 @@ void KantorApp::installWindows(MainPanel& p) {
     });
 }
 
-NoteVoiceWindow* KantorApp::openNoteVoice(int channel, std::size_t event) {
-    NoteVoiceWindow* w = NoteVoiceWindow::open(*ctx_, channel, event, panel_);
+NoteVoiceWindow* KantorApp::openNoteVoice(int channel, std::size_t event, const QWidget* beside) {
+    NoteVoiceWindow* w = NoteVoiceWindow::open(*ctx_, channel, event, panel_, beside);
     if (w) {
         connect(w, &NoteVoiceWindow::noteSelected, this, &KantorApp::noteVoiceSelected, Qt::UniqueConnection);
         connect(w, &NoteVoiceWindow::noteChanged, this, &KantorApp::noteVoiceChanged, Qt::UniqueConnection);

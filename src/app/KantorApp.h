@@ -53,7 +53,8 @@ public:
     // The note voice window of channel c (0-15) on note `event` (made, or raised and moved
     // there); null when the channel has no such note. The score windows call it on a click
     // (or NoteVoiceWindow::open with their own context).
-    NoteVoiceWindow* openNoteVoice(int channel, std::size_t event);
+    // `beside`: the score asking, which keeps the keyboard and has the window beside it.
+    NoteVoiceWindow* openNoteVoice(int channel, std::size_t event, const QWidget* beside = nullptr);
     // "ｿﾝｸﾞ・ﾃﾞﾌｫﾙﾄ設定" (from the channel list's context menu); true when the song changed.
     bool openSongSettings();
 

@@ -393,7 +393,7 @@ void MainPanel::rebuildRecent() {
 void MainPanel::refresh() {
     const bool song = hub_.hasMidi();
     steps_ = hub_.steps();
-    setWindowTitle(q(hub_.windowTitle()));
+    showTitle();
     title_->setText(song ? q(hub_.song().titleInfo().title.empty() ? fileNameOf(hub_.midiPath())
                                                                      : hub_.song().titleInfo().title)
                          : QString());
@@ -595,31 +595,17 @@ void MainPanel::exportLyricsMidi() {
     const std::string path = ctx_.files.saveFile(this, tr("標準Midiﾌｧｲﾙ (*.mid)"), proposed + "-lyrics.mid", "mid");
     if (path.empty()) return;
     std::string error;
-    if (!exportMidiWithLyrics(hub_, path, false, error)) ctx_.prompt.warning("Error", error);
-}
-
-void MainPanel::soundQuality() {
-    SoundQualityDialog d(hub_.settings().outputQualityCode(), hub_.pitchMode() == PitchMode::KeepFormants, this,
-                         hub_.expressionMode() == ExpressionMode::Auto);
-    if (d.exec() != QDialog::Accepted) return;
-    applySoundQuality(d);
-}
-
-void MainPanel::applySoundQuality(const SoundQualityDialog& d) {
-    hub_.settings().setOutputQualityCode(d.qualityCode());
-    if (Transport* t = hub_.transport()) t->setQualityCode(hub_.settings().outputQualityCode());
-    const ExpressionMode expression = d.autoExpression() ? ExpressionMode::Auto : ExpressionMode::Off;
-    std::string error;
-    if (expression != hub_.expressionMode()) {
-        if (!hub_.setExpressionMode(expression, &error)) ctx_.prompt.notice("Error", error);
-        // The scores' pitch lines follow the new mode.
-        for (QWidget* top : QApplication::topLevelWidgets())
-            for (ScoreView* v : top->findChildren<ScoreView*>()) v->update();
+    if (!exportMidiWithLyrics(hub_, path, false, error)) {
+        ctx_.prompt.warning("Error", error);
+        return;
     }
-    const PitchMode mode = d.keepFormants() ? PitchMode::KeepFormants : PitchMode::Resample;
-    if (mode == hub_.pitchMode()) return;
-    if (!hub_.setPitchMode(mode, &error)) ctx_.prompt.notice("Error", error);
+    // Said once the file is complete on the disk.
+    ctx_.prompt.notice(s(tr("歌詞つきMidiﾌｧｲﾙの書き出し")), s(tr("%1 に書き出しました。").arg(QString::fromStdString(path))));
 }
+
+void MainPanel::soundQuality() { editSoundQuality(ctx_, this); }
+
+void MainPanel::applySoundQuality(const SoundQualityDialog& d) { kantor::app::applySoundQuality(ctx_, d); }
 
 void MainPanel::showVersion() {
     QMessageBox box(QMessageBox::NoIcon, tr("ﾊﾞｰｼﾞｮﾝ情報"),
@@ -648,9 +634,16 @@ void MainPanel::songChanged() {
     refresh();
 }
 
-void MainPanel::modifiedChanged() {
-    // A modified song shows a mark after its title.
-    const QString t = q(hub_.windowTitle());
+void MainPanel::modifiedChanged() { showTitle(); }
+
+void MainPanel::showTitle() {
+    // The song's title, else its file's name (the desktop adds the program's name after it),
+    // with a mark when it is modified; the program's name alone without a song.
+    QString t = q(hub_.windowTitle());
+    if (hub_.hasMidi() && hub_.song().titleInfo().title.empty()) {
+        const std::string& song = hub_.song().songPath();
+        t = q(fileNameOf(song.empty() ? hub_.midiPath() : song));
+    }
     setWindowTitle(hub_.hasMidi() && hub_.song().modified() ? t + " *" : t);
 }
 

@@ -167,6 +167,8 @@ private:
     void importScore(std::string score = {});
     void exportLyricsMidi();
     void soundQuality();
+    // The window title: the song's title or file name, "*" when modified.
+    void showTitle();
     void showVersion();
     void openHelp(int command);
 

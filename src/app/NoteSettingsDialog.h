@@ -4,6 +4,7 @@
 // syllables. Each value has a "ﾃﾞﾌｫﾙﾄ使用" box: ticked, the note uses the channel's default,
 // else the song's. OK writes the note's records as one undoable edit.
 #include <QDialog>
+#include <QLabel>
 #include <cstddef>
 
 #include "app/AppContext.h"
@@ -30,12 +31,19 @@ public:
     QDoubleSpinBox* attack() const { return form_->attack(); }
 
     void accept() override;
+    // The line "表情をつける: 入 / 切" above the form.
+    QLabel* autoState() const { return autoState_; }
+    // Shows again what the ticked boxes stand for (after the sound quality settings changed).
+    void showInherited();
 
 private:
     AppContext& ctx_;
     int c_;
     std::size_t event_;
-    ExpressionForm* form_;
+    ExpressionForm* form_ = nullptr;
+    QLabel* autoState_ = nullptr;
+    NoteExpression own_;
+    SyllableExpression ownSyllable_;
 };
 
 }  // namespace kantor::app

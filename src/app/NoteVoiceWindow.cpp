@@ -20,6 +20,8 @@
 #include "app/WindowPlacement.h"
 #include "song/ScoreGeometry.h"
 #include "song/SongEdits.h"
+#include "voice/VoiceBank.h"
+#include "voice/VoiceLibrary.h"
 
 namespace kantor::app {
 
@@ -35,31 +37,45 @@ constexpr const char* kCaption = "VoiceNote";  // string 119
 
 NoteVoiceWindow* NoteVoiceWindow::of(int channel) { return windows[static_cast<std::size_t>(channel & 15)]; }
 
-NoteVoiceWindow* NoteVoiceWindow::open(AppContext& ctx, int channel, std::size_t note, QWidget* parent) {
+NoteVoiceWindow* NoteVoiceWindow::open(AppContext& ctx, int channel, std::size_t note, QWidget* parent,
+                                       const QWidget* beside) {
     if (!ctx.hub.song().event(channel, note)) return nullptr;
     if (NoteVoiceWindow* w = of(channel)) {
-        w->showNormal();
-        w->raise();
-        w->activateWindow();
+        if (w->isMinimized() || !w->isVisible()) w->showNormal();
+        if (!beside) {
+            w->raise();
+            w->activateWindow();
+        }
         w->selectNote(note);
         return w;
     }
-    auto* w = new NoteVoiceWindow(ctx, channel, note, parent);
+    auto* w = new NoteVoiceWindow(ctx, channel, note, parent, beside);
+    if (beside) w->setAttribute(Qt::WA_ShowWithoutActivating);
     w->show();
     return w;
 }
 
-NoteVoiceWindow::NoteVoiceWindow(AppContext& ctx, int channel, std::size_t note, QWidget* parent)
+NoteVoiceWindow::NoteVoiceWindow(AppContext& ctx, int channel, std::size_t note, QWidget* parent,
+                                 const QWidget* beside)
     : QWidget(parent, Qt::Window), ctx_(ctx), song_(&ctx.hub.song()), c_(channel & 15), n_(note) {
     setAttribute(Qt::WA_DeleteOnClose);
     windows[static_cast<std::size_t>(c_)] = this;
     presets_ = ctx_.hub.settings().oneClickLengths();
     build();
+    ctx_.hub.voices().enumerateVoiceFiles();
+    voices_ = voiceChoices(ctx_.hub.voices());
     ctx_.hub.addListener(this);
     load();
     highlightNote(ctx_.hub.song(), c_, n_, true);
     adjustSize();
-    restorePlacement(this, ctx_.hub.settings(), WindowKind::NoteVoice, c_, false, DefaultPlace::Centred);
+    const bool stored = !ctx_.hub.settings().windowRect(WindowKind::NoteVoice, c_).isEmpty();
+    if (beside && !stored) {
+        // Beside the score, clear of it and of the selected note, within the screen.
+        placeBeside(this, beside);
+        autoPlace_ = pos();
+    } else {
+        restorePlacement(this, ctx_.hub.settings(), WindowKind::NoteVoice, c_, false, DefaultPlace::Centred);
+    }
 }
 
 NoteVoiceWindow::~NoteVoiceWindow() {
@@ -77,7 +93,15 @@ void NoteVoiceWindow::build() {
     big.setBold(true);
     noteName_->setFont(big);
     noteName_->setMinimumWidth(noteName_->fontMetrics().horizontalAdvance("C10#") + 12);
-    top->addWidget(noteName_);
+    auto* nameColumn = new QVBoxLayout();
+    nameColumn->addWidget(noteName_);
+    // The voice the phrase sings with, by its name.
+    voiceName_ = new QLabel(this);
+    voiceName_->setObjectName("voiceName");
+    voiceName_->setStyleSheet("color: palette(dark);");
+    nameColumn->addWidget(voiceName_);
+    nameColumn->addStretch(1);
+    top->addLayout(nameColumn);
 
     auto* slotGrid = new QGridLayout();
     slotGrid->setHorizontalSpacing(6);
@@ -263,7 +287,9 @@ void NoteVoiceWindow::load() {
     const VoxEvent* e = ctx_.hub.song().event(c_, n_);
     lengthGroup_->setTitle(tr("ﾉｰﾄ長： %1 ").arg(e->endTick - e->startTick));
     noteName_->setText(q(noteName(static_cast<int>(e->noteKey & 127))));
-    if (isVisible()) codes_[0]->setFocus();
+    voiceName_->setText(q(voiceLabel(voices_, phraseVoiceOf(ctx_.hub.song(), c_, n_))));
+    // Only an active window takes the keys to its first code (the score keeps them otherwise).
+    if (isVisible() && isActiveWindow()) codes_[0]->setFocus();
 }
 
 void NoteVoiceWindow::showForm() {
@@ -345,6 +371,11 @@ bool NoteVoiceWindow::commit() {
             validating_ = true;
             ctx_.prompt.warning(edittext::kWarning, edittext::kUnknownCode);
             validating_ = false;
+        }
+        // The code to mend takes the keys, also when the score asked for another note.
+        if (isVisible() && !isActiveWindow()) {
+            raise();
+            activateWindow();
         }
         codes_[i]->setFocus();
         codes_[i]->selectAll();
@@ -533,7 +564,8 @@ void NoteVoiceWindow::closeEvent(QCloseEvent* e) {
         return;
     }
     if (song_) highlightNote(ctx_.hub.song(), c_, n_, false);
-    storePlacement(this, ctx_.hub.settings(), WindowKind::NoteVoice, c_);
+    // A window the user never moved from its place beside the score goes there again next time.
+    if (!autoPlace_ || *autoPlace_ != pos()) storePlacement(this, ctx_.hub.settings(), WindowKind::NoteVoice, c_);
     emit noteChanged(c_, static_cast<int>(n_));
     emit closing(c_);
     e->accept();

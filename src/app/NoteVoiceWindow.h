@@ -13,10 +13,12 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <array>
+#include <optional>
 
 #include "app/AppContext.h"
 #include "app/TextSpin.h"
 #include "song/NoteVoiceEdit.h"
+#include "voice/VoiceLibrary.h"
 
 namespace kantor::app {
 
@@ -25,11 +27,16 @@ class NoteVoiceWindow : public QWidget, public HubListener {
 public:
     // The window of channel c (0-15) showing note n: made, or raised and asked to select n.
     // Null when the channel has no such note.
-    static NoteVoiceWindow* open(AppContext& ctx, int channel, std::size_t note, QWidget* parent = nullptr);
+    // `beside`: the score window it was asked from, which keeps the keyboard (the window shows
+    // without activation) and which a new window is placed beside. Null: the window comes up
+    // active, where it was last or centred.
+    static NoteVoiceWindow* open(AppContext& ctx, int channel, std::size_t note, QWidget* parent = nullptr,
+                                 const QWidget* beside = nullptr);
     // The open window of a channel, or null.
     static NoteVoiceWindow* of(int channel);
 
-    NoteVoiceWindow(AppContext& ctx, int channel, std::size_t note, QWidget* parent = nullptr);
+    NoteVoiceWindow(AppContext& ctx, int channel, std::size_t note, QWidget* parent = nullptr,
+                    const QWidget* beside = nullptr);
     ~NoteVoiceWindow() override;
 
     int channel() const { return c_; }
@@ -67,6 +74,7 @@ public:
     QPushButton* oneClickButton(int i) const { return oneClick_[static_cast<std::size_t>(i)]; }
     QGroupBox* lengthGroup() const { return lengthGroup_; }
     QLabel* noteNameLabel() const { return noteName_; }
+    QLabel* voiceNameLabel() const { return voiceName_; }
     QPushButton* button(const QString& text) const;
     bool modalChild() const { return modalChild_; }
 
@@ -108,6 +116,8 @@ private:
     std::array<TextSpin*, 4> volumes_{};
     TextSpin* noteVolume_;
     QLabel* noteName_;
+    QLabel* voiceName_ = nullptr;
+    std::vector<VoiceChoice> voices_;  // the voice folder's voices, named as the lists name them
     QCheckBox* head_;
     std::array<QRadioButton*, 6> groups_{};
     QGroupBox* lengthGroup_;
@@ -117,6 +127,8 @@ private:
     bool modalChild_ = false;
     bool validating_ = false;
     bool ownEdit_ = false;
+    // Where the window was put beside the score: it stores its place only once the user moved it.
+    std::optional<QPoint> autoPlace_;
 };
 
 // "ﾜﾝｸﾘｯｸ・ﾉｰﾄ長の設定": the five one-click lengths, 0..10000 ticks each.

@@ -14,6 +14,7 @@ namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
 // Captions and texts come from the core in Japanese; they are shown in the chosen language.
 QString shown(const std::string& s) { return QString::fromStdString(translated(s)); }
+QString shownCaption(const std::string& s) { return QString::fromStdString(translatedCaption(s)); }
 }  // namespace
 
 void fitText(QMessageBox& box, const std::string& text) {
@@ -29,24 +30,24 @@ QMessageBox::Icon noticeIcon(const std::string& caption) {
 }
 
 void QtPrompt::notice(const std::string& caption, const std::string& text) {
-    QMessageBox box(noticeIcon(caption), shown(caption), shown(text), QMessageBox::Ok, parent_);
+    QMessageBox box(noticeIcon(caption), shownCaption(caption), shown(text), QMessageBox::Ok, parent_);
     fitText(box, translated(text));
     box.exec();
 }
 
 void QtPrompt::warning(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, shown(caption), shown(text), QMessageBox::Ok, parent_);
+    QMessageBox box(QMessageBox::Warning, shownCaption(caption), shown(text), QMessageBox::Ok, parent_);
     fitText(box, translated(text));
     box.exec();
 }
 
 PromptAnswer QtPrompt::askYesNo(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Question, shown(caption), shown(text), QMessageBox::Yes | QMessageBox::No, parent_);
+    QMessageBox box(QMessageBox::Question, shownCaption(caption), shown(text), QMessageBox::Yes | QMessageBox::No, parent_);
     return box.exec() == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
 }
 
 PromptAnswer QtPrompt::askOkCancel(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Question, shown(caption), shown(text), QMessageBox::Ok | QMessageBox::Cancel, parent_);
+    QMessageBox box(QMessageBox::Question, shownCaption(caption), shown(text), QMessageBox::Ok | QMessageBox::Cancel, parent_);
     box.button(QMessageBox::Cancel)->setText(QCoreApplication::translate("kantor::app::QtPrompt", "ｷｬﾝｾﾙ"));
     box.setDefaultButton(QMessageBox::Ok);
     fitText(box, translated(text));
@@ -54,7 +55,7 @@ PromptAnswer QtPrompt::askOkCancel(const std::string& caption, const std::string
 }
 
 PromptAnswer QtPrompt::askYesNoCancel(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, shown(caption), shown(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+    QMessageBox box(QMessageBox::Warning, shownCaption(caption), shown(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                     parent_);
     box.setDefaultButton(QMessageBox::Yes);
     switch (box.exec()) {

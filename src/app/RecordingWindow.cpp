@@ -1,5 +1,7 @@
 #include "app/RecordingWindow.h"
 
+#include "voicemaker/PitchNames.h"
+
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -139,7 +141,7 @@ void RecordingWindow::fill() {
     list_->clear();
     for (std::size_t r = 0; r < order_.size(); ++r) {
         const auto& item = project_.items[std::size_t(order_[r])];
-        list_->addItem(q(item ? item->listLine() : std::string()));
+        list_->addItem(q(item ? shownPitchText(item->listLine()) : std::string()));
         list_->item(int(r))->setSelected(selected[r]);
     }
 }
@@ -238,7 +240,7 @@ void RecordingWindow::follow() {
     if (!run_) return;
     for (int changed = run_->takeChangedLine(); changed >= 0; changed = run_->takeChangedLine()) {
         for (std::size_t r = 0; r < order_.size(); ++r)
-            if (order_[r] == changed) list_->item(int(r))->setText(q(project_.items[std::size_t(changed)]->listLine()));
+            if (order_[r] == changed) list_->item(int(r))->setText(q(shownPitchText(project_.items[std::size_t(changed)]->listLine())));
         emit itemsChanged();
     }
     const int line = run_->currentLine();

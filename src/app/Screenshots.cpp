@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QDir>
+#include <QPainter>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -31,6 +32,7 @@
 #include "app/MidiOutputDialog.h"
 #include "app/NoteSettingsDialog.h"
 #include "app/NoteVoiceWindow.h"
+#include "app/WindowPlacement.h"
 #include "app/QtPrompt.h"
 #include "app/RecordingWindow.h"
 #include "app/SoundQualityDialog.h"
@@ -103,6 +105,34 @@ bool saveAsIs(QWidget* w, const QString& dir, const char* name) {
     return write(w, dir, name);
 }
 
+// The score and the note voice window where they are on the screen: the note voice window
+// beside the score, not over it.
+bool saveDesktop(QWidget* score, QWidget* noteVoice, const QString& dir, const char* name) {
+    if (!score || !noteVoice) {
+        std::printf("FAILED %s: no note voice window beside the score\n", name);
+        return false;
+    }
+    noteVoice->show();
+    QApplication::processEvents();
+    const WindowRect d = desktopRect(score);
+    const QRect desk(int(d.left), int(d.top), int(d.right - d.left), int(d.bottom - d.top));
+    const QRect both = desk.united(score->frameGeometry()).united(noteVoice->frameGeometry());
+    const qreal ratio = score->devicePixelRatioF();
+    QImage image((both.size() * ratio), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(QColor(60, 64, 72));
+    QPainter p(&image);
+    p.fillRect(desk.translated(-both.topLeft()), QColor(96, 104, 116));
+    for (QWidget* w : {score, noteVoice}) p.drawPixmap(w->geometry().topLeft() - both.topLeft(), w->grab());
+    p.end();
+    const QString path = QDir(dir).filePath(QString(name) + ".png");
+    const bool ok = image.save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
+    if (noteVoice->frameGeometry().intersects(score->frameGeometry()))
+        std::printf("NOTE: %s: the note voice window covers part of the score (the screen has no room beside it)\n", name);
+    return ok;
+}
+
 // The note voice window and the editing dialogs on the first sung note of the demo song.
 int noteEditingScreenshots(KantorApp& app, const QString& dir) {
     Song& song = app.hub().song();
@@ -139,6 +169,24 @@ int noteEditingScreenshots(KantorApp& app, const QString& dir) {
         settings.defaultBox(5)->setChecked(false);
         settings.power()->setValue(1.5);
         failures += !save(&settings, dir, "note-settings");
+    }
+    {
+        // With the automatic expression on, a long note without settings: the values it is
+        // sung with, marked 自動.
+        std::size_t held = note;
+        const auto& events = song.channel(c).events;
+        for (std::size_t i = note; i < events.size(); ++i) {
+            if (!events[i] || !events[i]->hasSyllable()) continue;
+            if (app.hub().tempoMap().millisecondsBetween(events[i]->startTick, events[i]->endTick) >= 600) {
+                held = i;
+                break;
+            }
+        }
+        std::string error;
+        app.hub().setExpressionMode(ExpressionMode::Auto, &error);
+        NoteSettingsDialog settings(app.context(), c, held);
+        failures += !save(&settings, dir, "note-settings-auto");
+        app.hub().setExpressionMode(ExpressionMode::Off, &error);
     }
     OneClickLengthDialog oneClick(app.hub().settings().oneClickLengths());
     failures += !save(&oneClick, dir, "one-click-lengths");
@@ -394,6 +442,19 @@ int writeScreenshots(const std::string& dirText) {
                 score->scrollTo(std::max(0L, m), song.event(vox, std::size_t(sung))->startTick);
             }
             failures += !saveAsIs(score, dir, "channel-score-hiragana");
+            if (sung >= 0) {
+                // A smaller score at the top of the screen: the note voice window comes up below it.
+                const QRect kept = score->geometry();
+                if (NoteVoiceWindow* nv = NoteVoiceWindow::of(vox)) nv->close();
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                app.hub().settings().setWindowRect(WindowKind::NoteVoice, {}, vox);
+                score->resize(760, 240);
+                score->move(0, 0);
+                score->selectNote(sung + 1);
+                failures += !saveDesktop(score, NoteVoiceWindow::of(vox), dir, "score-and-note-voice");
+                score->setGeometry(kept);
+                score->selectNote(sung);
+            }
             app.hub().settings().block().channelScoreVoxWordDisplay = 2;
             list->applySettings();
             failures += !saveAsIs(score, dir, "channel-score-romaji");

@@ -1,12 +1,17 @@
 #include "app/SoundQualityDialog.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <algorithm>
+
+#include "app/ChannelViews.h"
+#include "hub/Hub.h"
 
 namespace kantor::app {
 
@@ -36,25 +41,61 @@ SoundQualityDialog::SoundQualityDialog(uint16_t qualityCode, bool keepFormants, 
     bits_->button(0)->setChecked(true);
     channels_->button(0)->setChecked(true);
     rate_->button(std::min(qualityCode / 4, 2))->setChecked(true);
-    auto* pitch = new QGroupBox("Pitch", this);
+    auto* pitch = new QGroupBox(tr("音程"), this);
     auto* ph = new QHBoxLayout(pitch);
     formants_ = new QCheckBox(tr("フォルマントを保つ (PSOLA)"), pitch);
     formants_->setToolTip(tr("音程を変えても声の響き（フォルマント）を変えずに歌います。"
                              "切ると見本の音声を速く・遅く読んで音程を合わせます（従来の方式）。"));
     formants_->setChecked(keepFormants);
     ph->addWidget(formants_);
-    expression_ = new QCheckBox(tr("表情をつける"), pitch);
-    expression_->setToolTip(tr("ノート設定のないノートに、自然なビブラート（400ms以上のノート）、"
-                               "つながったノートの間のなめらかな音程の移り、やわらかい立ち上がりをつけます。"));
-    expression_->setChecked(autoExpression);
-    ph->addWidget(expression_);
     ph->addStretch(1);
     v->addWidget(pitch);
+    // Auto expression: a group of its own, with what it does in plain words under the box.
+    auto* expression = new QGroupBox(tr("表情"), this);
+    expression->setObjectName("expressionGroup");
+    auto* eh = new QVBoxLayout(expression);
+    expression_ = new QCheckBox(tr("表情をつける"), expression);
+    const QString what = tr("ノート設定のないノートに、自然なビブラート（400ms以上のノート）、"
+                            "つながったノートの間のなめらかな音程の移り、やわらかい立ち上がりをつけます。");
+    expression_->setToolTip(what);
+    expression_->setChecked(autoExpression);
+    eh->addWidget(expression_);
+    auto* about = new QLabel(what, expression);
+    about->setWordWrap(true);
+    about->setStyleSheet("color: palette(dark);");
+    eh->addWidget(about);
+    v->addWidget(expression);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     v->addWidget(buttons);
+}
+
+void applySoundQuality(AppContext& ctx, const SoundQualityDialog& d) {
+    Hub& hub = ctx.hub;
+    hub.settings().setOutputQualityCode(d.qualityCode());
+    if (Transport* t = hub.transport()) t->setQualityCode(hub.settings().outputQualityCode());
+    const ExpressionMode expression = d.autoExpression() ? ExpressionMode::Auto : ExpressionMode::Off;
+    std::string error;
+    if (expression != hub.expressionMode()) {
+        if (!hub.setExpressionMode(expression, &error)) ctx.prompt.notice("Error", error);
+        // The scores' pitch lines follow the new mode.
+        for (QWidget* top : QApplication::topLevelWidgets())
+            for (ScoreView* v : top->findChildren<ScoreView*>()) v->update();
+    }
+    const PitchMode mode = d.keepFormants() ? PitchMode::KeepFormants : PitchMode::Resample;
+    if (mode == hub.pitchMode()) return;
+    if (!hub.setPitchMode(mode, &error)) ctx.prompt.notice("Error", error);
+}
+
+bool editSoundQuality(AppContext& ctx, QWidget* parent) {
+    Hub& hub = ctx.hub;
+    SoundQualityDialog d(hub.settings().outputQualityCode(), hub.pitchMode() == PitchMode::KeepFormants, parent,
+                         hub.expressionMode() == ExpressionMode::Auto);
+    if (d.exec() != QDialog::Accepted) return false;
+    applySoundQuality(ctx, d);
+    return true;
 }
 
 uint16_t SoundQualityDialog::qualityCode() const { return static_cast<uint16_t>(4 * std::max(0, rate_->checkedId())); }

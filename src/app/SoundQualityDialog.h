@@ -10,6 +10,8 @@
 #include <QDialog>
 #include <cstdint>
 
+#include "app/AppContext.h"
+
 namespace kantor::app {
 
 class SoundQualityDialog : public QDialog {
@@ -33,5 +35,12 @@ private:
     QCheckBox* formants_ = nullptr;
     QCheckBox* expression_ = nullptr;
 };
+
+// Takes the dialog's choices: the output quality, the expression mode (the scores' pitch
+// lines follow it) and the pitch mode; failures are shown under "Error".
+void applySoundQuality(AppContext& ctx, const SoundQualityDialog& d);
+// Opens the dialog on the current choices and takes them on OK (from the settings menu and
+// the note settings window). True when OK was pressed.
+bool editSoundQuality(AppContext& ctx, QWidget* parent);
 
 }  // namespace kantor::app

@@ -37,10 +37,9 @@ VoiceLibraryDialog::VoiceLibraryDialog(AppContext& ctx, Mode mode, const std::st
     auto* form = new QFormLayout();
     combo_ = new QComboBox(this);
     combo_->setMinimumWidth(combo_->fontMetrics().horizontalAdvance("M") * 28);
-    for (const std::string& id : ids_) {
-        const int i = bank.findVoiceFile(id);
-        combo_->addItem(q(i >= 0 ? bank.voiceFileVoiceName(i) : id), i);
-    }
+    // By name, with the identifier where two voices share one.
+    const std::vector<VoiceChoice> choices = voiceChoices(bank);
+    for (const std::string& id : ids_) combo_->addItem(q(voiceLabel(choices, id)), bank.findVoiceFile(id));
     form->addRow(tr("Voice： "), combo_);
     v->addLayout(form);
     for (QLabel*& l : lines_) {

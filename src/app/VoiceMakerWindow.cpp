@@ -103,7 +103,7 @@ VoiceMakerWindow::VoiceMakerWindow(AppContext& ctx, QWidget* parent)
     pitchBox->addWidget(new QLabel(tr("音程"), this));
     pitches_ = new QListWidget(this);
     pitches_->setFont(monospace());
-    for (int n = kMakerPitchListTop; n >= 0; --n) pitches_->addItem(q(makerPitchListLine(n)));
+    for (int n = kMakerPitchListTop; n >= 0; --n) pitches_->addItem(q(shownPitchText(makerPitchListLine(n))));
     pitches_->setMinimumWidth(QFontMetrics(monospace()).horizontalAdvance(QString(13, 'M')) + 24);
     pitchBox->addWidget(pitches_);
     body->addLayout(pitchBox);
@@ -245,7 +245,7 @@ void VoiceMakerWindow::refresh() {
     rate_->setCurrentIndex(std::min<int>(project_.rateChoice, 2));
     const std::vector<int> selected = selectedLines();
     items_->clear();
-    for (const std::string& line : project_.listLines()) items_->addItem(q(line));
+    for (const std::string& line : project_.listLines()) items_->addItem(q(shownPitchText(line)));
     selectLines(selected);
     filling_ = false;
 }

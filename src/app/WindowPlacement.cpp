@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 
 namespace kantor::app {
 
@@ -40,6 +41,41 @@ void restorePlacement(QWidget* w, const Settings& settings, WindowKind kind, int
         }
         case DefaultPlace::Keep: break;
     }
+}
+
+QPoint besidePlace(const QRect& anchor, const QSize& size, const QRect& desk) {
+    const QPoint tries[] = {{anchor.left(), anchor.bottom() + 1},
+                            {anchor.right() + 1, anchor.top()},
+                            {anchor.left() - size.width(), anchor.top()},
+                            {anchor.left(), anchor.top() - size.height()}};
+    auto onDesk = [&](QPoint p) {
+        p.setX(std::max(desk.left(), std::min(p.x(), desk.right() + 1 - size.width())));
+        p.setY(std::max(desk.top(), std::min(p.y(), desk.bottom() + 1 - size.height())));
+        return p;
+    };
+    QPoint best = onDesk(tries[0]);
+    long long bestCover = -1;
+    for (const QPoint& t : tries) {
+        const QRect r(onDesk(t), size);
+        const QRect cover = r.intersected(anchor);
+        const long long area = cover.isEmpty() ? 0 : static_cast<long long>(cover.width()) * cover.height();
+        if (area == 0 && desk.contains(r)) return r.topLeft();
+        if (bestCover < 0 || area < bestCover) {
+            bestCover = area;
+            best = r.topLeft();
+        }
+    }
+    return best;
+}
+
+void placeBeside(QWidget* w, const QWidget* anchor) {
+    const WindowRect d = desktopRect(anchor);
+    const QRect desk(QPoint(int(d.left), int(d.top)), QPoint(int(d.right) - 1, int(d.bottom) - 1));
+    // The new window's frame is taken to be as thick as the anchor's.
+    const QRect af = anchor->frameGeometry();
+    const QSize frame = af.size() - anchor->geometry().size();
+    const QSize size = w->size().expandedTo(w->minimumSizeHint()) + frame;
+    w->move(besidePlace(af, size, desk));
 }
 
 void storePlacement(const QWidget* w, Settings& settings, WindowKind kind, int index) {

@@ -18,6 +18,13 @@ void restorePlacement(QWidget* w, const Settings& settings, WindowKind kind, int
                       DefaultPlace place, const QWidget* below = nullptr);
 void storePlacement(const QWidget* w, Settings& settings, WindowKind kind, int index = 0);
 
+// Where a window of frame size `size` goes beside `anchor` (a frame rectangle) on `desk`: the
+// first of below, right, left and above that fits on the desk without covering the anchor;
+// else, kept on the desk, the one covering least of it. Returns the frame's top left.
+QPoint besidePlace(const QRect& anchor, const QSize& size, const QRect& desk);
+// Moves `w` (not shown yet) beside `anchor` (a shown window) on the anchor's screen.
+void placeBeside(QWidget* w, const QWidget* anchor);
+
 // The desktop's available area as the settings' rectangles count.
 WindowRect desktopRect(const QWidget* w);
 

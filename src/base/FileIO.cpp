@@ -1,5 +1,7 @@
 #include "base/FileIO.h"
 
+#include "base/Texts.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -148,14 +150,14 @@ std::string systemErrorText(int error) {
 
 const char* readStatusText(ReadStatus status) {
     switch (status) {
-        case ReadStatus::Ok: return "ok";
-        case ReadStatus::NotFound: return "not found";
-        case ReadStatus::ReadError: return "read error";
-        case ReadStatus::TooLarge: return "too large";
-        case ReadStatus::NoAccess: return "permission denied";
-        case ReadStatus::NotRegular: return "not a regular file";
+        case ReadStatus::Ok: return KANTOR_TEXT("正常");
+        case ReadStatus::NotFound: return KANTOR_TEXT("見つかりません");
+        case ReadStatus::ReadError: return KANTOR_TEXT("読み込みエラー");
+        case ReadStatus::TooLarge: return KANTOR_TEXT("大きすぎます");
+        case ReadStatus::NoAccess: return KANTOR_TEXT("アクセスが許可されていません");
+        case ReadStatus::NotRegular: return KANTOR_TEXT("通常のファイルではありません");
     }
-    return "read error";
+    return KANTOR_TEXT("読み込みエラー");
 }
 
 ReadStatus readWholeFile(const std::string& path, std::vector<uint8_t>& out, std::size_t maxSize) {

@@ -15,7 +15,7 @@ enum class ReadStatus { Ok, NotFound, ReadError, TooLarge, NoAccess, NotRegular 
 // Reads a whole file. maxSize guards against files no reader of ours could want.
 ReadStatus readWholeFile(const std::string& path, std::vector<uint8_t>& out,
                          std::size_t maxSize = std::size_t(1) << 31);
-// What a status means, in a few English words ("permission denied", "not a regular file").
+// What a status means, in a few words of the core's language (shown through translated()).
 const char* readStatusText(ReadStatus status);
 
 // A read-only memory map of a whole regular file; empty for an empty file. Pages are read

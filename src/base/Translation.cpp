@@ -142,6 +142,18 @@ bool Catalog::translateLine(std::string_view text, std::string& out) const {
             return true;
         }
     }
+    // "name (text)": a file named before a known text in brackets (why a file cannot be read).
+    if (text.size() > 3 && text.back() == ')' && text.find('\n') == std::string_view::npos) {
+        for (size_t at = text.find(" ("); at != std::string_view::npos; at = text.find(" (", at + 1)) {
+            std::string inner;
+            if (translateText(text.substr(at + 2, text.size() - at - 3), inner)) {
+                out.assign(text.substr(0, at + 2));
+                out += inner;
+                out += ')';
+                return true;
+            }
+        }
+    }
     return false;
 }
 
@@ -197,6 +209,8 @@ std::string Catalog::translate(std::string_view text) const {
     return result;
 }
 
+bool Catalog::contains(std::string_view text) const { return data_->whole.count(text) != 0; }
+
 const Catalog& Catalog::english() {
     static const Catalog catalog(kEnglishCatalog, kEnglishCatalogSize);
     return catalog;
@@ -227,5 +241,13 @@ std::string translatedTo(Language language, std::string_view text) {
 }
 
 std::string translated(std::string_view text) { return translatedTo(language(), text); }
+
+std::string translatedCaption(std::string_view caption) {
+    if (language() == Language::Japanese) {
+        if (caption == "Error" || caption == "ERROR" || caption == "error") return KANTOR_TEXT("エラー");
+        if (caption == "Warning") return KANTOR_TEXT("警告");
+    }
+    return translated(caption);
+}
 
 }  // namespace kantor

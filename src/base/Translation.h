@@ -35,6 +35,11 @@ std::string translated(std::string_view text);
 // The same in a given language (for tests and for windows that show both).
 std::string translatedTo(Language language, std::string_view text);
 
+// A message box caption in the chosen language. The captions "Error", "ERROR", "error" and
+// "Warning" are the program's own (callers and stored tests compare them); with Japanese
+// chosen they are shown as "エラー" and "警告", every other caption as translated() gives it.
+std::string translatedCaption(std::string_view caption);
+
 // One entry of a catalog: the Japanese text and its English.
 struct CatalogEntry {
     const char* source;
@@ -49,6 +54,8 @@ public:
     Catalog(const Catalog&) = delete;
     Catalog& operator=(const Catalog&) = delete;
     std::string translate(std::string_view text) const;
+    // Whether the catalog holds `text` itself (as a whole text or a template) with a translation.
+    bool contains(std::string_view text) const;
     // The English catalog built into the program.
     static const Catalog& english();
 

@@ -6,6 +6,8 @@
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "hub/SongImport.h"
+#include "voice/VoiceBank.h"
+#include "voice/VoiceLibrary.h"
 
 namespace kantor::cli {
 
@@ -23,13 +25,22 @@ int importScore(const ImportArgs& a, std::ostream& out, std::ostream& err) {
     s.setMessageStream(err);
     ScoreImport result;
     std::string error;
-    if (!importScoreAsSong(s, a.score, a.output, static_cast<int>(a.part), a.voiceName, result, error, a.force)) {
+    // A voice's name does as well as its identifier.
+    std::string voice;
+    if (!a.voiceName.empty()) {
+        s.voices().enumerateVoiceFiles();
+        if (!findVoiceByName(s.voices(), a.voiceName, voice, error)) {
+            err << "import: " << printableLines(translated(error)) << "\n";
+            return 1;
+        }
+    }
+    if (!importScoreAsSong(s, a.score, a.output, static_cast<int>(a.part), voice, result, error, a.force)) {
         // The reasons quote the score (lyrics, part names): escaped, each line cut.
         if (!error.empty()) err << "import: " << printableLines(translated(error)) << "\n";
         return 1;
     }
     out << result.midiPath << "\n" << a.output << "\n";
-    err << printableLines(result.summary) << "\n";
+    err << printableLines(translated(result.summary)) << "\n";
     return 0;
 }
 

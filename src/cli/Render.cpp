@@ -26,6 +26,7 @@
 #include "sound/SoundFormat.h"
 #include "synth/SoundTexts.h"
 #include "voice/SyllableLookup.h"
+#include "voice/VoiceLibrary.h"
 
 namespace kantor::cli {
 namespace {
@@ -311,7 +312,16 @@ int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
     CliSession s(common);
     if (!s.openMidi(midiPath)) return 1;
     Song& song = s.song();
-    if (!voiceName.empty()) song.songDefaults().voiceName = voiceName;
+    if (!voiceName.empty()) {
+        // A voice's name does as well as its identifier.
+        std::string id, error;
+        s.voices().enumerateVoiceFiles();
+        if (!findVoiceByName(s.voices(), voiceName, id, error)) {
+            err << "new: " << translated(error) << "\n";
+            return 1;
+        }
+        song.songDefaults().voiceName = id;
+    }
     const std::string voice = song.songDefaults().voiceName;
     if (!s.voices().ensureVoiceLoaded(voice)) {
         err << "new: voice " << voice << ": " << s.voices().lastError() << "\n";

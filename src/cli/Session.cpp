@@ -16,13 +16,13 @@ namespace kantor::cli {
 // The messages quote names from files (voices a song names, inserted waves): escaped, each
 // line cut (base/PrintableText.h).
 void StreamPrompt::notice(const std::string& caption, const std::string& text) {
-    (stream ? *stream : std::cerr) << "[" << translated(caption) << "] " << printableLines(translated(text)) << "\n";
+    (stream ? *stream : std::cerr) << "[" << translatedCaption(caption) << "] " << printableLines(translated(text)) << "\n";
 }
 
 void StreamPrompt::warning(const std::string& caption, const std::string& text) { notice(caption, text); }
 
 PromptAnswer StreamPrompt::askYesNo(const std::string& caption, const std::string& text) {
-    (stream ? *stream : std::cerr) << "[" << translated(caption) << "] " << printableLines(translated(text)) << " -> yes\n";
+    (stream ? *stream : std::cerr) << "[" << translatedCaption(caption) << "] " << printableLines(translated(text)) << " -> yes\n";
     return PromptAnswer::Yes;
 }
 

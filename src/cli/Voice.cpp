@@ -91,6 +91,22 @@ bool checkVoiceName(const std::string& name, std::ostream& err) {
     return true;
 }
 
+// A voice named on the command line: its identifier, or its name when one voice has it.
+bool namedVoice(const VoiceFolders& folders, const std::string& what, std::string& name, std::ostream& err) {
+    VoiceBank bank = folders.bank();
+    bank.enumerateVoiceFiles();
+    std::string id, error;
+    if (findVoiceByName(bank, name, id, error)) {
+        name = id;
+        return true;
+    }
+    // Not an identifier of the list: a name that is not a file identifier at all is left to
+    // the command's own check, and a voice file the list skipped to the command's reader.
+    if (!isValidVoiceIdentifier(name) || fileExists(bank.voiceFilePath(name))) return true;
+    err << what << ": " << translated(error) << "\n";
+    return false;
+}
+
 int outcomeStatus(Outcome o, const std::string& what, const LastError& source, std::ostream& err) {
     if (o == Outcome::Done) return 0;
     if (o == Outcome::Cancelled) {
@@ -111,11 +127,13 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
 
     if (cmd == "list" && ops.empty()) return list(folders, out, err);
     if (cmd == "info" && ops.size() == 1) {
-        if (!isValidVoiceIdentifier(ops[0])) {
-            err << "voice info: not a voice identifier: " << ops[0] << "\n";
+        std::string id = ops[0];
+        if (!namedVoice(folders, "voice info", id, err)) return 1;
+        if (!isValidVoiceIdentifier(id)) {
+            err << "voice info: not a voice identifier: " << id << "\n";
             return 2;
         }
-        return infoVoice(folders.bank().voiceFilePath(ops[0]), o.json, out, err);
+        return infoVoice(folders.bank().voiceFilePath(id), o.json, out, err);
     }
     if (cmd == "import" && ops.size() == 1) {
         if (!hasVoiceFileExtension(ops[0])) {
@@ -136,7 +154,9 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
         }
         StderrPrompt prompt(o.force ? PromptAnswer::Yes : PromptAnswer::No);
         VoiceLibrary library(folder, &prompt);
-        Outcome result = library.exportVoice(ops[0], ops[1], true);
+        std::string id = ops[0];
+        if (!namedVoice(folders, "voice export", id, err)) return 1;
+        Outcome result = library.exportVoice(id, ops[1], true);
         if (result == Outcome::Cancelled) {
             err << "voice export: " << ops[1] << " exists (use --force to replace it)\n";
             return 1;
@@ -145,7 +165,9 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
     }
     if (cmd == "delete" && ops.size() == 1) {
         VoiceLibrary library(folder);
-        if (!library.deleteVoice(ops[0])) {
+        std::string id = ops[0];
+        if (!namedVoice(folders, "voice delete", id, err)) return 1;
+        if (!library.deleteVoice(id)) {
             err << "voice delete: " << translated(library.lastError()) << "\n";
             return 1;
         }

@@ -7,6 +7,8 @@
 #include "base/FileIO.h"
 #include "base/FileLock.h"
 #include "base/FilePair.h"
+#include "base/Texts.h"
+#include "base/Translation.h"
 #include "hub/Hub.h"
 #include "import/MidiLyrics.h"
 #include "import/MidiLyricsWriter.h"
@@ -24,12 +26,12 @@ namespace {
 // Resolves typed syllables through a voice, loading it first.
 bool voiceResolver(Hub& hub, const std::string& voiceName, SyllableResolver& resolve, std::string& error) {
     if (!hub.voices().ensureVoiceLoaded(voiceName)) {
-        error = "voice " + voiceName + ": " + hub.voices().lastError();
+        error = fillText(KANTOR_TEXT("音源 %s: %s"), {voiceName, hub.voices().lastError()});
         return false;
     }
     const Voice* v = hub.voices().findVoice(voiceName);
     if (!v) {
-        error = "voice " + voiceName + " is not loaded";
+        error = fillText(KANTOR_TEXT("音源 %s が読み込まれていません。"), {voiceName});
         return false;
     }
     VoiceBank& bank = hub.voices();
@@ -59,12 +61,12 @@ bool takeMidiLyrics(Hub& hub, int c, std::size_t& unplaced, std::string& error) 
 bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::string& error) {
     const std::string midiPath = hub.midi().path();
     if (sameFile(path, midiPath) || (!hub.song().songPath().empty() && sameFile(path, hub.song().songPath()))) {
-        error = path + " is the song's own file; choose another name";
+        error = fillText(KANTOR_TEXT("%s はこのソングのファイルです。別の名前を選んでください。"), {path});
         return false;
     }
     std::vector<uint8_t> smf;
     if (const ReadStatus st = readWholeFile(midiPath, smf); st != ReadStatus::Ok) {
-        error = "cannot read " + midiPath + ": " + readStatusText(st);
+        error = fillText(KANTOR_TEXT("%s を読み込めません: %s"), {midiPath, translated(readStatusText(st))});
         return false;
     }
     // The kana of a code as the channel's voice has it, else as the syllable table has it.
@@ -83,7 +85,7 @@ bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::st
     }
     std::string why;
     if (!writeFileAtomically(path, bytes, &why)) {
-        error = "cannot write " + path + ": " + why;
+        error = fillText(KANTOR_TEXT("%s に書き込めません: %s"), {path, translated(why)});
         return false;
     }
     return true;
@@ -103,7 +105,7 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
     result.midiPath = scoreMidiPathOf(songPath);
     for (const std::string& out : {songPath, result.midiPath}) {
         if (sameFile(out, scorePath)) {
-            error = out + " is the score itself; choose another name";
+            error = fillText(KANTOR_TEXT("%s は読み込む楽譜そのものです。別の名前を選んでください。"), {out});
             return false;
         }
     }
@@ -115,7 +117,7 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
         for (const std::string& s : nl.syllables) {
             std::string code;
             if (!resolve(s, code)) {
-                error = nl.where + ": the voice " + voice + " has no syllable \"" + s + "\"";
+                error = fillText(KANTOR_TEXT("%s: 音源 %s に音節「%s」がありません。"), {nl.where, voice, s});
                 return false;
             }
         }
@@ -133,18 +135,18 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
         struct stat st {};
         if (::stat(out.c_str(), &st) != 0) continue;
         if (!S_ISREG(st.st_mode)) {
-            error = out + " is not a regular file";
+            error = fillText(KANTOR_TEXT("%s は通常のファイルではありません。"), {out});
             return false;
         }
         if (!replace) {
-            error = out + " exists (use --force to replace it)";
+            error = fillText(KANTOR_TEXT("%s はすでにあります（置き換えるには --force を付けてください）。"), {out});
             return false;
         }
     }
     // Nothing is written until the song is complete: the MIDI file is opened from memory
     // under the name it will have.
     if (!hub.openMidiImage(score.smf, result.midiPath)) {
-        error = "the MIDI file made from the score cannot be opened";
+        error = KANTOR_TEXT("楽譜から作ったMIDIファイルを開けません。");
         return false;
     }
     Song& song = hub.song();
@@ -165,12 +167,12 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
     if (!writeFilePair(result.midiPath, score.smf, songPath, songBytes, error)) return false;
     lock.unlock();
     if (!hub.openSong(songPath)) {
-        error = "the song " + songPath + " was written but cannot be opened";
+        error = fillText(KANTOR_TEXT("ソング %s は書き込みましたが、開けません。"), {songPath});
         return false;
     }
-    result.summary = "part " + std::to_string(score.sungPart + 1) + " (" + (sung.name.empty() ? sung.id : sung.name) +
-                     ") sings on channel " + std::to_string(c + 1) + ": " + std::to_string(sung.notes) + " notes, " +
-                     std::to_string(score.lyrics.size()) + " with syllables";
+    result.summary = fillText(KANTOR_TEXT("パート %s（%s）をチャンネル %s で歌います: ノート %s 個、うち音節のあるもの %s 個"),
+                              {std::to_string(score.sungPart + 1), sung.name.empty() ? sung.id : sung.name,
+                               std::to_string(c + 1), std::to_string(sung.notes), std::to_string(score.lyrics.size())});
     return true;
 }
 

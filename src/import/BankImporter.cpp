@@ -12,6 +12,7 @@
 
 #include "base/Codepage.h"
 #include "base/FileIO.h"
+#include "base/Texts.h"
 #include "base/Translation.h"
 #include "import/BankWave.h"
 #include "import/OtoIni.h"
@@ -295,13 +296,13 @@ bool removeQuietly(const std::string& path) {
 
 const char* skipReasonText(SkipReason reason) {
     switch (reason) {
-        case SkipReason::BadLine: return "not a line of the form FILE=ALIAS,OFFSET,CONSONANT,CUTOFF,PREUTTERANCE,OVERLAP";
-        case SkipReason::MissingWave: return "the WAV file is missing";
-        case SkipReason::BadWave: return "the WAV file cannot be read";
-        case SkipReason::PastEnd: return "the times lie past the end of the WAV file";
-        case SkipReason::NoSyllable: return "the alias names no syllable";
-        case SkipReason::LongLeadIn: return "the preutterance lies more than one second after the offset";
-        case SkipReason::NoRoom: return "no room for a loop between the preutterance and the cutoff";
+        case SkipReason::BadLine: return KANTOR_TEXT("「ファイル=エイリアス,オフセット,子音部,ブランク,先行発声,オーバーラップ」の形ではない行");
+        case SkipReason::MissingWave: return KANTOR_TEXT("WAVファイルがない");
+        case SkipReason::BadWave: return KANTOR_TEXT("WAVファイルを読み込めない");
+        case SkipReason::PastEnd: return KANTOR_TEXT("時間がWAVファイルの終わりを越えている");
+        case SkipReason::NoSyllable: return KANTOR_TEXT("エイリアスが音節を表していない");
+        case SkipReason::LongLeadIn: return KANTOR_TEXT("先行発声がオフセットから1秒より後にある");
+        case SkipReason::NoRoom: return KANTOR_TEXT("先行発声とブランクの間にループの場所がない");
     }
     return "";
 }
@@ -312,32 +313,36 @@ int BankSummary::skippedFor(SkipReason reason) const {
 
 std::string BankSummary::text() const {
     std::string t;
-    t += "voice name: " + voiceName + "\n";
-    t += "oto.ini files: " + std::to_string(otoFiles) + ", lines: " + std::to_string(lines) + "\n";
-    t += "samples made: " + std::to_string(samples) + " (" + std::to_string(pitches) + " pitch" +
-         (pitches == 1 ? "" : "es") + ")\n";
-    t += "  plain: " + std::to_string(samples - vcvSamples - endingSamples) + " (head entries \"- か\": " +
-         std::to_string(headSamples) + "), VCV (\"a か\"): " + std::to_string(vcvSamples) +
-         ", CVVC endings (\"a k\"): " + std::to_string(endingSamples) + "\n";
-    t += "markers placed automatically: " + std::to_string(autoMarked) + "\n";
-    t += "pitches measured: " + std::to_string(measuredPitch) + " of " + std::to_string(samples) + "\n";
+    // Made in the chosen language; the names and lines of the bank stay as they are.
+    auto line = [&t](const char* format, std::initializer_list<std::string_view> values) {
+        t += translated(fillText(format, values)) + "\n";
+    };
+    const std::string n = std::to_string(pitches);
+    line(KANTOR_TEXT("音源名: %s"), {voiceName});
+    line(KANTOR_TEXT("oto.iniファイル: %s、行: %s"), {std::to_string(otoFiles), std::to_string(lines)});
+    line(pitches == 1 ? KANTOR_TEXT("作成したサンプル: %s（1音高）") : KANTOR_TEXT("作成したサンプル: %s（%s音高）"),
+         {std::to_string(samples), n});
+    line(KANTOR_TEXT("  単独: %s（語頭「- か」: %s）、VCV（「a か」）: %s、CVVCの語尾（「a k」）: %s"),
+         {std::to_string(samples - vcvSamples - endingSamples), std::to_string(headSamples), std::to_string(vcvSamples),
+          std::to_string(endingSamples)});
+    line(KANTOR_TEXT("自動で置いたマーカー: %s"), {std::to_string(autoMarked)});
+    line(KANTOR_TEXT("測った音高: %s（サンプル %s 個中）"), {std::to_string(measuredPitch), std::to_string(samples)});
     if (!correctedPitches.empty()) {
-        t += "pitch tags corrected by the measure (more than a semitone apart): " +
-             std::to_string(correctedPitches.size()) + "\n";
-        for (const std::string& line : correctedPitches) t += "  " + line + "\n";
+        line(KANTOR_TEXT("測った音高で直した音高タグ（半音より離れていたもの）: %s"), {std::to_string(correctedPitches.size())});
+        for (const std::string& l : correctedPitches) t += "  " + l + "\n";
     }
     if (!unmeasuredPitches.empty()) {
-        t += "samples without a measurable pitch: " + std::to_string(unmeasuredPitches.size()) + "\n";
-        for (const std::string& line : unmeasuredPitches) t += "  " + line + "\n";
+        line(KANTOR_TEXT("音高を測れなかったサンプル: %s"), {std::to_string(unmeasuredPitches.size())});
+        for (const std::string& l : unmeasuredPitches) t += "  " + l + "\n";
     }
-    t += "lines not needed (another line gives the same syllable and pitch): " + std::to_string(unused) + "\n";
-    t += "lines skipped: " + std::to_string(skipped.size()) + "\n";
+    line(KANTOR_TEXT("使わなかった行（同じ音節と音高を別の行が与える）: %s"), {std::to_string(unused)});
+    line(KANTOR_TEXT("飛ばした行: %s"), {std::to_string(skipped.size())});
     for (SkipReason r : {SkipReason::MissingWave, SkipReason::PastEnd, SkipReason::NoSyllable, SkipReason::BadLine,
                          SkipReason::BadWave, SkipReason::LongLeadIn, SkipReason::NoRoom}) {
-        if (int n = skippedFor(r)) t += "  " + std::to_string(n) + ": " + skipReasonText(r) + "\n";
+        if (int k = skippedFor(r)) t += "  " + std::to_string(k) + ": " + translated(skipReasonText(r)) + "\n";
     }
     for (const SkippedLine& s : skipped)
-        t += s.file + ":" + std::to_string(s.line) + ": " + skipReasonText(s.reason) + ": " + s.text + "\n";
+        t += s.file + ":" + std::to_string(s.line) + ": " + translated(skipReasonText(s.reason)) + ": " + s.text + "\n";
     return t;
 }
 
@@ -398,7 +403,7 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
     summary = BankSummary{};
     std::error_code ec;
     const fs::path root(bankFolder);
-    if (!fs::is_directory(root, ec)) return fail(bankFolder + ": not a folder");
+    if (!fs::is_directory(root, ec)) return fail(bankFolder + ": " + KANTOR_TEXT("フォルダではありません。"));
 
     // The oto.ini files, in path order.
     std::vector<fs::path> otoFiles;
@@ -410,7 +415,7 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
     }
     if (ec) return fail(bankFolder + ": " + ec.message());
     std::sort(otoFiles.begin(), otoFiles.end());
-    if (otoFiles.empty()) return fail(bankFolder + ": no oto.ini in the folder or below it");
+    if (otoFiles.empty()) return fail(bankFolder + ": " + KANTOR_TEXT("フォルダとその下にoto.iniがありません。"));
     summary.otoFiles = static_cast<int>(otoFiles.size());
 
     PrefixMap prefixMap;
@@ -435,7 +440,7 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
         const std::string otoRel = otoPath.lexically_relative(root).generic_string();
         std::vector<uint8_t> bytes;
         if (readWholeFile(otoPath.string(), bytes, kLargestTextFile) != ReadStatus::Ok)
-            return fail(otoRel + ": cannot be read");
+            return fail(otoRel + ": " + KANTOR_TEXT("読み込めません。"));
         std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         bool utf8 = false;
         if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3), utf8 = true;
@@ -609,9 +614,9 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
         if (helper.joinable()) helper.join();
     }
     if (outOfMemory) return fail(KANTOR_TEXT("メモリが不足しています。"));
-    if (stop) return fail("cancelled");
+    if (stop) return fail(KANTOR_TEXT("取り消しました。"));
     done += static_cast<int>(cutFiles.size());
-    if (progress && !progress(done, total)) return fail("cancelled");
+    if (progress && !progress(done, total)) return fail(KANTOR_TEXT("取り消しました。"));
     std::vector<std::pair<int, std::unique_ptr<VoiceItem>>> items;  // row * 128 + pitch, item
     std::vector<std::unique_ptr<VoiceItem>> contextItems;
     std::set<int> pitches;
@@ -633,7 +638,7 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
     std::sort(summary.skipped.begin(), summary.skipped.end(), [](const SkippedLine& a, const SkippedLine& b) {
         return a.file != b.file ? a.file < b.file : a.line < b.line;
     });
-    if (items.empty()) return fail(bankFolder + ": no line of the bank gives a usable sample");
+    if (items.empty()) return fail(bankFolder + ": " + KANTOR_TEXT("使えるサンプルになる行がありません。"));
 
     // Items in table order, each syllable's pitches from low to high.
     std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });

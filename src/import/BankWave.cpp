@@ -1,5 +1,7 @@
 #include "import/BankWave.h"
 
+#include "base/Translation.h"
+
 #include <sndfile.h>
 #include <samplerate.h>
 
@@ -24,11 +26,11 @@ bool BankWave::probe(const std::string& path, BankWaveInfo& info) {
     SF_INFO sf{};
     SndFile file(sf_open(path.c_str(), SFM_READ, &sf));
     if (!file) return fail(sf_strerror(nullptr));
-    if (sf.samplerate <= 0 || sf.channels <= 0 || sf.frames < 0) return fail("the sound format is not usable");
+    if (sf.samplerate <= 0 || sf.channels <= 0 || sf.frames < 0) return fail(KANTOR_TEXT("使えない音の形式です。"));
     info.frames = sf.frames;
     info.rate = sf.samplerate;
     info.channels = sf.channels;
-    if (info.durationMs() > kBankWaveLongestSeconds * 1000.0) return fail("longer than 10 minutes");
+    if (info.durationMs() > kBankWaveLongestSeconds * 1000.0) return fail(KANTOR_TEXT("10分より長いです。"));
     return true;
 }
 
@@ -38,8 +40,8 @@ bool BankWave::read(const std::string& path, std::vector<int16_t>& out) {
     SF_INFO sf{};
     SndFile file(sf_open(path.c_str(), SFM_READ, &sf));
     if (!file) return fail(sf_strerror(nullptr));
-    if (sf.samplerate <= 0 || sf.channels <= 0 || sf.frames < 0) return fail("the sound format is not usable");
-    if (double(sf.frames) > kBankWaveLongestSeconds * sf.samplerate) return fail("longer than 10 minutes");
+    if (sf.samplerate <= 0 || sf.channels <= 0 || sf.frames < 0) return fail(KANTOR_TEXT("使えない音の形式です。"));
+    if (double(sf.frames) > kBankWaveLongestSeconds * sf.samplerate) return fail(KANTOR_TEXT("10分より長いです。"));
     // Float samples are read as they are (no normalisation of float files beyond 1.0).
     sf_command(file.get(), SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
     const int channels = sf.channels;

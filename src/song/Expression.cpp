@@ -238,24 +238,26 @@ SyllableExpression resolvedSyllableExpression(const Song& song, int c, const Vox
     return out;
 }
 
+NoteExpression naturalExpression(uint32_t noteMs) {
+    NoteExpression natural;
+    natural.mark(NoteValue::Smoothing, true);
+    natural.smoothingMs = AutoExpression::kSmoothingMs;
+    natural.mark(NoteValue::Attack, true);
+    natural.attackCs = AutoExpression::kAttackCs;
+    if (noteMs >= AutoExpression::kVibratoMinNoteMs) {
+        natural.mark(NoteValue::Vibrato, true);
+        natural.vibratoDepthCents = AutoExpression::kVibratoDepth;
+        natural.vibratoRateCentiHz = AutoExpression::kVibratoRateCentiHz;
+        natural.vibratoDelayMs = AutoExpression::kVibratoDelayMs;
+        natural.vibratoFadeMs = AutoExpression::kVibratoFadeMs;
+    }
+    return natural;
+}
+
 ExpressionCurve curveOf(const NoteExpression& in, const SyllableExpression& syllable, std::optional<double> prevCents,
                         uint32_t noteMs, ExpressionMode mode) {
     NoteExpression n = in;
-    if (mode == ExpressionMode::Auto) {
-        NoteExpression natural;
-        natural.mark(NoteValue::Smoothing, true);
-        natural.smoothingMs = AutoExpression::kSmoothingMs;
-        natural.mark(NoteValue::Attack, true);
-        natural.attackCs = AutoExpression::kAttackCs;
-        if (noteMs >= AutoExpression::kVibratoMinNoteMs) {
-            natural.mark(NoteValue::Vibrato, true);
-            natural.vibratoDepthCents = AutoExpression::kVibratoDepth;
-            natural.vibratoRateCentiHz = AutoExpression::kVibratoRateCentiHz;
-            natural.vibratoDelayMs = AutoExpression::kVibratoDelayMs;
-            natural.vibratoFadeMs = AutoExpression::kVibratoFadeMs;
-        }
-        n.inheritFrom(natural);
-    }
+    if (mode == ExpressionMode::Auto) n.inheritFrom(naturalExpression(noteMs));
     ExpressionCurve k;
     if (n.has(NoteValue::Vibrato)) {
         k.vibratoDepthCents = n.vibratoDepthCents;

@@ -166,6 +166,10 @@ struct AutoExpression {
     static constexpr uint16_t kAttackCs = 3;
 };
 
+// The natural values the Auto mode gives a note of `noteMs` for what nothing else sets:
+// smoothing and attack always, vibrato from kVibratoMinNoteMs on.
+NoteExpression naturalExpression(uint32_t noteMs);
+
 // What one note sings with: its own values, else the channel's defaults, else the song's,
 // else (Auto) the natural values or (Off) none. An index naming no record, or a record
 // without our tag, counts as no record.

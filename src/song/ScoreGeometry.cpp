@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 
 #include "song/Song.h"
@@ -55,6 +56,22 @@ MeasureSpan moreMeasures(MeasureSpan s, int limit) {
     s.count = static_cast<int>(std::max(1L, n));
     if (s.first + s.count > limit) s.first = std::max(0, limit - s.count);
     return s;
+}
+
+MeasureSpan zoomAround(const std::vector<Measure>& measures, MeasureSpan s, int count, int limit, uint32_t tick) {
+    MeasureSpan out{s.first, count};
+    const long m = measureForTick(measures, tick);
+    if (m >= 0 && m >= s.first && m < s.first + s.count && s.count > 0 && count > 0) {
+        const Measure& at = measures[static_cast<std::size_t>(m)];
+        const double within = at.length ? std::min(1.0, double(tick - at.start) / at.length) : 0.0;
+        const double place = double(m) + within;
+        const double offset = (place - s.first) / s.count;  // 0 at the left edge, 1 at the right
+        out.first = static_cast<int>(std::lround(place - offset * count));
+        // The tick itself must stay in view however the rounding went.
+        if (out.first > m) out.first = static_cast<int>(m);
+        if (out.first + count <= m) out.first = static_cast<int>(m) - count + 1;
+    }
+    return clampMeasures(out, limit);
 }
 
 MeasureSpan clampMeasures(MeasureSpan s, int limit) {

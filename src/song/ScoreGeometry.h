@@ -45,6 +45,12 @@ MeasureSpan moreMeasures(MeasureSpan s, int limit);
 // table allows.
 MeasureSpan clampMeasures(MeasureSpan s, int limit);
 
+// A zoom to `count` measures that keeps `tick` where it is on the screen: the tick's place
+// (measure and fraction) keeps its distance from the left edge, scaled to the new width, as
+// near as whole measures allow. A tick outside the view (or past the table) keeps the first
+// measure. Kept inside [0, limit].
+MeasureSpan zoomAround(const std::vector<Measure>& measures, MeasureSpan s, int count, int limit, uint32_t tick);
+
 // Ticks covered: the start of the first visible measure to the start of the measure after
 // the last visible one (an empty range for an empty table).
 struct TickRange {

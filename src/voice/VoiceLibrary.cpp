@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "base/FileIO.h"
+#include "base/Texts.h"
 #include "base/Translation.h"
 #include "platform/UserPrompt.h"
 #include "voice/VoiceBank.h"
@@ -179,6 +180,90 @@ bool VoiceLibrary::deleteVoice(const std::string& identifier, VoiceBank* bank) {
     if (fileExists(readme)) std::remove(readme.c_str());
     if (bank) bank->forgetVoice(identifier);
     return true;
+}
+
+namespace {
+
+std::string trimmedName(std::string s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\0')) s.pop_back();
+    return s;
+}
+
+std::string lowered(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string namedList(const std::vector<VoiceChoice>& choices) {
+    if (choices.empty()) return KANTOR_TEXT("（なし）");
+    std::string out;
+    for (const VoiceChoice& c : choices) {
+        if (!out.empty()) out += ", ";
+        const std::string& name = c.label.empty() ? c.identifier : c.label;
+        out += name;
+        if (name.find(c.identifier) == std::string::npos) out += " (" + c.identifier + ")";
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<VoiceChoice> voiceChoices(const VoiceBank& bank) {
+    std::vector<VoiceChoice> out;
+    std::vector<std::string> names;
+    for (int i = 0; i < bank.voiceFileCount(); ++i) {
+        out.push_back({bank.voiceFileTitle(i), {}});
+        names.push_back(trimmedName(bank.voiceFileVoiceName(i)));
+    }
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (names[i].empty() || names[i] == out[i].identifier) {
+            out[i].label = out[i].identifier;
+            continue;
+        }
+        const auto same = std::count(names.begin(), names.end(), names[i]);
+        out[i].label = same > 1 ? names[i] + " (" + out[i].identifier + ")" : names[i];
+    }
+    return out;
+}
+
+std::string voiceLabel(const std::vector<VoiceChoice>& choices, const std::string& identifier) {
+    for (const VoiceChoice& c : choices)
+        if (c.identifier == identifier) return c.label;
+    return identifier;
+}
+
+bool findVoiceByName(const VoiceBank& bank, const std::string& typed, std::string& identifier, std::string& error) {
+    std::vector<VoiceChoice> all;
+    for (int i = 0; i < bank.voiceFileCount(); ++i) all.push_back({bank.voiceFileTitle(i), trimmedName(bank.voiceFileVoiceName(i))});
+    const std::string name = trimmedName(typed);
+    for (const VoiceChoice& c : all) {
+        if (c.identifier == typed) {
+            identifier = typed;
+            return true;
+        }
+    }
+    std::vector<VoiceChoice> found;
+    for (const VoiceChoice& c : all)
+        if (!name.empty() && c.label == name) found.push_back(c);
+    if (found.empty())
+        for (const VoiceChoice& c : all)
+            if (!name.empty() && lowered(c.label) == lowered(name)) found.push_back(c);
+    if (found.size() == 1) {
+        identifier = found[0].identifier;
+        return true;
+    }
+    if (found.size() > 1) {
+        error = fillText(librarytext::kNameShared, {typed, namedList(found)});
+        return false;
+    }
+    // Unknown: the voices whose name or identifier holds what was typed, else every voice.
+    std::vector<VoiceChoice> near;
+    for (const VoiceChoice& c : all)
+        if (!name.empty() && (lowered(c.label).find(lowered(name)) != std::string::npos ||
+                              lowered(c.identifier).find(lowered(name)) != std::string::npos))
+            near.push_back(c);
+    error = fillText(librarytext::kNameUnknown, {typed, namedList(near.empty() ? all : near)});
+    return false;
 }
 
 }  // namespace kantor

@@ -94,4 +94,28 @@ private:
     UserPrompt* prompt_;
 };
 
+// --- Choosing a voice by its name ----------------------------------------------------------
+
+namespace librarytext {
+inline constexpr const char* kNameShared = KANTOR_TEXT("「%s」という名前の音源が複数あります。識別子で選んでください: %s");
+inline constexpr const char* kNameUnknown = KANTOR_TEXT("「%s」という名前または識別子の音源はありません。音源: %s");
+}  // namespace librarytext
+
+// A voice as the lists offer it: its identifier (what songs store) and the label shown, the
+// voice's name, with the identifier in brackets where two voices share the name, and the
+// identifier alone where the name is blank.
+struct VoiceChoice {
+    std::string identifier;
+    std::string label;
+};
+// The voices of the bank's last enumeration of the voice folder, in its order.
+std::vector<VoiceChoice> voiceChoices(const VoiceBank& bank);
+// The label of one identifier among `choices`; the identifier itself when it is not listed.
+std::string voiceLabel(const std::vector<VoiceChoice>& choices, const std::string& identifier);
+// The voice a user named: an identifier of the list as it is, else the one voice of that
+// name (trailing blanks aside; exact case first, then any case). False when no voice or
+// several have it, with an error listing the voices that match (or every voice when none
+// is near), as "name (identifier)".
+bool findVoiceByName(const VoiceBank& bank, const std::string& typed, std::string& identifier, std::string& error);
+
 }  // namespace kantor

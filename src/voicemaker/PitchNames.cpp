@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "base/Codepage.h"
+#include "base/Translation.h"
 #include "voice/SyllableTable.h"
 
 namespace kantor {
@@ -63,6 +64,26 @@ std::string codeListLine(int row, bool lowerCaseCodes) {
         for (char& c : code) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     code.resize(std::max<std::size_t>(code.size(), 5), ' ');
     return " " + code + "- " + std::string(r->kana);
+}
+
+std::string shownPitchText(const std::string& text) {
+    if (language() != Language::English) return text;
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t close = text[i] == '(' ? text.find(')', i) : std::string::npos;
+        if (close != std::string::npos) {
+            const std::string inner = text.substr(i + 1, close - i - 1);
+            bool solfege = false;
+            for (const Degree& d : kDegrees) solfege = solfege || inner == std::string(d.solfege) + (d.sharp ? "#" : "");
+            if (solfege) {
+                out.append(cp932Length(text.substr(i, close - i + 1)), ' ');
+                i = close + 1;
+                continue;
+            }
+        }
+        out += text[i++];
+    }
+    return out;
 }
 
 }  // namespace kantor

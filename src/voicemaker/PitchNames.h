@@ -23,6 +23,12 @@ int makerPitchNumber(const std::string& name);
 // row outside the table.
 std::string codeListLine(int row, bool lowerCaseCodes);
 
+// A text holding pitch names (a pitch list line, an item's list line) as the chosen language
+// shows it: with English, each solfege syllable in brackets ("(ﾄﾞ#)") becomes blanks of the
+// same width, leaving the English note name ("C4#") alone in its column. The stored names
+// keep their katakana.
+std::string shownPitchText(const std::string& text);
+
 // Pads a text with spaces to `columns` display columns, counted as the cp932 bytes the
 // text takes (a half-width character one column, a full-width one two).
 std::string padColumns(const std::string& utf8, std::size_t columns);

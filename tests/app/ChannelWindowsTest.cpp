@@ -2,6 +2,7 @@
 // scripted mouse, wheel and key input: zoom steps, clicks that move the position, double
 // clicks that open scores, the words on the notes, the settings dialogs and the three auto
 // scroll modes while a song plays on the virtual clock.
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <fstream>
@@ -330,6 +331,138 @@ private slots:
         QCOMPARE(nv->note(), std::size_t(5));
         QCOMPARE(score->view()->selected(), 5L);
         nv->close();
+    }
+
+    // The score keeps the keyboard: with the note voice window open, real key presses in the
+    // score move the selection, the window follows without taking the keys, and F4/F5 there
+    // move the same selection. The window comes up beside the score, not over it, and keeps
+    // the place the user gives it.
+    void theScoreKeepsTheKeyboardWithTheNoteVoiceWindowOpen() {
+        Session s(10);
+        ChannelListWindow* w = s.list();
+        ChannelScoreWindow* score = w->openScore(0, 0, 0);
+        QVERIFY(score);
+        score->resize(520, 220);
+        score->move(0, 0);
+        score->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(score));
+        const Song& song = s.hub().song();
+        QTest::mouseClick(score->view(), Qt::LeftButton, {}, noteCentre(score, *song.event(0, 2)));
+        NoteVoiceWindow* nv = NoteVoiceWindow::of(0);
+        QVERIFY(nv);
+        QVERIFY(nv->isVisible());
+        QCOMPARE(nv->note(), std::size_t(2));
+        QTRY_VERIFY(score->isActiveWindow());
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(score->view()));
+        // Beside the score: clear of it and on the screen.
+        QVERIFY(!nv->frameGeometry().intersects(score->frameGeometry()));
+        const WindowRect desk = desktopRect(score);
+        QVERIFY(nv->frameGeometry().left() >= desk.left && nv->frameGeometry().top() >= desk.top);
+        auto step = [&](Qt::Key key, long expected) {
+            QTest::keyClick(score->view(), key);
+            QCOMPARE(score->view()->selected(), expected);
+            QCOMPARE(nv->note(), std::size_t(expected));
+            QTRY_VERIFY(score->isActiveWindow());
+            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(score->view()));
+        };
+        for (long n = 3; n <= 7; ++n) step(Qt::Key_Right, n);
+        for (long n = 6; n >= 5; --n) step(Qt::Key_Left, n);
+        const long last = long(song.channel(0).events.size()) - 1;
+        step(Qt::Key_End, last);
+        step(Qt::Key_Home, 0);
+        // The same selection from the note voice window's keys.
+        nv->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(nv));
+        QTest::keyClick(nv, Qt::Key_F5);
+        QTest::keyClick(nv, Qt::Key_F5);
+        QCOMPARE(nv->note(), std::size_t(2));
+        QCOMPARE(score->view()->selected(), 2L);
+        QTest::keyClick(nv, Qt::Key_F4);
+        QCOMPARE(score->view()->selected(), 1L);
+        // Back in the score the arrows go on from there.
+        score->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(score));
+        score->view()->setFocus();
+        step(Qt::Key_Right, 2);
+        // Closed, the first Right opens it again, still without taking the keys.
+        nv->close();
+        QTRY_VERIFY(!NoteVoiceWindow::of(0));
+        QTest::keyClick(score->view(), Qt::Key_Right);
+        nv = NoteVoiceWindow::of(0);
+        QVERIFY(nv);
+        QCOMPARE(nv->note(), std::size_t(3));
+        QTRY_VERIFY(score->isActiveWindow());
+        // Never moved, it stored no place and comes beside the score again; moved, it keeps
+        // the user's place.
+        QVERIFY(s.hub().settings().windowRect(WindowKind::NoteVoice, 0).isEmpty());
+        nv->move(nv->pos() + QPoint(-30, -40));
+        const QPoint moved = nv->pos();
+        nv->close();
+        QTRY_VERIFY(!NoteVoiceWindow::of(0));
+        QTest::keyClick(score->view(), Qt::Key_Right);
+        nv = NoteVoiceWindow::of(0);
+        QVERIFY(nv);
+        QCOMPARE(nv->pos(), moved);
+        nv->close();
+    }
+
+    // The measure zoom keeps the selected note (else the position) where it was on the screen.
+    void theZoomKeepsTheSelectionInPlace() {
+        Session s(40);
+        ChannelListWindow* w = s.list();
+        w->hooks().noteSelected = [](int, std::size_t) { return true; };
+        ChannelScoreWindow* score = w->openScore(0, 0, 0);
+        QVERIFY(score);
+        score->resize(900, 400);
+        const Song& song = s.hub().song();
+        score->scrollTo(16, 0);
+        QCOMPARE(score->view()->span(), (MeasureSpan{16, 8}));
+        // A note in measure 21, beat 3: right of the middle.
+        const std::size_t n = 21 * 4 + 2;
+        QVERIFY(score->selectNote(long(n)));
+        const uint32_t tick = song.event(0, n)->startTick;
+        auto place = [&](uint32_t t) {
+            const MeasureAxis a = score->view()->axis();
+            return (a.xOf(t) - a.left) / a.width;
+        };
+        // Whole measures allow the place to move by half a measure of the new view at most.
+        auto zoomKeeps = [&](int control, uint32_t t) {
+            const double before = place(t);
+            QVERIFY(score->press(control));
+            QVERIFY(score->view()->axis().shows(t));
+            const double after = place(t);
+            QVERIFY2(std::abs(after - before) <= 0.5 / score->view()->span().count + 1e-9,
+                     qPrintable(QString("%1 -> %2").arg(before).arg(after)));
+        };
+        zoomKeeps(ChannelScoreWindow::FewerMeasures, tick);
+        QCOMPARE(score->view()->span().count, 4);
+        QVERIFY(score->view()->span().first > 16);
+        zoomKeeps(ChannelScoreWindow::FewerMeasures, tick);
+        zoomKeeps(ChannelScoreWindow::MoreMeasures, tick);
+        zoomKeeps(ChannelScoreWindow::MoreMeasures, tick);
+        // No selection: the position keeps its place.
+        score->view()->setSelected(-1);
+        const uint32_t pos = s.hub().tempoMap().measures()[30].start + 960;
+        score->scrollTo(24, pos);
+        zoomKeeps(ChannelScoreWindow::FewerMeasures, pos);
+        QVERIFY(score->view()->span().first > 24);
+        // The pure rule: a tick at the right edge stays at the right edge.
+        const auto& m = s.hub().tempoMap().measures();
+        QCOMPARE(zoomAround(m, {0, 8}, 4, measureLimit(m.size()), m[7].start + 100), (MeasureSpan{4, 4}));
+        QCOMPARE(zoomAround(m, {0, 8}, 4, measureLimit(m.size()), m[20].start), (MeasureSpan{0, 4}));
+    }
+
+    // Beside: below when it fits, else to the right, left or above; when nothing fits, the
+    // place that covers least of the anchor.
+    void theBesidePlaceAvoidsTheAnchor() {
+        const QRect desk(0, 0, 1280, 800);
+        QCOMPARE(besidePlace(QRect(100, 50, 600, 400), QSize(500, 300), desk), QPoint(100, 450));
+        QCOMPARE(besidePlace(QRect(100, 300, 600, 400), QSize(500, 300), desk), QPoint(700, 300));
+        QCOMPARE(besidePlace(QRect(700, 300, 500, 400), QSize(500, 300), desk), QPoint(200, 300));
+        QCOMPARE(besidePlace(QRect(0, 400, 1280, 400), QSize(500, 300), desk), QPoint(0, 100));
+        // A full-screen anchor: kept on the screen.
+        const QPoint p = besidePlace(desk, QSize(500, 300), desk);
+        QVERIFY(desk.contains(QRect(p, QSize(500, 300))));
     }
 
     // With no stored place a score opens centred across the desktop, its top 10 pixels per

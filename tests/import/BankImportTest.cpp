@@ -433,7 +433,7 @@ TEST(BankImport, AFailedImportLeavesNothingBehind) {
     Bank bank;
     EXPECT_FALSE(importer.importVoice(bank.root.string(), "", voices.path(), id, s, nullptr,
                                       [](int done, int) { return done < 10; }));
-    EXPECT_EQ(importer.lastError(), "cancelled");
+    EXPECT_EQ(importer.lastError(), "取り消しました。");
     AtomicFile::injectFaultForTesting(AtomicFile::Fault::Write);
     EXPECT_FALSE(importer.importVoice(bank.root.string(), "", voices.path(), id, s));
     AtomicFile::injectFaultForTesting(AtomicFile::Fault::None);
@@ -449,8 +449,8 @@ TEST(BankImport, TheCommandLineMakesAVoiceOrAProjectAndVoiceInfoShowsTheReadme) 
     test::TempDir voices;
     test::CliResult r = test::runCli({"voice", "import-bank", bank.root.string(), "--voice-dir", voices.path()});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("samples made: 44 (2 pitches)"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("lines skipped: 4"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("作成したサンプル: 44（2音高）"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("飛ばした行: 4"), std::string::npos) << r.out;
     const std::size_t at = r.out.rfind("voice: ");
     ASSERT_NE(at, std::string::npos);
     const std::string id = r.out.substr(at + 7, r.out.size() - at - 8);
@@ -473,7 +473,7 @@ TEST(BankImport, TheCommandLineMakesAVoiceOrAProjectAndVoiceInfoShowsTheReadme) 
     EXPECT_TRUE(fileExists(out.file("alto.readme.txt")));
     r = test::runCli({"voice", "import-bank", out.file("nothing-here"), "--voice-dir", voices.path()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("not a folder"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("フォルダではありません。"), std::string::npos) << r.err;
 }
 
 }  // namespace

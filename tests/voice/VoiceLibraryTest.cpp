@@ -94,7 +94,7 @@ TEST_F(Library, ImportRefusals) {
     // A folder is not "not found".
     std::filesystem::create_directories(dir.file("folder.vxb"));
     EXPECT_EQ(lib.importVoice(dir.file("folder.vxb"), id), Outcome::Failed);
-    EXPECT_EQ(lib.lastError(), dir.file("folder.vxb") + ": not a regular file");
+    EXPECT_EQ(lib.lastError(), dir.file("folder.vxb") + ": 通常のファイルではありません");
     VoiceBank bank(folder);
     ASSERT_TRUE(bank.enumerateVoiceFiles());
     EXPECT_EQ(bank.voiceFileCount(), 2) << "nothing was added";

@@ -177,7 +177,7 @@ TEST(VoiceProjectTest, RefusedFilesLeaveTheProjectAlone) {
     }
     VoiceProject p;
     EXPECT_FALSE(p.load(dir.file("missing.vxbprj")));
-    EXPECT_EQ(p.lastError(), std::string(makertext::kOpenFailed) + "\n" + dir.file("missing.vxbprj") + ": not found");
+    EXPECT_EQ(p.lastError(), std::string(makertext::kOpenFailed) + "\n" + dir.file("missing.vxbprj") + ": 見つかりません");
     std::vector<uint8_t> v0 = good;
     storeLE16(&v0[224], 0);
     EXPECT_TRUE(p.loadBytes(v0)) << "old versions load";

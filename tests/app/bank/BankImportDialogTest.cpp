@@ -47,9 +47,9 @@ private slots:
         QVERIFY(fileExists(joinPath(app->hub().folders().voiceFolder(), d.identifier() + ".readme.txt")));
         QCOMPARE(d.progress()->value(), d.progress()->maximum());
         const QString text = d.summary()->toPlainText();
-        QVERIFY2(text.contains("voice name: 見本"), qPrintable(text));
-        QVERIFY2(text.contains("samples made: 3 (1 pitch)"), qPrintable(text));
-        QVERIFY2(text.contains("oto.ini:4: the WAV file is missing"), qPrintable(text));
+        QVERIFY2(text.contains("音源名: 見本"), qPrintable(text));
+        QVERIFY2(text.contains("作成したサンプル: 3（1音高）"), qPrintable(text));
+        QVERIFY2(text.contains("oto.ini:4: WAVファイルがない"), qPrintable(text));
         QVERIFY2(text.contains("この音源は見本です。"), qPrintable(text));
         QVERIFY(d.importButton()->isEnabled());
     }
@@ -78,7 +78,7 @@ private slots:
         d.folderEdit()->setText(QString::fromStdString(dir.file("no-such-bank")));
         QVERIFY(!d.runImport());
         QCOMPARE(prompt.shown.back().caption, std::string("Error"));
-        QVERIFY(d.summary()->toPlainText().contains("not a folder"));
+        QVERIFY(d.summary()->toPlainText().contains("フォルダではありません。"));
     }
 
     void theVoiceMenuOffersIt() {
