@@ -20,8 +20,13 @@ int PhraseWorkers::workersFor(int wanted) {
     return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
 }
 
-bool PhraseWorkers::canRenderApart(const SynthEngine& engine) {
-    return engine.effects() == nullptr && engine.pitchMode() == PitchMode::Resample;
+bool PhraseWorkers::canRenderApart(const SynthEngine& engine) { return engine.pitchMode() == PitchMode::Resample; }
+
+bool PhraseWorkers::needsOwnEngine(const SynthEngine& engine, const PhraseRequest& request) {
+    if (!engine.effects()) return false;
+    for (int32_t effect : request.settings.effect)
+        if (effect != 0) return true;
+    return false;
 }
 
 PhraseWorkers::PhraseWorkers(SynthEngine& engine, int workers) {
