@@ -1,7 +1,10 @@
 #include "synth/PhraseWorkers.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 
 #include "sound/SoundFormat.h"
 
@@ -30,6 +33,13 @@ bool PhraseWorkers::needsOwnEngine(const SynthEngine& engine, const PhraseReques
 }
 
 PhraseWorkers::PhraseWorkers(SynthEngine& engine, int workers) {
+#ifdef M_MMAP_THRESHOLD
+    // Phrase buffers are made on the workers and freed on the thread that mixes them. With the
+    // allocator's moving threshold, freed ones stay in the workers' arenas and the process
+    // grows with the song; a fixed threshold gives every large buffer back when it is freed.
+    static std::once_flag fixed;
+    std::call_once(fixed, [] { mallopt(M_MMAP_THRESHOLD, 128 * 1024); });
+#endif
     const int n = std::max(1, workers);
     for (int i = 0; i < n; ++i) {
         auto e = std::make_unique<SynthEngine>(engine.voices(), engine.tempoMap());
