@@ -33,12 +33,12 @@ bool PhraseWorkers::needsOwnEngine(const SynthEngine& engine, const PhraseReques
 }
 
 PhraseWorkers::PhraseWorkers(SynthEngine& engine, int workers) {
-#ifdef M_MMAP_THRESHOLD
-    // Phrase buffers are made on the workers and freed on the thread that mixes them. With the
-    // allocator's moving threshold, freed ones stay in the workers' arenas and the process
-    // grows with the song; a fixed threshold gives every large buffer back when it is freed.
+#ifdef M_ARENA_MAX
+    // Phrase buffers are made on the workers and freed on the thread that mixes them. In
+    // arenas of their own, the freed ones stay with the workers and the process grows with the
+    // song; one arena for all threads reuses them.
     static std::once_flag fixed;
-    std::call_once(fixed, [] { mallopt(M_MMAP_THRESHOLD, 128 * 1024); });
+    std::call_once(fixed, [] { mallopt(M_ARENA_MAX, 1); });
 #endif
     const int n = std::max(1, workers);
     for (int i = 0; i < n; ++i) {
