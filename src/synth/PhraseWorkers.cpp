@@ -1,7 +1,10 @@
 #include "synth/PhraseWorkers.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 
 #include "sound/SoundFormat.h"
 
@@ -20,11 +23,23 @@ int PhraseWorkers::workersFor(int wanted) {
     return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
 }
 
-bool PhraseWorkers::canRenderApart(const SynthEngine& engine) {
-    return engine.effects() == nullptr && engine.pitchMode() == PitchMode::Resample;
+bool PhraseWorkers::canRenderApart(const SynthEngine& engine) { return engine.pitchMode() == PitchMode::Resample; }
+
+bool PhraseWorkers::needsOwnEngine(const SynthEngine& engine, const PhraseRequest& request) {
+    if (!engine.effects()) return false;
+    for (int32_t effect : request.settings.effect)
+        if (effect != 0) return true;
+    return false;
 }
 
 PhraseWorkers::PhraseWorkers(SynthEngine& engine, int workers) {
+#ifdef M_ARENA_MAX
+    // Phrase buffers are made on the workers and freed on the thread that mixes them. In
+    // arenas of their own, the freed ones stay with the workers and the process grows with the
+    // song; one arena for all threads reuses them.
+    static std::once_flag fixed;
+    std::call_once(fixed, [] { mallopt(M_ARENA_MAX, 1); });
+#endif
     const int n = std::max(1, workers);
     for (int i = 0; i < n; ++i) {
         auto e = std::make_unique<SynthEngine>(engine.voices(), engine.tempoMap());

@@ -4,10 +4,11 @@
 // caller's loaded voices without changing them; the caller takes the results in the order
 // it chooses, so that what it files and mixes is the same for any number of workers.
 //
-// The pool serves only engines whose phrases can be rendered apart: no effect stage (its
-// plug-ins are one process, and apply their phrases in order), and pitch changed by
+// The pool serves only engines whose phrases can be rendered apart: pitch changed by
 // resampling (keeping formants finds a sample's pitch marks the first time it is sung and
-// keeps them with the sample). Otherwise, and with one worker, the caller renders itself.
+// keeps them with the sample). A phrase that names an effect is rendered by the caller's own
+// engine, in order (the plug-ins are one process and see their phrases one after another).
+// Otherwise, and with one worker, the caller renders itself.
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -38,6 +39,8 @@ public:
     static void setProcessWorkers(int workers);
     // Whether phrases of `engine` may be rendered by workers (see above).
     static bool canRenderApart(const SynthEngine& engine);
+    // Whether a phrase must be rendered by the caller's engine (it names an effect).
+    static bool needsOwnEngine(const SynthEngine& engine, const PhraseRequest& request);
 
     // `engine` must have been started; its voices must be loaded for every phrase given.
     PhraseWorkers(SynthEngine& engine, int workers);

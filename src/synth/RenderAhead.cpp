@@ -194,7 +194,7 @@ void RenderAhead::run() {
             engine_.freeLists();
             bool ok = true;
             std::string error;
-            if (pool_) {
+            if (pool_ && !PhraseWorkers::needsOwnEngine(engine_, plan_.jobs[job].request)) {
                 // The next few phrases go to the pool; this one is taken from it.
                 std::size_t from;
                 {
@@ -204,7 +204,7 @@ void RenderAhead::run() {
                 submitted_ = std::max(submitted_, from);
                 for (; submitted_ < n && submitted_ < from + 2 * poolWorkers_ + 1; ++submitted_) {
                     const PhraseJob& j = plan_.jobs[order_[submitted_]];
-                    pool_->submit(order_[submitted_], j.request, j.notes);
+                    if (!PhraseWorkers::needsOwnEngine(engine_, j.request)) pool_->submit(order_[submitted_], j.request, j.notes);
                 }
                 PhraseWorkers::Result done = pool_->take(job);
                 ok = done.ok;

@@ -467,9 +467,12 @@ bool SongRenderer::renderSongToFile(const RenderRequest& r, const RenderProgress
         for (std::size_t i = 0; i < phrases.size(); ++i) {
             const Phrase& p = phrases[i];
             const std::size_t before = engine_.lists()[static_cast<std::size_t>(c)].size();
-            if (apart) {
+            if (apart && PhraseWorkers::needsOwnEngine(engine_, jobs[i].request)) {
+                if (!engine_.renderPhrase(jobs[i].request, jobs[i].notes)) return failAndFree(engine_.lastError());
+            } else if (apart) {
                 for (; submitted < jobs.size() && submitted < i + 2 * std::size_t(workers) + 2; ++submitted)
-                    pool->submit(submitted, jobs[submitted].request, jobs[submitted].notes);
+                    if (!PhraseWorkers::needsOwnEngine(engine_, jobs[submitted].request))
+                        pool->submit(submitted, jobs[submitted].request, jobs[submitted].notes);
                 PhraseWorkers::Result rendered = pool->take(i);
                 if (!rendered.ok) return failAndFree(rendered.error);
                 auto& list = engine_.lists()[static_cast<std::size_t>(c)];

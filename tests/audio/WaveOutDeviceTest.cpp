@@ -258,3 +258,66 @@ TEST(WaveInDevice, RecordsTheEngineInputIntoTheCallersBlock) {
 
 }  // namespace
 }  // namespace kantor
+
+namespace kantor {
+namespace {
+
+std::vector<uint8_t> pattern(uint32_t frames, int seed) {
+    std::vector<uint8_t> b(frames * 2);
+    for (uint32_t i = 0; i < frames; ++i) {
+        const int16_t s = static_cast<int16_t>(int((i * 7 + uint32_t(seed) * 1013) % 30000) - 15000);
+        b[2 * i] = static_cast<uint8_t>(s & 0xFF);
+        b[2 * i + 1] = static_cast<uint8_t>((s >> 8) & 0xFF);
+    }
+    return b;
+}
+
+// A long sound given in pieces plays as one: a piece that follows while the last piece of the
+// one before is queued, while it is cut and waiting, and after the only queued header; each
+// starts on the sample after the one before, and the device tells which block ended last.
+TEST(WaveOutDevice, PiecesThatFollowPlayWithoutAGap) {
+    Rig rig;
+    ASSERT_TRUE(rig.device.open(&rig.owner, 16, 1, 44100));
+    const auto a = pattern(50000, 1), b = pattern(15000, 2), c = pattern(70000, 3);
+    ASSERT_TRUE(rig.device.play({a.data(), uint32_t(a.size()), 1}));
+    EXPECT_EQ(rig.device.feedState(), 2);  // both pieces of A queued
+    ASSERT_TRUE(rig.device.follow({b.data(), uint32_t(b.size()), 2}));
+    EXPECT_EQ(rig.device.feedState(), 0);
+    uint32_t ended = 0;
+    EXPECT_FALSE(rig.device.finishedBlock(ended));
+    rig.engine.advance(33000);  // A's first piece has played: B's piece is queued as the last
+    EXPECT_EQ(rig.device.feedState(), 2);
+    ASSERT_TRUE(rig.device.follow({c.data(), uint32_t(c.size()), 3}));
+    rig.runWhilePlaying();
+    EXPECT_EQ(rig.owner.failures, 0);
+    ASSERT_TRUE(rig.device.finishedBlock(ended));
+    EXPECT_EQ(ended, 3u);
+    std::vector<uint8_t> all(a);
+    all.insert(all.end(), b.begin(), b.end());
+    all.insert(all.end(), c.begin(), c.end());
+    const auto& out = rig.engine.captured();
+    ASSERT_GE(out.size(), all.size());
+    for (std::size_t i = 0; i < all.size() / 2; ++i) {
+        const int16_t want = static_cast<int16_t>(all[2 * i] | (all[2 * i + 1] << 8));
+        ASSERT_EQ(out[2 * i], want) << i;
+    }
+
+    // One short block with its only header queued, and one that follows it.
+    rig.engine.takeCaptured();
+    const auto d = pattern(10000, 4), e = pattern(12000, 5);
+    ASSERT_TRUE(rig.device.play({d.data(), uint32_t(d.size()), 4}));
+    ASSERT_TRUE(rig.device.follow({e.data(), uint32_t(e.size()), 5}));
+    rig.runWhilePlaying();
+    EXPECT_EQ(rig.owner.failures, 0);
+    ASSERT_TRUE(rig.device.finishedBlock(ended));
+    EXPECT_EQ(ended, 5u);
+    std::vector<uint8_t> de(d);
+    de.insert(de.end(), e.begin(), e.end());
+    const auto& out2 = rig.engine.captured();
+    ASSERT_GE(out2.size(), de.size());
+    for (std::size_t i = 0; i < de.size() / 2; ++i)
+        ASSERT_EQ(out2[2 * i], static_cast<int16_t>(de[2 * i] | (de[2 * i + 1] << 8))) << i;
+}
+
+}  // namespace
+}  // namespace kantor

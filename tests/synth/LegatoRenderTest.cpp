@@ -151,7 +151,9 @@ TEST(LegatoRender, WindowedMixingSingsAsTheWholeRenderAndStaysSmall) {
             }
             const Ahead a = renderAhead(s, 2);
             EXPECT_TRUE(stretches(a.pieces) == stretches(wholePieces));
-            if (gap == 10) EXPECT_EQ(stretches(wholePieces).size(), 1u);  // legato: one stretch, the whole song
+            if (gap == 10) {
+                EXPECT_EQ(stretches(wholePieces).size(), 1u);  // legato: one stretch, the whole song
+            }
             // Neither the largest piece nor what comes before the first seconds can be
             // played grows with the song.
             EXPECT_LE(a.largest, std::size_t(1) << 20);
