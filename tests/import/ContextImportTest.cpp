@@ -59,12 +59,6 @@ struct Band {
 };
 constexpr Band kHead{1000, 1800}, kAfterA{2500, 3300}, kAfterI{4300, 5100};
 
-std::string ms(double v) {
-    char b[32];
-    std::snprintf(b, sizeof b, "%.1f", v);
-    return b;
-}
-
 // A VCV bank at note 72 of continuous recordings: "_kaka" (- か, then a か), "_ika"
 // (- い, then i か), "_a" (- あ), "_ak" (a CVVC ending "a k" of its own noise), each line
 // placed on the recording's own times.
