@@ -141,6 +141,8 @@ double measureHeldPitch(std::span<const int16_t> x, const Candidate& c) {
     const int64_t end = std::min<int64_t>(c.end, int64_t(x.size()));
     std::span<const int16_t> held(x.data() + c.offset, std::size_t(end - c.offset));
     std::size_t from = std::size_t(std::min<int64_t>(std::max(c.pre, c.consonant), int64_t(held.size())));
+    // A fixed part that runs past the held vowel: measured from the preutterance instead.
+    if (held.size() - from < 4410) from = std::size_t(std::min<int64_t>(c.pre, int64_t(held.size())));
     // An ending is held before its preutterance: the vowel going into the consonant.
     if (c.syllable.kind == AliasSyllable::Kind::Ending) {
         held = held.first(std::size_t(std::min<int64_t>(c.pre, int64_t(held.size()))));

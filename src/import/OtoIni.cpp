@@ -358,7 +358,8 @@ bool mapAlias(const std::string& alias, const PrefixMap& map, AliasSyllable& out
                 out.kind = AliasSyllable::Kind::After;
                 std::size_t end = 0;
                 // "a n" is ん after a; other consonants alone are endings ("a k").
-                if (leadingSyllable(std::string(text), end) < 0 || end != text.size()) {
+                // "R" is the rest after a vowel (a breath), no consonant.
+                if (text != "R" && (leadingSyllable(std::string(text), end) < 0 || end != text.size())) {
                     out.consonant = endingConsonant(text);
                     if (!out.consonant.empty()) {
                         out.kind = AliasSyllable::Kind::Ending;

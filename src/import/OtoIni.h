@@ -5,8 +5,8 @@
 //                after it, CUTOFF negative = the end measured from the offset, positive = from
 //                the end of the file (0 = the end of the file), PREUTTERANCE the point that
 //                lands on the note's start, OVERLAP how far the sound reaches into the note
-//                before (this synthesis mixes overlapping syllables on its own and does not
-//                use it). An empty alias means the file name without ".wav".
+//                before (kept with VCV and CVVC samples, whose crossfade over the note before
+//                it sets; plain samples do not use it). An empty alias means the file name without ".wav".
 //   prefix.map   NOTE<TAB>PREFIX<TAB>SUFFIX per line: the affix that marks the aliases
 //                recorded for singing at that note.
 //   character.txt  name=VOICE NAME (and other key=value lines).

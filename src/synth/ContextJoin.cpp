@@ -76,6 +76,14 @@ int64_t crossfadeOf(const VoiceSample& s, int64_t lead, int64_t handover, uint32
     return std::clamp<int64_t>(w, 1, room);
 }
 
+// Where an ending (lead-in `lead` output samples) starts, so that its consonant (marker
+// B to D, scaled as its lead-in) ends where the crossfade [leadAt, leadAt + width) of
+// the incoming lead-in does.
+int64_t endingStart(const VoiceSample& e, int64_t lead, int64_t leadAt, int64_t width) {
+    const int64_t tail = e.markerB > 0 ? lead * int64_t(e.markerD - std::min(e.markerD, e.markerB)) / int64_t(e.markerB) : 0;
+    return leadAt + width - tail - lead;
+}
+
 // The pieces of one run of touching syllables into one entry. False when memory runs out.
 bool mixPieces(std::vector<Piece>& pieces, uint32_t packed, uint32_t rate, uint32_t startTick, SoundEntry& out) {
     int64_t origin = std::numeric_limits<int64_t>::max(), last = 0;
@@ -263,11 +271,15 @@ bool SynthEngine::renderContextNotes(const Voice& voice, const PhraseRequest& re
             if (!leadPiece(*c.sample, n, prev, 15, lead, leadLength)) return false;
             const int64_t hand = std::min(handover, std::max<int64_t>(leadLength / 2, 1));
             const int64_t width = crossfadeOf(*c.sample, leadLength, hand, rate);
-            // The CVVC ending first, its marker B where the lead-in begins.
+            // The CVVC ending first: its vowel over the outgoing note, its consonant (marker
+            // B to D) ending where the lead-in's crossfade does.
             if (c.ending) {
                 Piece ending;
                 int64_t endingLead = 0;
-                const uint32_t ms = uint32_t((width + hand) * 1000 / rate) + kOverhangMs;
+                // Sung long enough for its consonant at any pitch ratio up to two.
+                const uint32_t tailBytes = c.ending->markerD - std::min(c.ending->markerD, c.ending->markerB);
+                const uint32_t ms = 2 * millisecondsForBytes(kMono16, kRate44100, tailBytes) +
+                                    uint32_t(width * 1000 / rate) + kOverhangMs;
                 SynthNote e = prev;
                 e.code = c.ending->code;
                 e.curve = ExpressionCurve{};
@@ -276,7 +288,7 @@ bool SynthEngine::renderContextNotes(const Voice& voice, const PhraseRequest& re
                 SoundEntry entry;
                 if (!renderSampleEntry(voice, *c.ending, e, 0, entry, &endingLead)) return false;
                 ending.data = std::move(entry.data);
-                ending.at = lead.at - endingLead;
+                ending.at = endingStart(*c.ending, endingLead, lead.at, width);
                 const int64_t w = crossfadeOf(*c.ending, endingLead, hand, rate);
                 joinPiece(ending, ending.at, w, prev.frequency);
                 pieces.push_back(std::move(ending));
@@ -322,7 +334,7 @@ bool SynthEngine::renderContextNotes(const Voice& voice, const PhraseRequest& re
                 e.curve = ExpressionCurve{};
                 e.lengthMs = 1;
                 if (!renderSampleEntry(voice, *next.ending, e, 0, entry, &endingLead)) return false;
-                from = probe.at - endingLead;
+                from = endingStart(*next.ending, endingLead, probe.at, width);
                 width = crossfadeOf(*next.ending, endingLead, hand, rate);
             }
             pieces.back().outFrom = from;

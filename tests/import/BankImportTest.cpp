@@ -242,11 +242,15 @@ TEST(BankImport, TheSummaryCountsWhatWasMadeAndWhatWasSkipped) {
     EXPECT_EQ(s.readme, "利用規約: テスト用です。\r\n");
     EXPECT_EQ(s.otoFiles, 2);
     EXPECT_EQ(s.lines, 49);
-    EXPECT_EQ(s.samples, 44);
+    EXPECT_EQ(s.samples, 45);  // 44 plain, and the VCV line "a か"
+    EXPECT_EQ(s.vcvSamples, 1);
     EXPECT_EQ(s.pitches, 2);
-    EXPECT_EQ(s.unused, 1);
+    EXPECT_EQ(s.unused, 0);
     EXPECT_EQ(s.autoMarked, 1);
-    EXPECT_EQ(s.measuredPitch, 0);
+    // Every kept sample is measured, the one whose fixed part runs past its vowel from its
+    // preutterance; the tags (prefix.map) agree with the measures.
+    EXPECT_EQ(s.measuredPitch, 45) << s.text();
+    EXPECT_TRUE(s.correctedPitches.empty()) << s.text();
     ASSERT_EQ(s.skipped.size(), 4u);
     EXPECT_EQ(s.skippedFor(SkipReason::BadLine), 1);
     EXPECT_EQ(s.skippedFor(SkipReason::MissingWave), 1);
@@ -261,7 +265,7 @@ TEST(BankImport, TheSummaryCountsWhatWasMadeAndWhatWasSkipped) {
     EXPECT_NE(s.text().find("low/oto.ini:25: the WAV file is missing: ぬ.wav=ぬ_C4"), std::string::npos) << s.text();
     EXPECT_GE(calls, 10);
     EXPECT_EQ(lastDone, lastTotal);
-    EXPECT_EQ(lastTotal, 44);  // the WAV files that give samples
+    EXPECT_EQ(lastTotal, 45);  // the WAV files that give samples
 
     ASSERT_EQ(project.items.size(), 44u);
     EXPECT_EQ(project.voiceName, "テスト歌手");
@@ -285,7 +289,11 @@ TEST(BankImport, TheSummaryCountsWhatWasMadeAndWhatWasSkipped) {
         const std::vector<int16_t> x = item->data.samples();
         EXPECT_FALSE(loopSeam(x, item->markerC, item->markerD).clicks()) << item->code << item->pitchNumber;
     }
-    // The VCV line for か was not needed: the head entry gave the sample.
+    // The head entry gave か's plain sample; the VCV line is kept as "a か".
+    ASSERT_EQ(project.contextItems.size(), 1u);
+    EXPECT_EQ(project.contextItems[0]->code, "KA");
+    EXPECT_EQ(project.contextItems[0]->after, "a");
+    EXPECT_EQ(project.contextItems[0]->contextKind, 1);
     auto ka = std::find_if(project.items.begin(), project.items.end(),
                            [](const auto& i) { return i->code == "KA" && i->pitchNumber == kLow; });
     ASSERT_NE(ka, project.items.end());
@@ -295,7 +303,7 @@ TEST(BankImport, TheSummaryCountsWhatWasMadeAndWhatWasSkipped) {
 TEST(BankImport, AVowelLineIsUsedWhenNoHeadEntryExistsAndPitchesComeFromFoldersOrMeasuring) {
     test::TempDir dir;
     const fs::path root = fs::path(dir.path()) / "bank";
-    // No prefix.map: the pitch of folder "A3" comes from its name, that of "other" is measured.
+    // No prefix.map: folder "A3" groups its lines under its name; every pitch is measured.
     test::writeFile(root / "A3" / "x.wav",
                     test::wavBytes(test::syllableSound(test::noteHz(69), 44100), 44100, 1, WavKind::Float32));
     test::writeFile(root / "other" / "y.wav",
@@ -312,8 +320,10 @@ TEST(BankImport, AVowelLineIsUsedWhenNoHeadEntryExistsAndPitchesComeFromFoldersO
     EXPECT_EQ(project.items[0]->pitchNumber, 69u);
     EXPECT_EQ(project.items[1]->code, "KI");
     EXPECT_EQ(project.items[1]->pitchNumber, 76u);
-    EXPECT_EQ(s.measuredPitch, 1);
-    EXPECT_EQ(s.unused, 1);
+    // Every sample measured (the folder's name only groups); the VCV lines also kept as such.
+    EXPECT_EQ(s.measuredPitch, 4);
+    EXPECT_EQ(s.unused, 0);
+    EXPECT_EQ(project.contextItems.size(), 2u);
     // Without character.txt or --name the folder's name is the voice's.
     ASSERT_TRUE(importer.read(root.string(), "", project, s));
     EXPECT_EQ(s.voiceName, "bank");
@@ -449,7 +459,7 @@ TEST(BankImport, TheCommandLineMakesAVoiceOrAProjectAndVoiceInfoShowsTheReadme) 
     test::TempDir voices;
     test::CliResult r = test::runCli({"voice", "import-bank", bank.root.string(), "--voice-dir", voices.path()});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("作成したサンプル: 44（2音高）"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("作成したサンプル: 45（2音高）"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("飛ばした行: 4"), std::string::npos) << r.out;
     const std::size_t at = r.out.rfind("voice: ");
     ASSERT_NE(at, std::string::npos);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -58,12 +59,6 @@ struct Band {
     double lo, hi;
 };
 constexpr Band kHead{1000, 1800}, kAfterA{2500, 3300}, kAfterI{4300, 5100};
-
-std::string ms(double v) {
-    char b[32];
-    std::snprintf(b, sizeof b, "%.1f", v);
-    return b;
-}
 
 // A VCV bank at note 72 of continuous recordings: "_kaka" (- か, then a か), "_ika"
 // (- い, then i か), "_a" (- あ), "_ak" (a CVVC ending "a k" of its own noise), each line
@@ -243,6 +238,43 @@ TEST(BankImport, VcvBankKeepsEveryKindAndSingsTheConsonantOfItsContext) {
 
     // "あ か" and "い か" legato, "か" after a rest: the consonant of its context each time.
     for (PitchMode mode : {PitchMode::Resample, PitchMode::KeepFormants}) {
+        const char* modeName = mode == PitchMode::Resample ? "resampling" : "formant-keeping";
+        // あ at 72 held, か at 76 legato: the held vowel keeps its pitch up to its last 10 ms
+        // (it ends where the consonant of "a か" begins, 60 ms before the note), the vowel of
+        // か starts on the note's start, and the crossfade over あ does not dip.
+        {
+            Sung s = sing(voices.path(), id, {{"A", 72, 1000, 700}, {"KA", 76, 1700, 500}}, mode);
+            ASSERT_FALSE(s.x.empty());
+            std::vector<int16_t> y(s.x.begin(), s.x.end());
+            double worst = 0;
+            for (double t = 1100; t <= 1700 - 60 - 10 - 12; t += 2) {
+                const double period = estimatePeriod(y, s.at(t));
+                ASSERT_GT(period, 0) << t;
+                worst = std::max(worst, std::abs(1200.0 * std::log2(kRate / period / test::noteHz(72))));
+            }
+            EXPECT_LE(worst, 20.0) << modeName;
+            double level = 0;
+            for (std::size_t i = s.at(1800); i < s.at(1850); ++i) level = std::max(level, double(std::abs(s.x[i])));
+            std::size_t onset = s.at(1665);  // inside the consonant of "a か"
+            while (onset < s.x.size() && std::abs(s.x[onset]) < 0.5 * level) ++onset;
+            const double onsetMs = double(onset) * 1000.0 / kRate + double(s.startMs);
+            EXPECT_NEAR(onsetMs, 1700.0, 10.0) << modeName;
+            // The level over the crossfade (the 30 ms from the lead-in's start, 220 ms before
+            // the note) against the held vowel before it, in 5 ms windows.
+            auto rms = [&](double fromMs) {
+                double sum = 0;
+                const std::size_t a = s.at(fromMs), b = s.at(fromMs + 5);
+                for (std::size_t i = a; i < b; ++i) sum += double(s.x[i]) * s.x[i];
+                return std::sqrt(sum / double(b - a));
+            };
+            const double held = rms(1400);
+            double dip = 0;
+            for (double t = 1700 - 225; t <= 1700 - 190; t += 1) dip = std::max(dip, 20 * std::log10(held / rms(t)));
+            EXPECT_LE(dip, 3.0) << modeName;
+            std::printf("[figures] imported VCV bank, %s: held pitch error %.1f cents up to its last 10 ms, onset %.1f "
+                        "ms from the preutterance, level dip in the join %.2f dB\n",
+                        modeName, worst, onsetMs - 1700.0, dip);
+        }
         struct Case {
             const char* first;
             uint32_t gap;
@@ -318,6 +350,7 @@ TEST(BankImport, PitchesAreMeasuredAndTagsOnlyGroupTheAliases) {
     // Every note within 20 cents in both pitch modes, 62 and 64 included (16 semitones sharp
     // when the tags were taken).
     for (PitchMode mode : {PitchMode::Resample, PitchMode::KeepFormants}) {
+        double worst = 0;
         for (int key : {62, 64, 70, 72, 76, 79, 82, 84, 88}) {
             Sung s = sing(voices.path(), id, {{"KA", key, 1000, 700}}, mode);
             ASSERT_FALSE(s.x.empty());
@@ -326,7 +359,10 @@ TEST(BankImport, PitchesAreMeasuredAndTagsOnlyGroupTheAliases) {
             ASSERT_GT(period, 0) << key;
             const double cents = 1200.0 * std::log2(kRate / period / test::noteHz(key));
             EXPECT_LT(std::abs(cents), 20.0) << "key " << key << (mode == PitchMode::Resample ? " resampling" : " formants");
+            worst = std::max(worst, std::abs(cents));
         }
+        std::printf("[figures] \"↓\" \"\" \"↑\" bank, %s: worst pitch error over keys 62-88: %.1f cents\n",
+                    mode == PitchMode::Resample ? "resampling" : "formant-keeping", worst);
     }
 }
 

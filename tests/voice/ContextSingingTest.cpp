@@ -62,6 +62,7 @@ struct Band {
 constexpr Band kHeadBand{1000, 1800};  // "- か"
 constexpr Band kABand{2500, 3300};     // "a か"
 constexpr Band kIBand{4300, 5100};     // "i か"
+constexpr Band kEndingBand{6000, 6800};  // the ending "a s" (CVVC)
 
 // A sample from sound and its markers in milliseconds (B the preutterance).
 std::unique_ptr<VoiceSample> sampleOf(const std::vector<float>& s, const char* code, const char* kana, uint32_t pitch,
@@ -78,8 +79,10 @@ std::unique_ptr<VoiceSample> sampleOf(const std::vector<float>& s, const char* c
     x->markerB = bytesAt(bMs);
     // The loop: whole periods of the held vowel, well after B.
     const double period = 1000.0 / hzOf(pitch);
-    x->markerC = bytesAt(bMs + 20 * period);
-    x->markerD = bytesAt(bMs + 60 * period);
+    // (An ending holds its consonant only: its loop is a stretch of that.)
+    const double sound = double(s.size()) / 44.1;
+    x->markerC = bytesAt(std::min(bMs + 20 * period, bMs + (sound - bMs) / 8));
+    x->markerD = bytesAt(std::min(bMs + 60 * period, sound - 5));
     x->kind = kind;
     x->after = after;
     x->overlap = bytesAt(overlapMs);
@@ -113,7 +116,21 @@ std::unique_ptr<Voice> vcvVoice(uint32_t pitch, bool withContext) {
         addVowel(s, hz, 'a', 800, ph);
         plain.push_back(sampleOf(s, "KA", "か", pitch, 70));
     }
+    {
+        // さ: its own consonant (the head band), no VCV sample.
+        std::vector<float> s(882, 0.0f);
+        addConsonant(s, kHeadBand.lo, kHeadBand.hi, 50, 5);
+        ph = 0;
+        addVowel(s, hz, 'a', 800, ph);
+        plain.push_back(sampleOf(s, "SA", "さ", pitch, 70));
+    }
     if (withContext) {
+        // The CVVC ending "a s": the vowel a going into s (its own band), B where s begins.
+        std::vector<float> e;
+        ph = 0;
+        addVowel(e, hz, 'a', 200, ph);
+        addConsonant(e, kEndingBand.lo, kEndingBand.hi, 80, 6);
+        context.push_back(sampleOf(e, "S", "s", pitch, 200, 30, SampleKind::Ending, "a"));
         // "a か" and "i か": 200 ms of the vowel before, the consonant, the vowel; overlap 30 ms.
         for (auto [v, band, seed] : {std::tuple{'a', kABand, 2u}, std::tuple{'i', kIBand, 3u}}) {
             std::vector<float> s;
@@ -194,9 +211,10 @@ TEST(ContextSamples, TheVoiceFileKeepsThemWherePlainReadersStop) {
     const std::unique_ptr<Voice> plain = vcvVoice(69, false), withContext = vcvVoice(69, true);
     ASSERT_TRUE(plain && withContext);
     EXPECT_TRUE(plain->contextSamples.empty());
-    ASSERT_EQ(withContext->contextSamples.size(), 3u);
-    EXPECT_EQ(withContext->samples.size(), 3u);
-    const VoiceSample& ai = *withContext->contextSamples[2];
+    ASSERT_EQ(withContext->contextSamples.size(), 4u);
+    EXPECT_EQ(withContext->samples.size(), 4u);
+    EXPECT_EQ(withContext->contextSamples[0]->kind, SampleKind::Ending);
+    const VoiceSample& ai = *withContext->contextSamples[3];
     EXPECT_EQ(ai.kind, SampleKind::After);
     EXPECT_EQ(ai.after, "a");
     EXPECT_EQ(ai.code, "I");
@@ -226,7 +244,7 @@ TEST(ContextSamples, TheVoiceFileKeepsThemWherePlainReadersStop) {
     auto v = reader.read(later, "x");
     ASSERT_TRUE(v);
     EXPECT_TRUE(v->contextSamples.empty());
-    EXPECT_EQ(v->samples.size(), 3u);
+    EXPECT_EQ(v->samples.size(), 4u);
     // A marker past a context sample's data is refused as for plain samples.
     std::vector<uint8_t> bad = b;
     storeLE32(bad.data() + a.size() + 32 + 32, 0x7FFFFFF0);
@@ -266,6 +284,27 @@ TEST(ContextSamples, TheSoundBeforeChoosesTheSample) {
                 if (p == heard) continue;
                 EXPECT_GT(heard, 10 * p) << modeName(mode) << ", " << c.name << ": band of " << name;
             }
+        }
+    }
+}
+
+TEST(ContextSamples, AnEndingLeadsIntoTheConsonantWhenNoVcvSampleIsThere) {
+    // "あ さ" legato: さ has no "a さ", so its plain sample follows the ending "a s", whose s
+    // begins where さ's lead-in does (70 ms before the note); after a rest there is none.
+    for (PitchMode mode : {PitchMode::Resample, PitchMode::KeepFormants}) {
+        for (uint32_t gap : {0u, 400u}) {
+            const uint32_t sa = 1500 + gap;
+            Sung s = sing(vcvVoice(69, true), {{"A", 69, 1000, 500}, {"SA", 69, sa, 500}}, mode);
+            ASSERT_FALSE(s.x.empty());
+            const std::size_t from = std::size_t(s.at(sa - 78.0)), len = std::size_t(0.012 * kRate);
+            const double ending = measure::bandPower(s.x, from, len, kRate, kEndingBand.lo * 0.9, kEndingBand.hi * 1.1);
+            const double vowel = measure::bandPower(s.x, std::size_t(s.at(sa + 100.0)), len, kRate, 100, 1000);
+            if (gap == 0) EXPECT_GT(ending, 0.002 * vowel) << modeName(mode);
+            else EXPECT_LT(ending, 1e-6 * vowel) << modeName(mode);
+            // さ's own consonant follows, as recorded.
+            const double own = measure::bandPower(s.x, std::size_t(s.at(sa - 40.0)), len, kRate, kHeadBand.lo * 0.85,
+                                                  kHeadBand.hi * 1.15);
+            EXPECT_GT(own, 0.002 * vowel) << modeName(mode) << " gap " << gap;
         }
     }
 }
