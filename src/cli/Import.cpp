@@ -1,4 +1,4 @@
-// kantor-cli import SCORE -o SONG.uta [--part N] [--voice NAME]: a MusicXML score as a song.
+// kantor-cli import SCORE -o SONG.uta [--part N] [--verse N] [--no-repeats] [--voice NAME]: a MusicXML score as a song.
 #include <ostream>
 
 #include "base/Translation.h"
@@ -13,12 +13,16 @@ int importScore(const ImportArgs& a, std::ostream& out, std::ostream& err) {
     s.setMessageStream(err);
     ScoreImport result;
     std::string error;
-    if (!importScoreAsSong(s, a.score, a.output, static_cast<int>(a.part), a.voiceName, result, error)) {
+    MusicXmlOptions options;
+    options.part = static_cast<int>(a.part);
+    options.verse = static_cast<int>(a.verse);
+    options.repeats = !a.noRepeats;
+    if (!importScoreAsSong(s, a.score, a.output, options, a.voiceName, result, error)) {
         if (!error.empty()) err << "import: " << translated(error) << "\n";
         return 1;
     }
     out << result.midiPath << "\n" << a.output << "\n";
-    err << result.summary << "\n";
+    err << translated(result.summary) << "\n";
     return 0;
 }
 

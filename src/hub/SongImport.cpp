@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/FileIO.h"
+#include "base/Texts.h"
 #include "hub/Hub.h"
 #include "import/MidiLyrics.h"
 #include "import/MidiLyricsWriter.h"
@@ -30,6 +31,34 @@ bool voiceResolver(Hub& hub, const std::string& voiceName, SyllableResolver& res
     VoiceBank& bank = hub.voices();
     resolve = [&bank, v](const std::string& typed, std::string& code) { return resolveSyllable(bank, *v, typed, code); };
     return true;
+}
+
+// What the import made of the score, one line each.
+std::string scoreSummary(const MusicXmlSong& score, const MusicXmlOptions& options) {
+    const MusicXmlPart& sung = score.parts[static_cast<std::size_t>(score.sungPart)];
+    const std::string part =
+        std::to_string(score.sungPart + 1) + (sung.name.empty() && sung.id.empty() ? "" : " (" + printableText(sung.name.empty() ? sung.id : sung.name) + ")");
+    std::string s = fillText(KANTOR_TEXT("パート %s がﾁｬﾝﾈﾙ %s で歌います: 音符 %s、音節のある音符 %s。"),
+                             {part, std::to_string(sung.channel + 1), std::to_string(sung.notes),
+                              std::to_string(score.lyrics.size())});
+    s += "\n" + fillText(KANTOR_TEXT("楽譜: %s 小節、音符 %s。曲: %s 小節、音符 %s。"),
+                         {std::to_string(score.scoreMeasures), std::to_string(sung.scoreNotes),
+                          std::to_string(score.songMeasures), std::to_string(sung.notes)});
+    if (!options.repeats) s += "\n" + std::string(KANTOR_TEXT("繰り返しをせず、楽譜に書かれたとおり一度通しました。"));
+    if (sung.verses.size() > 1) {
+        std::string all;
+        for (int v : sung.verses) all += (all.empty() ? "" : ",") + std::to_string(v);
+        s += "\n" + fillText(KANTOR_TEXT("%s 番の歌詞を歌います（楽譜には %s 番があります）。"),
+                             {std::to_string(score.verse), all});
+    }
+    if (score.melismaNotes > 0)
+        s += "\n" + fillText(KANTOR_TEXT("歌詞のない音符 %s 個は前の音節の母音を伸ばして歌います。"),
+                             {std::to_string(score.melismaNotes)});
+    if (score.silentNotes > 0 && score.verse > 0)
+        s += "\n" + fillText(KANTOR_TEXT("休符のあとの歌詞のない音符 %s 個は歌いません。"),
+                             {std::to_string(score.silentNotes)});
+    for (const std::string& w : score.warnings) s += "\n" + w;
+    return s;
 }
 
 }  // namespace
@@ -86,8 +115,16 @@ bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::st
 
 bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath, int part,
                        const std::string& voiceName, ScoreImport& result, std::string& error) {
+    MusicXmlOptions options;
+    options.part = part;
+    return importScoreAsSong(hub, scorePath, songPath, options, voiceName, result, error);
+}
+
+bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath,
+                       const MusicXmlOptions& options, const std::string& voiceName, ScoreImport& result,
+                       std::string& error) {
     MusicXmlSong score;
-    if (!importMusicXml(scorePath, part, score, error)) return false;
+    if (!importMusicXml(scorePath, options, score, error)) return false;
     std::string base = fileNameOf(songPath);
     if (base.size() > 4 && (base.ends_with(".uta") || base.ends_with(".UTA"))) base.resize(base.size() - 4);
     const std::string folder = folderOf(songPath).empty() ? "." : folderOf(songPath);
@@ -137,9 +174,8 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
         error = "the song cannot be saved as " + songPath;
         return undo();
     }
-    result.summary = "part " + std::to_string(score.sungPart + 1) + " (" + (sung.name.empty() ? sung.id : sung.name) +
-                     ") sings on channel " + std::to_string(c + 1) + ": " + std::to_string(sung.notes) + " notes, " +
-                     std::to_string(score.lyrics.size()) + " with syllables";
+    result.summary = scoreSummary(score, options);
+    result.warnings = !score.warnings.empty();
     return true;
 }
 
