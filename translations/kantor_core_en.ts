@@ -655,7 +655,7 @@ Copy the wave file to the MIDI file&apos;s folder?</translation>
         <translation>part %s has no verse %s (it has verse %s)</translation>
     </message>
     <message>
-        <source>%s 番の歌詞のあるパートがありません。</source>
+        <source>歌詞 %s 番のあるパートがありません。</source>
         <translation>no part has verse %s</translation>
     </message>
     <message>
@@ -775,7 +775,7 @@ Copy the wave file to the MIDI file&apos;s folder?</translation>
         <translation>repeats not followed: the score once through as written</translation>
     </message>
     <message>
-        <source>%s 番の歌詞を歌います（楽譜には %s 番があります）。</source>
+        <source>歌詞 %s 番を歌います（パートの歌詞は %s 番）。</source>
         <translation>sings verse %s (the part has verses %s)</translation>
     </message>
     <message>

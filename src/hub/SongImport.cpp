@@ -48,7 +48,7 @@ std::string scoreSummary(const MusicXmlSong& score, const MusicXmlOptions& optio
     if (sung.verses.size() > 1) {
         std::string all;
         for (int v : sung.verses) all += (all.empty() ? "" : ",") + std::to_string(v);
-        s += "\n" + fillText(KANTOR_TEXT("%s 番の歌詞を歌います（楽譜には %s 番があります）。"),
+        s += "\n" + fillText(KANTOR_TEXT("歌詞 %s 番を歌います（パートの歌詞は %s 番）。"),
                              {std::to_string(score.verse), all});
     }
     if (score.melismaNotes > 0)

@@ -51,7 +51,7 @@ constexpr const char* kTooManyNotes = KANTOR_TEXT("繰り返しを演奏する�
 constexpr const char* kTooLong = KANTOR_TEXT("小節 %s: 楽譜が長すぎてMidiﾌｧｲﾙに入りません。");
 constexpr const char* kNothingToSing = KANTOR_TEXT("パート %s に歌う音符がありません。");
 constexpr const char* kNoVerse = KANTOR_TEXT("パート %s に %s 番の歌詞がありません（あるのは %s 番）。");
-constexpr const char* kNoPartWithVerse = KANTOR_TEXT("%s 番の歌詞のあるパートがありません。");
+constexpr const char* kNoPartWithVerse = KANTOR_TEXT("歌詞 %s 番のあるパートがありません。");
 constexpr const char* kBadDivisions = KANTOR_TEXT("パート %s、小節 %s: <divisions> %s が正しくありません。");
 constexpr const char* kBadShift = KANTOR_TEXT("パート %s、小節 %s: <%s> の <duration> が正しくありません。");
 constexpr const char* kBadDuration = KANTOR_TEXT("パート %s、小節 %s: 音符の <duration> が正しくありません。");
@@ -413,6 +413,7 @@ public:
                     ++pass;
                     i = sectionStart;
                     returning = true;
+                    inEndings = false;  // back for another pass, not past the endings
                     continue;
                 }
                 if (m.ending.empty()) pass = 1, sectionStart = i + 1;

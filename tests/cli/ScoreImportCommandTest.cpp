@@ -127,7 +127,7 @@ TEST_F(ScoreImport, VersesRepeatsAndScoresWithoutLyricsAreChosenOnTheCommandLine
     r = run(CliFolders::common({"import", path, "-o", dir.file("v4.uta"), "--voice", "TestVox", "--verse", "3",
                                 "--lang", "ja"}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("3 番の歌詞のあるパートがありません。"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("歌詞 3 番のあるパートがありません。"), std::string::npos) << r.err;
 }
 
 }  // namespace
