@@ -597,7 +597,16 @@ void MainPanel::importScore(std::string score) {
         return;
     }
     // Marks read as a musician would, measures never played: the user hears of them.
-    if (result.warnings) ctx_.prompt.notice("MusicXML", result.summary);
+    if (result.warnings) {
+        std::string shown;  // line by line: each line is a text of its own
+        for (std::size_t at = 0; at < result.summary.size();) {
+            std::size_t end = result.summary.find('\n', at);
+            if (end == std::string::npos) end = result.summary.size();
+            shown += (shown.empty() ? "" : "\n") + translated(result.summary.substr(at, end - at));
+            at = end + 1;
+        }
+        ctx_.prompt.notice("MusicXML", shown);
+    }
     // Opened again as any song is, so that every window shows it.
     if (hub_.openSong(song)) {
         rebuildRecent();

@@ -22,7 +22,13 @@ int importScore(const ImportArgs& a, std::ostream& out, std::ostream& err) {
         return 1;
     }
     out << result.midiPath << "\n" << a.output << "\n";
-    err << translated(result.summary) << "\n";
+    // Line by line: each line is a text of its own.
+    for (std::size_t at = 0; at < result.summary.size();) {
+        std::size_t end = result.summary.find('\n', at);
+        if (end == std::string::npos) end = result.summary.size();
+        err << translated(result.summary.substr(at, end - at)) << "\n";
+        at = end + 1;
+    }
     return 0;
 }
 

@@ -120,7 +120,7 @@ TEST_F(ScoreImport, VersesRepeatsAndScoresWithoutLyricsAreChosenOnTheCommandLine
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("the score has no lyrics: its notes came in without syllables"), std::string::npos) << r.err;
     EXPECT_TRUE(std::filesystem::exists(dir.file("bare.uta")));
-    r = run(CliFolders::common({"info", dir.file("bare.uta")}));
+    r = run({"info", dir.file("bare.uta")});
     EXPECT_EQ(r.status, 0) << r.err;
 
     // The same score refused in Japanese names the part there too.
