@@ -1,6 +1,8 @@
 #include "hub/SongImport.h"
 
 #include <filesystem>
+#include <map>
+#include <memory>
 
 #include "base/FileIO.h"
 #include "base/Texts.h"
@@ -36,8 +38,13 @@ bool voiceResolver(Hub& hub, const std::string& voiceName, SyllableResolver& res
 // What the import made of the score, one line each.
 std::string scoreSummary(const MusicXmlSong& score, const MusicXmlOptions& options) {
     const MusicXmlPart& sung = score.parts[static_cast<std::size_t>(score.sungPart)];
-    const std::string part =
-        std::to_string(score.sungPart + 1) + (sung.name.empty() && sung.id.empty() ? "" : " (" + printableText(sung.name.empty() ? sung.id : sung.name) + ")");
+    std::string name = sung.name.empty() ? sung.id : sung.name;
+    if (name.size() > 40) {  // a name is shown, not a text
+        std::size_t cut = 40;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name = name.substr(0, cut) + "…";
+    }
+    const std::string part = std::to_string(score.sungPart + 1) + (name.empty() ? "" : " (" + printableText(name) + ")");
     std::string s = fillText(KANTOR_TEXT("パート %s がﾁｬﾝﾈﾙ %s で歌います: 音符 %s、音節のある音符 %s。"),
                              {part, std::to_string(sung.channel + 1), std::to_string(sung.notes),
                               std::to_string(score.lyrics.size())});
@@ -120,9 +127,31 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
     return importScoreAsSong(hub, scorePath, songPath, options, voiceName, result, error);
 }
 
+namespace {
+bool importScore(Hub& hub, const std::string& scorePath, const std::string& songPath, const MusicXmlOptions& options,
+                 const std::string& voiceName, ScoreImport& result, std::string& error, bool& wroteMidi);
+}  // namespace
+
 bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath,
                        const MusicXmlOptions& options, const std::string& voiceName, ScoreImport& result,
                        std::string& error) {
+    bool wroteMidi = false;
+    try {
+        return importScore(hub, scorePath, songPath, options, voiceName, result, error, wroteMidi);
+    } catch (const std::bad_alloc&) {
+        // A song too large for the memory there is: the MIDI file made for it goes again.
+        if (wroteMidi) {
+            std::error_code ec;
+            std::filesystem::remove(result.midiPath, ec);
+        }
+        error = scorePath + ": " + text::kOutOfMemory;
+        return false;
+    }
+}
+
+namespace {
+bool importScore(Hub& hub, const std::string& scorePath, const std::string& songPath, const MusicXmlOptions& options,
+                 const std::string& voiceName, ScoreImport& result, std::string& error, bool& wroteMidi) {
     MusicXmlSong score;
     if (!importMusicXml(scorePath, options, score, error)) return false;
     std::string base = fileNameOf(songPath);
@@ -137,8 +166,20 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
     }
     // Everything that can go wrong with the lyrics is found before anything is written.
     const std::string voice = voiceName.empty() ? std::string(kDefaultVoiceName) : voiceName;
-    SyllableResolver resolve;
-    if (!voiceResolver(hub, voice, resolve, error)) return false;
+    SyllableResolver lookup;
+    if (!voiceResolver(hub, voice, lookup, error)) return false;
+    // A song repeats its few syllables many times: each is looked up in the voice once.
+    auto known = std::make_shared<std::map<std::string, std::pair<bool, std::string>>>();
+    SyllableResolver resolve = [lookup, known](const std::string& typed, std::string& code) {
+        auto it = known->find(typed);
+        if (it == known->end()) {
+            std::string c;
+            const bool ok = lookup(typed, c);
+            it = known->emplace(typed, std::make_pair(ok, c)).first;
+        }
+        code = it->second.second;
+        return it->second.first;
+    };
     for (const NoteLyric& nl : score.lyrics) {
         for (const std::string& s : nl.syllables) {
             std::string code;
@@ -153,6 +194,7 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
         error = "cannot write " + result.midiPath + ": " + why;
         return false;
     }
+    wroteMidi = true;
     auto undo = [&] {
         std::error_code ec;
         std::filesystem::remove(result.midiPath, ec);
@@ -178,5 +220,6 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
     result.warnings = !score.warnings.empty();
     return true;
 }
+}  // namespace
 
 }  // namespace kantor
