@@ -388,6 +388,7 @@ public:
         std::size_t i = 0, sectionStart = 0;
         int pass = 1;
         bool afterJump = false, returning = false, inEndings = false, codaTaken = false;
+        const bool anyToCoda = std::any_of(ms_.begin(), ms_.end(), [](const XmlMeasure& m) { return m.toCoda; });
         while (i < ms_.size() && order.size() < kMaxPlayedMeasures) {
             const XmlMeasure& m = ms_[i];
             if (m.repeatForward && !returning) sectionStart = i, pass = 1;
@@ -422,10 +423,11 @@ public:
                 note(kFineEnds, {name(i)});
                 break;
             }
-            if (afterJump && m.toCoda && !codaTaken) {
+            // A coda sign where the jump is, without "To Coda": the sign before another one.
+            const bool toCoda = m.toCoda || (!anyToCoda && m.coda && codaAfter(i) < ms_.size());
+            if (afterJump && toCoda && !codaTaken) {
                 codaTaken = true;
-                std::size_t coda = i + 1;
-                while (coda < ms_.size() && !ms_[coda].coda) ++coda;
+                const std::size_t coda = codaAfter(i);
                 if (coda < ms_.size()) {
                     i = coda;
                     sectionStart = coda;
@@ -468,6 +470,11 @@ private:
     std::vector<std::string>& warnings_;
 
     std::string name(std::size_t i) const { return measureName(ms_[i], i); }
+    std::size_t codaAfter(std::size_t i) const {
+        std::size_t coda = i + 1;
+        while (coda < ms_.size() && !ms_[coda].coda) ++coda;
+        return coda;
+    }
     void note(const char* templ, std::initializer_list<std::string_view> values) {
         warnings_.push_back(fillText(templ, values));
     }
