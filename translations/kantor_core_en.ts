@@ -639,8 +639,8 @@ Copy the wave file to the MIDI file&apos;s folder?</translation>
         <translation>the repeats make more than %s measures</translation>
     </message>
     <message>
-        <source>繰り返しを演奏すると音符が %s を超えます。</source>
-        <translation>the repeats make more than %s notes</translation>
+        <source>繰り返しを演奏すると音符とテンポ記号が %s を超えます。</source>
+        <translation>the repeats make more than %s notes and tempo marks</translation>
     </message>
     <message>
         <source>小節 %s: 楽譜が長すぎてMidiﾌｧｲﾙに入りません。</source>

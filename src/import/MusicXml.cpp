@@ -47,7 +47,7 @@ constexpr const char* kTooManyParts =
 constexpr const char* kMeasureCount = KANTOR_TEXT("パート %s の小節数 %s がパート 1 の小節数 %s と違います。");
 constexpr const char* kNoSuchPart = KANTOR_TEXT("パート %s はありません（楽譜のパートは %s）。");
 constexpr const char* kTooManyMeasures = KANTOR_TEXT("繰り返しを演奏すると %s 小節を超えます。");
-constexpr const char* kTooManyNotes = KANTOR_TEXT("繰り返しを演奏すると音符が %s を超えます。");
+constexpr const char* kTooManyNotes = KANTOR_TEXT("繰り返しを演奏すると音符とテンポ記号が %s を超えます。");
 constexpr const char* kTooLong = KANTOR_TEXT("小節 %s: 楽譜が長すぎてMidiﾌｧｲﾙに入りません。");
 constexpr const char* kNothingToSing = KANTOR_TEXT("パート %s に歌う音符がありません。");
 constexpr const char* kNoVerse = KANTOR_TEXT("パート %s に %s 番の歌詞がありません（あるのは %s 番）。");
@@ -383,6 +383,8 @@ public:
 
     std::vector<std::size_t> make() {
         readEndings();
+        nextCoda_.assign(ms_.size() + 1, ms_.size());
+        for (std::size_t i = ms_.size(); i-- > 1;) nextCoda_[i - 1] = ms_[i].coda ? i : nextCoda_[i];
         std::vector<std::size_t> order;
         std::vector<bool> jumped(ms_.size(), false);
         std::size_t i = 0, sectionStart = 0;
@@ -394,7 +396,7 @@ public:
             if (m.repeatForward && !returning) sectionStart = i, pass = 1;
             returning = false;
             if (!m.ending.empty()) {
-                const auto [group, last] = groupOf(i);
+                const auto& [group, last] = groupOf(i);
                 int wanted = afterJump ? last : pass;
                 if (!contains(group, wanted)) wanted = last;  // more passes than endings: the last one
                 if (!contains(m.ending, wanted)) {
@@ -470,11 +472,12 @@ private:
     std::vector<std::string>& warnings_;
 
     std::string name(std::size_t i) const { return measureName(ms_[i], i); }
-    std::size_t codaAfter(std::size_t i) const {
-        std::size_t coda = i + 1;
-        while (coda < ms_.size() && !ms_[coda].coda) ++coda;
-        return coda;
-    }
+    std::vector<std::size_t> nextCoda_;  // the first measure after i with a coda sign (size: none)
+    // The runs of ending measures: each measure's run, and the run's numbers and highest number.
+    std::vector<std::size_t> groupOfMeasure_;
+    std::vector<std::pair<std::vector<int>, int>> groups_;
+
+    std::size_t codaAfter(std::size_t i) const { return nextCoda_[i]; }
     void note(const char* templ, std::initializer_list<std::string_view> values) {
         warnings_.push_back(fillText(templ, values));
     }
@@ -515,6 +518,15 @@ private:
             ranges.emplace_back(i, end);
             i = end + 1;
         }
+        groupOfMeasure_.assign(n, 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (ms_[i].ending.empty()) continue;
+            if (i == 0 || ms_[i - 1].ending.empty() || ms_[i].repeatForward) groups_.emplace_back(std::vector<int>{}, 1);
+            groupOfMeasure_[i] = groups_.size() - 1;
+            auto& [all, highest] = groups_.back();
+            for (int x : ms_[i].ending)
+                if (!contains(all, x)) all.push_back(x), highest = std::max(highest, x);
+        }
         // An ending that is not the last of its group returns to the repeat, with or without its sign.
         for (std::size_t r = 0; r < ranges.size(); ++r) {
             const std::size_t last = ranges[r].second;
@@ -528,16 +540,7 @@ private:
     }
 
     // The numbers of all endings of the run of ending measures around i, and the highest.
-    std::pair<std::vector<int>, int> groupOf(std::size_t i) const {
-        std::size_t a = i, b = i;
-        while (a > 0 && !ms_[a - 1].ending.empty() && !ms_[a].repeatForward) --a;
-        while (b + 1 < ms_.size() && !ms_[b + 1].ending.empty() && !ms_[b + 1].repeatForward) ++b;
-        std::vector<int> all;
-        for (std::size_t k = a; k <= b; ++k)
-            for (int x : ms_[k].ending)
-                if (!contains(all, x)) all.push_back(x);
-        return {all, all.empty() ? 1 : *std::max_element(all.begin(), all.end())};
-    }
+    const std::pair<std::vector<int>, int>& groupOf(std::size_t i) const { return groups_[groupOfMeasure_[i]]; }
 
     void noteUnplayed(const std::vector<std::size_t>& order) {
         std::vector<bool> played(ms_.size(), false);
@@ -817,7 +820,7 @@ bool importParsed(std::vector<XmlPart>& parts, const std::string& name, const Mu
         int64_t length = 0;
         for (const XmlPart& p : parts) {
             length = std::max(length, p.measures[order[k]].length);
-            playedNotes += p.measures[order[k]].notes.size();
+            playedNotes += p.measures[order[k]].notes.size() + p.measures[order[k]].tempos.size();
         }
         if (playedNotes > kMaxPlayedNotes) {
             error = name + ": " + fillText(kTooManyNotes, {std::to_string(kMaxPlayedNotes)});
