@@ -303,6 +303,18 @@ TEST(MusicXmlScores, HostileAndOddFilesAreHandledOrRefusedClearly) {
         ASSERT_EQ(s.lyrics.size(), 1000u);
         for (const NoteLyric& n : s.lyrics) ASSERT_LT(n.where.size(), 200u);
     }
+    // One measure of 40,000 tempo marks played 400 times by D.C. marks: refused, not played out.
+    {
+        std::string xml = header() + "<measure number=\"1\">" + kFirstAttributes;
+        for (int i = 0; i < 40000; ++i) xml += "<direction><sound tempo=\"100\"/></direction>";
+        xml += msNote(60, 4, "whole", msLyric("ら")) + "</measure>";
+        for (int m = 2; m <= 400; ++m) xml += "<measure number=\"" + std::to_string(m) + "\"><sound dacapo=\"yes\"/></measure>";
+        xml += "</part></score-partwise>";
+        MusicXmlSong s;
+        std::string error;
+        EXPECT_FALSE(importMusicXmlText(xml, "t.musicxml", {}, s, error));
+        EXPECT_EQ(en(error), "t.musicxml: the repeats make more than 500000 notes and tempo marks");
+    }
     // <alter> that is no number of semitones.
     for (const char* alter : {"NaN", "1e300", "-1e300", "inf"}) {
         const std::string xml = header() + "<measure number=\"3\">" + kFirstAttributes +
