@@ -274,6 +274,10 @@
         <source>パート %s（%s）をチャンネル %s で歌います: ノート %s 個、うち音節のあるもの %s 個</source>
         <translation>part %s (%s) sings on channel %s: %s notes, %s with syllables</translation>
     </message>
+    <message>
+        <source>パート %s、小節 %s</source>
+        <translation>part %s, measure %s</translation>
+    </message>
 </context>
 <context>
     <name>kantor::Hub</name>
@@ -761,7 +765,7 @@ Copy the wave file to the MIDI file&apos;s folder?</translation>
         <translation>The file is read-only.</translation>
     </message>
     <message>
-        <source>入力ｺｰﾄﾞ（ﾛｰﾏ字）一覧&#x3000;「%s」</source>
+        <source>入力ｺｰﾄﾞ（ﾛｰﾏ字）一覧　「%s」</source>
         <translation>Input Codes (Romaji) - %s</translation>
     </message>
     <message>
@@ -783,6 +787,186 @@ Copy the wave file to the MIDI file&apos;s folder?</translation>
     <message>
         <source>（なし）</source>
         <translation>(none)</translation>
+    </message>
+    <message>
+        <source>XMLの形式が正しくありません（%s バイト目: %s）。</source>
+        <translation>not well-formed XML at byte %s: %s</translation>
+    </message>
+    <message>
+        <source>小節順の楽譜（score-timewise）には対応していません。パート順（score-partwise）のMusicXMLで保存してください。</source>
+        <translation>a timewise score (score-timewise) is not supported; save it as partwise MusicXML (score-partwise)</translation>
+    </message>
+    <message>
+        <source>MusicXMLの楽譜ではありません（文書は &lt;%s&gt; です）。</source>
+        <translation>not a MusicXML score (the document is &lt;%s&gt;)</translation>
+    </message>
+    <message>
+        <source>小節のあるパートがありません。</source>
+        <translation>the score has no part with measures</translation>
+    </message>
+    <message>
+        <source>パートが %s あります。MIDIﾌｧｲﾙに入るのは歌うパートの和音のほかに 14 パートまでです。</source>
+        <translation>the score has %s parts; a MIDI file holds 14 beside the sung part&apos;s chords</translation>
+    </message>
+    <message>
+        <source>パート %s の小節数 %s がパート 1 の小節数 %s と違います。</source>
+        <translation>part %s has %s measures, part 1 has %s</translation>
+    </message>
+    <message>
+        <source>パート %s はありません（楽譜のパートは %s）。</source>
+        <translation>there is no part %s (the score has %s)</translation>
+    </message>
+    <message>
+        <source>繰り返しを演奏すると %s 小節を超えます。</source>
+        <translation>the repeats make more than %s measures</translation>
+    </message>
+    <message>
+        <source>繰り返しを演奏すると音符とテンポ記号が %s を超えます。</source>
+        <translation>the repeats make more than %s notes and tempo marks</translation>
+    </message>
+    <message>
+        <source>小節 %s: 楽譜が長すぎてMidiﾌｧｲﾙに入りません。</source>
+        <translation>measure %s: the score is too long for a MIDI file</translation>
+    </message>
+    <message>
+        <source>パート %s に歌う音符がありません。</source>
+        <translation>part %s has no notes to sing</translation>
+    </message>
+    <message>
+        <source>パート %s に %s 番の歌詞がありません（あるのは %s 番）。</source>
+        <translation>part %s has no verse %s (it has verse %s)</translation>
+    </message>
+    <message>
+        <source>歌詞 %s 番のあるパートがありません。</source>
+        <translation>no part has verse %s</translation>
+    </message>
+    <message>
+        <source>パート %s、小節 %s: &lt;divisions&gt; %s が正しくありません。</source>
+        <translation>part %s, measure %s: bad &lt;divisions&gt; %s</translation>
+    </message>
+    <message>
+        <source>パート %s、小節 %s: &lt;%s&gt; の &lt;duration&gt; が正しくありません。</source>
+        <translation>part %s, measure %s: bad &lt;duration&gt; in &lt;%s&gt;</translation>
+    </message>
+    <message>
+        <source>パート %s、小節 %s: 音符の &lt;duration&gt; が正しくありません。</source>
+        <translation>part %s, measure %s: bad &lt;duration&gt; of a note</translation>
+    </message>
+    <message>
+        <source>パート %s、小節 %s: 音の高さのない音符です（%s）。</source>
+        <translation>part %s, measure %s: a note of no pitch (%s)</translation>
+    </message>
+    <message>
+        <source>パート %s、小節 %s: &lt;alter&gt; %s が正しくありません。</source>
+        <translation>part %s, measure %s: bad &lt;alter&gt; %s</translation>
+    </message>
+    <message>
+        <source>パート %s、小節 %s: MIDIの範囲外の音符です。</source>
+        <translation>part %s, measure %s: a note outside the MIDI range</translation>
+    </message>
+    <message>
+        <source>パート %s、小節 %s: 「%s」が分かりません（歌詞「%s」）。歌詞は仮名かローマ字で書いてください。</source>
+        <translation>part %s, measure %s: unknown piece &quot;%s&quot; in the lyric &quot;%s&quot;; lyrics must be written in kana or romaji</translation>
+    </message>
+    <message>
+        <source>パート %s、小節 %s: 1つの音符に音節が4つより多くあります: 「%s」</source>
+        <translation>part %s, measure %s: more than four syllables on one note: &quot;%s&quot;</translation>
+    </message>
+    <message>
+        <source>パート %s、小節 %s: 歌詞が長すぎます（%s バイト）: 「%s」</source>
+        <translation>part %s, measure %s: a lyric too long (%s bytes): &quot;%s&quot;</translation>
+    </message>
+    <message>
+        <source>文字コード %s の楽譜は読めません。</source>
+        <translation>the score&apos;s encoding %s cannot be read</translation>
+    </message>
+    <message>
+        <source>楽譜の文字が %s として正しくありません（%s バイト目）。</source>
+        <translation>the score&apos;s text is not valid %s (byte %s)</translation>
+    </message>
+    <message>
+        <source>圧縮された楽譜を開けません: %s</source>
+        <translation>cannot open the compressed score: %s</translation>
+    </message>
+    <message>
+        <source>圧縮された楽譜に読めるMusicXMLﾌｧｲﾙがありません。</source>
+        <translation>the compressed score holds no readable MusicXML file</translation>
+    </message>
+    <message>
+        <source>圧縮された楽譜の %s が読めません。</source>
+        <translation>the compressed score&apos;s %s cannot be read</translation>
+    </message>
+    <message>
+        <source>小節 %s: 始まりのない番号括弧の終わりは無視しました。</source>
+        <translation>measure %s: an ending stop without a start was passed over</translation>
+    </message>
+    <message>
+        <source>小節 %s: %s 番括弧の終わりで %s 番括弧を閉じました。</source>
+        <translation>measure %s: the stop of ending %s closed ending %s</translation>
+    </message>
+    <message>
+        <source>小節 %s: %s 番括弧に終わりがないので、小節 %s までとしました。</source>
+        <translation>measure %s: ending %s is never stopped; it was taken to end at measure %s</translation>
+    </message>
+    <message>
+        <source>小節 %s: %s 番括弧に反復記号がないので、反復しました。</source>
+        <translation>measure %s: ending %s has no repeat sign; the repeat was taken</translation>
+    </message>
+    <message>
+        <source>小節 %s: D.S.の行き先（セーニョ）がないので、曲の初めに戻りました。</source>
+        <translation>measure %s: D.S. without a segno; the song goes back to its start</translation>
+    </message>
+    <message>
+        <source>小節 %s: To Codaの行き先（コーダ）がないので、そのまま続けました。</source>
+        <translation>measure %s: To Coda without a coda; the song goes straight on</translation>
+    </message>
+    <message>
+        <source>小節 %s の Fine で曲が終わります。</source>
+        <translation>the song ends at the Fine of measure %s</translation>
+    </message>
+    <message>
+        <source>小節 %s から小節 %s までは一度も演奏されません。</source>
+        <translation>measures %s to %s are never played</translation>
+    </message>
+    <message>
+        <source>小節 %s は一度も演奏されません。</source>
+        <translation>measure %s is never played</translation>
+    </message>
+    <message>
+        <source>ほかに %s 件の注意があります。</source>
+        <translation>and %s more notes</translation>
+    </message>
+    <message>
+        <source>楽譜に歌詞がありません。音符だけを音節なしで読み込みました。</source>
+        <translation>the score has no lyrics: its notes came in without syllables</translation>
+    </message>
+    <message>
+        <source>パート %s に歌詞がありません。音符だけを音節なしで読み込みました。</source>
+        <translation>part %s has no lyrics: its notes came in without syllables</translation>
+    </message>
+    <message>
+        <source>パート %s がﾁｬﾝﾈﾙ %s で歌います: 音符 %s、音節のある音符 %s。</source>
+        <translation>part %s sings on channel %s: %s notes, %s with syllables</translation>
+    </message>
+    <message>
+        <source>楽譜: %s 小節、音符 %s。曲: %s 小節、音符 %s。</source>
+        <translation>score: %s measures, %s notes; song: %s measures, %s notes</translation>
+    </message>
+    <message>
+        <source>繰り返しをせず、楽譜に書かれたとおり一度通しました。</source>
+        <translation>repeats not followed: the score once through as written</translation>
+    </message>
+    <message>
+        <source>歌詞 %s 番を歌います（パートの歌詞は %s 番）。</source>
+        <translation>sings verse %s (the part has verses %s)</translation>
+    </message>
+    <message>
+        <source>歌詞のない音符 %s 個は前の音節の母音を伸ばして歌います。</source>
+        <translation>%s notes without a lyric sing the vowel of the syllable before them</translation>
+    </message>
+    <message>
+        <source>休符のあとの歌詞のない音符 %s 個は歌いません。</source>
+        <translation>%s notes without a lyric after a rest stay silent</translation>
     </message>
 </context>
 </TS>

@@ -1045,6 +1045,57 @@
     </message>
 </context>
 <context>
+    <name>kantor::app::ScorePartDialog</name>
+    <message>
+        <source>MusicXMLの読み込み</source>
+        <translation>Import MusicXML</translation>
+    </message>
+    <message>
+        <source>%1 の歌うパートを選んでください。</source>
+        <translation>Choose the part of %1 that sings.</translation>
+    </message>
+    <message>
+        <source>パート</source>
+        <translation>Part</translation>
+    </message>
+    <message>
+        <source>音符</source>
+        <translation>Notes</translation>
+    </message>
+    <message>
+        <source>歌詞</source>
+        <translation>Lyrics</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>あり</source>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <source>あり（%1番）</source>
+        <translation>verses %1</translation>
+    </message>
+    <message>
+        <source>歌う歌詞:</source>
+        <translation>Verse sung:</translation>
+    </message>
+    <message>
+        <source>繰り返しを演奏する（反復・番号括弧・D.C.・D.S.）</source>
+        <translation>Play the repeats (repeat signs, endings, D.C., D.S.)</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1番</source>
+        <translation>verse %1</translation>
+    </message>
+</context>
+<context>
     <name>kantor::app::SoundQualityDialog</name>
     <message>
         <source>音質設定</source>

@@ -20,6 +20,7 @@
 #include "app/ChannelViews.h"
 #include "app/HelpPages.h"
 #include "app/LanguageMenu.h"
+#include "app/ScorePartDialog.h"
 #include "app/SoundQualityDialog.h"
 #include "app/WindowPlacement.h"
 #include "base/FileIO.h"
@@ -570,15 +571,41 @@ void MainPanel::importScore(std::string score) {
     if (!savePrompt()) return;
     if (score.empty()) score = ctx_.files.openFile(this, kScoreFilter, folderOf(hub_.settings().recentFile(0)));
     if (score.empty()) return;
+    // The part that sings (and its verse), when the score leaves a choice.
+    MusicXmlOptions options;
+    {
+        std::vector<MusicXmlPart> parts;
+        std::string error;
+        if (!readMusicXmlParts(score, parts, error)) {
+            ctx_.prompt.warning("Error", error);
+            return;
+        }
+        if (ScorePartDialog::worthAsking(parts)) {
+            ScorePartDialog d(fileNameOf(score), std::move(parts), this);
+            if (d.exec() != QDialog::Accepted) return;
+            options = d.options();
+        }
+    }
     std::string base = fileNameOf(score);
     if (const auto dot = base.rfind('.'); dot != std::string::npos && dot > 0) base.resize(dot);
     const std::string song = ctx_.files.saveFile(this, tr("Utaﾌｧｲﾙ (*.uta)"), joinPath(folderOf(score), base + ".uta"), "uta");
     if (song.empty()) return;
     ScoreImport result;
     std::string error;
-    if (!importScoreAsSong(hub_, score, song, 0, {}, result, error)) {
+    if (!importScoreAsSong(hub_, score, song, options, {}, result, error)) {
         if (!error.empty()) ctx_.prompt.warning("Error", error);
         return;
+    }
+    // Marks read as a musician would, measures never played: the user hears of them.
+    if (result.warnings) {
+        std::string shown;  // line by line: each line is a text of its own
+        for (std::size_t at = 0; at < result.summary.size();) {
+            std::size_t end = result.summary.find('\n', at);
+            if (end == std::string::npos) end = result.summary.size();
+            shown += (shown.empty() ? "" : "\n") + translated(result.summary.substr(at, end - at));
+            at = end + 1;
+        }
+        ctx_.prompt.notice("MusicXML", shown);
     }
     // Opened again as any song is, so that every window shows it.
     if (hub_.openSong(song)) {

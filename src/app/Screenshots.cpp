@@ -35,6 +35,7 @@
 #include "app/WindowPlacement.h"
 #include "app/QtPrompt.h"
 #include "app/RecordingWindow.h"
+#include "app/ScorePartDialog.h"
 #include "app/SoundQualityDialog.h"
 #include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
@@ -420,6 +421,17 @@ int writeScreenshots(const std::string& dirText) {
     failures += !save(&sync, dir, "sync-correction");
     SoundQualityDialog quality(app.hub().settings().outputQualityCode(), true);
     failures += !save(&quality, dir, "sound-quality");
+    {
+        // A choir score: two sung parts, the soprano with two verses, and the piano.
+        std::vector<MusicXmlPart> parts(4);
+        const char* names[] = {"Soprano", "Alto", "Piano (right hand)", "Piano (left hand)"};
+        const std::size_t notes[] = {146, 139, 412, 287};
+        for (std::size_t i = 0; i < parts.size(); ++i) parts[i].name = names[i], parts[i].scoreNotes = notes[i];
+        parts[0].verses = {1, 2};
+        parts[1].verses = {1};
+        ScorePartDialog scoreParts("furusato.musicxml", parts);
+        failures += !save(&scoreParts, dir, "score-part");
+    }
 
     // The channel list and the score of the first vocal channel at its first sung note,
     // with the words in hiragana and in romaji.

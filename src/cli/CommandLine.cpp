@@ -407,9 +407,11 @@ struct CommandLine {
         importCmd = command(app, "import", "make a song from a MusicXML score",
                             "Make a song from a MusicXML score (.musicxml, .xml or compressed .mxl): a MIDI file of "
                             "the score (format 1, named after the song) is written beside the song, and the part "
-                            "with the lyrics sings them. Repeats are played out, tied notes joined, the top note "
-                            "of a chord sings, and an extending lyric holds its syllable. Nothing is written when "
-                            "the score cannot be read, and an existing song or MIDI file of that name is replaced only with --force.",
+                            "with the lyrics sings them. Repeats, endings, D.C., D.S., To Coda and Fine are "
+                            "followed, tied notes joined, the top note of a chord sings, and a note without a "
+                            "lyric after a sung note sings its vowel. A score without lyrics comes in as notes "
+                            "without syllables. Nothing is written when the score cannot be read, and an existing "
+                            "song or MIDI file of that name is replaced only with --force.",
                             "kantor-cli import score.musicxml -o song.uta --part 1 --voice MaleVox");
         importCmd->add_option("SCORE", importArgs.score, "the score (.musicxml, .xml, .mxl)")->required();
         importCmd->add_option("-o,--output", importArgs.output, "the song file to write")
@@ -419,6 +421,12 @@ struct CommandLine {
                                                          "part with lyrics)")
             ->type_name("N")
             ->check(CLI::Range(1, 64));
+        importCmd->add_option("--verse", importArgs.verse, "the verse that is sung: the lyric number of a MusicXML "
+                                                           "score, counted from 1 (default: the part's first)")
+            ->type_name("N")
+            ->check(CLI::Range(1, 99));
+        importCmd->add_flag("--no-repeats", importArgs.noRepeats,
+                            "import the score as written, once through: no repeats, endings or jumps followed");
         importCmd->add_option("--voice", importArgs.voiceName, "the voice that sings the song")->type_name("NAME");
         importCmd->add_flag("--force", importArgs.force, "replace an existing song and its MIDI file");
         addCommonOptions(importCmd, importArgs.common);

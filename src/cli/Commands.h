@@ -100,13 +100,15 @@ struct ExportArgs {
 };
 int exportMidi(const ExportArgs& args, std::ostream& out, std::ostream& err);
 
-// kantor-cli import SCORE.musicxml|SCORE.xml|SCORE.mxl -o SONG.uta [--part N] [--voice NAME] [--force]: a
+// kantor-cli import SCORE.musicxml|SCORE.xml|SCORE.mxl -o SONG.uta [--part N] [--verse N] [--no-repeats] [--voice NAME] [--force]: a
 // MusicXML score as a song: its MIDI file beside the song, the part singing its lyrics.
 struct ImportArgs {
     CommonOptions common;
     std::string score, output, voiceName;
     uint64_t part = 0;  // 1-based; 0 = the first part with lyrics
     bool force = false;  // replace an existing song and MIDI file
+    uint64_t verse = 0;  // the lyric number sung; 0 = the part's first
+    bool noRepeats = false;
 };
 int importScore(const ImportArgs& args, std::ostream& out, std::ostream& err);
 

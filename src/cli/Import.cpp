@@ -1,4 +1,4 @@
-// kantor-cli import SCORE -o SONG.uta [--part N] [--voice NAME] [--force]: a MusicXML score as a song.
+// kantor-cli import SCORE -o SONG.uta [--part N] [--verse N] [--no-repeats] [--voice NAME] [--force]: a MusicXML score as a song.
 #include <ostream>
 
 #include "base/PrintableText.h"
@@ -34,13 +34,23 @@ int importScore(const ImportArgs& a, std::ostream& out, std::ostream& err) {
             return 1;
         }
     }
-    if (!importScoreAsSong(s, a.score, a.output, static_cast<int>(a.part), voice, result, error, a.force)) {
+    MusicXmlOptions options;
+    options.part = static_cast<int>(a.part);
+    options.verse = static_cast<int>(a.verse);
+    options.repeats = !a.noRepeats;
+    if (!importScoreAsSong(s, a.score, a.output, options, voice, result, error, a.force)) {
         // The reasons quote the score (lyrics, part names): escaped, each line cut.
         if (!error.empty()) err << "import: " << printableLines(translated(error)) << "\n";
         return 1;
     }
     out << result.midiPath << "\n" << a.output << "\n";
-    err << printableLines(translated(result.summary)) << "\n";
+    // Line by line: each line is a text of its own.
+    for (std::size_t at = 0; at < result.summary.size();) {
+        std::size_t end = result.summary.find('\n', at);
+        if (end == std::string::npos) end = result.summary.size();
+        err << printableText(translated(result.summary.substr(at, end - at)), 1000) << "\n";
+        at = end + 1;
+    }
     return 0;
 }
 

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <map>
+#include <memory>
 
 #include "base/FileIO.h"
 #include "base/FileLock.h"
@@ -37,6 +39,39 @@ bool voiceResolver(Hub& hub, const std::string& voiceName, SyllableResolver& res
     VoiceBank& bank = hub.voices();
     resolve = [&bank, v](const std::string& typed, std::string& code) { return resolveSyllable(bank, *v, typed, code); };
     return true;
+}
+
+// What the import made of the score, one line each.
+std::string scoreSummary(const MusicXmlSong& score, const MusicXmlOptions& options) {
+    const MusicXmlPart& sung = score.parts[static_cast<std::size_t>(score.sungPart)];
+    std::string name = sung.name.empty() ? sung.id : sung.name;
+    if (name.size() > 40) {  // a name is shown, not a text
+        std::size_t cut = 40;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name = name.substr(0, cut) + "…";
+    }
+    const std::string part = std::to_string(score.sungPart + 1) + (name.empty() ? "" : " (" + printableText(name) + ")");
+    std::string s = fillText(KANTOR_TEXT("パート %s がﾁｬﾝﾈﾙ %s で歌います: 音符 %s、音節のある音符 %s。"),
+                             {part, std::to_string(sung.channel + 1), std::to_string(sung.notes),
+                              std::to_string(score.lyrics.size())});
+    s += "\n" + fillText(KANTOR_TEXT("楽譜: %s 小節、音符 %s。曲: %s 小節、音符 %s。"),
+                         {std::to_string(score.scoreMeasures), std::to_string(sung.scoreNotes),
+                          std::to_string(score.songMeasures), std::to_string(sung.notes)});
+    if (!options.repeats) s += "\n" + std::string(KANTOR_TEXT("繰り返しをせず、楽譜に書かれたとおり一度通しました。"));
+    if (sung.verses.size() > 1) {
+        std::string all;
+        for (int v : sung.verses) all += (all.empty() ? "" : ",") + std::to_string(v);
+        s += "\n" + fillText(KANTOR_TEXT("歌詞 %s 番を歌います（パートの歌詞は %s 番）。"),
+                             {std::to_string(score.verse), all});
+    }
+    if (score.melismaNotes > 0)
+        s += "\n" + fillText(KANTOR_TEXT("歌詞のない音符 %s 個は前の音節の母音を伸ばして歌います。"),
+                             {std::to_string(score.melismaNotes)});
+    if (score.silentNotes > 0 && score.verse > 0)
+        s += "\n" + fillText(KANTOR_TEXT("休符のあとの歌詞のない音符 %s 個は歌いません。"),
+                             {std::to_string(score.silentNotes)});
+    for (const std::string& w : score.warnings) s += "\n" + w;
+    return s;
 }
 
 }  // namespace
@@ -100,8 +135,33 @@ std::string scoreMidiPathOf(const std::string& songPath) {
 
 bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath, int part,
                        const std::string& voiceName, ScoreImport& result, std::string& error, bool replace) {
+    MusicXmlOptions options;
+    options.part = part;
+    return importScoreAsSong(hub, scorePath, songPath, options, voiceName, result, error, replace);
+}
+
+namespace {
+bool importScore(Hub& hub, const std::string& scorePath, const std::string& songPath, const MusicXmlOptions& options,
+                 const std::string& voiceName, ScoreImport& result, std::string& error, bool replace);
+}  // namespace
+
+bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath,
+                       const MusicXmlOptions& options, const std::string& voiceName, ScoreImport& result,
+                       std::string& error, bool replace) {
+    try {
+        return importScore(hub, scorePath, songPath, options, voiceName, result, error, replace);
+    } catch (const std::bad_alloc&) {
+        // Nothing is written before the song is complete, so nothing is left to take back.
+        error = scorePath + ": " + text::kOutOfMemory;
+        return false;
+    }
+}
+
+namespace {
+bool importScore(Hub& hub, const std::string& scorePath, const std::string& songPath, const MusicXmlOptions& options,
+                 const std::string& voiceName, ScoreImport& result, std::string& error, bool replace) {
     MusicXmlSong score;
-    if (!importMusicXml(scorePath, part, score, error)) return false;
+    if (!importMusicXml(scorePath, options, score, error)) return false;
     result.midiPath = scoreMidiPathOf(songPath);
     for (const std::string& out : {songPath, result.midiPath}) {
         if (sameFile(out, scorePath)) {
@@ -111,8 +171,20 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
     }
     // Everything that can go wrong with the lyrics is found before anything is written.
     const std::string voice = voiceName.empty() ? std::string(kDefaultVoiceName) : voiceName;
-    SyllableResolver resolve;
-    if (!voiceResolver(hub, voice, resolve, error)) return false;
+    SyllableResolver lookup;
+    if (!voiceResolver(hub, voice, lookup, error)) return false;
+    // A song repeats its few syllables many times: each is looked up in the voice once.
+    auto known = std::make_shared<std::map<std::string, std::pair<bool, std::string>>>();
+    SyllableResolver resolve = [lookup, known](const std::string& typed, std::string& code) {
+        auto it = known->find(typed);
+        if (it == known->end()) {
+            std::string c;
+            const bool ok = lookup(typed, c);
+            it = known->emplace(typed, std::make_pair(ok, c)).first;
+        }
+        code = it->second.second;
+        return it->second.first;
+    };
     for (const NoteLyric& nl : score.lyrics) {
         for (const std::string& s : nl.syllables) {
             std::string code;
@@ -170,10 +242,10 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
         error = fillText(KANTOR_TEXT("ソング %s は書き込みましたが、開けません。"), {songPath});
         return false;
     }
-    result.summary = fillText(KANTOR_TEXT("パート %s（%s）をチャンネル %s で歌います: ノート %s 個、うち音節のあるもの %s 個"),
-                              {std::to_string(score.sungPart + 1), sung.name.empty() ? sung.id : sung.name,
-                               std::to_string(c + 1), std::to_string(sung.notes), std::to_string(score.lyrics.size())});
+    result.summary = scoreSummary(score, options);
+    result.warnings = !score.warnings.empty();
     return true;
 }
+}  // namespace
 
 }  // namespace kantor

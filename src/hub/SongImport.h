@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "import/MusicXml.h"
+
 namespace kantor {
 
 class Hub;
@@ -26,7 +28,11 @@ std::string scoreMidiPathOf(const std::string& songPath);
 
 struct ScoreImport {
     std::string midiPath;  // written beside the song
-    std::string summary;   // which part sings, on which channel, how many notes
+    // Which part sings, on which channel, how many notes and measures in the score and in
+    // the song, then the notes on the score (marks read as a musician would, measures never
+    // played), one a line, in Japanese: translated() shows them in the chosen language.
+    std::string summary;
+    bool warnings = false;  // the summary has notes on the score
 };
 
 // Reads the MusicXML score, writes its MIDI file beside `songPath` (named after the song)
@@ -39,5 +45,9 @@ struct ScoreImport {
 // next import of the song).
 bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath, int part,
                        const std::string& voiceName, ScoreImport& result, std::string& error, bool replace = true);
+// The same with the part, the verse and whether repeats are followed.
+bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath,
+                       const MusicXmlOptions& options, const std::string& voiceName, ScoreImport& result,
+                       std::string& error, bool replace = true);
 
 }  // namespace kantor

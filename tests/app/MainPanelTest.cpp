@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QComboBox>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSlider>
@@ -26,6 +28,7 @@
 #include "app/MidiOutputDialog.h"
 #include "app/QtPrompt.h"
 #include "app/Resources.h"
+#include "app/ScorePartDialog.h"
 #include "app/SoundQualityDialog.h"
 #include "app/SyncCorrectionDialog.h"
 #include "app/TitleInfoWindow.h"
@@ -340,8 +343,62 @@ private slots:
         s.files.answers = {s.dir.file("bad.xml"), s.dir.file("bad.uta")};
         QVERIFY(p.run(MainPanel::ImportScore));
         QCOMPARE(s.prompt.shown.size(), std::size_t(1));
-        QVERIFY(s.prompt.shown[0].text.find("bad.xml: not a MusicXML score") != std::string::npos);
+        QVERIFY(s.prompt.shown[0].text.find("bad.xml: MusicXMLの楽譜ではありません") != std::string::npos);
         QVERIFY(!std::filesystem::exists(s.dir.file("bad.uta")));
+    }
+
+    // A score of several parts asks which part sings, and which verse, before anything is written.
+    void aScoreOfSeveralPartsAsksForThePartAndTheVerse() {
+        Session s;
+        const std::string score = s.dir.file("duet.musicxml");
+        auto part = [](const char* id, const std::string& notes) {
+            return std::string("<part id=\"") + id + "\"><measure number=\"1\"><attributes><divisions>1</divisions>"
+                   "</attributes>" + notes + "</measure></part>";
+        };
+        auto note = [](const char* step, const std::string& lyrics) {
+            return std::string("<note><pitch><step>") + step + "</step><octave>4</octave></pitch><duration>2</duration>" +
+                   lyrics + "</note>";
+        };
+        std::ofstream(score) << R"(<score-partwise><part-list><score-part id="P1"><part-name>Piano</part-name></score-part>)"
+                                R"(<score-part id="P2"><part-name>Voice</part-name></score-part></part-list>)" +
+                                    part("P1", note("C", "") + note("D", "")) +
+                                    part("P2", note("A", R"(<lyric number="1"><text>ら</text></lyric><lyric number="2"><text>あ</text></lyric>)") +
+                                                   note("B", R"(<lyric number="1"><text>あ</text></lyric><lyric number="2"><text>ら</text></lyric>)")) +
+                                    "</score-partwise>";
+        MainPanel& p = s.panel();
+        s.prompt.shown.clear();
+        test::writeSyntheticVoice(s.scratch.folder("voices"), "MaleVox", {{"RA", "ら", 64}, {"A", "あ", 64}});
+        QStringList rows;
+        bool verseShown = false;
+        auto answer = [&](bool accept) {
+            QTimer::singleShot(0, [&, accept] {
+                auto* d = qobject_cast<ScorePartDialog*>(QApplication::activeModalWidget());
+                if (!d) return;
+                rows.clear();
+                for (int i = 0; i < d->partList()->topLevelItemCount(); ++i) {
+                    const QTreeWidgetItem* item = d->partList()->topLevelItem(i);
+                    rows << item->text(0) + "|" + item->text(1) + "|" + item->text(2);
+                }
+                verseShown = d->verses()->isVisibleTo(d);
+                d->verses()->setCurrentIndex(1);
+                if (accept) d->accept();
+                else d->reject();
+            });
+        };
+        answer(false);  // cancelled: nothing asked further, nothing written
+        s.files.answers = {score};
+        QVERIFY(p.run(MainPanel::ImportScore));
+        QCOMPARE(rows, QStringList({"1. Piano|2|なし", "2. Voice|2|あり（1,2番）"}));
+        QVERIFY(verseShown);
+        QVERIFY(!std::filesystem::exists(s.dir.file("duet.uta")));
+        answer(true);
+        s.files.answers = {score, s.dir.file("duet.uta")};
+        QVERIFY(p.run(MainPanel::ImportScore));
+        QVERIFY2(s.prompt.shown.empty(), s.prompt.shown.empty() ? "" : s.prompt.shown[0].text.c_str());
+        QCOMPARE(s.app->hub().song().songPath(), s.dir.file("duet.uta"));
+        const VoxEvent* e = s.app->hub().song().event(1, 0);  // the voice, on channel 2, verse 2
+        QVERIFY(e);
+        QCOMPARE(e->codeText(0), std::string("A"));
     }
 
     // Every way of opening a song or a MIDI file opens the channel list, and the old song's

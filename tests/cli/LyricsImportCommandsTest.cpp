@@ -273,12 +273,12 @@ TEST_F(LyricsImport, MusicXmlToSongToMidiAndBack) {
                                                "</score-partwise>";
     r = run(voice({"import", dir.file("bad.musicxml"), "-o", dir.file("bad.uta")}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("bad.musicxml: measure 7: unknown piece \"桜\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("bad.musicxml: パート 1 (P1)、小節 7: 「桜」が分かりません"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.file("bad.uta")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("bad.mid")));
     r = run(voice({"import", score, "-o", dir.file("x.uta"), "--part", "2"}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("there is no part 2"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("パート 2 はありません"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.mid")));
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/Translation.h"
 #include "import/MusicXml.h"
 #include "midi/MidiFile.h"
 #include "midi/TempoMap.h"
@@ -106,8 +107,9 @@ TEST(MusicXml, RepeatsAndEndingsArePlayedOut) {
 TEST(MusicXml, AnExtendingLyricHoldsItsSyllable) {
     auto l = import(score({kAttributes + note("C", 4, 2, "", lyric("kyo", true)) + note("D", 4, 2) + note("E", 4, 2),
                            note("F", 4, 2, "", lyric("さくら")) + note("G", 4, 2) + note("A", 4, 2)}));
-    // The melisma sings the vowel again; a note with no lyric and no extend sings nothing.
-    EXPECT_EQ(sung(l->song), (std::vector<std::string>{"0|KYO,", "1:お,", "2:お,", "3:さ,く,ら,"}));
+    // The melisma sings the vowel again, with an extend line or without one.
+    EXPECT_EQ(sung(l->song), (std::vector<std::string>{"0|KYO,", "1:お,", "2:お,", "3:さ,く,ら,", "4:あ,", "5:あ,"}));
+    EXPECT_EQ(l->song.melismaNotes, 4u);
 }
 
 TEST(MusicXml, ThePartWithLyricsSingsOrTheOneAsked) {
@@ -118,34 +120,34 @@ TEST(MusicXml, ThePartWithLyricsSingsOrTheOneAsked) {
     MusicXmlSong s;
     std::string error;
     EXPECT_FALSE(importMusicXmlText(score({kAttributes + note("C", 4, 6, "", lyric("ら"))}, piano), "t.musicxml", 3, s, error));
-    EXPECT_EQ(error, "t.musicxml: there is no part 3 (the score has 2)");
+    EXPECT_EQ(translatedTo(Language::English, error), "t.musicxml: there is no part 3 (the score has 2)");
     ASSERT_TRUE(importMusicXmlText(score({kAttributes + note("C", 4, 6, "", lyric("ら"))}, piano), "t.musicxml", 2, s, error));
     EXPECT_EQ(s.sungPart, 1);
     EXPECT_EQ(s.parts[1].channel, 1);
     EXPECT_TRUE(s.lyrics.empty());
     EXPECT_FALSE(importMusicXmlText(score({kAttributes + note("C", 4, 6, "", lyric("ら")), note("C", 4, 6)}, piano),
                                     "t.musicxml", 0, s, error));
-    EXPECT_EQ(error, "t.musicxml: part 2 has 1 measures, part 1 has 2");
+    EXPECT_EQ(translatedTo(Language::English, error), "t.musicxml: part 2 (Piano) has 1 measures, part 1 has 2");
 }
 
 TEST(MusicXml, BadInputIsNamedWithTheMeasure) {
     MusicXmlSong s;
     std::string error;
     EXPECT_FALSE(importMusicXmlText("<score-partwise><part", "bad.xml", 0, s, error));
-    EXPECT_NE(error.find("bad.xml: not well-formed XML at byte"), std::string::npos) << error;
+    EXPECT_NE(translatedTo(Language::English, error).find("bad.xml: not well-formed XML at byte"), std::string::npos) << error;
     EXPECT_FALSE(importMusicXmlText("<score-timewise/>", "tw.xml", 0, s, error));
     EXPECT_NE(error.find("timewise"), std::string::npos) << error;
     EXPECT_FALSE(importMusicXmlText("<html/>", "x.xml", 0, s, error));
-    EXPECT_FALSE(importMusicXmlText(score({kAttributes + note("C", 4, 6)}), "nolyrics.xml", 0, s, error));
-    EXPECT_EQ(error, "nolyrics.xml: no part has lyrics");
+    const auto en = [&] { return translatedTo(Language::English, error); };
     EXPECT_FALSE(importMusicXmlText(score({kAttributes + note("C", 4, 6, "", lyric("ら")), note("H", 4, 6)}), "t.xml", 0,
                                     s, error));
-    EXPECT_EQ(error, "t.xml: part 1, measure 2: a note of no pitch (H)");
+    EXPECT_EQ(en(), "t.xml: part 1 (Voice), measure 2: a note of no pitch (H)");
     EXPECT_FALSE(importMusicXmlText(score({kAttributes + note("C", 4, 6, "", lyric("ら")), note("C", 4, 6, "", lyric("桜"))}),
                                     "t.xml", 0, s, error));
-    EXPECT_EQ(error, "t.xml: measure 2: unknown piece \"桜\" in the lyric \"桜\"");
+    EXPECT_EQ(en(), "t.xml: part 1 (Voice), measure 2: unknown piece \"桜\" in the lyric \"桜\"; lyrics must be "
+                    "written in kana or romaji");
     EXPECT_FALSE(importMusicXmlText(score({"<attributes><divisions>0</divisions></attributes>"}), "t.xml", 0, s, error));
-    EXPECT_EQ(error, "t.xml: part 1, measure 1: bad <divisions> 0");
+    EXPECT_EQ(en(), "t.xml: part 1 (Voice), measure 1: bad <divisions> 0");
     EXPECT_TRUE(s.smf.empty());
 }
 
