@@ -7,6 +7,8 @@
 #include "import/MidiLyrics.h"
 #include "import/MidiLyricsWriter.h"
 #include "import/MusicXml.h"
+#include "import/UstProject.h"
+#include "hub/ProjectImport.h"
 #include "song/LyricsImport.h"
 #include "song/VoiceSettings.h"
 #include "voice/SyllableLookup.h"
@@ -37,18 +39,22 @@ bool voiceResolver(Hub& hub, const std::string& voiceName, SyllableResolver& res
 bool midiHasLyricsFor(const Hub& hub, int c) {
     if (!hub.hasMidi()) return false;
     std::vector<NoteLyric> notes;
-    std::size_t unplaced = 0;
+    MidiLyricsReport report;
     std::string error;
     bool none = false;
-    return midiLyricsOnNotes(hub.midi(), c, notes, unplaced, error, &none) || !none;
+    return midiLyricsOnNotes(hub.midi(), c, notes, report, error, &none) || !none;
 }
 
-bool takeMidiLyrics(Hub& hub, int c, std::size_t& unplaced, std::string& error) {
+bool takeMidiLyrics(Hub& hub, int c, std::vector<std::string>& told, std::string& error) {
     std::vector<NoteLyric> notes;
+    MidiLyricsReport report;
     SyllableResolver resolve;
-    if (!midiLyricsOnNotes(hub.midi(), c, notes, unplaced, error)) return false;
+    told.clear();
+    if (!midiLyricsOnNotes(hub.midi(), c, notes, report, error)) return false;
     if (!voiceResolver(hub, hub.song().resolveChannelSettings(c).voiceName, resolve, error)) return false;
-    return applyNoteLyrics(hub.song(), c, notes, resolve, error);
+    if (!applyNoteLyrics(hub.song(), c, notes, resolve, error)) return false;
+    told = report.notes();
+    return true;
 }
 
 bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::string& error) {
@@ -86,6 +92,8 @@ bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::st
 
 bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath, int part,
                        const std::string& voiceName, ScoreImport& result, std::string& error) {
+    // Projects of other singing editors (.ust, .ustx) come in the same way.
+    if (isSingingProjectPath(scorePath)) return importProjectAsSong(hub, scorePath, songPath, part, voiceName, result, error);
     MusicXmlSong score;
     if (!importMusicXml(scorePath, part, score, error)) return false;
     std::string base = fileNameOf(songPath);

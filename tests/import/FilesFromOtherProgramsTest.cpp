@@ -60,9 +60,9 @@ TEST(FilesFromOtherPrograms, Abc2midiKaraokeFile) {
     MidiFile midi;
     ASSERT_TRUE(midi.loadImage(bytes, "sakura.kar"));
     std::vector<NoteLyric> notes;
-    std::size_t unplaced = 0;
-    ASSERT_TRUE(placeMidiLyrics(midi, 0, pieces, notes, unplaced, error)) << error;
-    EXPECT_EQ(unplaced, 0u);
+    MidiLyricsReport report;
+    ASSERT_TRUE(placeMidiLyrics(midi, 0, pieces, notes, report, error)) << error;
+    EXPECT_EQ(report.unplaced, 0u);
     EXPECT_EQ(joined(notes), "|SA KU RA SA KU RA YA YO I NO SO RA WA MI|WA TA SU KA GI RI");
     EXPECT_EQ(notes.back().note, 19u);  // the last two notes have no words
 }
