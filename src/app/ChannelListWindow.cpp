@@ -238,9 +238,9 @@ void ChannelListWindow::offerMidiLyrics(int c) {
     }
     ctx_.hub.edited(c);
     // Melismas, silent notes and lyrics on no note: said once, in the core's words.
-    std::string text;
-    for (const std::string& line : told) text += (text.empty() ? "" : "\n") + line;
-    if (!text.empty()) ctx_.prompt.notice(tr("確認").toStdString(), text);
+    std::string summary;
+    for (const std::string& line : told) summary += (summary.empty() ? "" : "\n") + line;
+    if (!summary.empty()) ctx_.prompt.notice(tr("確認").toStdString(), summary);
 }
 
 void ChannelListWindow::scorePositionSet(int channel, uint32_t tick) {

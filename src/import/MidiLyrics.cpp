@@ -54,13 +54,28 @@ std::vector<const MidiTextEvent*> lyricEvents(const MidiTextTrack& t, bool karao
     std::vector<const MidiTextEvent*> out;
     for (const MidiTextEvent* e : text)
         if (e->bytes.empty() || e->bytes[0] != '@') out.push_back(e);
-    // Where the words begin with a line mark, a text before it that other text follows at the
-    // same tick names the track ("Words", "notes/lyric track") and is not sung. A first line
-    // written without a mark is sung: its syllables come at ticks of their own.
+    // Where the words begin with a line mark, a text before it that names the track ("Words",
+    // "notes/lyric track": no syllables, or other text following at the same tick) is not
+    // sung. A first line written without a mark is sung like the others.
     const auto first = std::find_if(out.begin(), out.end(), lineMarked);
     std::vector<const MidiTextEvent*> kept;
     for (auto it = out.begin(); it != out.end(); ++it) {
-        if (it < first && it + 1 != out.end() && (*(it + 1))->tick == (*it)->tick) continue;
+        if (it < first) {
+            if (it + 1 != out.end() && (*(it + 1))->tick == (*it)->tick) continue;
+            const std::string text = validUtf8((*it)->bytes) ? (*it)->bytes : cp932ToUtf8((*it)->bytes);
+            std::vector<WordSyllable> syllables;
+            WordSplitError bad;
+            WordSplitOptions lax;
+            lax.skipPunctuation = true;
+            bool sung = true;
+            std::size_t from = 0;
+            while (sung && from < text.size()) {  // word by word
+                const std::size_t blank = std::min(text.find(' ', from), text.size());
+                sung = splitWord(std::string_view(text).substr(from, blank - from), syllables, bad, lax);
+                from = blank + 1;
+            }
+            if (!sung) continue;
+        }
         kept.push_back(*it);
     }
     return kept;

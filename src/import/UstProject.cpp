@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <new>
+#include <stdexcept>
 
 #include "base/Codepage.h"
 #include "base/FileIO.h"
@@ -91,7 +93,7 @@ void countUstSettings(const std::map<std::string, std::string>& keys, std::map<s
 
 bool readUst(const std::string& raw, SingingProject& out, std::string& error) {
     out = SingingProject{};
-    if (raw.size() > kMaxProjectBytes) return error = "the project is larger than 64 MB", false;
+    if (raw.size() > kMaxProjectBytes) return error = "the project is larger than 32 MB", false;
     std::string_view body(raw);
     if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
     // cp932 unless the file says UTF-8 or is UTF-8 throughout.
@@ -201,7 +203,7 @@ bool readUst(const std::string& raw, SingingProject& out, std::string& error) {
 
 bool readUstx(const std::string& text, SingingProject& out, std::string& error) {
     out = SingingProject{};
-    if (text.size() > kMaxProjectBytes) return error = "the project is larger than 64 MB", false;
+    if (text.size() > kMaxProjectBytes) return error = "the project is larger than 32 MB", false;
     std::string where = "the project";
     try {
         const YAML::Node root = YAML::Load(text);
@@ -277,6 +279,14 @@ bool readUstx(const std::string& text, SingingProject& out, std::string& error) 
         where = "voice_parts";
         if (const YAML::Node parts = root["voice_parts"]; parts && parts.IsSequence()) {
             visit(parts.size());
+            // Aliases may name one long list in many parts: all of them are counted first.
+            std::size_t total = 0;
+            for (std::size_t p = 0; p < parts.size(); ++p) {
+                const YAML::Node notes = parts[p].IsMap() ? parts[p]["notes"] : YAML::Node();
+                if (notes && notes.IsSequence()) total += notes.size();
+                if (total > kMaxProjectNotes)
+                    return error = "more than " + std::to_string(kMaxProjectNotes) + " notes", false;
+            }
             for (std::size_t p = 0; p < parts.size(); ++p) {
                 where = "voice_parts[" + std::to_string(p) + "]";
                 const YAML::Node part = parts[p];

@@ -46,8 +46,8 @@ struct SingingProject {
 };
 
 // The limits of a project read here: beyond them the file is refused.
-inline constexpr std::size_t kMaxProjectBytes = std::size_t(64) << 20;
-inline constexpr std::size_t kMaxProjectNotes = 1000000;
+inline constexpr std::size_t kMaxProjectBytes = std::size_t(32) << 20;
+inline constexpr std::size_t kMaxProjectNotes = 200000;
 inline constexpr int kMaxProjectTracks = 15;  // the MIDI channels but the drums'
 
 // The text of a .ust (as stored) read. False with `error` (the section and what is wrong).

@@ -146,7 +146,7 @@ TEST(UstProject, EnglishLyricsAreListedAllAtOnce) {
     ProjectSong song;
     ASSERT_FALSE(projectSong(project, 0, song, error));
     EXPECT_NE(error.find("6 pieces of the lyrics are no syllables:"), std::string::npos) << error;
-    EXPECT_NE(error.find("UST: [#0001]: \"y\" in \"eyes\""), std::string::npos) << error;
+    EXPECT_NE(error.find("UST: [#0001]: \"s\" in \"eyes\""), std::string::npos) << error;
     EXPECT_NE(error.find("(1 more)"), std::string::npos) << error;
     EXPECT_NE(error.find("歌詞はかなかローマ字で書いてください。"), std::string::npos) << error;
     EXPECT_TRUE(song.smf.empty());
@@ -201,11 +201,11 @@ TEST(UstProject, DamagedAndHostileProjectsAreRefused) {
     }
     // Aliases naming one long list many times: every visit counts against the limit.
     std::string bomb = "n: &n [";
-    for (int i = 0; i < 2000; ++i) bomb += "{position: 0, duration: 1, tone: 60, lyric: あ},";
+    for (int i = 0; i < 50000; ++i) bomb += "{},";
     bomb += "]\nvoice_parts:\n";
     for (int i = 0; i < 600; ++i) bomb += "- {track_no: 0, notes: *n}\n";
     EXPECT_FALSE(readUstx(bomb, p, error));
-    EXPECT_NE(error.find("more than 1000000"), std::string::npos) << error;
+    EXPECT_NE(error.find("more than 200000 notes"), std::string::npos) << error;
     // Sixteen tracks with notes are more than the channels a song sings on, unless one is chosen.
     std::string many = "voice_parts:\n";
     for (int i = 0; i < 16; ++i)
