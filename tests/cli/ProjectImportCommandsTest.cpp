@@ -131,12 +131,12 @@ TEST_F(ProjectImport, UstAndUstxBecomeSongsAndComeBackFromTheirExport) {
 
 TEST_F(ProjectImport, ExportWritesOnlyTheSongsLyrics) {
     // A karaoke file as karaoke programs write it: headers, the words as text events in a
-    // track of their own, and a lyric event the melody's track carries as well.
+    // track of their own, the melody in another.
     SmfTrack conductor, words, tune;
     conductor.tempo(0, 500000).text(0, 1, "@KMIDI KARAOKE FILE").text(0, 1, "@V0100");
     words.text(0, 3, "Words").text(0, 1, "@LJPN").text(0, 1, "@Tさくら");
     words.text(0, 1, "sa").text(480, 1, "ku").text(960, 1, "ra_").text(1920, 1, "/sa").text(2400, 1, "ku").text(2880, 1, "ra");
-    tune.text(0, 3, "Melody").programChange(0, 0, 52).text(0, 5, "さくら");
+    tune.text(0, 3, "Melody").programChange(0, 0, 52);
     for (uint32_t s : {0u, 480u, 960u, 1440u, 1920u, 2400u, 2880u}) tune.note(s, s + 480, 0, 69, 100);
     tune.controlChange(3000, 0, 7, 90);
     const std::string kar = dir.write("sakura.kar", buildSmf(1, 480, {conductor, words, tune}));
