@@ -301,14 +301,33 @@ bool readUstx(const std::string& text, SingingProject& out, std::string& error) 
                 visit(notes.size());
                 ProjectTrack& track = byNumber[trackNo];
                 const std::string partName = part["name"] ? part["name"].as<std::string>() : std::string();
-                for (std::size_t i = 0; i < notes.size(); ++i) {
+                std::size_t i = 0;
+                for (auto it = notes.begin(); it != notes.end(); ++it, ++i) {
                     where = "voice_parts[" + std::to_string(p) + "].notes[" + std::to_string(i) + "]";
-                    const YAML::Node n = notes[i];
+                    const YAML::Node n = *it;
                     if (!n.IsMap()) return error = where + ": not a note", false;
-                    const int64_t start = partStart + toTick(n["position"].as<double>());
-                    const int64_t length = toTick(n["duration"].as<double>());
-                    const int tone = n["tone"].as<int>();
-                    if (tone < 0 || tone > 127) return error = where + ": tone " + std::to_string(tone) + " is no note 0 to 127", false;
+                    // One pass over the note's keys: looking each up by name costs a pass each.
+                    YAML::Node position, duration, tone, lyric, pitch, vibrato;
+                    bool expressions = false, overrides = false;
+                    for (auto kv = n.begin(); kv != n.end(); ++kv) {
+                        const std::string& key = kv->first.Scalar();
+                        const YAML::Node& value = kv->second;
+                        if (key == "position") position = value;
+                        else if (key == "duration") duration = value;
+                        else if (key == "tone") tone = value;
+                        else if (key == "lyric") lyric = value;
+                        else if (key == "pitch") pitch = value;
+                        else if (key == "vibrato") vibrato = value;
+                        else if (key == "note_expressions" || key == "phoneme_expressions")
+                            expressions = expressions || (value.IsSequence() && value.size() > 0);
+                        else if (key == "phoneme_overrides") overrides = value.IsSequence() && value.size() > 0;
+                    }
+                    if (!position || !duration || !tone)
+                        return error = where + ": a note needs position, duration and tone", false;
+                    const int64_t start = partStart + toTick(position.as<double>());
+                    const int64_t length = toTick(duration.as<double>());
+                    const int key = tone.as<int>();
+                    if (key < 0 || key > 127) return error = where + ": tone " + std::to_string(key) + " is no note 0 to 127", false;
                     if (length < 0) return error = where + ": a negative duration", false;
                     checkTick(start + length);
                     if (++noteCount > kMaxProjectNotes)
@@ -316,29 +335,30 @@ bool readUstx(const std::string& text, SingingProject& out, std::string& error) 
                     ProjectNote pn;
                     pn.start = static_cast<uint32_t>(start);
                     pn.length = static_cast<uint32_t>(length);
-                    pn.key = tone;
-                    pn.lyric = n["lyric"] ? n["lyric"].as<std::string>() : std::string();
+                    pn.key = key;
+                    pn.lyric = lyric && lyric.IsScalar() ? lyric.Scalar() : std::string();
                     pn.where = "part " + std::to_string(p + 1) + (partName.empty() ? "" : " (" + shownText(partName, 24) + ")") +
                                ", note " + std::to_string(i + 1);
                     if (length > 0) track.notes.push_back(std::move(pn));
                     // What the song does not carry.
                     bool bent = false;
-                    const YAML::Node pitch = n["pitch"];
-                    if (const YAML::Node data = pitch && pitch.IsMap() ? pitch["data"] : YAML::Node(); data && data.IsSequence()) {
-                        visit(data.size());
-                        for (std::size_t k = 0; k < data.size() && !bent; ++k)
-                            bent = data[k].IsMap() && data[k]["y"] && data[k]["y"].as<double>() != 0.0;
+                    if (pitch && pitch.IsMap()) {
+                        for (auto kv = pitch.begin(); kv != pitch.end(); ++kv) {
+                            if (kv->first.Scalar() != "data" || !kv->second.IsSequence()) continue;
+                            visit(kv->second.size());
+                            for (auto point = kv->second.begin(); point != kv->second.end() && !bent; ++point) {
+                                if (!point->IsMap()) continue;
+                                for (auto xy = point->begin(); xy != point->end(); ++xy)
+                                    if (xy->first.Scalar() == "y") bent = xy->second.as<double>() != 0.0;
+                            }
+                        }
                     }
                     if (bent) ++out.notCarried["pitch bends"];
-                    if (const YAML::Node v = n["vibrato"]; v && v.IsMap() && v["length"] && v["length"].as<double>() > 0)
-                        ++out.notCarried["vibratos"];
-                    for (const char* k : {"note_expressions", "phoneme_expressions"})
-                        if (const YAML::Node e = n[k]; e && e.IsSequence() && e.size() > 0) {
-                            ++out.notCarried["expressions"];
-                            break;
-                        }
-                    if (const YAML::Node o = n["phoneme_overrides"]; o && o.IsSequence() && o.size() > 0)
-                        ++out.notCarried["phoneme changes"];
+                    if (vibrato && vibrato.IsMap())
+                        for (auto kv = vibrato.begin(); kv != vibrato.end(); ++kv)
+                            if (kv->first.Scalar() == "length" && kv->second.as<double>() > 0) ++out.notCarried["vibratos"];
+                    if (expressions) ++out.notCarried["expressions"];
+                    if (overrides) ++out.notCarried["phoneme changes"];
                 }
             }
         }
