@@ -22,9 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int c = 0; c < 16; ++c) {
         std::vector<kantor::LyricPiece> pieces;
         std::vector<kantor::NoteLyric> notes;
-        std::size_t unplaced = 0;
-        if (kantor::midiLyricsFor(tracks, c, pieces, error))
-            (void)kantor::placeMidiLyrics(midi, c, pieces, notes, unplaced, error);
+        kantor::MidiLyricsReport report;
+        if (kantor::midiLyricsFor(tracks, c, pieces, error, {}, &report))
+            (void)kantor::placeMidiLyrics(midi, c, pieces, notes, report, error);
+        if (c == 0 && kantor::midiLyricsFor(tracks, c, pieces, error, kantor::MidiLyricsChoice{2, 0}, &report))
+            (void)kantor::placeMidiLyrics(midi, c, pieces, notes, report, error);
     }
     return 0;
 }

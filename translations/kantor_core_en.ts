@@ -143,6 +143,10 @@
 <context>
     <name>kantor</name>
     <message>
+        <source>歌詞はかなかローマ字で書いてください。</source>
+        <translation>Lyrics must be written in kana or romaji.</translation>
+    </message>
+    <message>
         <source>Midiﾌｧｲﾙが見つかりません。</source>
         <translation>MIDI file not found.</translation>
     </message>

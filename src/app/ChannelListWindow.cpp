@@ -11,6 +11,7 @@
 #include "app/ChannelScoreWindow.h"
 #include "app/MainPanel.h"
 #include "app/WindowPlacement.h"
+#include "base/Translation.h"
 #include "hub/SongImport.h"
 
 namespace kantor::app {
@@ -229,13 +230,17 @@ void ChannelListWindow::offerMidiLyrics(int c) {
     if (!midiHasLyricsFor(ctx_.hub, c)) return;
     const QString text = tr("Midiﾌｧｲﾙに歌詞があります。ﾁｬﾝﾈﾙ %1 の歌詞にしますか？").arg(c + 1);
     if (ctx_.prompt.askYesNo(tr("確認").toStdString(), text.toStdString()) != PromptAnswer::Yes) return;
-    std::size_t unplaced = 0;
+    std::vector<std::string> told;
     std::string error;
-    if (!takeMidiLyrics(ctx_.hub, c, unplaced, error)) {
-        ctx_.prompt.warning(tr("警告").toStdString(), error);
+    if (!takeMidiLyrics(ctx_.hub, c, told, error)) {
+        ctx_.prompt.warning(tr("警告").toStdString(), translated(error));
         return;
     }
     ctx_.hub.edited(c);
+    // Melismas, silent notes and lyrics on no note: said once, in the core's words.
+    std::string summary;
+    for (const std::string& line : told) summary += (summary.empty() ? "" : "\n") + line;
+    if (!summary.empty()) ctx_.prompt.notice(tr("確認").toStdString(), summary);
 }
 
 void ChannelListWindow::scorePositionSet(int channel, uint32_t tick) {

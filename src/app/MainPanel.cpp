@@ -39,7 +39,8 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 QString shown(std::string_view text) { return q(translated(text)); }
 std::string s(const QString& text) { return text.toStdString(); }
 
-constexpr const char* kScoreFilter = "MusicXML (*.musicxml *.xml *.mxl *.MUSICXML *.XML *.MXL)";
+constexpr const char* kScoreFilter =
+    "MusicXML, UST, USTX (*.musicxml *.xml *.mxl *.ust *.ustx *.MUSICXML *.XML *.MXL *.UST *.USTX)";
 
 bool hasExtension(const std::string& path, const char* ext) {
     return QFileInfo(q(path)).suffix().compare(QLatin1String(ext), Qt::CaseInsensitive) == 0;
@@ -49,7 +50,8 @@ bool hasExtension(const std::string& path, const char* ext) {
 bool isMidiPath(const std::string& path) { return hasExtension(path, "mid") || hasExtension(path, "kar"); }
 
 bool isScorePath(const std::string& path) {
-    return hasExtension(path, "musicxml") || hasExtension(path, "mxl") || hasExtension(path, "xml");
+    return hasExtension(path, "musicxml") || hasExtension(path, "mxl") || hasExtension(path, "xml") ||
+           hasExtension(path, "ust") || hasExtension(path, "ustx");  // projects of other singing editors
 }
 
 }  // namespace
@@ -593,7 +595,7 @@ void MainPanel::importScore(std::string score) {
     ScoreImport result;
     std::string error;
     if (!importScoreAsSong(hub_, score, song, options, {}, result, error)) {
-        if (!error.empty()) ctx_.prompt.warning("Error", error);
+        if (!error.empty()) ctx_.prompt.warning("Error", translated(error));
         return;
     }
     // Marks read as a musician would, measures never played: the user hears of them.

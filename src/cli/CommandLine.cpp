@@ -384,6 +384,14 @@ struct CommandLine {
                         ->allow_extra_args(false);
         newCmd->add_flag("--lyrics-from-midi", newSong.lyricsFromMidi,
                          "a --vox without --lyrics sings the lyric events of the MIDI or karaoke file");
+        newCmd->add_option("--verse", newSong.verse,
+                           "with --lyrics-from-midi: the verse to sing, the n-th track with lyrics")
+            ->type_name("N")
+            ->check(CLI::Range(1, 256));
+        newCmd->add_option("--lyrics-track", newSong.lyricsTrack,
+                           "with --lyrics-from-midi: the track of the MIDI file whose lyrics are sung")
+            ->type_name("N")
+            ->check(CLI::Range(1, 256));
         newCmd->add_option("--voice", newSong.voiceName, "the voice that sings the song")->type_name("NAME");
         newCmd->add_flag("--force", newSong.force, "replace an existing song file");
         addCommonOptions(newCmd, newSong.common);
@@ -413,7 +421,10 @@ struct CommandLine {
                             "without syllables. Nothing is written when the score cannot be read, and an existing "
                             "song or MIDI file of that name is replaced only with --force.",
                             "kantor-cli import score.musicxml -o song.uta --part 1 --voice MaleVox");
-        importCmd->add_option("SCORE", importArgs.score, "the score (.musicxml, .xml, .mxl)")->required();
+        importCmd->add_option("SCORE", importArgs.score,
+                              "the score (.musicxml, .xml, .mxl), or a singing editor's project (.ust, .ustx: every "
+                              "track sings, or the one --part names; tempos are kept, lyrics reduced to syllables)")
+            ->required();
         importCmd->add_option("-o,--output", importArgs.output, "the song file to write")
             ->type_name("SONG.uta")
             ->required();
@@ -719,6 +730,14 @@ struct CommandLine {
 
     // --vox and --lyrics pair up in the order given. False with a message when they do not.
     bool pairLyrics(std::ostream& err) {
+        if ((newSong.verse > 0 || newSong.lyricsTrack > 0) && !newSong.lyricsFromMidi) {
+            err << "new: --verse and --lyrics-track choose the lyrics of --lyrics-from-midi\n";
+            return false;
+        }
+        if (newSong.verse > 0 && newSong.lyricsTrack > 0) {
+            err << "new: give --verse or --lyrics-track, not both\n";
+            return false;
+        }
         std::size_t v = 0, l = 0;
         int pending = -1;
         for (const CLI::Option* o : newCmd->parse_order()) {

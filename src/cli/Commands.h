@@ -85,6 +85,7 @@ struct NewArgs {
     CommonOptions common;
     std::string midiPath, output, voiceName;
     bool lyricsFromMidi = false;
+    int verse = 0, lyricsTrack = 0;  // which lyrics of the MIDI file (1-based; 0 = the channel's)
     // channel (0-based), lyrics file ("" = the MIDI file's own lyrics, with --lyrics-from-midi)
     std::vector<std::pair<int, std::string>> pairs;
     bool force = false;  // replace an existing song

@@ -276,18 +276,17 @@ int phrase(const RenderArgs& p, std::ostream& out, std::ostream& err) {
 }
 
 // Puts the lyric events of the MIDI (or karaoke) file on channel c.
-bool lyricsFromMidi(CliSession& s, const std::string& midiPath, int c, const SyllableResolver& resolve,
-                    std::ostream& err) {
+bool lyricsFromMidi(CliSession& s, const std::string& midiPath, int c, const MidiLyricsChoice& choice,
+                    const SyllableResolver& resolve, std::ostream& err) {
     std::vector<NoteLyric> notes;
-    std::size_t unplaced = 0;
+    MidiLyricsReport report;
     std::string error;
-    if (!midiLyricsOnNotes(s.midi(), c, notes, unplaced, error) || !applyNoteLyrics(s.song(), c, notes, resolve, error)) {
+    if (!midiLyricsOnNotes(s.midi(), c, notes, report, error, nullptr, choice) ||
+        !applyNoteLyrics(s.song(), c, notes, resolve, error)) {
         err << midiPath << ": channel " << c + 1 << ": " << translated(error) << "\n";
         return false;
     }
-    if (unplaced > 0)
-        err << midiPath << ": channel " << c + 1 << ": " << unplaced
-            << " lyric events start on no note of the channel and are left out\n";
+    for (const std::string& note : report.notes()) err << midiPath << ": channel " << c + 1 << ": " << note << "\n";
     return true;
 }
 
@@ -334,7 +333,7 @@ int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
     for (const auto& [c, file] : pairs) {
         if (file.empty()) {  // --lyrics-from-midi
             if (!s.song().isVoxChannel(c) && !s.session().makeVoxChannel(c)) return 1;
-            if (!lyricsFromMidi(s, midiPath, c, resolve, err)) return 1;
+            if (!lyricsFromMidi(s, midiPath, c, MidiLyricsChoice{a.verse, a.lyricsTrack}, resolve, err)) return 1;
             continue;
         }
         std::vector<uint8_t> bytes;

@@ -15,6 +15,8 @@
 #include "import/MidiLyrics.h"
 #include "import/MidiLyricsWriter.h"
 #include "import/MusicXml.h"
+#include "import/UstProject.h"
+#include "hub/ProjectImport.h"
 #include "song/LyricsImport.h"
 #include "song/SongFile.h"
 #include "song/VoiceSettings.h"
@@ -79,18 +81,22 @@ std::string scoreSummary(const MusicXmlSong& score, const MusicXmlOptions& optio
 bool midiHasLyricsFor(const Hub& hub, int c) {
     if (!hub.hasMidi()) return false;
     std::vector<NoteLyric> notes;
-    std::size_t unplaced = 0;
+    MidiLyricsReport report;
     std::string error;
     bool none = false;
-    return midiLyricsOnNotes(hub.midi(), c, notes, unplaced, error, &none) || !none;
+    return midiLyricsOnNotes(hub.midi(), c, notes, report, error, &none) || !none;
 }
 
-bool takeMidiLyrics(Hub& hub, int c, std::size_t& unplaced, std::string& error) {
+bool takeMidiLyrics(Hub& hub, int c, std::vector<std::string>& told, std::string& error) {
     std::vector<NoteLyric> notes;
+    MidiLyricsReport report;
     SyllableResolver resolve;
-    if (!midiLyricsOnNotes(hub.midi(), c, notes, unplaced, error)) return false;
+    told.clear();
+    if (!midiLyricsOnNotes(hub.midi(), c, notes, report, error)) return false;
     if (!voiceResolver(hub, hub.song().resolveChannelSettings(c).voiceName, resolve, error)) return false;
-    return applyNoteLyrics(hub.song(), c, notes, resolve, error);
+    if (!applyNoteLyrics(hub.song(), c, notes, resolve, error)) return false;
+    told = report.notes();
+    return true;
 }
 
 bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::string& error) {
@@ -148,6 +154,9 @@ bool importScore(Hub& hub, const std::string& scorePath, const std::string& song
 bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string& songPath,
                        const MusicXmlOptions& options, const std::string& voiceName, ScoreImport& result,
                        std::string& error, bool replace) {
+    // Projects of other singing editors (.ust, .ustx) come in the same way.
+    if (isSingingProjectPath(scorePath))
+        return importProjectAsSong(hub, scorePath, songPath, options.part, voiceName, result, error);
     try {
         return importScore(hub, scorePath, songPath, options, voiceName, result, error, replace);
     } catch (const std::bad_alloc&) {

@@ -4,6 +4,7 @@
 // into a song. Shared by the desktop program and the command line.
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "import/MusicXml.h"
 
@@ -15,9 +16,10 @@ class Hub;
 bool midiHasLyricsFor(const Hub& hub, int c);
 
 // Puts the open MIDI file's lyrics on Vox channel c; the phrases begin where the lines do.
-// `unplaced` receives the number of lyric events that start on no note of the channel.
-// False with `error` (and the song unchanged) when there are none or they cannot be sung.
-bool takeMidiLyrics(Hub& hub, int c, std::size_t& unplaced, std::string& error);
+// `notes` receives what is worth telling (lyric events on no note, melismas, silent notes,
+// the verse taken), one entry a fact. False with `error` (and the song unchanged) when there
+// are none or they cannot be sung.
+bool takeMidiLyrics(Hub& hub, int c, std::vector<std::string>& notes, std::string& error);
 
 // Writes the open song's MIDI file with its syllables as lyric events to `path`
 // (atomically), in UTF-8 or cp932.

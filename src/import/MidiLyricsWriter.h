@@ -2,8 +2,9 @@
 // A song's MIDI file with the song's lyrics in it, for other programs: every sung note of a
 // Vox channel gets a lyric event (FF 05) with its syllables in hiragana, in a track of its
 // own per channel that names the channel with a channel prefix event (FF 20). The MIDI
-// file's own tracks are kept byte for byte; the file becomes format 1. A phrase head begins
-// a line with the karaoke mark "/".
+// file's own tracks are kept byte for byte, without their old lyrics: lyric events, and the
+// text events of a karaoke file other than its "@" headers; the file becomes format 1. A
+// phrase head begins a line with the karaoke mark "/".
 #include <cstdint>
 #include <functional>
 #include <string>

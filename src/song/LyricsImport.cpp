@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "base/Translation.h"
 #include "song/Song.h"
 #include "voice/WordSyllables.h"
 
@@ -91,6 +92,39 @@ std::string printableText(const std::string& text) {
         }
     }
     return out;
+}
+
+std::string shownText(const std::string& text, std::size_t maxCharacters) {
+    std::size_t cut = 0, characters = 0;
+    while (cut < text.size() && characters < maxCharacters) {
+        const std::size_t n = utf8Character(text, cut);
+        cut += n > 0 ? n : 1;
+        ++characters;
+    }
+    if (cut >= text.size()) return printableText(text);
+    return printableText(text.substr(0, cut)) + "\xE2\x80\xA6 (" + std::to_string(text.size()) + " bytes)";
+}
+
+const char* lyricsMustBeKanaText() {
+    return KANTOR_TEXT("歌詞はかなかローマ字で書いてください。");
+}
+
+void UnknownPieces::add(const std::string& where, const std::string& piece, const std::string& lyric) {
+    ++count_;
+    if (shown_.size() >= kShown) return;
+    std::string line = where + ": \"" + shownText(piece, 16) + "\"";
+    if (lyric != piece) line += " in \"" + shownText(lyric) + "\"";
+    shown_.push_back(std::move(line));
+}
+
+std::string UnknownPieces::message() const {
+    std::string s = count_ == 1 ? std::string("1 piece of the lyrics is no syllable:")
+                                : std::to_string(count_) + " pieces of the lyrics are no syllables:";
+    for (const std::string& line : shown_) s += "\n  " + line;
+    if (count_ > shown_.size()) s += "\n  (" + std::to_string(count_ - shown_.size()) + " more)";
+    s += "\n";
+    s += lyricsMustBeKanaText();
+    return s;
 }
 
 bool parseLyrics(const std::string& text, std::vector<LyricPhrase>& phrases, std::string& error) {

@@ -35,6 +35,31 @@ bool parseLyrics(const std::string& text, std::vector<LyricPhrase>& phrases, std
 // characters, malformed sequences) written as \xNN: safe to show on a terminal.
 std::string printableText(const std::string& text);
 
+// A text taken from a file as it is shown in a message: printable (printableText), cut after
+// `maxCharacters` characters with its size given ("さくら… (1048576 bytes)").
+std::string shownText(const std::string& text, std::size_t maxCharacters = 40);
+
+// Pieces of lyrics that are no syllable, gathered so that a file's lyrics are refused with
+// all of them at once: how many, the first few with where they are, and what lyrics must be.
+class UnknownPieces {
+public:
+    static constexpr std::size_t kShown = 5;
+    // `where` says where the lyric is ("tick 960, measure 3"); `piece` is the unknown part
+    // of `lyric`. Both are cut and made printable here.
+    void add(const std::string& where, const std::string& piece, const std::string& lyric);
+    std::size_t count() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    // Several lines; the last one is the sentence saying that lyrics are kana or romaji.
+    std::string message() const;
+
+private:
+    std::size_t count_ = 0;
+    std::vector<std::string> shown_;
+};
+
+// The sentence that ends a refusal of lyrics that are neither kana nor romaji.
+const char* lyricsMustBeKanaText();
+
 // Finds the code the voice stores for a typed syllable (a romaji code or its kana);
 // false when the voice has no such syllable.
 using SyllableResolver = std::function<bool(const std::string& typed, std::string& code)>;

@@ -21,6 +21,49 @@ constexpr char32_t kWaveDash = 0x301C;      // 〜
 constexpr char32_t kFullTilde = 0xFF5E;     // ～
 constexpr char32_t kInvalid = 0xFFFFFFFF;
 
+// Half-width katakana (U+FF66..U+FF9D, cp932's single bytes 0xA6..0xDD) as full-width
+// katakana; 0 where the half-width form is punctuation.
+constexpr char32_t kHalfWidth[] = {
+    0x30F2, 0x30A1, 0x30A3, 0x30A5, 0x30A7, 0x30A9, 0x30E3, 0x30E5, 0x30E7, 0x30C3,  // ｦｧｨｩｪｫｬｭｮｯ
+    0x30FC, 0x30A2, 0x30A4, 0x30A6, 0x30A8, 0x30AA, 0x30AB, 0x30AD, 0x30AF, 0x30B1,  // ｰｱｲｳｴｵｶｷｸｹ
+    0x30B3, 0x30B5, 0x30B7, 0x30B9, 0x30BB, 0x30BD, 0x30BF, 0x30C1, 0x30C4, 0x30C6,  // ｺｻｼｽｾｿﾀﾁﾂﾃ
+    0x30C8, 0x30CA, 0x30CB, 0x30CC, 0x30CD, 0x30CE, 0x30CF, 0x30D2, 0x30D5, 0x30D8,  // ﾄﾅﾆﾇﾈﾉﾊﾋﾌﾍ
+    0x30DB, 0x30DE, 0x30DF, 0x30E0, 0x30E1, 0x30E2, 0x30E4, 0x30E6, 0x30E8, 0x30E9,  // ﾎﾏﾐﾑﾒﾓﾔﾕﾖﾗ
+    0x30EA, 0x30EB, 0x30EC, 0x30ED, 0x30EF, 0x30F3,                                  // ﾘﾙﾚﾛﾜﾝ
+};
+
+// A kana with a voiced mark (゛, ﾞ, U+3099) or a semi-voiced mark (゜, ﾟ, U+309A) after it;
+// 0 when the kana takes none. Works on katakana.
+char32_t withMark(char32_t kana, bool semi) {
+    if (!semi && kana == 0x30A6) return 0x30F4;  // ウ゛ = ヴ
+    const bool kaToTo = kana >= 0x30AB && kana <= 0x30C8;
+    const bool ha = kana >= 0x30CF && kana <= 0x30DB && (kana - 0x30CF) % 3 == 0;
+    if (semi) return ha ? kana + 2 : 0;
+    if (ha) return kana + 1;
+    if (!kaToTo) return 0;
+    // カ..ト: the voiced kana follows its plain one, except around ッ.
+    if (kana <= 0x30C2) return (kana - 0x30AB) % 2 == 0 ? kana + 1 : 0;
+    return (kana - 0x30C4) % 2 == 0 ? kana + 1 : 0;
+}
+
+// ゐ, ゑ and ヴ.. are no rows of the syllable table: they are sung as its nearest syllables.
+std::string_view nearestKana(char32_t hiragana, char32_t small) {
+    switch (hiragana) {
+        case 0x3090: return "うぃ";  // ゐ
+        case 0x3091: return "うぇ";  // ゑ
+        case 0x3094:                 // ゔ
+            switch (small) {
+                case 0x3041: return "ば";
+                case 0x3043: return "び";
+                case 0x3047: return "べ";
+                case 0x3049: return "ぼ";
+                case 0x3085: return "びゅ";
+                default: return "ぶ";
+            }
+        default: return {};
+    }
+}
+
 std::vector<Char> decode(std::string_view s) {
     std::vector<Char> out;
     for (std::size_t i = 0; i < s.size();) {
@@ -37,6 +80,21 @@ std::vector<Char> decode(std::string_view s) {
             out.push_back(Char{kInvalid, i, 1});
             ++i;
             continue;
+        }
+        if (cp >= 0xFF66 && cp <= 0xFF9D) cp = kHalfWidth[cp - 0xFF66];
+        // A voiced or semi-voiced mark joins the kana before it (half-width ﾞﾟ, full-width ゛゜
+        // and the combining marks).
+        if ((cp == 0xFF9E || cp == 0xFF9F || cp == 0x3099 || cp == 0x309A || cp == 0x309B || cp == 0x309C) &&
+            !out.empty()) {
+            const bool semi = cp == 0xFF9F || cp == 0x309A || cp == 0x309C;
+            char32_t base = out.back().cp;
+            if (base >= 0x3041 && base <= 0x3096) base += 0x60;  // back to katakana
+            if (const char32_t marked = withMark(base, semi)) {
+                out.back().cp = marked - 0x60;
+                out.back().bytes = i + n - out.back().byte;
+                i += n;
+                continue;
+            }
         }
         if (cp >= 0x30A1 && cp <= 0x30F6) cp -= 0x60;                          // katakana -> hiragana
         if ((cp >= 0xFF21 && cp <= 0xFF3A) || (cp >= 0xFF41 && cp <= 0xFF5A)) cp -= 0xFEE0;  // full-width letters
@@ -157,6 +215,8 @@ bool splitWord(std::string_view word, std::vector<WordSyllable>& out, WordSplitE
             appendUtf8(mora, c);
             std::size_t j = i + 1;
             if (j < cs.size() && isSmallJoiner(cs[j].cp)) appendUtf8(mora, cs[j++].cp);
+            if (const std::string_view near = nearestKana(c, j > i + 1 ? cs[i + 1].cp : 0); !near.empty())
+                mora = std::string(near);
             if (tables().kanaCode.count(mora) == 0) return fail(i, j);
             out.push_back(WordSyllable{std::move(mora), i});
             i = j;

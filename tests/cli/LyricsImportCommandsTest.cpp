@@ -158,13 +158,16 @@ TEST_F(LyricsImport, LyricEventsOfTheChannelsTrackGoOnItsNotes) {
     const std::string song = dir.file("lyr.uta");
     Result r = run(common({"new", midi, "-o", song, "--vox", "1", "--lyrics-from-midi"}));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("1 lyric events start on no note"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("1 lyric event starts on no note of the channel and is left out:\n  tick 3500, measure 2: \"あ\""),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(codes(song), list({"|SA", "KU", "RA", "|KYO", "O", "", "|SI,N"}));
 
     // Channel 2's track has its own lyric: that track wins over channel 1's.
     r = run(common({"new", midi, "-o", dir.file("two.uta"), "--vox", "2", "--lyrics-from-midi"}));
     EXPECT_EQ(r.status, 1);  // "ignored" is not Japanese
-    EXPECT_NE(r.err.find("tick 0, line 1, column 2: unknown piece \"gno\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("tick 0, measure 1, line 1, column 2: \"gno\" in \"ignored\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("歌詞はかなかローマ字で書いてください。"), std::string::npos) << r.err;
 }
 
 TEST_F(LyricsImport, KaraokeFilesWithTextEvents) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/Codepage.h"
 #include "voice/WordSyllables.h"
 
 namespace kantor {
@@ -53,7 +54,7 @@ TEST(WordSyllables, RomajiByTableAndHepburnSpellings) {
 TEST(WordSyllables, UnknownPiecesAreNamedWithTheirColumn) {
     EXPECT_EQ(split("saxyzra"), "SA !2:xyzra");
     EXPECT_EQ(split("さくら桜"), "さ く ら !3:桜");
-    EXPECT_EQ(split("ゔぁ"), " !0:ゔぁ");
+    EXPECT_EQ(split("ゕ"), " !0:ゕ");
     EXPECT_EQ(split("ぁ"), " !0:ぁ");
     EXPECT_EQ(split("ka!"), "KA !2:!");
     EXPECT_EQ(split(std::string("ka\xff")), "KA !2:\xff");  // not UTF-8
@@ -63,6 +64,35 @@ TEST(WordSyllables, UnknownPiecesAreNamedWithTheirColumn) {
     EXPECT_EQ(split("「さくら！」", lax), "さ く ら");
     EXPECT_EQ(split("ka!", lax), "KA");
     EXPECT_EQ(split("桜", lax), " !0:桜");
+}
+
+TEST(WordSyllables, EveryKanaFormAJapaneseFileUses) {
+    // Half-width katakana, as Unicode and as cp932's single bytes, with their voiced marks.
+    EXPECT_EQ(split("ｻｸﾗ"), "さ く ら");
+    EXPECT_EQ(split("ｶﾞｯｺｳ"), "が こ う");
+    EXPECT_EQ(split("ﾊﾟﾝﾀﾞ"), "ぱ ん だ");
+    EXPECT_EQ(split("ｷｮｰ"), "きょ お");
+    EXPECT_EQ(split(cp932ToUtf8("\xBB\xB8\xD7")), "さ く ら");    // ｻｸﾗ in cp932
+    EXPECT_EQ(split(cp932ToUtf8("\xC3\xDE\xDD")), "で ん");       // ﾃﾞﾝ
+    EXPECT_EQ(split("ﾂﾞ"), "づ");
+    // Combining and spacing voiced marks after a kana.
+    EXPECT_EQ(split("\xE3\x81\x8B\xE3\x82\x99"), "が");  // か + U+3099
+    EXPECT_EQ(split("は゜"), "ぱ");
+    EXPECT_EQ(split("ﾝﾞ"), "ん !1:ﾞ");  // ん takes no mark
+    // ゐ, ゑ and ヴ as the table's nearest syllables.
+    EXPECT_EQ(split("ゐゑ"), "うぃ うぇ");
+    EXPECT_EQ(split("ヰヱ"), "うぃ うぇ");
+    EXPECT_EQ(split("ヴァイオリン"), "ば い お り ん");
+    EXPECT_EQ(split("ヴ"), "ぶ");
+    EXPECT_EQ(split("ｳﾞｨ"), "び");
+    // A lone ー or 〜 (also half-width ｰ) holds the vowel of the syllable before.
+    WordSplitOptions after;
+    after.previous = "さ";
+    EXPECT_EQ(split("ー", after), "あ");
+    EXPECT_EQ(split("〜", after), "あ");
+    EXPECT_EQ(split("ｰ", after), "あ");
+    after.previous = "ヴ";
+    EXPECT_EQ(split("ー", after), " !0:ー");  // no syllable of the table before it
 }
 
 TEST(WordSyllables, ColumnsCountCharacters) {
