@@ -564,8 +564,9 @@ struct CommandLine {
     }
 
     void defineNote() {
-        noteCmd = command(app, "note", "the expression of a channel's notes",
-                          "Show and set how notes are sung: vibrato, pitch smoothing (a glide from the previous "
+        noteCmd = command(app, "note", "write a channel's notes and their expression",
+                          "Write notes (add, move, resize, split, join, delete: the MIDI file and the song change "
+                          "together, every syllable staying on its note). Show and set how notes are sung: vibrato, pitch smoothing (a glide from the previous "
                           "touching note), falsetto, time, pitch, power and attack per note, power and consonant "
                           "speed per syllable. A value not set uses the channel's default, else the song's. "
                           "The song is saved when it changes.",

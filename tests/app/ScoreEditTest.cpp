@@ -2,7 +2,10 @@
 // platform: draw, drag, stretch, split, delete and undo; the MIDI file written once per edit,
 // on release; a drag over a 10,000-note song repainting in time; and the empty song of the
 // file menu. KANTOR_SCORE_SHOTS=folder keeps screenshots of the edit mode.
+#include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QTest>
 #include <fstream>
 

@@ -216,10 +216,10 @@ bool ScoreEditController::mousePress(QMouseEvent* e) {
     pressTick_ = hit.tick;
     pressKey_ = key;
     const Qt::KeyboardModifiers mods = e->modifiers();
-    const bool adding = mods & (Qt::ShiftModifier | Qt::ControlModifier);
+    const bool adding = mods.testFlag(Qt::ShiftModifier) || mods.testFlag(Qt::ControlModifier);
     if (hit.event >= 0) {
         const std::size_t n = std::size_t(hit.event);
-        if (mods & Qt::AltModifier) {
+        if (mods.testFlag(Qt::AltModifier)) {
             setSelection({n});
             splitSelectedAt(snap(hit.tick));
             return true;
@@ -312,7 +312,7 @@ void ScoreEditController::mouseRelease(QMouseEvent* e) {
 
 bool ScoreEditController::keyPress(QKeyEvent* e) {
     const Qt::KeyboardModifiers mods = e->modifiers();
-    const bool alt = mods & Qt::AltModifier;
+    const bool alt = mods.testFlag(Qt::AltModifier);
     if (!editMode()) {
         // Alt+Up/Down transpose the selected note in either mode.
         if (alt && (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down) && view_->selected() >= 0) {
