@@ -183,15 +183,16 @@ bool NoteEdits::commit(int c, std::vector<PlannedNote>& plan) {
             e.noteNumber = uint16_t(j + 1);
             events.push_back(std::make_unique<VoxEvent>(e));
         }
-        // lastNote_: the first note the edit put in or changed.
+        // lastNote_: the first note the edit was asked about, else the first it changed.
         lastNote_ = plan.size();
-        for (std::size_t j = 0; j < order.size(); ++j) {
-            const long at = order[j].added ? long(addPlan[order[j].index]) : oldPlan[order[j].index];
-            if (plan[std::size_t(at)].edited()) {
-                lastNote_ = j;
-                break;
+        for (int pass = 0; pass < 2 && lastNote_ == plan.size(); ++pass)
+            for (std::size_t j = 0; j < order.size(); ++j) {
+                const PlannedNote& p = plan[std::size_t(order[j].added ? long(addPlan[order[j].index]) : oldPlan[order[j].index])];
+                if (pass == 0 ? p.primary : p.edited()) {
+                    lastNote_ = j;
+                    break;
+                }
             }
-        }
     } catch (const std::bad_alloc&) {
         return fail(text::kOutOfMemory);
     }
@@ -212,7 +213,8 @@ bool NoteEdits::commit(int c, std::vector<PlannedNote>& plan) {
         history_->setMidiChange(ByteChange::compare(previous, bytes));
         history_->end(song_);
     }
-    midi_.loadImage(std::move(bytes), midi_.path());
+    const std::string path = midi_.path();
+    midi_.loadImage(std::move(bytes), path);
     return true;
 }
 
@@ -256,7 +258,8 @@ bool NoteEdits::step(bool forward) {
         run(!forward);
         return false;
     }
-    midi_.loadImage(std::move(target), midi_.path());
+    const std::string path = midi_.path();
+    midi_.loadImage(std::move(target), path);
     return true;
 }
 
@@ -270,6 +273,7 @@ bool NoteEdits::add(int c, uint32_t tick, uint32_t length, int key, const std::s
     n.start = tick;
     n.end = tick + length;
     n.key = uint8_t(key);
+    n.primary = true;
     // Velocity and note-off as the channel's nearest earlier note has them.
     for (const PlannedNote& q : p) {
         if (q.start > tick) break;
@@ -307,6 +311,7 @@ bool NoteEdits::move(int c, const std::vector<std::size_t>& notes, int64_t ticks
         n.end = uint32_t(end);
         n.key = uint8_t(key);
         n.rewrite = true;
+        n.primary = true;
         // The event keeps its own offsets from the note.
         n.event.startTick = uint32_t(std::clamp<int64_t>(int64_t(n.event.startTick) + ticks, 0, noteedit::kMaxTick));
         n.event.endTick = uint32_t(std::clamp<int64_t>(int64_t(n.event.endTick) + ticks, 0, noteedit::kMaxTick));
@@ -330,6 +335,7 @@ bool NoteEdits::resize(int c, std::size_t note, uint32_t length) {
     if (length == 0 || uint64_t(n.start) + length > noteedit::kMaxTick) return fail(noteedit::kOutOfRange);
     n.end = n.start + length;
     n.rewrite = true;
+    n.primary = true;
     n.event.endTick = n.end;
     if (n.event.startTick >= n.event.endTick) n.event.startTick = n.start;
     return commit(c, p);
@@ -345,6 +351,7 @@ bool NoteEdits::split(int c, std::size_t note, uint32_t at) {
     second.old = -1;
     second.rewrite = false;
     second.start = at;
+    second.primary = true;
     first.end = at;
     first.rewrite = true;
     // The second half sings on the vowel of the first: its syllables go, its settings stay.
@@ -395,6 +402,7 @@ bool NoteEdits::join(int c, std::size_t note) {
     const PlannedNote& second = p[note + 1];
     first.end = std::max(first.end, second.end);
     first.rewrite = true;
+    first.primary = true;
     first.event.endTick = std::max(first.event.endTick, second.event.endTick);
     p.erase(p.begin() + long(note + 1));
     return commit(c, p);

@@ -57,6 +57,7 @@ struct PlannedNote {
     bool offIsNoteOn = false;
     uint8_t offVelocity = 64;
     VoxEvent event;
+    bool primary = false;  // a note the edit was asked about (lastNote() finds it)
     bool edited() const { return old < 0 || rewrite; }
 };
 

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <fstream>
 
+#include "EnglishScope.h"
 #include "app/ChannelListWindow.h"
 #include "app/ChannelScoreWindow.h"
 #include "app/KantorApp.h"
@@ -207,6 +208,28 @@ private slots:
         QVERIFY2(worst < 16'000'000, "a repaint took 16 ms or more");
         QVERIFY(bytesOf(s.midi) != before);
         QCOMPARE(s.notes(), 10000u);
+    }
+
+    // With KANTOR_SCORE_SHOTS set: the edit mode with a selection and a drag, in both languages.
+    void screenshots() {
+        if (qEnvironmentVariable("KANTOR_SCORE_SHOTS").isEmpty()) QSKIP("KANTOR_SCORE_SHOTS not set");
+        for (const bool english : {false, true}) {
+            std::unique_ptr<EnglishScope> en;
+            if (english) en = std::make_unique<EnglishScope>();
+            Session s(40);
+            ChannelScoreWindow* w = s.score();
+            QVERIFY(w);
+            QTest::qWaitForWindowExposed(w);
+            w->editor()->setEditMode(true);
+            w->editor()->setSelection({1, 2, 3});
+            const QString lang = english ? "en" : "ja";
+            shoot(w, "score-edit-selection-" + lang);
+            const QPoint from = at(w, 480 + 100, int(s.event(1).noteKey));
+            QTest::mousePress(w->view(), Qt::LeftButton, {}, from);
+            QTest::mouseMove(w->view(), from + QPoint(60, -20));
+            shoot(w, "score-edit-drag-" + lang);
+            QTest::mouseRelease(w->view(), Qt::LeftButton, {}, from + QPoint(60, -20));
+        }
     }
 
     void theFileMenuMakesAnEmptySongToWriteInto() {

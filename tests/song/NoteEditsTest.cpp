@@ -159,7 +159,9 @@ TEST_F(NoteEditsFixture, AddKeepsEverySyllableOnItsNoteThroughSaveAndReopen) {
     // Note 4 was before the new note and overlapped it: it now ends where it begins.
     std::size_t k = 0;
     for (const auto& m : midi.channel(0))
-        if (m && m->isNote() && k++ == 3) EXPECT_EQ(m->endTick(), 1800u);
+        if (m && m->isNote() && k++ == 3) {
+            EXPECT_EQ(m->endTick(), 1800u);
+        }
     undoRedo(midiBefore, songBefore);
 }
 
@@ -179,7 +181,7 @@ TEST_F(NoteEditsFixture, MoveTransposeAndReorderCarryTheSyllables) {
     // Onto the start of another note: refused, nothing written.
     const auto midiNow = fileBytes(midiPath), songNow = fileBytes(songPath);
     NoteEdits f = edits();
-    EXPECT_FALSE(f.move(0, {0}, 480, 0));
+    EXPECT_FALSE(f.move(0, {0}, 960, 0));
     EXPECT_EQ(f.lastError(), noteedit::kSameStart);
     EXPECT_EQ(fileBytes(midiPath), midiNow);
     EXPECT_EQ(fileBytes(songPath), songNow);
@@ -198,7 +200,9 @@ TEST_F(NoteEditsFixture, ResizeSplitJoinAndDelete) {
     ASSERT_TRUE(e.resize(0, 2, 240)) << e.lastError();
     std::size_t k = 0;
     for (const auto& m : midi.channel(0))
-        if (m && m->isNote() && k++ == 2) EXPECT_EQ(m->endTick(), 1200u);
+        if (m && m->isNote() && k++ == 2) {
+            EXPECT_EQ(m->endTick(), 1200u);
+        }
     EXPECT_EQ(song.event(0, 2)->endTick, 1200u);
     EXPECT_EQ(song.event(0, 2)->codeText(0), "RA");
     undoRedo(midiBefore, songBefore);
@@ -296,7 +300,9 @@ TEST(SmfEditor, RunningStatusAndUntouchedEventsSurviveARewrite) {
     ASSERT_TRUE(a.loadImage(file, "a.mid"));
     ASSERT_TRUE(b.loadImage(out, "b.mid"));
     EXPECT_EQ(a.songEndTick(), b.songEndTick());
-    EXPECT_EQ(out.size(), file.size() - 6);  // a delta, a status byte's worth and two of running data
+    // The note-on (delta, status after the lyric event, two data bytes) and its note-off (a
+    // two-byte delta, running data) go; the end of the track's delta grows by a byte.
+    EXPECT_EQ(out.size(), file.size() - 7);
     // A note past the end moves the end of its track.
     SmfNewNote late;
     late.start = 4000;
