@@ -84,7 +84,9 @@ TEST_F(NoteWrite, ANoteWrittenIntoTheDemoLeavesEveryLaterSyllableOnItsNote) {
     const auto back = sung(song, 0);
     ASSERT_EQ(back.size(), before.size());
     for (std::size_t i = 0; i < before.size(); ++i)
-        if (i != 3) EXPECT_EQ(back[i], before[i]);
+        if (i != 3) {
+            EXPECT_EQ(back[i], before[i]);
+        }
 
     // Refusals change neither file.
     const auto midiNow = bytesOf(midi), songNow = bytesOf(song);
