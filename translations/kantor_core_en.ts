@@ -545,6 +545,37 @@ Only %s wave files can be used.</translation>
     </message>
 </context>
 <context>
+    <name>kantor::noteedit</name>
+    <message>
+        <source>同じ位置で始まるノートがあります。</source>
+        <translation>Another note starts at the same position.</translation>
+    </message>
+    <message>
+        <source>ノートの位置・長さ・音程が範囲外です。</source>
+        <translation>The note's position, length or key is out of range.</translation>
+    </message>
+    <message>
+        <source>指定されたノートがありません。</source>
+        <translation>There is no such note.</translation>
+    </message>
+    <message>
+        <source>Midiﾌｧｲﾙは、開いた後で他のﾌﾟﾛｸﾞﾗﾑによって変更されています。曲を開き直してください。</source>
+        <translation>The MIDI file was changed by another program after it was opened. Open the song again.</translation>
+    </message>
+    <message>
+        <source>このMidiﾌｧｲﾙのノートは編集できません。</source>
+        <translation>The notes of this MIDI file cannot be edited.</translation>
+    </message>
+    <message>
+        <source>Midiﾌｧｲﾙの保存に失敗しました。</source>
+        <translation>The MIDI file could not be saved.</translation>
+    </message>
+    <message>
+        <source>音節コードが不正です。</source>
+        <translation>Not a syllable code.</translation>
+    </message>
+</context>
+<context>
     <name>kantor::plugintext</name>
     <message>
         <source>My Kantorellion ﾌﾟﾗｸﾞｲﾝ･ﾌｧｲﾙではありません。</source>

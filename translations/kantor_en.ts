@@ -272,6 +272,25 @@
     </message>
 </context>
 <context>
+    <name>kantor::app::EmptySongDialog</name>
+    <message>
+        <source>新規作成 (空の曲)</source>
+        <translation>New (empty song)</translation>
+    </message>
+    <message>
+        <source>テンポ（4分音符/分）</source>
+        <translation>Tempo (quarter notes a minute)</translation>
+    </message>
+    <message>
+        <source>拍子</source>
+        <translation>Time signature</translation>
+    </message>
+    <message>
+        <source>長さ（小節）</source>
+        <translation>Length (measures)</translation>
+    </message>
+</context>
+<context>
     <name>kantor::app::ExpressionForm</name>
     <message>
         <source>ﾃﾞﾌｫﾙﾄ使用</source>
@@ -571,6 +590,10 @@
     <message>
         <source>%1 に書き出しました。</source>
         <translation>Written to %1.</translation>
+    </message>
+    <message>
+        <source>新規作成 (空の曲)</source>
+        <translation>New (empty song)</translation>
     </message>
 </context>
 <context>
@@ -1042,6 +1065,49 @@
     <message>
         <source>入力ﾛｰﾏ字一覧</source>
         <translation>Romaji List</translation>
+    </message>
+</context>
+<context>
+    <name>kantor::app::ScoreEditController</name>
+    <message>
+        <source>ノート編集</source>
+        <translation>Edit notes</translation>
+    </message>
+    <message>
+        <source>ノートを書く・動かす・伸ばす（Alt+クリックで分割、Delete で削除）</source>
+        <translation>Write, move and stretch notes (Alt+click splits, Delete deletes)</translation>
+    </message>
+    <message>
+        <source>グリッド</source>
+        <translation>Grid</translation>
+    </message>
+    <message>
+        <source>4分</source>
+        <translation>1/4</translation>
+    </message>
+    <message>
+        <source>8分</source>
+        <translation>1/8</translation>
+    </message>
+    <message>
+        <source>16分</source>
+        <translation>1/16</translation>
+    </message>
+    <message>
+        <source>32分</source>
+        <translation>1/32</translation>
+    </message>
+    <message>
+        <source>8分3連</source>
+        <translation>1/8 triplet</translation>
+    </message>
+    <message>
+        <source>16分3連</source>
+        <translation>1/16 triplet</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>Off</translation>
     </message>
 </context>
 <context>

@@ -204,11 +204,11 @@ void ChannelListWindow::doubleClick(const ViewHit& hit, bool ctrl) {
     openScore(hit.channel - 1, hit.measure, hit.tick);
 }
 
-ChannelScoreWindow* ChannelListWindow::openScore(int c, long measure, uint32_t tick) {
-    if (c < 0 || c > 15 || !ctx_.hub.hasMidi() || !view_->channelHasNotes(c)) return nullptr;
+ChannelScoreWindow* ChannelListWindow::openScore(int c, long measure, uint32_t tick, bool evenEmpty) {
+    if (c < 0 || c > 15 || !ctx_.hub.hasMidi() || (!evenEmpty && !view_->channelHasNotes(c))) return nullptr;
     auto& slot = scores_[static_cast<std::size_t>(c)];
     if (!slot) {
-        if (!ctx_.hub.song().isVoxChannel(c)) {
+        if (!ctx_.hub.song().isVoxChannel(c) && view_->channelHasNotes(c)) {
             if (!ctx_.hub.session().makeVoxChannel(c)) return nullptr;
             ctx_.hub.setModified(true);
             offerMidiLyrics(c);

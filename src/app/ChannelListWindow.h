@@ -61,7 +61,8 @@ public:
     void doubleClick(const ViewHit& hit, bool ctrl);
     // Opens (or raises) the score of channel c (0-15) at a measure with a position; null
     // when the channel has no MIDI notes or cannot become a vocal channel.
-    ChannelScoreWindow* openScore(int c, long measure, uint32_t tick);
+    // `evenEmpty`: a channel without notes gets a score too, to write notes into.
+    ChannelScoreWindow* openScore(int c, long measure, uint32_t tick, bool evenEmpty = false);
     // After channel c became a Vox channel: offers the MIDI file's lyrics for it, if any.
     void offerMidiLyrics(int c);
     // A score window set the position (channel 1-16).

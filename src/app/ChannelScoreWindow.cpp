@@ -7,6 +7,7 @@
 #include <QShortcut>
 
 #include "app/ChannelListWindow.h"
+#include "app/EditCommands.h"
 #include "app/WindowPlacement.h"
 
 namespace kantor::app {
@@ -28,6 +29,9 @@ ChannelScoreWindow::ChannelScoreWindow(AppContext& ctx, ChannelListWindow& list,
                                            {MoreKeys, tr("表示する音域を広げる")}}},
                                          [this](int control) { press(control); }, buttons_);
     g->addWidget(status_, 2, 0, 1, 2);
+    edit_ = new ScoreEditController(ctx, view_, this);
+    g->addWidget(edit_->toolBar(), 3, 0, 1, 2);
+    edit::installUndoKeys(this, ctx_);
     connect(hbar_, &QScrollBar::valueChanged, this, [this](int v) {
         if (syncing_) return;
         MeasureSpan s = view_->span();
@@ -89,6 +93,7 @@ void ChannelScoreWindow::setKeys(KeySpan k) {
 
 void ChannelScoreWindow::refresh() {
     view_->rebuild();
+    edit_->songChanged();
     setSpan(view_->span());
     showStatus();
 }

@@ -12,6 +12,7 @@
 
 #include "app/AppContext.h"
 #include "app/ChannelViews.h"
+#include "app/score/ScoreEditController.h"
 
 namespace kantor::app {
 
@@ -40,6 +41,8 @@ public:
     QScrollBar* measureBar() const { return hbar_; }
     QScrollBar* keyBar() const { return vbar_; }
     QLabel* statusLine() const { return status_; }
+    // Writing notes: the edit mode, the grid and the selection (app/score/ScoreEditController.h).
+    ScoreEditController* editor() const { return edit_; }
 
     // Re-reads the channel (after an edit or a new song) and the display settings.
     void refresh();
@@ -85,6 +88,7 @@ private:
     QScrollBar* hbar_;
     QScrollBar* vbar_;
     QLabel* status_;
+    ScoreEditController* edit_ = nullptr;
     QMenu* menu_ = nullptr;
     std::map<int, QToolButton*> buttons_;
     bool syncing_ = false;

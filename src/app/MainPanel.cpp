@@ -17,7 +17,10 @@
 #include <QVBoxLayout>
 
 #include "KantorVersion.h"
+#include "app/ChannelListWindow.h"
+#include "app/ChannelScoreWindow.h"
 #include "app/ChannelViews.h"
+#include "app/score/EmptySongDialog.h"
 #include "app/HelpPages.h"
 #include "app/LanguageMenu.h"
 #include "app/ScorePartDialog.h"
@@ -84,6 +87,7 @@ QAction* MainPanel::addCommand(QMenu* menu, int command, const QString& text, co
 void MainPanel::buildMenu() {
     QMenu* file = menuBar()->addMenu(tr("ﾌｧｲﾙ(&F)"));
     addCommand(file, NewSong, tr("新規作成（*.midを開く）"), QKeySequence("Ctrl+N"));
+    addCommand(file, NewEmptySong, tr("新規作成 (空の曲)"));
     addCommand(file, OpenSong, tr("歌声ﾌｧｲﾙ（*.uta）を開く"), QKeySequence("Ctrl+U"));
     addCommand(file, ImportScore, tr("MusicXMLの読み込み（*.musicxml, *.mxl）..."));
     file->addSeparator();
@@ -320,6 +324,7 @@ bool MainPanel::run(int command) {
         case SaveAs: if (hub_.hasMidi()) saveAsDialog(); return true;
         case ImportScore: importScore(); return true;
         case ExportLyricsMidi: exportLyricsMidi(); return true;
+        case NewEmptySong: newEmptySong(); return true;
         case Exit: close(); return true;
         case 101: case 102: case 103: case 104: openRecent(command - 101); return true;
         case TitleWindow: case TitleButton:
@@ -614,6 +619,30 @@ void MainPanel::importScore(std::string score) {
         rebuildRecent();
         openWindow(ChannelList);
         raise();
+    }
+}
+
+void MainPanel::newEmptySong() {
+    if (!savePrompt()) return;
+    EmptySongDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const std::string song = ctx_.files.saveFile(this, tr("Utaﾌｧｲﾙ (*.uta)"),
+                                                 joinPath(folderOf(hub_.settings().recentFile(0)), "melody.uta"), "uta");
+    if (song.empty()) return;
+    std::string error;
+    // The save dialog has asked before a song of that name is replaced.
+    if (!writeEmptySong(song, dialog.spec(), true, error)) {
+        ctx_.prompt.warning("Error", error);
+        return;
+    }
+    if (!hub_.openSong(song)) return;
+    rebuildRecent();
+    auto* list = dynamic_cast<ChannelListWindow*>(openWindow(ChannelList));
+    if (list) {
+        if (ChannelScoreWindow* score = list->openScore(0, 0, 0, true)) {
+            score->editor()->setEditMode(true);
+            score->raise();
+        }
     }
 }
 

@@ -59,6 +59,7 @@ public:
         VoiceImportBank = 40010,  // this program's own: a voice bank folder in the oto.ini form
         ImportScore = 40003,       // this program's own: a MusicXML score made into a song
         ExportLyricsMidi = 40004,  // this program's own: the MIDI file with the song's lyrics
+        NewEmptySong = 40020,      // this program's own: a melody written from nothing
     };
     enum Control {
         PlayTop = 1006,
@@ -166,6 +167,7 @@ private:
     // A MusicXML score (`score`, or one chosen in a dialog) made into a song beside it.
     void importScore(std::string score = {});
     void exportLyricsMidi();
+    void newEmptySong();
     void soundQuality();
     // The window title: the song's title or file name, "*" when modified.
     void showTitle();

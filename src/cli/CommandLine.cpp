@@ -367,14 +367,16 @@ struct CommandLine {
         newCmd = command(app, "new", "make a song: MIDI channels sing lyrics files",
                          "Make a song from a MIDI file: the channel of each --vox becomes a vocal track and sings "
                          "the lyrics of the --lyrics file that follows it. The song is written beside its MIDI "
-                         "file (the MIDI file is copied there when -o names another folder).",
+                         "file (the MIDI file is copied there when -o names another folder). With --empty the "
+                         "song starts from nothing: an empty MIDI file of --measures measures is written beside "
+                         "it, for notes written with 'note add'.",
                          "kantor-cli new a.mid -o a.uta --vox 1 --lyrics a.txt --voice MaleVox\n"
-                         "kantor-cli new b.kar -o b.uta --vox 2 --lyrics-from-midi");
-        newCmd->add_option("MIDI.mid", newSong.midiPath, "the MIDI or karaoke file (.mid, .kar)")->required();
+                         "kantor-cli new b.kar -o b.uta --vox 2 --lyrics-from-midi\n"
+                         "kantor-cli new --empty --tempo 120 --time 3/4 --measures 16 -o melody.uta");
+        newCmd->add_option("MIDI.mid", newSong.midiPath, "the MIDI or karaoke file (.mid, .kar)");
         newCmd->add_option("-o,--output", newSong.output, "the song file to write")->type_name("SONG.uta")->required();
         voxOpt = newCmd->add_option("--vox", vox, "a channel to sing, followed by its --lyrics")
                      ->type_name("C")
-                     ->required()
                      ->allow_extra_args(false)
                      ->check(channel());
         lyricsOpt = newCmd->add_option("--lyrics", lyrics, "the lyrics of the channel before: UTF-8 text, one phrase "
@@ -394,6 +396,14 @@ struct CommandLine {
             ->check(CLI::Range(1, 256));
         newCmd->add_option("--voice", newSong.voiceName, "the voice that sings the song")->type_name("NAME");
         newCmd->add_flag("--force", newSong.force, "replace an existing song file");
+        newCmd->add_flag("--empty", newSong.empty,
+                         "no MIDI file: write an empty one beside the song (its name with .mid), channel 1 set up "
+                         "to sing, for notes written with 'note add'");
+        newCmd->add_option("--tempo", newSong.tempo, "with --empty: quarter notes a minute (20-400)")
+            ->type_name("BPM");
+        newCmd->add_option("--time", newSong.time, "with --empty: the time signature")->type_name("N/D");
+        newCmd->add_option("--measures", newSong.measures, "with --empty: the length in measures (1-9999)")
+            ->type_name("N");
         addCommonOptions(newCmd, newSong.common);
     }
 
@@ -582,8 +592,9 @@ struct CommandLine {
     }
 
     void defineNote() {
-        noteCmd = command(app, "note", "the expression of a channel's notes",
-                          "Show and set how notes are sung: vibrato, pitch smoothing (a glide from the previous "
+        noteCmd = command(app, "note", "write a channel's notes and their expression",
+                          "Write notes (add, move, resize, split, join, delete: the MIDI file and the song change "
+                          "together, every syllable staying on its note). Show and set how notes are sung: vibrato, pitch smoothing (a glide from the previous "
                           "touching note), falsetto, time, pitch, power and attack per note, power and consonant "
                           "speed per syllable. A value not set uses the channel's default, else the song's. "
                           "The song is saved when it changes.",
@@ -627,6 +638,54 @@ struct CommandLine {
                         "speed of the part before marker B, 25-400 % (200 = half as long)")
             ->type_name("PERCENT");
         set->add_option("--default", noteArgs.toDefault, "values to return to the default")->type_name("NAME");
+        defineNoteWrite(sub);
+    }
+
+    // The subcommands that write notes: the MIDI file and the song change together.
+    template <typename Sub>
+    void defineNoteWrite(Sub& sub) {
+        auto one = [&](CLI::App* c) {
+            c->add_option("--note", noteArgs.notes, "the note, counted from 1")->type_name("N")->required();
+        };
+        CLI::App* add = sub("add", "write a new note",
+                            "Write a new note into the channel's MIDI notes, with a Vox event of its own (no "
+                            "syllable, or --syllable). A note it overlaps is shortened to end where the later one "
+                            "begins; two notes may not start on one tick. The MIDI file and the song are saved.",
+                            "kantor-cli note add song.uta --channel 1 --tick 1920 --length 480 --key 72 --syllable SA");
+        add->add_option("--tick", noteArgs.tick, "where the note starts")->type_name("TICK")->required();
+        add->add_option("--length", noteArgs.length, "its length in ticks")->type_name("TICKS")->required();
+        add->add_option("--key", noteArgs.key, "its key number, 0 to 127 (72 = C4)")->type_name("K")->required();
+        add->add_option("--syllable", noteArgs.syllable, "the syllable it sings, a code of the syllable table")
+            ->type_name("SA");
+        CLI::App* move = sub("move", "move a note in time or key",
+                             "Move a note by a number of ticks (either way), to a key or by semitones. It keeps its "
+                             "syllables and settings.",
+                             "kantor-cli note move song.uta --channel 1 --note 5 --by=-240 --transpose 2");
+        one(move);
+        move->add_option("--by", noteArgs.by, "ticks to move, negative for earlier")->type_name("TICKS");
+        move->add_option("--key", noteArgs.key, "the new key number, 0 to 127")->type_name("K");
+        move->add_option("--transpose", noteArgs.transpose, "semitones up, negative for down")->type_name("S");
+        CLI::App* resize = sub("resize", "give a note a new length",
+                               "Give a note a new length in ticks; its start stays.",
+                               "kantor-cli note resize song.uta --channel 1 --note 5 --length 960");
+        one(resize);
+        resize->add_option("--length", noteArgs.length, "the new length in ticks")->type_name("TICKS")->required();
+        CLI::App* split = sub("split", "split a note in two",
+                              "Split a note at a tick inside it. The second half sings the vowel of the first "
+                              "half's syllable (ー).",
+                              "kantor-cli note split song.uta --channel 1 --note 5 --at 2160");
+        one(split);
+        split->add_option("--at", noteArgs.at, "the tick where the second half starts")->type_name("TICK")->required();
+        CLI::App* join = sub("join", "join a note with the next",
+                             "Join a note with the next one: it lasts to the end of the next and keeps its own "
+                             "syllables.",
+                             "kantor-cli note join song.uta --channel 1 --note 5");
+        one(join);
+        CLI::App* del = sub("delete", "delete notes",
+                            "Delete notes N to M with their Vox events. A deleted phrase head hands its phrase on "
+                            "to the next note of its group.",
+                            "kantor-cli note delete song.uta --channel 1 --note 5-7");
+        del->add_option("--note", noteArgs.notes, "N or N-M, counted from 1")->type_name("N[-M]")->required();
     }
 
     void defineWave() {
@@ -783,6 +842,17 @@ struct CommandLine {
             return cli::phrase(phrase, out, err);
         }
         if (newCmd->parsed()) {
+            if (newSong.empty) {
+                if (!newSong.midiPath.empty() || !vox.empty() || !lyrics.empty()) {
+                    err << "new: --empty takes no MIDI file, --vox or --lyrics\n";
+                    return 2;
+                }
+                return cli::newSong(newSong, out, err);
+            }
+            if (newSong.midiPath.empty() || vox.empty()) {
+                err << "new: give the MIDI file and at least one --vox channel (or --empty)\n";
+                return 2;
+            }
             if (!pairLyrics(err)) return 2;
             return cli::newSong(newSong, out, err);
         }

@@ -89,6 +89,9 @@ struct NewArgs {
     // channel (0-based), lyrics file ("" = the MIDI file's own lyrics, with --lyrics-from-midi)
     std::vector<std::pair<int, std::string>> pairs;
     bool force = false;  // replace an existing song
+    // --empty: an empty MIDI file beside the song, with --tempo, --time and --measures.
+    bool empty = false;
+    std::string tempo = "120", time = "4/4", measures = "16";
 };
 int newSong(const NewArgs& args, std::ostream& out, std::ostream& err);
 
@@ -170,8 +173,18 @@ struct NoteArgs {
     // The values given, as text ("" = not given).
     std::string vibrato, smoothing, falsetto, time, pitch, power, attack, syllablePower, consonantSpeed;
     std::vector<std::string> toDefault;
+    // Writing notes (add, move, resize, split, join, delete), as text ("" = not given).
+    std::string tick, length, key, syllable, by, transpose, at;
 };
 int note(const NoteArgs& args, std::ostream& out, std::ostream& err);
+// kantor-cli note add SONG.uta --channel C --tick T --length L --key K [--syllable SA]
+// kantor-cli note move SONG.uta --channel C --note N [--by TICKS] [--key K|--transpose S]
+// kantor-cli note resize SONG.uta --channel C --note N --length L
+// kantor-cli note split SONG.uta --channel C --note N --at TICK
+// kantor-cli note join SONG.uta --channel C --note N
+// kantor-cli note delete SONG.uta --channel C --note N[-M]
+bool isNoteWriteCommand(const std::string& command);
+int noteWrite(const NoteArgs& args, std::ostream& out, std::ostream& err);
 
 // kantor-cli language [en|ja] [--config-dir DIR]: the language of the messages, kept in
 // language.conf beside the settings file (settings/LanguageChoice.h).

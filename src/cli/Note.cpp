@@ -231,6 +231,7 @@ int show(const NoteArgs& a, Song& song, std::ostream& out) {
 }  // namespace
 
 int note(const NoteArgs& a, std::ostream& out, std::ostream& err) {
+    if (isNoteWriteCommand(a.command)) return noteWrite(a, out, err);
     const std::string what = "note " + a.command + ": ";
     NoteExpression values;
     SyllableExpression syllables;

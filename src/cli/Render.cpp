@@ -13,6 +13,7 @@
 #include "base/Translation.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
+#include "song/EmptySong.h"
 #include "cli/Terminal.h"
 #include "settings/SoundSettings.h"
 #include "import/MidiLyrics.h"
@@ -290,7 +291,42 @@ bool lyricsFromMidi(CliSession& s, const std::string& midiPath, int c, const Mid
     return true;
 }
 
+// new --empty: an empty MIDI file beside a new song.
+static int newEmptySong(const NewArgs& a, std::ostream& out, std::ostream& err) {
+    EmptySongSpec spec;
+    uint64_t tempo = 0, measures = 0, num = 0, den = 0;
+    const std::size_t slash = a.time.find('/');
+    if (!parseNumber(a.tempo, 1000, tempo) || !parseNumber(a.measures, 100000, measures) ||
+        slash == std::string::npos || !parseNumber(a.time.substr(0, slash), 64, num) ||
+        !parseNumber(a.time.substr(slash + 1), 64, den)) {
+        err << "new: --tempo BPM, --time N/D and --measures N are whole numbers\n";
+        return 2;
+    }
+    spec.tempo = uint32_t(tempo);
+    spec.measures = uint32_t(measures);
+    spec.numerator = int(num);
+    spec.denominator = int(den);
+    if (const std::string bad = spec.check(); !bad.empty()) {
+        err << "new: " << bad << "\n";
+        return 2;
+    }
+    if (!checkSongOutput("new", a.output, a.force, err)) return 1;
+    const FileLock lock(a.output);
+    if (!lock.locked()) {
+        err << "new: " << translated(lock.error()) << "\n";
+        return 1;
+    }
+    std::string error;
+    if (!writeEmptySong(a.output, spec, a.force, error)) {
+        err << "new: " << error << "\n";
+        return 1;
+    }
+    out << a.output << "\n" << emptyMidiPathFor(a.output) << "\n";
+    return 0;
+}
+
 int newSong(const NewArgs& a, std::ostream& out, std::ostream& err) {
+    if (a.empty) return newEmptySong(a, out, err);
     const CommonOptions& common = a.common;
     const std::string& midiPath = a.midiPath;
     const std::string& output = a.output;

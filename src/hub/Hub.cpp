@@ -387,14 +387,48 @@ void Hub::edited(int channel) {
 }
 
 bool Hub::undo() {
+    if (doc_->history.undoMidi())
+        return noteFiles([](NoteEdits& e) { return e.undo(); }, {});
     if (doc_->history.undo(doc_->song) == EditHistory::kNothing) return false;
     for (int scope : doc_->history.lastScopes()) edited(scope);
     return true;
 }
 
 bool Hub::redo() {
+    if (doc_->history.redoMidi())
+        return noteFiles([](NoteEdits& e) { return e.redo(); }, {});
     if (doc_->history.redo(doc_->song) == EditHistory::kNothing) return false;
     for (int scope : doc_->history.lastScopes()) edited(scope);
+    return true;
+}
+
+bool Hub::editNotes(int c, const std::function<bool(NoteEdits&)>& edit) {
+    return noteFiles(edit, {c & 15});
+}
+
+bool Hub::noteFiles(const std::function<bool(NoteEdits&)>& edit, const std::vector<int>& channels) {
+    if (!hasMidi()) return false;
+    if (playState() != Transport::State::Idle) stop();
+    const std::string songPath = doc_->song.songPath();
+    std::optional<FileLock> lock;
+    if (!songPath.empty()) {
+        lock.emplace(songPath, std::chrono::seconds(10));
+        if (!lock->locked()) {
+            prompt_.notice(SongSession::kErrorCaption, lock->error());
+            return false;
+        }
+    }
+    NoteEdits edits(doc_->song, doc_->midi, &doc_->history);
+    const bool wasModified = doc_->song.modified();
+    if (!edit(edits)) {
+        if (!edits.lastError().empty()) prompt_.notice(SongSession::kErrorCaption, edits.lastError());
+        return false;
+    }
+    doc_->tempoMap.build(doc_->midi);
+    if (edits.songWritten()) doc_->diskStamp = FileStamp::of(songPath);
+    if (wasModified != doc_->song.modified()) each([](HubListener& l) { l.modifiedChanged(); });
+    const std::vector<int> touched = channels.empty() ? doc_->history.lastScopes() : channels;
+    for (int scope : touched) each([scope](HubListener& l) { l.songEdited(scope); });
     return true;
 }
 

@@ -33,6 +33,7 @@
 #include "settings/Settings.h"
 #include "song/EditHistory.h"
 #include "song/MidiStreamStopper.h"
+#include "song/NoteEdits.h"  // editNotes hands one to its caller
 #include "song/Song.h"
 #include "song/SongEdits.h"
 #include "song/SongSession.h"
@@ -184,9 +185,15 @@ public:
     // After an edit of channel c (0-15) or of the song defaults (-1): the song is modified
     // and the listeners hear of it.
     void edited(int channel);
-    // Undo and redo of the last edit; false when there was none.
+    // Undo and redo of the last edit; false when there was none. A note edit's step puts the
+    // MIDI file back as well and writes both files (a failure is shown, "Error").
     bool undo();
     bool redo();
+    // Writing notes (song/NoteEdits.h): `edit` runs on the song open. The transport stops
+    // first (it reads the MIDI file); the MIDI file and the song file (when the song has one,
+    // under its lock) are written as one step, the measure table follows, and the listeners
+    // hear of channel c. A failure is shown ("Error") and changes nothing.
+    bool editNotes(int c, const std::function<bool(NoteEdits&)>& edit);
 
     // Listening from the note voice window (channel 0-15, event index). Each stops what
     // plays first. A note without a phrase head gets "このノートの属するフレーズの先頭が
@@ -289,6 +296,7 @@ private:
     void attachTransport();
     void makeDevices();
     bool saveTo(const std::string& songPath);
+    bool noteFiles(const std::function<bool(NoteEdits&)>& edit, const std::vector<int>& channels);
     bool stopAndCloseStream(std::string& error) override;
     void positionNotify(PositionReceiver r, PositionCode c, uint32_t tick, const LyricLine* line) override;
     void betweenChanged(uint32_t start, uint32_t stop) override;

@@ -236,6 +236,12 @@ bool EditHistory::end(const Song& song) {
     pending_.clear();
     Step step;
     bool changed = false;
+    if (pendingMidi_) {
+        step.bytes += pendingMidi_->bytes();
+        step.midi = std::move(pendingMidi_);
+        pendingMidi_.reset();
+        changed = true;
+    }
     for (const Pending& b : before) {
         Part part = compare(b, capture(song, b.scope));
         if (part.changed()) changed = true;
@@ -254,7 +260,49 @@ bool EditHistory::end(const Song& song) {
 
 void EditHistory::cancel() {
     if (depth_ == 0) return;
-    if (--depth_ == 0) pending_.clear();
+    if (--depth_ == 0) {
+        pending_.clear();
+        pendingMidi_.reset();
+    }
+}
+
+const ByteChange* EditHistory::undoMidi() const {
+    if (!canUndo() || !steps_[done_ - 1].midi) return nullptr;
+    return &*steps_[done_ - 1].midi;
+}
+
+const ByteChange* EditHistory::redoMidi() const {
+    if (!canRedo() || !steps_[done_].midi) return nullptr;
+    return &*steps_[done_].midi;
+}
+
+ByteChange ByteChange::compare(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) {
+    ByteChange c;
+    c.sizeBefore = before.size();
+    c.sizeAfter = after.size();
+    const std::size_t shorter = std::min(before.size(), after.size());
+    std::size_t head = 0;
+    while (head < shorter && before[head] == after[head]) ++head;
+    std::size_t tail = 0;
+    while (tail < shorter - head && before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) ++tail;
+    c.head = head;
+    c.before.assign(before.begin() + long(head), before.end() - long(tail));
+    c.after.assign(after.begin() + long(head), after.end() - long(tail));
+    return c;
+}
+
+bool ByteChange::apply(const std::vector<uint8_t>& current, bool forward, std::vector<uint8_t>& out) const {
+    const std::vector<uint8_t>& from = forward ? before : after;
+    const std::vector<uint8_t>& to = forward ? after : before;
+    if (current.size() != (forward ? sizeBefore : sizeAfter) || head + from.size() > current.size() ||
+        !std::equal(from.begin(), from.end(), current.begin() + long(head)))
+        return false;
+    out.clear();
+    out.reserve(current.size() - from.size() + to.size());
+    out.insert(out.end(), current.begin(), current.begin() + long(head));
+    out.insert(out.end(), to.begin(), to.end());
+    out.insert(out.end(), current.begin() + long(head + from.size()), current.end());
+    return true;
 }
 
 void EditHistory::trim() {
@@ -296,6 +344,7 @@ void EditHistory::clear() {
     done_ = 0;
     totalBytes_ = 0;
     pending_.clear();
+    pendingMidi_.reset();
     depth_ = 0;
     lastScopes_.clear();
 }

@@ -7,6 +7,7 @@
 // (a syllable's step about a kilobyte), not the size of the channel.
 #include <cstddef>
 #include <memory>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +61,22 @@ struct ListDiff {
     std::size_t bytes() const;
 };
 
+// A change of a file's bytes (the MIDI file of a note edit): what lay between a common
+// beginning and a common end before and after.
+struct ByteChange {
+    std::size_t head = 0;
+    std::size_t sizeBefore = 0;
+    std::size_t sizeAfter = 0;
+    std::vector<uint8_t> before;
+    std::vector<uint8_t> after;
+
+    static ByteChange compare(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after);
+    // The bytes of the other side, made from `current`; false when `current` is not the side
+    // the step left (the file was changed by someone else in between).
+    bool apply(const std::vector<uint8_t>& current, bool forward, std::vector<uint8_t>& out) const;
+    std::size_t bytes() const { return sizeof(ByteChange) + before.size() + after.size(); }
+};
+
 class EditHistory {
 public:
     static constexpr int kSongDefaults = -1;  // the scope of an edit of the song defaults
@@ -79,6 +96,12 @@ public:
     // Ends an edit that is being abandoned (its changes were undone by the caller).
     void cancel();
     bool editing() const { return depth_ > 0; }
+    // The MIDI file's change made by the open edit (a note edit): kept with its step, so that
+    // undo and redo can put the file back along with the song's records.
+    void setMidiChange(ByteChange change) { pendingMidi_ = std::move(change); }
+    // The MIDI change that the next undo or redo brings back; null when that step has none.
+    const ByteChange* undoMidi() const;
+    const ByteChange* redoMidi() const;
 
     bool canUndo() const { return done_ > 0; }
     bool canRedo() const { return done_ < steps_.size(); }
@@ -116,6 +139,7 @@ private:
     };
     struct Step {
         std::vector<Part> parts;
+        std::optional<ByteChange> midi;
         std::size_t bytes = 0;
     };
     static Pending capture(const Song& song, int scope);
@@ -133,6 +157,7 @@ private:
     std::size_t done_ = 0;  // steps_[0, done_) can be undone
     std::size_t totalBytes_ = 0;
     std::vector<Pending> pending_;
+    std::optional<ByteChange> pendingMidi_;
     int depth_ = 0;
     std::vector<int> lastScopes_;
 };

@@ -52,6 +52,49 @@ static std::string channelText(const char* format, int c) {
     return buf;
 }
 
+namespace {
+
+// Pairs the channel's events with its notes. Events and notes come in order of their start;
+// an event anchors on the note with its start and key where the two lists agree, and between
+// two anchors events and notes are paired in order, the extra notes getting new events and
+// the extra events going. So a note written into or taken out of the MIDI file elsewhere takes
+// or leaves a Vox event of its own, and every other note keeps its syllables; a list that
+// agrees note for note is paired in order as it stands.
+// `pairs[j]` is the event of note j, or -1 for a new one.
+std::vector<long> pairEvents(const SlotList<VoxEvent>& events, const std::vector<const ChannelEvent*>& notes,
+                             uint16_t from, uint16_t to, bool rescale) {
+    std::vector<long> pairs(notes.size(), -1);
+    std::size_t i = 0, j = 0;
+    std::size_t gapEvent = 0, gapNote = 0;
+    auto closeGap = [&](std::size_t eventEnd, std::size_t noteEnd) {
+        while (gapEvent < eventEnd && gapNote < noteEnd) pairs[gapNote++] = long(gapEvent++);
+        gapEvent = eventEnd;
+        gapNote = noteEnd;
+    };
+    while (i < events.size() && j < notes.size()) {
+        const VoxEvent* e = events[i].get();
+        const uint32_t es = e ? (rescale ? rescaleTick(e->startTick, from, to) : e->startTick) : 0;
+        const ChannelEvent& n = *notes[j];
+        if (e && es == n.startTick() && e->noteKey == n.noteNumber()) {
+            closeGap(i, j);
+            pairs[j] = long(i);
+            gapEvent = ++i;
+            gapNote = ++j;
+        } else if (!e || es < n.startTick()) {
+            ++i;
+        } else if (n.startTick() < es) {
+            ++j;
+        } else {
+            ++i;
+            ++j;
+        }
+    }
+    closeGap(events.size(), notes.size());
+    return pairs;
+}
+
+}  // namespace
+
 bool reconcileWithMidi(Song& song, const MidiFile& midi, UserPrompt& prompt) {
     const uint16_t from = song.storedDivision();
     const uint16_t to = midi.division();
@@ -60,37 +103,43 @@ bool reconcileWithMidi(Song& song, const MidiFile& midi, UserPrompt& prompt) {
         for (int c = 0; c < Song::kChannels; ++c) {
             auto& events = song.channel(c).events;
             if (events.empty()) continue;
-            const ChannelEventList& notes = midi.channel(c);
-            std::size_t k = 0;
-            uint32_t n = 1;
-            bool warnedAdd = false;
-            for (std::size_t i = 0; i < notes.size(); ++i) {
-                const ChannelEvent* m = notes[i].get();
-                if (!m || !m->isNote()) continue;
-                if (k < events.size()) {
-                    if (!events[k]) events[k] = std::make_unique<VoxEvent>(newVoxEvent(*m, i, n));
-                    VoxEvent& e = *events[k];
-                    e.noteKey = m->noteNumber();
-                    e.midiEventIndex = static_cast<uint16_t>(i);
-                    e.noteNumber = static_cast<uint16_t>(n);
-                    if (rescale) {
-                        e.startTick = rescaleTick(e.startTick, from, to);
-                        e.endTick = rescaleTick(e.endTick, from, to);
-                    }
-                } else {
-                    if (!warnedAdd) {
-                        prompt.warning(voxtrack::kWarningCaption, channelText(voxtrack::kAddWarning, c));
-                        warnedAdd = true;
-                    }
-                    events.push_back(std::make_unique<VoxEvent>(newVoxEvent(*m, i, n)));
+            const ChannelEventList& list = midi.channel(c);
+            std::vector<const ChannelEvent*> notes;
+            std::vector<std::size_t> entries;
+            for (std::size_t i = 0; i < list.size(); ++i) {
+                if (!list[i] || !list[i]->isNote()) continue;
+                notes.push_back(list[i].get());
+                entries.push_back(i);
+            }
+            const std::vector<long> pairs = pairEvents(events, notes, from, to, rescale);
+            SlotList<VoxEvent> paired;
+            paired.reserve(notes.size());
+            bool added = false;
+            std::size_t kept = 0;
+            for (std::size_t j = 0; j < notes.size(); ++j) {
+                const ChannelEvent& m = *notes[j];
+                const long k = pairs[j];
+                if (k < 0 || !events[std::size_t(k)]) {
+                    if (k < 0) added = true;
+                    if (k >= 0) ++kept;
+                    paired.push_back(std::make_unique<VoxEvent>(newVoxEvent(m, entries[j], uint32_t(j + 1))));
+                    continue;
                 }
-                ++k;
-                ++n;
+                ++kept;
+                std::unique_ptr<VoxEvent> e = std::move(events[std::size_t(k)]);
+                e->noteKey = m.noteNumber();
+                e->midiEventIndex = static_cast<uint16_t>(entries[j]);
+                e->noteNumber = static_cast<uint16_t>(j + 1);
+                if (rescale) {
+                    e->startTick = rescaleTick(e->startTick, from, to);
+                    e->endTick = rescaleTick(e->endTick, from, to);
+                }
+                paired.push_back(std::move(e));
             }
-            if (k < events.size()) {
-                if (!warnedAdd) prompt.warning(voxtrack::kWarningCaption, channelText(voxtrack::kRemoveWarning, c));
-                events.resize(k);
-            }
+            if (added) prompt.warning(voxtrack::kWarningCaption, channelText(voxtrack::kAddWarning, c));
+            else if (kept < events.size())
+                prompt.warning(voxtrack::kWarningCaption, channelText(voxtrack::kRemoveWarning, c));
+            events.swap(paired);
         }
     } catch (const std::bad_alloc&) {
         return song.setError(text::kOutOfMemory);

@@ -32,8 +32,9 @@ uint32_t rescaleTick(uint32_t tick, uint16_t from, uint16_t to);
 bool makeVoxChannel(Song& song, const ChannelEventList& midiChannel, int c);
 
 // Brings every Vox channel and the song-wide positions in line with the MIDI file just
-// opened: events follow the notes by order; notes gained or lost are added or removed with
-// a warning; positions are rescaled when the stored time base differs from the file's.
+// opened: events stay on the notes of their start and key, and are paired in order between
+// such notes; notes gained or lost are added or removed with a warning; positions are
+// rescaled when the stored time base differs from the file's.
 // False with "メモリが不足しています。" when an event cannot be made.
 bool reconcileWithMidi(Song& song, const MidiFile& midi, UserPrompt& prompt);
 

@@ -102,7 +102,11 @@ offers play song.uta --formants k -- keep
 lacks render song.uta --formants "" -- song.uta
 offers render song.uta --formants keep -o "" -- take.wav
 offers "" -- note
-offers note "" -- show set
+offers note "" -- show set add move resize split join delete
+offers note add "" -- song.uta
+offers note move song.uta --channel 1 --note 5 - -- --by --transpose --key
+lacks note add song.uta --key "" -- song.uta
+offers new --empty - -- --tempo --time --measures --output
 offers note set "" -- song.uta
 offers render song.uta --expression "" -- auto off
 offers note set song.uta --default "" -- vibrato all
@@ -111,7 +115,7 @@ offers note set song.uta --falsetto "" -- on off
 # Every option a command's help names is offered after "-".
 for command in info pos play render phrase new import export voice "voice list" "voice info" "voice import" "voice export" \
     "voice delete" "voice build" "voice automark" "voice import-bank" "lyric add" "lyric remove" "wave insert" "wave remove" \
-    "note show" "note set" language; do
+    "note show" "note set" "note add" "note move" "note resize" "note split" "note join" "note delete" language; do
     # shellcheck disable=SC2086
     help=$("$cli" $command --help) || { echo "FAIL: kantor-cli $command --help"; failures=$((failures + 1)); }
     options=$(sed -n 's/^  \(-[^ ]*\).*/\1/p' <<<"$help" | tr ',' '\n' | grep -- '^--')

@@ -25,7 +25,7 @@ for want in "command-line tools" SYNOPSIS OPTIONS ENVIRONMENT "kantor-cli info:"
     "kantor-cli export:" "kantor-cli voice:" \
     "kantor-cli voice list:" "kantor-cli voice info:" "kantor-cli voice import:" "kantor-cli voice export:" \
     "kantor-cli voice delete:" "kantor-cli voice build:" "kantor-cli voice automark:" "--quality CODE" \
-    "--formants keep|resample" "render.conf" "kantor-cli language:" "--lang en|ja" "language.conf"; do
+    "--formants keep|resample" "render.conf" "kantor-cli language:" "--lang en|ja" "language.conf" "kantor-cli note add:" "kantor-cli note split:" "--empty" "WRITING NOTES"; do
     if ! printf '%s\n' "$text" | grep -q -F -e "$want"; then
         echo "FAIL: the manual page lacks '$want'"
         failures=$((failures + 1))
