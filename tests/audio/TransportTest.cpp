@@ -9,6 +9,7 @@
 #include "TransportFixture.h"
 #include "audio/MarkerList.h"
 #include "sound/WavFile.h"
+#include "synth/PhraseWorkers.h"
 
 namespace kantor {
 namespace {
@@ -535,6 +536,12 @@ TEST(Transport, APhraseRenderedTooLateIsLeftOutOnceAndTheSongPlaysOn) {
     std::vector<std::pair<uint32_t, uint32_t>> notes;
     for (uint32_t i = 0; i < 30; ++i) notes.push_back({960 + 960 * i, 960 * i + 1500});
     TransportFixture f({{0, 69, notes}}, 512);
+    // The effect stage holds a phrase back. It sees every phrase only when they are all
+    // rendered by the transport's own engine: workers render the phrases that name no effect.
+    PhraseWorkers::setProcessWorkers(1);
+    struct Reset {
+        ~Reset() { PhraseWorkers::setProcessWorkers(0); }
+    } reset;
     HeldEffect effect;
     effect.holdAt = 10;  // the phrase at 11 s
     f.synth.setEffects(&effect);

@@ -11,6 +11,7 @@
 #include "song/VoxTrackBuilder.h"
 #include "support/SyntheticVoice.h"
 #include "support/TempDir.h"
+#include "synth/PhraseWorkers.h"
 #include "synth/RenderAhead.h"
 #include "synth/SongRenderer.h"
 #include "synth/SynthEngine.h"
@@ -214,6 +215,12 @@ TEST(RenderAhead, APieceForcedPastIsDroppedAsLateAndTheRestFollows) {
     std::vector<Note> notes;
     for (uint32_t i = 0; i < 20; ++i) notes.push_back({0, 960 + 960 * i, 960 * i + 1500, 0, 0});
     AheadFixture f(notes);
+    // The effect stage holds a phrase back. It sees every phrase only when they are all
+    // rendered by the engine itself: workers render the phrases that name no effect.
+    PhraseWorkers::setProcessWorkers(1);
+    struct Reset {
+        ~Reset() { PhraseWorkers::setProcessWorkers(0); }
+    } reset;
     HeldEffect effect;
     effect.holdAt = 6;  // the phrase at 7 s
     f.engine.setEffects(&effect);
