@@ -112,7 +112,8 @@ bool BankImportDialog::runImport() {
         ok = importer.importVoice(folder, name, ctx_.hub.folders().voiceFolder(), identifier_, summary,
                                   &ctx_.hub.voices(), onProgress);
     } else {
-        ok = importer.importProject(folder, name, projectPath, summary, onProgress);
+        // The save dialog has asked before an existing file is replaced.
+        ok = importer.importProject(folder, name, projectPath, summary, onProgress, true);
     }
     import_->setEnabled(true);
     QString text = q(summary.text());

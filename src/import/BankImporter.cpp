@@ -1,23 +1,40 @@
 #include "import/BankImporter.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
+#include <mutex>
 #include <set>
 #include <span>
 #include <system_error>
 #include <thread>
+#include <tuple>
 
 #include "base/Codepage.h"
 #include "base/FileIO.h"
+#include "base/FileLock.h"
+#include "base/Texts.h"
 #include "base/Translation.h"
+#include "import/BankFiles.h"
 #include "import/BankWave.h"
 #include "import/OtoIni.h"
 #include "voice/SyllableTable.h"
 #include "voice/VoiceBank.h"
+#include "voice/VoiceLibrary.h"
+#include "voice/VoiceFile.h"
 #include "voicemaker/AutoMarker.h"
+#include "voicemaker/MakerTexts.h"
 #include "voicemaker/MarkerRules.h"
 #include "voicemaker/VoiceBuilder.h"
 
@@ -37,50 +54,34 @@ std::string lower(std::string s) {
     return s;
 }
 
-// A file of a folder by name, ignoring ASCII case as the file systems banks are made on do.
-std::string findInFolder(const fs::path& folder, const std::string& name) {
-    std::error_code ec;
-    const std::string wanted = lower(name);
-    for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const std::string n = it->path().filename().string();
-        if (lower(n) == wanted) return n;
+// A file of the bank read whole (a link put in its place since it was checked is refused).
+bool readBankBytes(const BankFile& file, std::string& bytes, std::string& error) {
+    const int fd = openBankFile(file.path);
+    if (fd < 0) {
+        error = errno == EINVAL ? std::string("not a regular file") : systemErrorText(errno);
+        return false;
     }
-    return {};
-}
-
-// A path below `folder` written with '/' or '\\', each part found ignoring case.
-std::string resolveFile(const fs::path& folder, const std::string& written) {
-    std::string rel = written;
-    std::replace(rel.begin(), rel.end(), '\\', '/');
-    std::error_code ec;
-    fs::path exact = folder / rel;
-    if (fs::is_regular_file(exact, ec)) return exact.string();
-    fs::path at = folder;
-    std::size_t from = 0;
-    while (from <= rel.size()) {
-        std::size_t slash = rel.find('/', from);
-        std::string part = rel.substr(from, slash == std::string::npos ? std::string::npos : slash - from);
-        from = slash == std::string::npos ? rel.size() + 1 : slash + 1;
-        if (part.empty() || part == ".") continue;
-        std::string found = findInFolder(at, part);
-        if (found.empty()) return {};
-        at /= found;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || uint64_t(st.st_size) > kLargestTextFile) {
+        error = uint64_t(st.st_size) > kLargestTextFile ? "larger than 64 MB" : systemErrorText(errno);
+        ::close(fd);
+        return false;
     }
-    return fs::is_regular_file(at, ec) ? at.string() : std::string();
-}
-
-bool readText(const fs::path& path, std::string& utf8) {
-    std::vector<uint8_t> bytes;
-    if (readWholeFile(path.string(), bytes, kLargestTextFile) != ReadStatus::Ok) return false;
-    utf8 = bankTextToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    bytes.assign(std::size_t(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += std::size_t(n);
+    }
+    const int readError = errno;
+    ::close(fd);
+    if (got != bytes.size()) {
+        error = got < bytes.size() && readError ? systemErrorText(readError) : "the file changed while it was read";
+        return false;
+    }
     return true;
-}
-
-// A root file by name, ignoring case; empty path when none.
-fs::path rootFile(const fs::path& root, const std::string& name) {
-    std::string found = findInFolder(root, name);
-    return found.empty() ? fs::path() : root / found;
 }
 
 // One usable-looking line of an oto.ini, on its way to becoming an item.
@@ -89,6 +90,7 @@ struct Candidate {
     int lineNumber = 0;
     std::string lineText;
     std::string wavPath;
+    std::size_t wave = 0;  // the WAV file's index
     OtoLine oto;
     AliasSyllable syllable;
     int64_t offset = 0, pre = 0, consonant = 0, end = 0;  // samples at 44,100 Hz in the file
@@ -232,6 +234,8 @@ const char* skipReasonText(SkipReason reason) {
         case SkipReason::NoSyllable: return "the alias names no syllable";
         case SkipReason::LongLeadIn: return "the preutterance lies more than one second after the offset";
         case SkipReason::NoRoom: return "no room for a loop between the preutterance and the cutoff";
+        case SkipReason::OutsideBank: return "the file lies outside the bank folder and is not read";
+        case SkipReason::NotAFile: return "not a file that can be read";
     }
     return "";
 }
@@ -242,7 +246,7 @@ int BankSummary::skippedFor(SkipReason reason) const {
 
 std::string BankSummary::text() const {
     std::string t;
-    t += "voice name: " + voiceName + "\n";
+    t += "voice name: " + printableBankText(voiceName) + "\n";
     t += "oto.ini files: " + std::to_string(otoFiles) + ", lines: " + std::to_string(lines) + "\n";
     t += "samples made: " + std::to_string(samples) + " (" + std::to_string(pitches) + " pitch" +
          (pitches == 1 ? "" : "es") + ")\n";
@@ -251,11 +255,18 @@ std::string BankSummary::text() const {
     t += "lines not needed (another line gives the same syllable and pitch): " + std::to_string(unused) + "\n";
     t += "lines skipped: " + std::to_string(skipped.size()) + "\n";
     for (SkipReason r : {SkipReason::MissingWave, SkipReason::PastEnd, SkipReason::NoSyllable, SkipReason::BadLine,
-                         SkipReason::BadWave, SkipReason::LongLeadIn, SkipReason::NoRoom}) {
+                         SkipReason::BadWave, SkipReason::LongLeadIn, SkipReason::NoRoom, SkipReason::OutsideBank,
+                         SkipReason::NotAFile}) {
         if (int n = skippedFor(r)) t += "  " + std::to_string(n) + ": " + skipReasonText(r) + "\n";
     }
-    for (const SkippedLine& s : skipped)
-        t += s.file + ":" + std::to_string(s.line) + ": " + skipReasonText(s.reason) + ": " + s.text + "\n";
+    for (const SkippedLine& s : skipped) {
+        t += printableBankText(s.file);
+        if (s.line > 0) t += ":" + std::to_string(s.line);
+        t += std::string(": ") + skipReasonText(s.reason);
+        if (!s.detail.empty()) t += " (" + printableBankText(s.detail) + ")";
+        if (s.line > 0) t += ": " + printableBankText(s.text);
+        t += "\n";
+    }
     return t;
 }
 
@@ -266,54 +277,226 @@ std::string readmePathFor(const std::string& path) {
     return base + ".readme.txt";
 }
 
+namespace {
+
+// More lines than any bank has: a text this long is refused before its lines are looked
+// at, so that time and memory stay bounded (each line may need its pitch measured).
+constexpr int kMostLines = 100000;
+// Sound read for measuring is kept for cutting up to this many samples (256 MB); beyond
+// that a file is read again when it is cut.
+constexpr std::size_t kKeptSamples = std::size_t(128) << 20;
+
+// A WAV file the lines of a bank name.
+struct WaveFile {
+    std::string path;  // links resolved
+    bool probed = false;
+    std::string why;   // why it cannot be read, "" when it can
+    BankWaveInfo info;
+    std::vector<std::size_t> lines;  // the candidates on it, in line order
+    std::vector<int16_t> sound;      // kept from measuring for cutting
+    bool kept = false;
+};
+
+struct Stop {
+    std::atomic<bool> stop{false};
+    std::atomic<bool> outOfMemory{false};
+};
+
+// Runs work(i) for every i below `count` on a few threads, each taking the next file in
+// turn. This thread reports progress as files finish (done + finished, of total) and every
+// 100 ms while a long file is worked on, and sets `stop` when told to: the work checks it
+// between lines, so that a cancel takes effect within a file. Running out of memory stops
+// everything and sets outOfMemory.
+void forEachFile(std::size_t count, const std::function<void(std::size_t)>& work, Stop& s,
+                 const BankProgress& progress, int done, int total) {
+    std::mutex m;
+    std::condition_variable cv;
+    std::atomic<std::size_t> next{0};
+    std::size_t finished = 0;
+    int running = 0;
+    auto report = [&](std::size_t n) {
+        if (progress && !progress(done + int(n), total)) s.stop = true;
+    };
+    auto worker = [&](bool inline_) {
+        try {
+            while (!s.stop) {
+                const std::size_t i = next++;
+                if (i >= count) break;
+                work(i);
+                if (inline_) {
+                    report(i + 1);
+                    continue;
+                }
+                std::lock_guard<std::mutex> lock(m);
+                ++finished;
+                cv.notify_one();
+            }
+        } catch (const std::bad_alloc&) {
+            s.outOfMemory = true;
+            s.stop = true;
+        } catch (const std::length_error&) {
+            s.outOfMemory = true;
+            s.stop = true;
+        }
+        if (!inline_) {
+            std::lock_guard<std::mutex> lock(m);
+            --running;
+            cv.notify_one();
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t wanted = std::min<std::size_t>({count, std::size_t(cores), 8});
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < wanted; ++t) {
+        try {
+            {
+                std::lock_guard<std::mutex> lock(m);
+                ++running;
+            }
+            threads.emplace_back(worker, false);
+        } catch (const std::system_error&) {
+            std::lock_guard<std::mutex> lock(m);
+            --running;
+            break;
+        }
+    }
+    if (threads.empty()) {
+        // No thread to be had: this one does all the files.
+        worker(true);
+        return;
+    }
+    std::size_t reported = 0;
+    std::unique_lock<std::mutex> lock(m);
+    while (running > 0) {
+        cv.wait_for(lock, std::chrono::milliseconds(100), [&] { return finished != reported || running == 0; });
+        const std::size_t now = finished;
+        lock.unlock();
+        if (now == reported) report(reported);  // a long file: still a chance to cancel
+        for (; reported < now; ++reported) report(reported + 1);
+        lock.lock();
+    }
+    lock.unlock();
+    for (std::thread& t : threads) t.join();
+    for (; reported < finished; ++reported) report(reported + 1);
+}
+
+// The pitch of a line whose pitch nothing names, measured on its held part; -1 when the
+// sound there has no clear period.
+int measuredPitch(std::span<const int16_t> x, const Candidate& c) {
+    if (c.offset >= int64_t(x.size())) return -1;
+    const int64_t end = std::min<int64_t>(c.end, int64_t(x.size()));
+    std::span<const int16_t> held(x.data() + c.offset, std::size_t(end - c.offset));
+    const std::size_t from = std::size_t(std::min<int64_t>(std::max(c.pre, c.consonant), int64_t(held.size())));
+    const double period = periodAround(held, (from + held.size()) / 2);
+    return period > 0 ? noteOfFrequency(44100.0 / period) : -1;
+}
+
+// A bank file that is not read, listed in the summary with the reason (line 0: the file itself).
+SkippedLine refusedFile(const std::string& rel, const BankFile& f) {
+    SkippedLine s;
+    s.file = rel;
+    s.reason = f.kind == BankFileKind::Outside ? SkipReason::OutsideBank : SkipReason::NotAFile;
+    s.detail = bankFileKindText(f.kind);
+    if (f.kind == BankFileKind::Unreadable) s.detail += std::string(": ") + systemErrorText(f.error);
+    return s;
+}
+
+}  // namespace
+
 bool BankImporter::read(const std::string& bankFolder, const std::string& name, VoiceProject& project,
                         BankSummary& summary, const BankProgress& progress) {
     clearError();
     summary = BankSummary{};
+    try {
+        return readBank(bankFolder, name, project, summary, progress);
+    } catch (const std::bad_alloc&) {
+        return fail(KANTOR_TEXT("メモリが不足しています。"));
+    } catch (const std::length_error&) {
+        return fail(KANTOR_TEXT("メモリが不足しています。"));
+    }
+}
+
+bool BankImporter::readBank(const std::string& bankFolder, const std::string& name, VoiceProject& project,
+                            BankSummary& summary, const BankProgress& progress) {
     std::error_code ec;
     const fs::path root(bankFolder);
-    if (!fs::is_directory(root, ec)) return fail(bankFolder + ": not a folder");
+    BankFolder bank;
+    std::string openError;
+    if (!bank.open(bankFolder, openError)) return fail(openError);
 
-    // The oto.ini files, in path order.
-    std::vector<fs::path> otoFiles;
+    // The oto.ini files, in path order (links to folders are not entered; a linked oto.ini
+    // is read only when it lies in the bank).
+    std::vector<std::pair<fs::path, BankFile>> otoFiles;
     for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
          !ec && it != end; it.increment(ec)) {
         if (it.depth() > 8) it.disable_recursion_pending();
-        std::error_code fec;
-        if (it->is_regular_file(fec) && lower(it->path().filename().string()) == "oto.ini") otoFiles.push_back(it->path());
+        if (lower(it->path().filename().string()) != "oto.ini") continue;
+        BankFile f = bank.check(it->path());
+        if (f.kind == BankFileKind::File) {
+            otoFiles.emplace_back(it->path(), f);
+        } else if (f.kind != BankFileKind::Missing) {
+            summary.skipped.push_back(refusedFile(it->path().lexically_relative(root).generic_string(), f));
+        }
     }
     if (ec) return fail(bankFolder + ": " + ec.message());
-    std::sort(otoFiles.begin(), otoFiles.end());
-    if (otoFiles.empty()) return fail(bankFolder + ": no oto.ini in the folder or below it");
+    std::sort(otoFiles.begin(), otoFiles.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (otoFiles.empty()) {
+        if (!summary.skipped.empty()) return fail(bankFolder + ": no oto.ini in the bank folder can be read");
+        return fail(bankFolder + ": no oto.ini in the folder or below it");
+    }
     summary.otoFiles = static_cast<int>(otoFiles.size());
 
+    // The files of the root folder: each read only when it is a file of the bank.
+    auto rootText = [&](const std::string& fileName, std::string& utf8) {
+        utf8.clear();
+        const BankFile f = bank.rootFile(fileName);
+        if (f.kind == BankFileKind::Missing) return false;
+        if (f.kind != BankFileKind::File) {
+            summary.skipped.push_back(refusedFile(fileName, f));
+            return false;
+        }
+        std::string bytes, why;
+        if (!readBankBytes(f, bytes, why)) {
+            summary.skipped.push_back({fileName, 0, SkipReason::NotAFile, "", why});
+            return false;
+        }
+        utf8 = bankTextToUtf8(bytes);
+        return true;
+    };
     PrefixMap prefixMap;
     std::string text;
-    if (fs::path p = rootFile(root, "prefix.map"); !p.empty() && readText(p, text)) prefixMap = parsePrefixMap(text);
+    if (rootText("prefix.map", text)) prefixMap = parsePrefixMap(text);
     std::string voiceName = name;
-    if (fs::path p = rootFile(root, "character.txt"); voiceName.empty() && !p.empty() && readText(p, text))
-        voiceName = characterName(text);
+    if (voiceName.empty() && rootText("character.txt", text)) voiceName = characterName(text);
     if (voiceName.empty()) voiceName = fs::absolute(root, ec).lexically_normal().filename().string();
     if (voiceName.empty()) voiceName = fs::absolute(root, ec).lexically_normal().parent_path().filename().string();
     summary.voiceName = voiceName;
-    if (fs::path p = rootFile(root, "readme.txt"); !p.empty()) readText(p, summary.readme);
+    rootText("readme.txt", summary.readme);
 
     // Every line: parse, find its WAV file, check its times, name its syllable and pitch.
     std::vector<Candidate> candidates;
-    std::map<std::string, std::pair<bool, BankWaveInfo>> waves;  // path -> readable, info
+    std::vector<WaveFile> files;
+    std::map<std::string, std::size_t> fileIndex;  // resolved path -> files
     BankWave wave;
-    auto skip = [&](const std::string& file, int line, SkipReason reason, std::string_view lineText) {
-        summary.skipped.push_back({file, line, reason, std::string(lineText)});
+    auto skip = [&](const std::string& file, int line, SkipReason reason, std::string_view lineText,
+                    std::string detail = {}) {
+        summary.skipped.push_back({file, line, reason, std::string(lineText), std::move(detail)});
     };
-    for (const fs::path& otoPath : otoFiles) {
+    for (const auto& [otoPath, otoFile] : otoFiles) {
         const std::string otoRel = otoPath.lexically_relative(root).generic_string();
-        std::vector<uint8_t> bytes;
-        if (readWholeFile(otoPath.string(), bytes, kLargestTextFile) != ReadStatus::Ok)
-            return fail(otoRel + ": cannot be read");
-        std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::string bytes, why;
+        if (!readBankBytes(otoFile, bytes, why)) return fail(otoRel + ": cannot be read: " + why);
+        std::string_view raw(bytes);
         bool utf8 = false;
         if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3), utf8 = true;
         utf8 = utf8 || isValidUtf8(raw);
+        const std::vector<std::string_view> lines = splitLines(raw);
+        int nonBlank = 0;
+        for (std::string_view l : lines)
+            if (l.find_first_not_of(" \t") != std::string_view::npos) ++nonBlank;
+        if (summary.lines + nonBlank > kMostLines)
+            return fail(otoRel + ": the oto.ini files hold more than " + std::to_string(kMostLines) +
+                        " lines; no voice bank is that large");
         // The folder's pitch: a note name in the folder's own name or a folder above it.
         int folderNote = -1;
         for (fs::path f = otoPath.parent_path().lexically_relative(root); folderNote < 0 && !f.empty() && f != ".";
@@ -321,7 +504,7 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
             folderNote = findNoteName(f.filename().string());
         const fs::path folder = otoPath.parent_path();
         int lineNumber = 0;
-        for (std::string_view rawLine : splitLines(raw)) {
+        for (std::string_view rawLine : lines) {
             ++lineNumber;
             const std::string line = utf8 ? std::string(rawLine) : cp932ToUtf8(rawLine);
             Candidate c;
@@ -337,32 +520,40 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
             c.otoFile = otoRel;
             c.lineNumber = lineNumber;
             c.lineText = line;
-            c.wavPath = resolveFile(folder, c.oto.file);
-            if (c.wavPath.empty() && !utf8) {
+            BankFile wav = bank.find(folder, c.oto.file);
+            if (wav.kind == BankFileKind::Missing && !utf8) {
                 // A bank unpacked without converting its names keeps them in cp932.
                 const std::size_t eq = rawLine.find('=');
                 if (eq != std::string_view::npos) {
                     std::string rawName(rawLine.substr(0, eq));
                     while (!rawName.empty() && (rawName.front() == ' ' || rawName.front() == '\t')) rawName.erase(0, 1);
                     while (!rawName.empty() && (rawName.back() == ' ' || rawName.back() == '\t')) rawName.pop_back();
-                    c.wavPath = resolveFile(folder, rawName);
+                    wav = bank.find(folder, rawName);
                 }
             }
-            if (c.wavPath.empty()) {
+            if (wav.kind == BankFileKind::Missing) {
                 skip(otoRel, lineNumber, SkipReason::MissingWave, line);
                 continue;
             }
-            auto found = waves.find(c.wavPath);
-            if (found == waves.end()) {
-                BankWaveInfo info;
-                bool ok = wave.probe(c.wavPath, info);
-                found = waves.emplace(c.wavPath, std::make_pair(ok, info)).first;
-            }
-            if (!found->second.first) {
-                skip(otoRel, lineNumber, SkipReason::BadWave, line);
+            if (wav.kind != BankFileKind::File) {
+                const SkippedLine refused = refusedFile(otoRel, wav);
+                skip(otoRel, lineNumber, refused.reason, line, refused.detail);
                 continue;
             }
-            const double durationMs = found->second.second.durationMs();
+            auto [at, added] = fileIndex.try_emplace(wav.path.string(), files.size());
+            if (added) {
+                WaveFile f;
+                f.path = wav.path.string();
+                if (!wave.probe(f.path, f.info)) f.why = wave.lastError();
+                files.push_back(std::move(f));
+            }
+            c.wave = at->second;
+            c.wavPath = files[c.wave].path;
+            if (!files[c.wave].why.empty()) {
+                skip(otoRel, lineNumber, SkipReason::BadWave, line, files[c.wave].why);
+                continue;
+            }
+            const double durationMs = files[c.wave].info.durationMs();
             const OtoLine& o = c.oto;
             const double endMs = o.cutoff < 0 ? o.offset - o.cutoff : durationMs - o.cutoff;
             const double pre = std::max(0.0, o.preutterance);
@@ -384,43 +575,56 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
                 continue;
             }
             c.pitch = c.syllable.affixNote >= 0 ? c.syllable.affixNote : folderNote;
+            files[c.wave].lines.push_back(candidates.size());
             candidates.push_back(std::move(c));
         }
     }
 
-    // Work: measuring (files with lines of unknown pitch), then cutting (files of the
-    // chosen lines); progress counts files.
-    std::vector<std::string> measureFiles;
-    {
-        std::set<std::string> seen;
-        for (const Candidate& c : candidates)
-            if (c.pitch < 0 && seen.insert(c.wavPath).second) measureFiles.push_back(c.wavPath);
-    }
-    std::vector<int16_t> x;
+    // Measuring: the files with lines of unknown pitch, read and measured in parallel. The
+    // sound is kept for cutting while it fits in kKeptSamples. Progress counts files.
+    std::vector<std::size_t> measureFiles;
+    for (std::size_t f = 0; f < files.size(); ++f)
+        for (std::size_t index : files[f].lines)
+            if (candidates[index].pitch < 0) {
+                measureFiles.push_back(f);
+                break;
+            }
     int done = 0;
-    int total = static_cast<int>(measureFiles.size()) + static_cast<int>(waves.size());
-    auto step = [&]() {
-        ++done;
-        return !progress || progress(done, total);
-    };
-    for (const std::string& path : measureFiles) {
-        const bool ok = wave.read(path, x);
-        for (Candidate& c : candidates) {
-            if (c.wavPath != path || c.pitch >= 0) continue;
-            if (ok && c.offset < int64_t(x.size())) {
-                const int64_t end = std::min<int64_t>(c.end, int64_t(x.size()));
-                std::span<const int16_t> held(x.data() + c.offset, std::size_t(end - c.offset));
-                const std::size_t from = std::size_t(std::min<int64_t>(std::max(c.pre, c.consonant), int64_t(held.size())));
-                const double period = periodAround(held, (from + held.size()) / 2);
-                if (period > 0) {
-                    c.pitch = noteOfFrequency(44100.0 / period);
-                    c.measured = true;
-                }
+    int total = static_cast<int>(measureFiles.size() + files.size());
+    Stop s;
+    std::atomic<std::size_t> keptSamples{0};
+    forEachFile(measureFiles.size(), [&](std::size_t i) {
+        WaveFile& file = files[measureFiles[i]];
+        BankWave reader;
+        std::vector<int16_t> x;
+        const bool ok = reader.read(file.path, x);
+        if (!ok && reader.lastError() == text::kOutOfMemory) throw std::bad_alloc();
+        // Lines that cut the same stretch measure the same: each stretch is measured once.
+        std::map<std::tuple<int64_t, int64_t, int64_t, int64_t>, int> measured;
+        for (std::size_t index : file.lines) {
+            if (s.stop) return;
+            Candidate& c = candidates[index];
+            if (c.pitch >= 0) continue;
+            if (ok) {
+                auto [m, added] = measured.try_emplace({c.offset, c.end, c.pre, c.consonant}, -1);
+                if (added) m->second = measuredPitch(x, c);
+                c.pitch = m->second;
+                c.measured = c.pitch >= 0;
             }
             if (c.pitch < 0) c.pitch = kUnknownPitch;
         }
-        if (!step()) return fail("cancelled");
-    }
+        if (!ok) {
+            file.why = reader.lastError();
+            return;
+        }
+        if (keptSamples.fetch_add(x.size()) + x.size() <= kKeptSamples) {
+            file.sound = std::move(x);
+            file.kept = true;
+        }
+    }, s, progress, done, total);
+    if (s.outOfMemory) return fail(KANTOR_TEXT("メモリが不足しています。"));
+    if (s.stop) return fail("cancelled");
+    done += static_cast<int>(measureFiles.size());
 
     // One line per syllable and pitch: the first head entry, else the first entry after a vowel.
     std::map<int, std::size_t> chosen;  // row * 128 + pitch -> candidate
@@ -436,75 +640,58 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
     }
     summary.unused = static_cast<int>(candidates.size() - chosen.size());
 
-    // Cut the items, one WAV file at a time, in the order the files first appear.
-    std::vector<std::string> cutFiles;
-    std::map<std::string, std::vector<std::size_t>> byFile;
+    // Cutting: the files of the chosen lines in the order they first appear, in parallel.
+    std::vector<std::size_t> cutFiles;
+    std::vector<std::vector<std::size_t>> byFile(files.size());
     for (const auto& [key, index] : chosen) {
-        const std::string& path = candidates[index].wavPath;
-        auto& list = byFile[path];
-        if (list.empty()) cutFiles.push_back(path);
-        list.push_back(index);
+        const std::size_t f = candidates[index].wave;
+        if (byFile[f].empty()) cutFiles.push_back(f);
+        byFile[f].push_back(index);
     }
+    for (std::size_t f = 0; f < files.size(); ++f)
+        if (byFile[f].empty()) std::vector<int16_t>().swap(files[f].sound);  // not needed any more
     total = done + static_cast<int>(cutFiles.size());
-    // Two threads take the files in turn (each reads a file and cuts its items); this one
-    // also reports progress, and stops both when told to.
     struct Cut {
         std::unique_ptr<VoiceItem> item;
         bool automatic = false;
         SkipReason why = SkipReason::NoRoom;
     };
     std::vector<Cut> cuts(candidates.size());
-    std::atomic<std::size_t> nextFile{0};
-    std::atomic<int> filesDone{0};
-    std::atomic<bool> stop{false}, outOfMemory{false};
-    auto work = [&](bool reporting) {
-        BankWave reader;
-        std::vector<int16_t> sound;
-        try {
-            while (!stop) {
-                const std::size_t f = nextFile++;
-                if (f >= cutFiles.size()) break;
-                const bool ok = reader.read(cutFiles[f], sound);
-                for (std::size_t index : byFile.at(cutFiles[f])) {
-                    const Candidate& c = candidates[index];
-                    Cut& cut = cuts[index];
-                    if (!ok) {
-                        cut.why = SkipReason::BadWave;
-                        continue;
-                    }
-                    const SyllableRow* row = syllableRow(c.syllable.row);
-                    auto item = VoiceItem::make(std::string(row->code), std::string(row->kana), c.pitch);
-                    if (makeItem(sound, c, *item, cut.automatic, cut.why)) cut.item = std::move(item);
-                }
-                const int finished = ++filesDone;
-                if (reporting && progress && !progress(done + finished, total)) stop = true;
+    forEachFile(cutFiles.size(), [&](std::size_t i) {
+        WaveFile& file = files[cutFiles[i]];
+        std::vector<int16_t> x;
+        bool ok = file.why.empty();
+        if (file.kept) {
+            x.swap(file.sound);
+        } else if (ok) {
+            BankWave reader;
+            ok = reader.read(file.path, x);
+            if (!ok && reader.lastError() == text::kOutOfMemory) throw std::bad_alloc();
+            if (!ok) file.why = reader.lastError();
+        }
+        for (std::size_t index : byFile[cutFiles[i]]) {
+            if (s.stop) return;
+            const Candidate& c = candidates[index];
+            Cut& cut = cuts[index];
+            if (!ok) {
+                cut.why = SkipReason::BadWave;
+                continue;
             }
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
-            stop = true;
+            const SyllableRow* row = syllableRow(c.syllable.row);
+            auto item = VoiceItem::make(std::string(row->code), std::string(row->kana), c.pitch);
+            if (makeItem(x, c, *item, cut.automatic, cut.why)) cut.item = std::move(item);
         }
-    };
-    {
-        std::thread helper;
-        try {
-            if (cutFiles.size() > 1 && std::thread::hardware_concurrency() > 1) helper = std::thread(work, false);
-        } catch (const std::system_error&) {
-            // No second thread: this one does all the files.
-        }
-        work(true);
-        if (helper.joinable()) helper.join();
-    }
-    if (outOfMemory) return fail(KANTOR_TEXT("メモリが不足しています。"));
-    if (stop) return fail("cancelled");
+    }, s, progress, done, total);
+    if (s.outOfMemory) return fail(KANTOR_TEXT("メモリが不足しています。"));
+    if (s.stop) return fail("cancelled");
     done += static_cast<int>(cutFiles.size());
-    if (progress && !progress(done, total)) return fail("cancelled");
     std::vector<std::pair<int, std::unique_ptr<VoiceItem>>> items;  // key, item
     std::set<int> pitches;
     for (const auto& [key, index] : chosen) {
         const Candidate& c = candidates[index];
         Cut& cut = cuts[index];
         if (!cut.item) {
-            skip(c.otoFile, c.lineNumber, cut.why, c.lineText);
+            skip(c.otoFile, c.lineNumber, cut.why, c.lineText, cut.why == SkipReason::BadWave ? files[c.wave].why : "");
             continue;
         }
         summary.autoMarked += cut.automatic ? 1 : 0;
@@ -512,7 +699,7 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
         pitches.insert(c.pitch);
         items.emplace_back(key, std::move(cut.item));
     }
-    std::sort(summary.skipped.begin(), summary.skipped.end(), [](const SkippedLine& a, const SkippedLine& b) {
+    std::stable_sort(summary.skipped.begin(), summary.skipped.end(), [](const SkippedLine& a, const SkippedLine& b) {
         return a.file != b.file ? a.file < b.file : a.line < b.line;
     });
     if (items.empty()) return fail(bankFolder + ": no line of the bank gives a usable sample");
@@ -537,39 +724,99 @@ bool BankImporter::importVoice(const std::string& bankFolder, const std::string&
     VoiceProject project;
     if (!read(bankFolder, name, project, summary, progress)) return false;
     VoiceBuilder builder;
-    std::string id;
-    if (!builder.build(project, voiceFolder, "", id, nullptr)) return fail(builder.lastError());
-    const std::string voicePath = joinPath(voiceFolder, id + ".vxb");
-    if (!summary.readme.empty()) {
-        std::string error;
-        const auto* p = reinterpret_cast<const uint8_t*>(summary.readme.data());
-        if (!writeFileAtomically(readmePathFor(voicePath), std::span<const uint8_t>(p, summary.readme.size()), &error)) {
-            removeQuietly(voicePath);
-            return fail(readmePathFor(voicePath) + ": " + error);
+    std::vector<uint8_t> bytes;
+    if (!builder.buildBytes(project, bytes)) return fail(builder.lastError());
+    const auto* readme = reinterpret_cast<const uint8_t*>(summary.readme.data());
+    // Both files are written whole without a name first; then the readme takes its name and
+    // the voice right after it. A voice is thus never seen without its readme; at worst a
+    // readme is left without a voice, which no listing shows and the next voice of that
+    // identifier replaces or removes.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string id = newVoiceIdentifier(voiceFolder);
+        const std::string voicePath = joinPath(voiceFolder, id + ".vxb");
+        const std::string readmePath = readmePathFor(voicePath);
+        AtomicFile voice(voicePath, AtomicFile::Mode::CreateNew);
+        if (!voice.write(bytes)) {
+            if (voice.exists()) continue;
+            return fail(std::string(voicetext::kCreateFailed) + "\n" + voice.error());
         }
+        std::optional<AtomicFile> readmeFile;
+        if (!summary.readme.empty()) {
+            readmeFile.emplace(readmePath);
+            if (!readmeFile->write(std::span<const uint8_t>(readme, summary.readme.size())))
+                return fail(std::string(voicetext::kCreateFailed) + "\n" + readmeFile->error());
+        }
+        const bool staleReadme = !readmeFile && fileExists(readmePath);
+        if (readmeFile && !readmeFile->commit())
+            return fail(std::string(voicetext::kCreateFailed) + "\n" + readmeFile->error());
+        if (staleReadme) removeQuietly(readmePath);
+        if (!voice.commit()) {
+            if (readmeFile) removeQuietly(readmePath);
+            if (voice.exists()) continue;
+            return fail(std::string(voicetext::kCreateFailed) + "\n" + voice.error());
+        }
+        if (bank && !bank->reloadVoice(id)) {
+            // The voice is written; a bank that cannot pick it up now will on its next listing.
+        }
+        identifier = id;
+        return true;
     }
-    if (bank && !bank->reloadVoice(id)) {
-        // The voice is written; a bank that cannot pick it up now will on its next listing.
-    }
-    identifier = id;
-    return true;
+    return fail(std::string(voicetext::kCreateFailed) + "\n" + voiceFolder +
+                ": no free voice identifier");
 }
 
 bool BankImporter::importProject(const std::string& bankFolder, const std::string& name,
-                                 const std::string& projectPath, BankSummary& summary, const BankProgress& progress) {
+                                 const std::string& projectPath, BankSummary& summary, const BankProgress& progress,
+                                 bool replace) {
+    clearError();
+    summary = BankSummary{};
+    const std::string readmePath = readmePathFor(projectPath);
+    // An output may be neither a file of the bank nor anywhere in its folder, and an
+    // existing one is replaced only when asked for. Checked before the bank is read and
+    // again under the lock, which is taken once the bank has been read.
+    // (The readme is written only when the bank has one.)
+    auto checkOutputs = [&](bool readmeWritten) {
+        BankFolder bank;
+        std::string error;
+        if (!bank.open(bankFolder, error)) return fail(error);
+        for (const std::string* out : {&projectPath, &readmePath}) {
+            if (bank.contains(*out))
+                return fail(*out + ": lies in the bank folder " + bankFolder + ", which is only read; choose another place");
+            if (out == &readmePath && !readmeWritten) continue;
+            struct stat st {};
+            if (::stat(out->c_str(), &st) == 0) {
+                if (!S_ISREG(st.st_mode)) return fail(*out + ": not a regular file");
+                if (!replace) return fail(*out + ": exists (use --force to replace it)");
+            }
+        }
+        return true;
+    };
+    if (!checkOutputs(false)) return false;
     VoiceProject project;
     if (!read(bankFolder, name, project, summary, progress)) return false;
-    const std::string readmePath = readmePathFor(projectPath);
+    // Held from before the first write until both files are in place.
+    const FileLock lock(projectPath);
+    if (!lock.locked()) return fail(lock.error());
+    if (!checkOutputs(!summary.readme.empty())) return false;
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = project.toBytes();
+    } catch (const std::bad_alloc&) {
+        return fail(KANTOR_TEXT("メモリが不足しています。"));
+    }
+    const std::string saveFailed = makertext::kSaveFailed;
+    AtomicFile projectFile(projectPath);
+    if (!projectFile.write(bytes)) return fail(saveFailed + "\n" + projectFile.error());
     const bool hadReadme = fileExists(readmePath);
     if (!summary.readme.empty()) {
-        std::string error;
+        AtomicFile readmeFile(readmePath);
         const auto* p = reinterpret_cast<const uint8_t*>(summary.readme.data());
-        if (!writeFileAtomically(readmePath, std::span<const uint8_t>(p, summary.readme.size()), &error))
-            return fail(readmePath + ": " + error);
+        if (!readmeFile.write(std::span<const uint8_t>(p, summary.readme.size())) || !readmeFile.commit())
+            return fail(saveFailed + "\n" + readmeFile.error());
     }
-    if (!project.save(projectPath)) {
+    if (!projectFile.commit()) {
         if (!summary.readme.empty() && !hadReadme) removeQuietly(readmePath);
-        return fail(project.lastError());
+        return fail(saveFailed + "\n" + projectFile.error());
     }
     return true;
 }
