@@ -120,7 +120,7 @@ bool BankImportDialog::runImport() {
     if (!ok) {
         progress_->setValue(0);
         summary_->setPlainText(tr("ｲﾝﾎﾟｰﾄできませんでした: %1").arg(q(translated(importer.lastError()))) + "\n\n" + text);
-        ctx_.prompt.notice("Error", importer.lastError());
+        ctx_.prompt.notice("Error", translated(importer.lastError()));
         return false;
     }
     progress_->setValue(progress_->maximum());

@@ -84,7 +84,7 @@ bool BankFolder::open(const std::string& folder, std::string& error) {
     found_.clear();
     root_ = fs::canonical(folder, ec);
     if (ec) {
-        error = folder + ": " + ec.message();
+        error = folder + ": not a folder (" + ec.message() + ")";
         return false;
     }
     if (!fs::is_directory(root_, ec)) {

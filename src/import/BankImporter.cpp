@@ -133,6 +133,39 @@ bool risingZero(std::span<const int16_t> x, int64_t i) {
     return i > 0 && i < int64_t(x.size()) && x[std::size_t(i - 1)] < 0 && x[std::size_t(i)] >= 0;
 }
 
+// loopSeam(x, c, d).clicks() for the many pairs snapLoop tries, each in constant time: every
+// C lies before `split`, so the largest jump inside C..D is the larger of the largest from C
+// up to `split` and the largest from `split` up to D, both kept from one pass over the sound.
+class LoopJumps {
+public:
+    LoopJumps(std::span<const int16_t> x, int64_t from, int64_t split, int64_t end) : x_(x), from_(from), split_(split) {
+        before_.assign(std::size_t(std::max<int64_t>(split - from, 0)), 0);
+        int largest = 0;
+        for (int64_t i = split - 1; i >= from; --i) {
+            largest = std::max(largest, jump(i));
+            before_[std::size_t(i - from)] = largest;
+        }
+        largest = 0;
+        for (int64_t i = split; i < end; ++i) {
+            largest = std::max(largest, jump(i));
+            after_.push_back(largest);
+        }
+    }
+    // Whether a loop from c to d clicks; from <= c < split, d <= end + 1.
+    bool clicks(int64_t c, int64_t d) const {
+        if (d - 2 < split_) return loopSeam(x_, uint32_t(c), uint32_t(d)).clicks();
+        const int seam = std::abs(int(x_[std::size_t(c)]) - int(x_[std::size_t(d - 1)]));
+        const int inner = std::max(before_[std::size_t(c - from_)], after_[std::size_t(d - 2 - split_)]);
+        return seam > inner;
+    }
+
+private:
+    int jump(int64_t i) const { return std::abs(int(x_[std::size_t(i + 1)]) - int(x_[std::size_t(i)])); }
+    std::span<const int16_t> x_;
+    int64_t from_, split_;
+    std::vector<int> before_, after_;
+};
+
 // C and D moved onto rising zero crossings a whole number of periods apart, C within eight
 // periods after the end of the fixed part and D within half a period of the cutoff (never
 // past it), choosing the pair whose waveforms match best among those that join without a
@@ -145,6 +178,8 @@ void snapLoop(std::span<const int16_t> x, double period, Markers& m) {
     if (periods < 2) return;
     double bestCost = -1;
     Markers best = m;
+    const int64_t lastC = std::min<int64_t>(int64_t(m.c) + int64_t(8 * period), limitD - 2);
+    std::optional<LoopJumps> jumps;
     for (int64_t c = m.c; c < int64_t(m.c) + int64_t(8 * period) && c + 2 < limitD; ++c) {
         if (c < 2 || !risingZero(x, c)) continue;
         for (double k = periods; k >= periods - 8 && k >= 2; k -= 1) {
@@ -155,7 +190,8 @@ void snapLoop(std::span<const int16_t> x, double period, Markers& m) {
                 const double cost = std::abs(at(d - 1) - at(c - 1)) + std::abs(at(d) - at(c)) +
                                     std::abs(at(d + 1) - at(c + 1)) + std::abs(at(d - 2) - at(c - 2));
                 if (bestCost >= 0 && cost >= bestCost) continue;
-                if (loopSeam(x, uint32_t(c), uint32_t(d)).clicks()) continue;
+                if (!jumps) jumps.emplace(x, int64_t(m.c), lastC, limitD);
+                if (jumps->clicks(c, d)) continue;
                 bestCost = cost;
                 best.c = uint32_t(c);
                 best.d = uint32_t(d);

@@ -44,7 +44,15 @@ void normaliseLevel(SoundBuffer& sound, std::size_t startOffset) {
     for (std::size_t i = from; i < samples; ++i) sum += std::abs(int64_t{sound.sample(i)});
     if (sum <= 0) return;
     const int64_t count = static_cast<int64_t>(samples - from);
-    // x * 4000 / m with m = sum / count, kept exact: x * 4000 * count / sum.
+    // x * 4000 / m with m = sum / count, kept exact: x * 4000 * count / sum. The product fits
+    // 64 bits for any buffer below 2^34 samples; 128-bit division is kept for the rest.
+    if (count < (int64_t(1) << 34)) {
+        for (std::size_t i = 0; i < samples; ++i) {
+            const int64_t v = int64_t{sound.sample(i)} * 4000 * count / sum;
+            sound.setSample(i, clampSample(std::clamp<int64_t>(v, -40000, 40000)));
+        }
+        return;
+    }
     for (std::size_t i = 0; i < samples; ++i) {
         __int128 v = static_cast<__int128>(sound.sample(i)) * 4000 * count / sum;
         sound.setSample(i, clampSample(static_cast<int64_t>(std::clamp<__int128>(v, -40000, 40000))));

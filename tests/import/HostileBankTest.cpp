@@ -316,7 +316,7 @@ TEST(HostileBank, FailuresNameTheFileAndTheReasonAndAVoiceComesWithItsReadme) {
 
     // The voice and its readme take their names together: when the voice cannot take its
     // name, its readme goes too.
-    AtomicFile::injectFaultForTesting(AtomicFile::Fault::Rename, 1);
+    AtomicFile::injectFaultForTesting(AtomicFile::Fault::Sync, 1);
     EXPECT_FALSE(importer.importVoice(bank.root.string(), "", voices.path(), id, s));
     AtomicFile::injectFaultForTesting(AtomicFile::Fault::None);
     EXPECT_TRUE(fs::is_empty(voices.path()));
