@@ -333,6 +333,27 @@ struct WaveFile {
     bool kept = false;
 };
 
+// Sound buffers handed from file to file, so that reading a file reuses memory that is
+// already there instead of touching fresh pages.
+class BufferPool {
+public:
+    std::vector<int16_t> take() {
+        std::lock_guard<std::mutex> lock(m_);
+        if (free_.empty()) return {};
+        std::vector<int16_t> b = std::move(free_.back());
+        free_.pop_back();
+        return b;
+    }
+    void give(std::vector<int16_t>&& b) {
+        std::lock_guard<std::mutex> lock(m_);
+        free_.push_back(std::move(b));
+    }
+
+private:
+    std::mutex m_;
+    std::vector<std::vector<int16_t>> free_;
+};
+
 struct Stop {
     std::atomic<bool> stop{false};
     std::atomic<bool> outOfMemory{false};
@@ -628,11 +649,12 @@ bool BankImporter::readBank(const std::string& bankFolder, const std::string& na
     int done = 0;
     int total = static_cast<int>(measureFiles.size() + files.size());
     Stop s;
+    BufferPool pool;
     std::atomic<std::size_t> keptSamples{0};
     forEachFile(measureFiles.size(), [&](std::size_t i) {
         WaveFile& file = files[measureFiles[i]];
         BankWave reader;
-        std::vector<int16_t> x;
+        std::vector<int16_t> x = pool.take();
         const bool ok = reader.read(file.path, x);
         if (!ok && reader.lastError() == text::kOutOfMemory) throw std::bad_alloc();
         // Lines that cut the same stretch measure the same: each stretch is measured once.
@@ -656,6 +678,8 @@ bool BankImporter::readBank(const std::string& bankFolder, const std::string& na
         if (keptSamples.fetch_add(x.size()) + x.size() <= kKeptSamples) {
             file.sound = std::move(x);
             file.kept = true;
+        } else {
+            pool.give(std::move(x));
         }
     }, s, progress, done, total);
     if (s.outOfMemory) return fail(KANTOR_TEXT("メモリが不足しています。"));
@@ -695,7 +719,7 @@ bool BankImporter::readBank(const std::string& bankFolder, const std::string& na
     std::vector<Cut> cuts(candidates.size());
     forEachFile(cutFiles.size(), [&](std::size_t i) {
         WaveFile& file = files[cutFiles[i]];
-        std::vector<int16_t> x;
+        std::vector<int16_t> x = pool.take();
         bool ok = file.why.empty();
         if (file.kept) {
             x.swap(file.sound);
@@ -717,6 +741,7 @@ bool BankImporter::readBank(const std::string& bankFolder, const std::string& na
             auto item = VoiceItem::make(std::string(row->code), std::string(row->kana), c.pitch);
             if (makeItem(x, c, *item, cut.automatic, cut.why)) cut.item = std::move(item);
         }
+        pool.give(std::move(x));
     }, s, progress, done, total);
     if (s.outOfMemory) return fail(KANTOR_TEXT("メモリが不足しています。"));
     if (s.stop) return fail("cancelled");

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <limits>
 #include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 #include "voicemaker/MarkerRules.h"
@@ -38,11 +38,65 @@ double correlation(std::span<const int16_t> x, std::size_t s, std::size_t n, std
     return xy / std::sqrt(xx * yy);
 }
 
+// sum p[i] * p[lag + i] for i < n, for every lag of [lagFrom, lagTo], as whole numbers.
+void crossSumsPlain(const int16_t* p, std::size_t n, std::size_t lagFrom, std::size_t lagTo, int64_t* xy) {
+    for (std::size_t lag = lagFrom; lag <= lagTo; ++lag) {
+        int64_t sum = 0;
+        for (std::size_t i = 0; i < n; ++i) sum += int64_t(p[i]) * p[lag + i];
+        xy[lag - lagFrom] = sum;
+    }
+}
+
+#if defined(__x86_64__)
+// The same eight or sixteen products at a time. _mm_madd_epi16 adds two products into 32
+// bits, which only two products of -32768 by -32768 overflow: the caller keeps such
+// stretches on the plain loop.
+void crossSumsSse2(const int16_t* p, std::size_t n, std::size_t lagFrom, std::size_t lagTo, int64_t* xy) {
+    for (std::size_t lag = lagFrom; lag <= lagTo; ++lag) {
+        const int16_t* q = p + lag;
+        __m128i acc = _mm_setzero_si128();
+        std::size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            const __m128i m = _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)),
+                                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + i)));
+            const __m128i sign = _mm_srai_epi32(m, 31);
+            acc = _mm_add_epi64(acc, _mm_unpacklo_epi32(m, sign));
+            acc = _mm_add_epi64(acc, _mm_unpackhi_epi32(m, sign));
+        }
+        int64_t lanes[2];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), acc);
+        int64_t sum = lanes[0] + lanes[1];
+        for (; i < n; ++i) sum += int64_t(p[i]) * q[i];
+        xy[lag - lagFrom] = sum;
+    }
+}
+
+__attribute__((target("avx2"))) void crossSumsAvx2(const int16_t* p, std::size_t n, std::size_t lagFrom,
+                                                   std::size_t lagTo, int64_t* xy) {
+    for (std::size_t lag = lagFrom; lag <= lagTo; ++lag) {
+        const int16_t* q = p + lag;
+        __m256i acc = _mm256_setzero_si256();
+        std::size_t i = 0;
+        for (; i + 16 <= n; i += 16) {
+            const __m256i m = _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i)),
+                                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + i)));
+            acc = _mm256_add_epi64(acc, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(m)));
+            acc = _mm256_add_epi64(acc, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(m, 1)));
+        }
+        int64_t lanes[4];
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes), acc);
+        int64_t sum = lanes[0] + lanes[1] + lanes[2] + lanes[3];
+        for (; i < n; ++i) sum += int64_t(p[i]) * q[i];
+        xy[lag - lagFrom] = sum;
+    }
+}
+#endif
+
 // correlation() at every lag of [lagFrom, lagTo] into r[lag], with the same values, made
 // faster: products of 16-bit samples summed over a window shorter than 2^23 are whole
 // numbers below 2^53, so the double sums of correlation() are exact and equal to integer
 // sums in any order. The energies come from running sums of squares, the cross sums from
-// integer arithmetic eight products at a time.
+// integer arithmetic many products at a time.
 void correlations(std::span<const int16_t> x, std::size_t s, std::size_t n, std::size_t lagFrom, std::size_t lagTo,
                   std::vector<double>& r) {
     const int16_t* p = x.data() + s;
@@ -53,36 +107,19 @@ void correlations(std::span<const int16_t> x, std::size_t s, std::size_t n, std:
     }
     int64_t xx = 0;
     for (std::size_t i = 0; i < n; ++i) xx += int64_t(p[i]) * p[i];
-#if defined(__SSE2__)
-    // _mm_madd_epi16 adds two products into 32 bits; only two products of -32768 by
-    // -32768 overflow it, so a stretch holding -32768 takes the plain loop.
-    const bool packed = std::find(p, p + lagTo + n, int16_t(-32768)) == p + lagTo + n;
+    std::vector<int64_t> xy(lagTo - lagFrom + 1);
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (std::find(p, p + lagTo + n, int16_t(-32768)) != p + lagTo + n) crossSumsPlain(p, n, lagFrom, lagTo, xy.data());
+    else if (avx2) crossSumsAvx2(p, n, lagFrom, lagTo, xy.data());
+    else crossSumsSse2(p, n, lagFrom, lagTo, xy.data());
 #else
-    const bool packed = false;
+    crossSumsPlain(p, n, lagFrom, lagTo, xy.data());
 #endif
     for (std::size_t lag = lagFrom; lag <= lagTo; ++lag) {
-        const int16_t* q = p + lag;
-        int64_t xy = 0;
-        std::size_t i = 0;
-#if defined(__SSE2__)
-        if (packed) {
-            __m128i acc = _mm_setzero_si128();
-            for (; i + 8 <= n; i += 8) {
-                const __m128i m = _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)),
-                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + i)));
-                const __m128i sign = _mm_srai_epi32(m, 31);
-                acc = _mm_add_epi64(acc, _mm_unpacklo_epi32(m, sign));
-                acc = _mm_add_epi64(acc, _mm_unpackhi_epi32(m, sign));
-            }
-            int64_t lanes[2];
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), acc);
-            xy = lanes[0] + lanes[1];
-        }
-#endif
-        for (; i < n; ++i) xy += int64_t(p[i]) * q[i];
         const int64_t yy = energy[lag - lagFrom + n] - energy[lag - lagFrom];
         const double dxx = double(xx), dyy = double(yy);
-        r[lag] = dxx <= 0 || dyy <= 0 ? 0.0 : double(xy) / std::sqrt(dxx * dyy);
+        r[lag] = dxx <= 0 || dyy <= 0 ? 0.0 : double(xy[lag - lagFrom]) / std::sqrt(dxx * dyy);
     }
 }
 
