@@ -3,6 +3,10 @@
 // of eight syllables per file, 16-bit stereo at 44,100 Hz, and one folder at
 // 48,000 Hz so that the rate conversion is in the measure). Reports the wall time and the
 // peak memory (largest resident set) of the command. Target: well under 30 s, under 500 MB.
+// BM_ImportFlatBank: a bank as many are recorded, 200 two-second WAV files (16-bit mono at
+// 44,100 Hz, 35 MB: no conversion needed) with one line each and no pitch named, so every
+// pitch is measured. Its floor is reading the same audio (`sox FILE -t raw /dev/null` for
+// each file); the target is no more than three times that in wall time on two cores.
 // Run: build/bench/bench_bank_import   (the bank is made once in $TMPDIR/kantor-bench-bank)
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -64,12 +68,29 @@ uint64_t makeBank(const fs::path& root) {
     return bytes;
 }
 
-void BM_ImportBank(benchmark::State& state) {
-    const fs::path dir = fs::temp_directory_path() / "kantor-bench-bank";
+uint64_t makeFlatBank(const fs::path& root) {
+    const int notes[3] = {60, 67, 72};
+    uint64_t bytes = 0;
+    std::string oto;
+    for (int i = 0; i < 200; ++i) {
+        const int note = notes[i / kKanaCount];
+        const std::vector<float> x = test::syllableSound(test::noteHz(note), 44100, 50, 100, 1850);
+        const std::string wav = std::string(kKana[i % kKanaCount]) + std::to_string(i / kKanaCount) + ".wav";
+        std::vector<uint8_t> b = test::wavBytes(x, 44100, 1, test::WavKind::Pcm16);
+        bytes += b.size();
+        test::writeFile(root / wav, b);
+        oto += wav + "=" + kKana[i % kKanaCount] + ",30,150,-1800,120,40\r\n";
+    }
+    test::writeText(root / "oto.ini", oto, true);
+    return bytes;
+}
+
+void runImport(benchmark::State& state, const char* name, uint64_t (*make)(const fs::path&), int lines) {
+    const fs::path dir = fs::temp_directory_path() / name;
     const fs::path bank = dir / "bank", voices = dir / "voices";
     std::error_code ec;
     fs::remove_all(dir, ec);
-    const uint64_t wavBytes = makeBank(bank);
+    const uint64_t wavBytes = make(bank);
     fs::create_directories(voices);
     long maxRssKb = 0;
     double seconds = 0, cpu = 0;
@@ -98,14 +119,20 @@ void BM_ImportBank(benchmark::State& state) {
         for (auto& e : fs::directory_iterator(voices)) fs::remove(e.path(), ec);
     }
     state.counters["wav_MB"] = double(wavBytes) / 1e6;
-    state.counters["lines"] = kFolders * kFilesPerFolder * kLinesPerFile;
+    state.counters["lines"] = lines;
     state.counters["peak_MB"] = double(maxRssKb) / 1024.0;
     state.counters["seconds"] = seconds;
     state.counters["cpu_seconds"] = cpu;
     // KANTOR_BENCH_KEEP_BANK=1 keeps the bank for running the command by hand.
     if (!std::getenv("KANTOR_BENCH_KEEP_BANK")) fs::remove_all(dir, ec);
 }
+void BM_ImportBank(benchmark::State& state) {
+    runImport(state, "kantor-bench-bank", makeBank, kFolders * kFilesPerFolder * kLinesPerFile);
+}
 BENCHMARK(BM_ImportBank)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+
+void BM_ImportFlatBank(benchmark::State& state) { runImport(state, "kantor-bench-flat-bank", makeFlatBank, 200); }
+BENCHMARK(BM_ImportFlatBank)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 
 }  // namespace
 }  // namespace kantor

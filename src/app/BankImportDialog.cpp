@@ -115,14 +115,15 @@ bool BankImportDialog::runImport() {
         ok = importer.importVoice(folder, name, ctx_.hub.folders().voiceFolder(), identifier_, summary,
                                   &ctx_.hub.voices(), onProgress);
     } else {
-        ok = importer.importProject(folder, name, projectPath, summary, onProgress);
+        // The save dialog has asked before an existing file is replaced.
+        ok = importer.importProject(folder, name, projectPath, summary, onProgress, true);
     }
     import_->setEnabled(true);
     QString text = q(summary.text());
     if (!ok) {
         progress_->setValue(0);
         summary_->setPlainText(tr("ｲﾝﾎﾟｰﾄできませんでした: %1").arg(q(translated(importer.lastError()))) + "\n\n" + text);
-        ctx_.prompt.notice("Error", importer.lastError());
+        ctx_.prompt.notice("Error", translated(importer.lastError()));
         return false;
     }
     progress_->setValue(progress_->maximum());

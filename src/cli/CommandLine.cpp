@@ -520,6 +520,7 @@ struct CommandLine {
             ->type_name("NAME");
         c->add_option("--project", voice.project, "write a voice data project instead of a voice")
             ->type_name("OUT.vxbprj");
+        c->add_flag("--force", voice.force, "with --project, replace an existing project file and its readme");
     }
 
     void defineEffect() {

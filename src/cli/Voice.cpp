@@ -220,20 +220,20 @@ int voice(const VoiceArgs& o, std::ostream& out, std::ostream& err) {
         if (!checkVoiceName(o.name, err)) return 2;
         BankImporter importer;
         BankSummary summary;
+        // On failure the lines that were skipped are listed too: they tell why nothing was usable.
+        auto failed = [&]() {
+            err << "voice import-bank: " << translated(importer.lastError()) << "\n";
+            if (summary.lines > 0 || !summary.skipped.empty()) err << printableLines(summary.text());
+            return 1;
+        };
         if (!o.project.empty()) {
-            if (!importer.importProject(ops[0], o.name, o.project, summary)) {
-                err << "voice import-bank: " << translated(importer.lastError()) << "\n";
-                return 1;
-            }
+            if (!importer.importProject(ops[0], o.name, o.project, summary, {}, o.force)) return failed();
             out << printableLines(summary.text()) << "project: " << o.project << "\n";
             return 0;
         }
         if (!ensureFolder(folder, err)) return 1;
         std::string id;
-        if (!importer.importVoice(ops[0], o.name, folder, id, summary)) {
-            err << "voice import-bank: " << translated(importer.lastError()) << "\n";
-            return 1;
-        }
+        if (!importer.importVoice(ops[0], o.name, folder, id, summary)) return failed();
         out << printableLines(summary.text()) << "voice: " << id << "\n";
         return 0;
     }

@@ -1,24 +1,40 @@
 #include "import/BankImporter.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
+#include <mutex>
 #include <set>
 #include <span>
 #include <system_error>
 #include <thread>
+#include <tuple>
 
 #include "base/Codepage.h"
 #include "base/FileIO.h"
+#include "base/FileLock.h"
 #include "base/Texts.h"
 #include "base/Translation.h"
+#include "import/BankFiles.h"
 #include "import/BankWave.h"
 #include "import/OtoIni.h"
 #include "voice/SyllableTable.h"
 #include "voice/VoiceBank.h"
+#include "voice/VoiceLibrary.h"
+#include "voice/VoiceFile.h"
 #include "voicemaker/AutoMarker.h"
+#include "voicemaker/MakerTexts.h"
 #include "voicemaker/MarkerRules.h"
 #include "voicemaker/VoiceBuilder.h"
 
@@ -38,50 +54,34 @@ std::string lower(std::string s) {
     return s;
 }
 
-// A file of a folder by name, ignoring ASCII case as the file systems banks are made on do.
-std::string findInFolder(const fs::path& folder, const std::string& name) {
-    std::error_code ec;
-    const std::string wanted = lower(name);
-    for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const std::string n = it->path().filename().string();
-        if (lower(n) == wanted) return n;
+// A file of the bank read whole (a link put in its place since it was checked is refused).
+bool readBankBytes(const BankFile& file, std::string& bytes, std::string& error) {
+    const int fd = openBankFile(file.path);
+    if (fd < 0) {
+        error = errno == EINVAL ? std::string("not a regular file") : systemErrorText(errno);
+        return false;
     }
-    return {};
-}
-
-// A path below `folder` written with '/' or '\\', each part found ignoring case.
-std::string resolveFile(const fs::path& folder, const std::string& written) {
-    std::string rel = written;
-    std::replace(rel.begin(), rel.end(), '\\', '/');
-    std::error_code ec;
-    fs::path exact = folder / rel;
-    if (fs::is_regular_file(exact, ec)) return exact.string();
-    fs::path at = folder;
-    std::size_t from = 0;
-    while (from <= rel.size()) {
-        std::size_t slash = rel.find('/', from);
-        std::string part = rel.substr(from, slash == std::string::npos ? std::string::npos : slash - from);
-        from = slash == std::string::npos ? rel.size() + 1 : slash + 1;
-        if (part.empty() || part == ".") continue;
-        std::string found = findInFolder(at, part);
-        if (found.empty()) return {};
-        at /= found;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || uint64_t(st.st_size) > kLargestTextFile) {
+        error = uint64_t(st.st_size) > kLargestTextFile ? "larger than 64 MB" : systemErrorText(errno);
+        ::close(fd);
+        return false;
     }
-    return fs::is_regular_file(at, ec) ? at.string() : std::string();
-}
-
-bool readText(const fs::path& path, std::string& utf8) {
-    std::vector<uint8_t> bytes;
-    if (readWholeFile(path.string(), bytes, kLargestTextFile) != ReadStatus::Ok) return false;
-    utf8 = bankTextToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    bytes.assign(std::size_t(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += std::size_t(n);
+    }
+    const int readError = errno;
+    ::close(fd);
+    if (got != bytes.size()) {
+        error = got < bytes.size() && readError ? systemErrorText(readError) : "the file changed while it was read";
+        return false;
+    }
     return true;
-}
-
-// A root file by name, ignoring case; empty path when none.
-fs::path rootFile(const fs::path& root, const std::string& name) {
-    std::string found = findInFolder(root, name);
-    return found.empty() ? fs::path() : root / found;
 }
 
 // One usable-looking line of an oto.ini, on its way to becoming an item.
@@ -90,6 +90,7 @@ struct Candidate {
     int lineNumber = 0;
     std::string lineText;
     std::string wavPath;
+    std::size_t wave = 0;  // the WAV file's index
     OtoLine oto;
     AliasSyllable syllable;
     int64_t offset = 0, pre = 0, consonant = 0, end = 0;  // samples at 44,100 Hz in the file
@@ -130,6 +131,7 @@ struct PitchSettled {
     bool untagged = false;   // no tag and no measure: C4 was taken
 };
 PitchSettled settlePitch(double measuredNote, int tag);
+
 
 double periodAround(std::span<const int16_t> x, std::size_t centre) {
     if (x.size() < 1500) return 0;
@@ -204,6 +206,39 @@ bool risingZero(std::span<const int16_t> x, int64_t i) {
     return i > 0 && i < int64_t(x.size()) && x[std::size_t(i - 1)] < 0 && x[std::size_t(i)] >= 0;
 }
 
+// loopSeam(x, c, d).clicks() for the many pairs snapLoop tries, each in constant time: every
+// C lies before `split`, so the largest jump inside C..D is the larger of the largest from C
+// up to `split` and the largest from `split` up to D, both kept from one pass over the sound.
+class LoopJumps {
+public:
+    LoopJumps(std::span<const int16_t> x, int64_t from, int64_t split, int64_t end) : x_(x), from_(from), split_(split) {
+        before_.assign(std::size_t(std::max<int64_t>(split - from, 0)), 0);
+        int largest = 0;
+        for (int64_t i = split - 1; i >= from; --i) {
+            largest = std::max(largest, jump(i));
+            before_[std::size_t(i - from)] = largest;
+        }
+        largest = 0;
+        for (int64_t i = split; i < end; ++i) {
+            largest = std::max(largest, jump(i));
+            after_.push_back(largest);
+        }
+    }
+    // Whether a loop from c to d clicks; from <= c < split, d <= end + 1.
+    bool clicks(int64_t c, int64_t d) const {
+        if (d - 2 < split_) return loopSeam(x_, uint32_t(c), uint32_t(d)).clicks();
+        const int seam = std::abs(int(x_[std::size_t(c)]) - int(x_[std::size_t(d - 1)]));
+        const int inner = std::max(before_[std::size_t(c - from_)], after_[std::size_t(d - 2 - split_)]);
+        return seam > inner;
+    }
+
+private:
+    int jump(int64_t i) const { return std::abs(int(x_[std::size_t(i + 1)]) - int(x_[std::size_t(i)])); }
+    std::span<const int16_t> x_;
+    int64_t from_, split_;
+    std::vector<int> before_, after_;
+};
+
 // C and D moved onto rising zero crossings a whole number of periods apart, C within eight
 // periods after the end of the fixed part and D within half a period of the cutoff (never
 // past it), choosing the pair whose waveforms match best among those that join without a
@@ -216,6 +251,8 @@ void snapLoop(std::span<const int16_t> x, double period, Markers& m) {
     if (periods < 2) return;
     double bestCost = -1;
     Markers best = m;
+    const int64_t lastC = std::min<int64_t>(int64_t(m.c) + int64_t(8 * period), limitD - 2);
+    std::optional<LoopJumps> jumps;
     for (int64_t c = m.c; c < int64_t(m.c) + int64_t(8 * period) && c + 2 < limitD; ++c) {
         if (c < 2 || !risingZero(x, c)) continue;
         for (double k = periods; k >= periods - 8 && k >= 2; k -= 1) {
@@ -226,7 +263,8 @@ void snapLoop(std::span<const int16_t> x, double period, Markers& m) {
                 const double cost = std::abs(at(d - 1) - at(c - 1)) + std::abs(at(d) - at(c)) +
                                     std::abs(at(d + 1) - at(c + 1)) + std::abs(at(d - 2) - at(c - 2));
                 if (bestCost >= 0 && cost >= bestCost) continue;
-                if (loopSeam(x, uint32_t(c), uint32_t(d)).clicks()) continue;
+                if (!jumps) jumps.emplace(x, int64_t(m.c), lastC, limitD);
+                if (jumps->clicks(c, d)) continue;
                 bestCost = cost;
                 best.c = uint32_t(c);
                 best.d = uint32_t(d);
@@ -305,6 +343,8 @@ const char* skipReasonText(SkipReason reason) {
         case SkipReason::NoSyllable: return KANTOR_TEXT("エイリアスが音節を表していない");
         case SkipReason::LongLeadIn: return KANTOR_TEXT("先行発声がオフセットから1秒より後にある");
         case SkipReason::NoRoom: return KANTOR_TEXT("先行発声とブランクの間にループの場所がない");
+        case SkipReason::OutsideBank: return KANTOR_TEXT("ファイルが音源フォルダの外にあるので読まない");
+        case SkipReason::NotAFile: return KANTOR_TEXT("読み込めるファイルではない");
     }
     return "";
 }
@@ -320,7 +360,7 @@ std::string BankSummary::text() const {
         t += translated(fillText(format, values)) + "\n";
     };
     const std::string n = std::to_string(pitches);
-    line(KANTOR_TEXT("音源名: %s"), {voiceName});
+    line(KANTOR_TEXT("音源名: %s"), {printableBankText(voiceName)});
     line(KANTOR_TEXT("oto.iniファイル: %s、行: %s"), {std::to_string(otoFiles), std::to_string(lines)});
     line(pitches == 1 ? KANTOR_TEXT("作成したサンプル: %s（1音高）") : KANTOR_TEXT("作成したサンプル: %s（%s音高）"),
          {std::to_string(samples), n});
@@ -340,11 +380,18 @@ std::string BankSummary::text() const {
     line(KANTOR_TEXT("使わなかった行（同じ音節と音高を別の行が与える）: %s"), {std::to_string(unused)});
     line(KANTOR_TEXT("飛ばした行: %s"), {std::to_string(skipped.size())});
     for (SkipReason r : {SkipReason::MissingWave, SkipReason::PastEnd, SkipReason::NoSyllable, SkipReason::BadLine,
-                         SkipReason::BadWave, SkipReason::LongLeadIn, SkipReason::NoRoom}) {
+                         SkipReason::BadWave, SkipReason::LongLeadIn, SkipReason::NoRoom, SkipReason::OutsideBank,
+                         SkipReason::NotAFile}) {
         if (int k = skippedFor(r)) t += "  " + std::to_string(k) + ": " + translated(skipReasonText(r)) + "\n";
     }
-    for (const SkippedLine& s : skipped)
-        t += s.file + ":" + std::to_string(s.line) + ": " + translated(skipReasonText(s.reason)) + ": " + s.text + "\n";
+    for (const SkippedLine& s : skipped) {
+        t += printableBankText(s.file);
+        if (s.line > 0) t += ":" + std::to_string(s.line);
+        t += std::string(": ") + translated(skipReasonText(s.reason));
+        if (!s.detail.empty()) t += " (" + printableBankText(s.detail) + ")";
+        if (s.line > 0) t += ": " + printableBankText(s.text);
+        t += "\n";
+    }
     return t;
 }
 
@@ -399,54 +446,231 @@ std::string readmePathFor(const std::string& path) {
     return base + ".readme.txt";
 }
 
+namespace {
+
+// More lines than any bank has: a text this long is refused before its lines are looked
+// at, so that time and memory stay bounded.
+constexpr int kMostLines = 100000;
+
+// A WAV file the lines of a bank name.
+struct WaveFile {
+    std::string path;  // links resolved
+    bool probed = false;
+    std::string why;   // why it cannot be read, "" when it can
+    BankWaveInfo info;
+    std::vector<std::size_t> lines;  // the candidates on it, in line order
+};
+
+// Sound buffers handed from file to file, so that reading a file reuses memory that is
+// already there instead of touching fresh pages.
+class BufferPool {
+public:
+    std::vector<int16_t> take() {
+        std::lock_guard<std::mutex> lock(m_);
+        if (free_.empty()) return {};
+        std::vector<int16_t> b = std::move(free_.back());
+        free_.pop_back();
+        return b;
+    }
+    void give(std::vector<int16_t>&& b) {
+        std::lock_guard<std::mutex> lock(m_);
+        free_.push_back(std::move(b));
+    }
+
+private:
+    std::mutex m_;
+    std::vector<std::vector<int16_t>> free_;
+};
+
+struct Stop {
+    std::atomic<bool> stop{false};
+    std::atomic<bool> outOfMemory{false};
+};
+
+// Runs work(i) for every i below `count` on a few threads, each taking the next file in
+// turn. This thread reports progress as files finish (done + finished, of total) and every
+// 100 ms while a long file is worked on, and sets `stop` when told to: the work checks it
+// between lines, so that a cancel takes effect within a file. Running out of memory stops
+// everything and sets outOfMemory.
+void forEachFile(std::size_t count, const std::function<void(std::size_t)>& work, Stop& s,
+                 const BankProgress& progress, int done, int total) {
+    std::mutex m;
+    std::condition_variable cv;
+    std::atomic<std::size_t> next{0};
+    std::size_t finished = 0;
+    int running = 0;
+    auto report = [&](std::size_t n) {
+        if (progress && !progress(done + int(n), total)) s.stop = true;
+    };
+    auto worker = [&](bool inline_) {
+        try {
+            while (!s.stop) {
+                const std::size_t i = next++;
+                if (i >= count) break;
+                work(i);
+                if (inline_) {
+                    report(i + 1);
+                    continue;
+                }
+                std::lock_guard<std::mutex> lock(m);
+                ++finished;
+                cv.notify_one();
+            }
+        } catch (const std::bad_alloc&) {
+            s.outOfMemory = true;
+            s.stop = true;
+        } catch (const std::length_error&) {
+            s.outOfMemory = true;
+            s.stop = true;
+        }
+        if (!inline_) {
+            std::lock_guard<std::mutex> lock(m);
+            --running;
+            cv.notify_one();
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t wanted = std::min<std::size_t>({count, std::size_t(cores), 8});
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < wanted; ++t) {
+        try {
+            {
+                std::lock_guard<std::mutex> lock(m);
+                ++running;
+            }
+            threads.emplace_back(worker, false);
+        } catch (const std::system_error&) {
+            std::lock_guard<std::mutex> lock(m);
+            --running;
+            break;
+        }
+    }
+    if (threads.empty()) {
+        // No thread to be had: this one does all the files.
+        worker(true);
+        return;
+    }
+    std::size_t reported = 0;
+    std::unique_lock<std::mutex> lock(m);
+    while (running > 0) {
+        cv.wait_for(lock, std::chrono::milliseconds(100), [&] { return finished != reported || running == 0; });
+        const std::size_t now = finished;
+        lock.unlock();
+        if (now == reported) report(reported);  // a long file: still a chance to cancel
+        for (; reported < now; ++reported) report(reported + 1);
+        lock.lock();
+    }
+    lock.unlock();
+    for (std::thread& t : threads) t.join();
+    for (; reported < finished; ++reported) report(reported + 1);
+}
+
+// A bank file that is not read, listed in the summary with the reason (line 0: the file itself).
+SkippedLine refusedFile(const std::string& rel, const BankFile& f) {
+    SkippedLine s;
+    s.file = rel;
+    s.reason = f.kind == BankFileKind::Outside ? SkipReason::OutsideBank : SkipReason::NotAFile;
+    s.detail = bankFileKindText(f.kind);
+    if (f.kind == BankFileKind::Unreadable) s.detail += std::string(": ") + systemErrorText(f.error);
+    return s;
+}
+
+}  // namespace
+
 bool BankImporter::read(const std::string& bankFolder, const std::string& name, VoiceProject& project,
                         BankSummary& summary, const BankProgress& progress) {
     clearError();
     summary = BankSummary{};
+    try {
+        return readBank(bankFolder, name, project, summary, progress);
+    } catch (const std::bad_alloc&) {
+        return fail(KANTOR_TEXT("メモリが不足しています。"));
+    } catch (const std::length_error&) {
+        return fail(KANTOR_TEXT("メモリが不足しています。"));
+    }
+}
+
+bool BankImporter::readBank(const std::string& bankFolder, const std::string& name, VoiceProject& project,
+                            BankSummary& summary, const BankProgress& progress) {
     std::error_code ec;
     const fs::path root(bankFolder);
-    if (!fs::is_directory(root, ec)) return fail(bankFolder + ": " + KANTOR_TEXT("フォルダではありません。"));
+    BankFolder bank;
+    std::string openError;
+    if (!bank.open(bankFolder, openError)) return fail(openError);
 
-    // The oto.ini files, in path order.
-    std::vector<fs::path> otoFiles;
+    // The oto.ini files, in path order (links to folders are not entered; a linked oto.ini
+    // is read only when it lies in the bank).
+    std::vector<std::pair<fs::path, BankFile>> otoFiles;
     for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
          !ec && it != end; it.increment(ec)) {
         if (it.depth() > 8) it.disable_recursion_pending();
-        std::error_code fec;
-        if (it->is_regular_file(fec) && lower(it->path().filename().string()) == "oto.ini") otoFiles.push_back(it->path());
+        if (lower(it->path().filename().string()) != "oto.ini") continue;
+        BankFile f = bank.check(it->path());
+        if (f.kind == BankFileKind::File) {
+            otoFiles.emplace_back(it->path(), f);
+        } else if (f.kind != BankFileKind::Missing) {
+            summary.skipped.push_back(refusedFile(it->path().lexically_relative(root).generic_string(), f));
+        }
     }
     if (ec) return fail(bankFolder + ": " + ec.message());
-    std::sort(otoFiles.begin(), otoFiles.end());
-    if (otoFiles.empty()) return fail(bankFolder + ": " + KANTOR_TEXT("フォルダとその下にoto.iniがありません。"));
+    std::sort(otoFiles.begin(), otoFiles.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (otoFiles.empty()) {
+        if (!summary.skipped.empty()) return fail(bankFolder + ": " + KANTOR_TEXT("音源フォルダに読めるoto.iniがありません。"));
+        return fail(bankFolder + ": " + KANTOR_TEXT("フォルダとその下にoto.iniがありません。"));
+    }
     summary.otoFiles = static_cast<int>(otoFiles.size());
 
+    // The files of the root folder: each read only when it is a file of the bank.
+    auto rootText = [&](const std::string& fileName, std::string& utf8) {
+        utf8.clear();
+        const BankFile f = bank.rootFile(fileName);
+        if (f.kind == BankFileKind::Missing) return false;
+        if (f.kind != BankFileKind::File) {
+            summary.skipped.push_back(refusedFile(fileName, f));
+            return false;
+        }
+        std::string bytes, why;
+        if (!readBankBytes(f, bytes, why)) {
+            summary.skipped.push_back({fileName, 0, SkipReason::NotAFile, "", why});
+            return false;
+        }
+        utf8 = bankTextToUtf8(bytes);
+        return true;
+    };
     PrefixMap prefixMap;
     std::string text;
-    if (fs::path p = rootFile(root, "prefix.map"); !p.empty() && readText(p, text)) prefixMap = parsePrefixMap(text);
+    if (rootText("prefix.map", text)) prefixMap = parsePrefixMap(text);
     std::string voiceName = name;
-    if (fs::path p = rootFile(root, "character.txt"); voiceName.empty() && !p.empty() && readText(p, text))
-        voiceName = characterName(text);
+    if (voiceName.empty() && rootText("character.txt", text)) voiceName = characterName(text);
     if (voiceName.empty()) voiceName = fs::absolute(root, ec).lexically_normal().filename().string();
     if (voiceName.empty()) voiceName = fs::absolute(root, ec).lexically_normal().parent_path().filename().string();
     summary.voiceName = voiceName;
-    if (fs::path p = rootFile(root, "readme.txt"); !p.empty()) readText(p, summary.readme);
+    rootText("readme.txt", summary.readme);
 
     // Every line: parse, find its WAV file, check its times, name its syllable and pitch.
     std::vector<Candidate> candidates;
-    std::map<std::string, std::pair<bool, BankWaveInfo>> waves;  // path -> readable, info
+    std::vector<WaveFile> files;
+    std::map<std::string, std::size_t> fileIndex;  // resolved path -> files
     BankWave wave;
-    auto skip = [&](const std::string& file, int line, SkipReason reason, std::string_view lineText) {
-        summary.skipped.push_back({file, line, reason, std::string(lineText)});
+    auto skip = [&](const std::string& file, int line, SkipReason reason, std::string_view lineText,
+                    std::string detail = {}) {
+        summary.skipped.push_back({file, line, reason, std::string(lineText), std::move(detail)});
     };
-    for (const fs::path& otoPath : otoFiles) {
+    for (const auto& [otoPath, otoFile] : otoFiles) {
         const std::string otoRel = otoPath.lexically_relative(root).generic_string();
-        std::vector<uint8_t> bytes;
-        if (readWholeFile(otoPath.string(), bytes, kLargestTextFile) != ReadStatus::Ok)
-            return fail(otoRel + ": " + KANTOR_TEXT("読み込めません。"));
-        std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::string bytes, why;
+        if (!readBankBytes(otoFile, bytes, why)) return fail(otoRel + ": " + KANTOR_TEXT("読み込めません。") + " " + why);
+        std::string_view raw(bytes);
         bool utf8 = false;
         if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3), utf8 = true;
         utf8 = utf8 || isValidUtf8(raw);
+        const std::vector<std::string_view> lines = splitLines(raw);
+        int nonBlank = 0;
+        for (std::string_view l : lines)
+            if (l.find_first_not_of(" \t") != std::string_view::npos) ++nonBlank;
+        if (summary.lines + nonBlank > kMostLines)
+            return fail(otoRel + ": " + fillText(KANTOR_TEXT("oto.iniの行が %s を超えています。そこまで大きい音源はありません。"),
+                                                 {std::to_string(kMostLines)}));
         // The folder's pitch: a note name in the folder's own name or a folder above it.
         int folderNote = -1;
         for (fs::path f = otoPath.parent_path().lexically_relative(root); folderNote < 0 && !f.empty() && f != ".";
@@ -454,7 +678,7 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
             folderNote = findNoteName(f.filename().string());
         const fs::path folder = otoPath.parent_path();
         int lineNumber = 0;
-        for (std::string_view rawLine : splitLines(raw)) {
+        for (std::string_view rawLine : lines) {
             ++lineNumber;
             const std::string line = utf8 ? std::string(rawLine) : cp932ToUtf8(rawLine);
             Candidate c;
@@ -470,32 +694,40 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
             c.otoFile = otoRel;
             c.lineNumber = lineNumber;
             c.lineText = line;
-            c.wavPath = resolveFile(folder, c.oto.file);
-            if (c.wavPath.empty() && !utf8) {
+            BankFile wav = bank.find(folder, c.oto.file);
+            if (wav.kind == BankFileKind::Missing && !utf8) {
                 // A bank unpacked without converting its names keeps them in cp932.
                 const std::size_t eq = rawLine.find('=');
                 if (eq != std::string_view::npos) {
                     std::string rawName(rawLine.substr(0, eq));
                     while (!rawName.empty() && (rawName.front() == ' ' || rawName.front() == '\t')) rawName.erase(0, 1);
                     while (!rawName.empty() && (rawName.back() == ' ' || rawName.back() == '\t')) rawName.pop_back();
-                    c.wavPath = resolveFile(folder, rawName);
+                    wav = bank.find(folder, rawName);
                 }
             }
-            if (c.wavPath.empty()) {
+            if (wav.kind == BankFileKind::Missing) {
                 skip(otoRel, lineNumber, SkipReason::MissingWave, line);
                 continue;
             }
-            auto found = waves.find(c.wavPath);
-            if (found == waves.end()) {
-                BankWaveInfo info;
-                bool ok = wave.probe(c.wavPath, info);
-                found = waves.emplace(c.wavPath, std::make_pair(ok, info)).first;
-            }
-            if (!found->second.first) {
-                skip(otoRel, lineNumber, SkipReason::BadWave, line);
+            if (wav.kind != BankFileKind::File) {
+                const SkippedLine refused = refusedFile(otoRel, wav);
+                skip(otoRel, lineNumber, refused.reason, line, refused.detail);
                 continue;
             }
-            const double durationMs = found->second.second.durationMs();
+            auto [at, added] = fileIndex.try_emplace(wav.path.string(), files.size());
+            if (added) {
+                WaveFile f;
+                f.path = wav.path.string();
+                if (!wave.probe(f.path, f.info)) f.why = wave.lastError();
+                files.push_back(std::move(f));
+            }
+            c.wave = at->second;
+            c.wavPath = files[c.wave].path;
+            if (!files[c.wave].why.empty()) {
+                skip(otoRel, lineNumber, SkipReason::BadWave, line, files[c.wave].why);
+                continue;
+            }
+            const double durationMs = files[c.wave].info.durationMs();
             const OtoLine& o = c.oto;
             const double endMs = o.cutoff < 0 ? o.offset - o.cutoff : durationMs - o.cutoff;
             const double pre = std::max(0.0, o.preutterance);
@@ -520,13 +752,14 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
             c.pitch = c.syllable.affixNote >= 0 ? c.syllable.affixNote : folderNote;
             c.group = c.syllable.prefix + "\x1f" + c.syllable.suffix + "\x1f" + std::to_string(c.syllable.affixNote) +
                       "\x1f" + otoPath.parent_path().lexically_relative(root).generic_string();
+            files[c.wave].lines.push_back(candidates.size());
             candidates.push_back(std::move(c));
         }
     }
 
     // One line per kind, syllable, sound before and pitch group: of the plain lines the
     // first head entry, else the first entry after a vowel; of the VCV lines and the CVVC
-    // endings the first.
+    // endings the first. Only the lines kept are read and measured.
     std::map<std::string, std::size_t> chosen;  // choice key -> candidate
     std::vector<std::pair<std::size_t, LineKind>> kept;  // candidate, the kind it is kept as
     for (std::size_t i = 0; i < candidates.size(); ++i) {
@@ -547,21 +780,20 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
         }
         summary.unused = static_cast<int>(candidates.size() - used.size());
     }
-    int done = 0;
-    int total = 0;
 
-    // Cut the items, one WAV file at a time, in the order the files first appear.
-    std::vector<std::string> cutFiles;
-    std::map<std::string, std::vector<std::size_t>> byFile;  // path -> places in `kept`
+    // Cutting: the files of the kept lines in the order they first appear, in parallel; each
+    // kept sample's held part is measured there.
+    std::vector<std::size_t> cutFiles;
+    std::vector<std::vector<std::size_t>> byFile(files.size());  // file -> places in `kept`
     for (std::size_t k = 0; k < kept.size(); ++k) {
-        const std::string& path = candidates[kept[k].first].wavPath;
-        auto& list = byFile[path];
-        if (list.empty()) cutFiles.push_back(path);
-        list.push_back(k);
+        const std::size_t f = candidates[kept[k].first].wave;
+        if (byFile[f].empty()) cutFiles.push_back(f);
+        byFile[f].push_back(k);
     }
-    total = done + static_cast<int>(cutFiles.size());
-    // Two threads take the files in turn (each reads a file and cuts its items); this one
-    // also reports progress, and stops both when told to.
+    int done = 0;
+    int total = static_cast<int>(cutFiles.size());
+    Stop s;
+    BufferPool pool;
     struct Cut {
         std::unique_ptr<VoiceItem> item;
         bool automatic = false;
@@ -570,55 +802,43 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
         double measuredNote = -1;
     };
     std::vector<Cut> cuts(kept.size());
-    std::atomic<std::size_t> nextFile{0};
-    std::atomic<int> filesDone{0};
-    std::atomic<bool> stop{false}, outOfMemory{false};
-    auto work = [&](bool reporting) {
-        BankWave reader;
-        std::vector<int16_t> sound;
-        try {
-            while (!stop) {
-                const std::size_t f = nextFile++;
-                if (f >= cutFiles.size()) break;
-                const bool ok = reader.read(cutFiles[f], sound);
-                for (std::size_t k : byFile.at(cutFiles[f])) {
-                    const Candidate& c = candidates[kept[k].first];
-                    Cut& cut = cuts[k];
-                    if (!ok) {
-                        cut.why = SkipReason::BadWave;
-                        continue;
-                    }
-                    cut.measuredNote = measureHeldPitch(sound, c);
-                    cut.pitch = settlePitch(cut.measuredNote, c.pitch);
-                    auto item = makeKeptItem(c, kept[k].second, cut.pitch.pitch);
-                    if (makeItem(sound, c, *item, cut.automatic, cut.why)) {
-                        if (item->contextKind != 0)
-                            item->markerOverlap = std::min<uint32_t>(item->markerA + uint32_t(c.overlap), item->markerB);
-                        cut.item = std::move(item);
-                    }
-                }
-                const int finished = ++filesDone;
-                if (reporting && progress && !progress(done + finished, total)) stop = true;
+    forEachFile(cutFiles.size(), [&](std::size_t i) {
+        WaveFile& file = files[cutFiles[i]];
+        std::vector<int16_t> x = pool.take();
+        bool ok = file.why.empty();
+        if (ok) {
+            BankWave reader;
+            ok = reader.read(file.path, x);
+            if (!ok && reader.lastError() == text::kOutOfMemory) throw std::bad_alloc();
+            if (!ok) file.why = reader.lastError();
+        }
+        // Lines that cut the same stretch measure the same: each stretch is measured once.
+        std::map<std::tuple<int64_t, int64_t, int64_t, int64_t, int>, double> measured;
+        for (std::size_t k : byFile[cutFiles[i]]) {
+            if (s.stop) return;
+            const Candidate& c = candidates[kept[k].first];
+            Cut& cut = cuts[k];
+            if (!ok) {
+                cut.why = SkipReason::BadWave;
+                continue;
             }
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
-            stop = true;
+            auto [m, added] = measured.try_emplace(
+                {c.offset, c.end, c.pre, c.consonant, int(c.syllable.kind == AliasSyllable::Kind::Ending)}, -1.0);
+            if (added) m->second = measureHeldPitch(x, c);
+            cut.measuredNote = m->second;
+            cut.pitch = settlePitch(cut.measuredNote, c.pitch);
+            auto item = makeKeptItem(c, kept[k].second, cut.pitch.pitch);
+            if (makeItem(x, c, *item, cut.automatic, cut.why)) {
+                if (item->contextKind != 0)
+                    item->markerOverlap = std::min<uint32_t>(item->markerA + uint32_t(c.overlap), item->markerB);
+                cut.item = std::move(item);
+            }
         }
-    };
-    {
-        std::thread helper;
-        try {
-            if (cutFiles.size() > 1 && std::thread::hardware_concurrency() > 1) helper = std::thread(work, false);
-        } catch (const std::system_error&) {
-            // No second thread: this one does all the files.
-        }
-        work(true);
-        if (helper.joinable()) helper.join();
-    }
-    if (outOfMemory) return fail(KANTOR_TEXT("メモリが不足しています。"));
-    if (stop) return fail(KANTOR_TEXT("取り消しました。"));
+        pool.give(std::move(x));
+    }, s, progress, done, total);
+    if (s.outOfMemory) return fail(KANTOR_TEXT("メモリが不足しています。"));
+    if (s.stop) return fail(KANTOR_TEXT("取り消しました。"));
     done += static_cast<int>(cutFiles.size());
-    if (progress && !progress(done, total)) return fail(KANTOR_TEXT("取り消しました。"));
     std::vector<std::pair<int, std::unique_ptr<VoiceItem>>> items;  // row * 128 + pitch, item
     std::vector<std::unique_ptr<VoiceItem>> contextItems;
     std::set<int> pitches;
@@ -627,7 +847,8 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
         const Candidate& c = candidates[kept[k].first];
         Cut& cut = cuts[k];
         if (!cut.item) {
-            if (skippedLines.insert(kept[k].first).second) skip(c.otoFile, c.lineNumber, cut.why, c.lineText);
+            if (skippedLines.insert(kept[k].first).second)
+                skip(c.otoFile, c.lineNumber, cut.why, c.lineText, cut.why == SkipReason::BadWave ? files[c.wave].why : "");
             continue;
         }
         countKeptSample(summary, c, kept[k].second, cut.automatic, cut.pitch, cut.measuredNote);
@@ -637,7 +858,7 @@ bool BankImporter::read(const std::string& bankFolder, const std::string& name, 
         else
             contextItems.push_back(std::move(cut.item));
     }
-    std::sort(summary.skipped.begin(), summary.skipped.end(), [](const SkippedLine& a, const SkippedLine& b) {
+    std::stable_sort(summary.skipped.begin(), summary.skipped.end(), [](const SkippedLine& a, const SkippedLine& b) {
         return a.file != b.file ? a.file < b.file : a.line < b.line;
     });
     if (items.empty()) return fail(bankFolder + ": " + KANTOR_TEXT("使えるサンプルになる行がありません。"));
@@ -667,39 +888,99 @@ bool BankImporter::importVoice(const std::string& bankFolder, const std::string&
     VoiceProject project;
     if (!read(bankFolder, name, project, summary, progress)) return false;
     VoiceBuilder builder;
-    std::string id;
-    if (!builder.build(project, voiceFolder, "", id, nullptr)) return fail(builder.lastError());
-    const std::string voicePath = joinPath(voiceFolder, id + ".vxb");
-    if (!summary.readme.empty()) {
-        std::string error;
-        const auto* p = reinterpret_cast<const uint8_t*>(summary.readme.data());
-        if (!writeFileAtomically(readmePathFor(voicePath), std::span<const uint8_t>(p, summary.readme.size()), &error)) {
-            removeQuietly(voicePath);
-            return fail(readmePathFor(voicePath) + ": " + error);
+    std::vector<uint8_t> bytes;
+    if (!builder.buildBytes(project, bytes)) return fail(builder.lastError());
+    const auto* readme = reinterpret_cast<const uint8_t*>(summary.readme.data());
+    // Both files are written whole without a name first; then the readme takes its name and
+    // the voice right after it. A voice is thus never seen without its readme; at worst a
+    // readme is left without a voice, which no listing shows and the next voice of that
+    // identifier replaces or removes.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string id = newVoiceIdentifier(voiceFolder);
+        const std::string voicePath = joinPath(voiceFolder, id + ".vxb");
+        const std::string readmePath = readmePathFor(voicePath);
+        AtomicFile voice(voicePath, AtomicFile::Mode::CreateNew);
+        if (!voice.write(bytes)) {
+            if (voice.exists()) continue;
+            return fail(std::string(voicetext::kCreateFailed) + "\n" + voice.error());
         }
+        std::optional<AtomicFile> readmeFile;
+        if (!summary.readme.empty()) {
+            readmeFile.emplace(readmePath);
+            if (!readmeFile->write(std::span<const uint8_t>(readme, summary.readme.size())))
+                return fail(std::string(voicetext::kCreateFailed) + "\n" + readmeFile->error());
+        }
+        const bool staleReadme = !readmeFile && fileExists(readmePath);
+        if (readmeFile && !readmeFile->commit())
+            return fail(std::string(voicetext::kCreateFailed) + "\n" + readmeFile->error());
+        if (staleReadme) removeQuietly(readmePath);
+        if (!voice.commit()) {
+            if (readmeFile) removeQuietly(readmePath);
+            if (voice.exists()) continue;
+            return fail(std::string(voicetext::kCreateFailed) + "\n" + voice.error());
+        }
+        if (bank && !bank->reloadVoice(id)) {
+            // The voice is written; a bank that cannot pick it up now will on its next listing.
+        }
+        identifier = id;
+        return true;
     }
-    if (bank && !bank->reloadVoice(id)) {
-        // The voice is written; a bank that cannot pick it up now will on its next listing.
-    }
-    identifier = id;
-    return true;
+    return fail(std::string(voicetext::kCreateFailed) + "\n" + voiceFolder +
+                ": no free voice identifier");
 }
 
 bool BankImporter::importProject(const std::string& bankFolder, const std::string& name,
-                                 const std::string& projectPath, BankSummary& summary, const BankProgress& progress) {
+                                 const std::string& projectPath, BankSummary& summary, const BankProgress& progress,
+                                 bool replace) {
+    clearError();
+    summary = BankSummary{};
+    const std::string readmePath = readmePathFor(projectPath);
+    // An output may be neither a file of the bank nor anywhere in its folder, and an
+    // existing one is replaced only when asked for. Checked before the bank is read and
+    // again under the lock, which is taken once the bank has been read.
+    // (The readme is written only when the bank has one.)
+    auto checkOutputs = [&](bool readmeWritten) {
+        BankFolder bank;
+        std::string error;
+        if (!bank.open(bankFolder, error)) return fail(error);
+        for (const std::string* out : {&projectPath, &readmePath}) {
+            if (bank.contains(*out))
+                return fail(*out + ": lies in the bank folder " + bankFolder + ", which is only read; choose another place");
+            if (out == &readmePath && !readmeWritten) continue;
+            struct stat st {};
+            if (::stat(out->c_str(), &st) == 0) {
+                if (!S_ISREG(st.st_mode)) return fail(*out + ": not a regular file");
+                if (!replace) return fail(*out + ": exists (use --force to replace it)");
+            }
+        }
+        return true;
+    };
+    if (!checkOutputs(false)) return false;
     VoiceProject project;
     if (!read(bankFolder, name, project, summary, progress)) return false;
-    const std::string readmePath = readmePathFor(projectPath);
+    // Held from before the first write until both files are in place.
+    const FileLock lock(projectPath);
+    if (!lock.locked()) return fail(lock.error());
+    if (!checkOutputs(!summary.readme.empty())) return false;
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = project.toBytes();
+    } catch (const std::bad_alloc&) {
+        return fail(KANTOR_TEXT("メモリが不足しています。"));
+    }
+    const std::string saveFailed = makertext::kSaveFailed;
+    AtomicFile projectFile(projectPath);
+    if (!projectFile.write(bytes)) return fail(saveFailed + "\n" + projectFile.error());
     const bool hadReadme = fileExists(readmePath);
     if (!summary.readme.empty()) {
-        std::string error;
+        AtomicFile readmeFile(readmePath);
         const auto* p = reinterpret_cast<const uint8_t*>(summary.readme.data());
-        if (!writeFileAtomically(readmePath, std::span<const uint8_t>(p, summary.readme.size()), &error))
-            return fail(readmePath + ": " + error);
+        if (!readmeFile.write(std::span<const uint8_t>(p, summary.readme.size())) || !readmeFile.commit())
+            return fail(saveFailed + "\n" + readmeFile.error());
     }
-    if (!project.save(projectPath)) {
+    if (!projectFile.commit()) {
         if (!summary.readme.empty() && !hadReadme) removeQuietly(readmePath);
-        return fail(project.lastError());
+        return fail(saveFailed + "\n" + projectFile.error());
     }
     return true;
 }

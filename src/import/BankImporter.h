@@ -41,14 +41,17 @@ enum class SkipReason {
     NoSyllable,     // the alias names no syllable of the table
     LongLeadIn,     // the preutterance lies more than one second after the offset
     NoRoom,         // no room for a loop between the preutterance and the cutoff
+    OutsideBank,    // the file lies outside the bank folder (a ".." or absolute name, or a link)
+    NotAFile,       // a folder, a named pipe, a device: not a file that can be read
 };
 const char* skipReasonText(SkipReason reason);
 
 struct SkippedLine {
-    std::string file;  // the oto.ini, relative to the bank folder
-    int line = 0;      // counted from 1
+    std::string file;    // the oto.ini (or the refused file), relative to the bank folder
+    int line = 0;        // counted from 1; 0 when the whole file is refused
     SkipReason reason = SkipReason::BadLine;
-    std::string text;  // the line (UTF-8)
+    std::string text;    // the line (UTF-8)
+    std::string detail;  // what the file is, or why it cannot be read ("a folder, not a file")
 };
 
 struct BankSummary {
@@ -69,7 +72,9 @@ struct BankSummary {
     int unused = 0;           // usable lines not needed: another line gives that syllable at that pitch
     std::vector<SkippedLine> skipped;
     int skippedFor(SkipReason reason) const;
-    // A few lines for people: counts, then each skipped line "FILE:LINE: reason: text".
+    // A few lines for people: counts, then each skipped line "FILE:LINE: reason: text"
+    // ("FILE: reason" for a refused file). Texts from the bank are printed with control
+    // bytes escaped, one line each, long ones cut.
     std::string text() const;
 };
 
@@ -86,16 +91,25 @@ public:
               const BankProgress& progress = {});
 
     // Reads the bank and builds a new voice in the voice folder; its identifier goes to
-    // `identifier`, the bank's readme.txt is kept beside it as IDENTIFIER.readme.txt. On
-    // failure nothing is left in the voice folder.
+    // `identifier`, the bank's readme.txt is kept beside it as IDENTIFIER.readme.txt. The
+    // readme takes its name just before the voice does, so a voice never lacks its readme.
+    // On failure nothing is left in the voice folder, and the reason names the file.
     bool importVoice(const std::string& bankFolder, const std::string& name, const std::string& voiceFolder,
                      std::string& identifier, BankSummary& summary, VoiceBank* bank = nullptr,
                      const BankProgress& progress = {});
     // Reads the bank and saves it as a voice data project (its readme beside it as
     // NAME.readme.txt, NAME being the project's file name without its extension). An
     // existing project file is replaced only once the new one is complete.
+    //
+    // The project and its readme must lie outside the bank folder (the bank is only read),
+    // and existing files are replaced only with `replace`. The project's lock is held from
+    // before the first write. Failures name the file and the reason.
     bool importProject(const std::string& bankFolder, const std::string& name, const std::string& projectPath,
-                       BankSummary& summary, const BankProgress& progress = {});
+                       BankSummary& summary, const BankProgress& progress = {}, bool replace = false);
+
+private:
+    bool readBank(const std::string& bankFolder, const std::string& name, VoiceProject& project,
+                  BankSummary& summary, const BankProgress& progress);
 };
 
 // Where the readme of a voice or project file is kept: the same path with ".readme.txt"

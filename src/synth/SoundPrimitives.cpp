@@ -44,7 +44,27 @@ void normaliseLevel(SoundBuffer& sound, std::size_t startOffset) {
     for (std::size_t i = from; i < samples; ++i) sum += std::abs(int64_t{sound.sample(i)});
     if (sum <= 0) return;
     const int64_t count = static_cast<int64_t>(samples - from);
-    // x * 4000 / m with m = sum / count, kept exact: x * 4000 * count / sum.
+    // x * 4000 / m with m = sum / count, kept exact: x * 4000 * count / sum, truncated toward
+    // zero. Below 2^32 samples the product fits 64 bits, and the quotient is taken from a
+    // double estimate made exact by one correction: wherever it is not clamped it is below
+    // 40,001, so the estimate is off by less than one. 128-bit division is kept for the rest.
+    if (count < (int64_t(1) << 32)) {
+        const int64_t clamped = 40001 * sum;  // a quotient at least this large is clamped anyway
+        const double inverse = 1.0 / double(sum);
+        for (std::size_t i = 0; i < samples; ++i) {
+            const int64_t x = sound.sample(i);
+            const int64_t a = (x < 0 ? -x : x) * 4000 * count;
+            int64_t q = 40001;
+            if (a < clamped) {
+                q = static_cast<int64_t>(double(a) * inverse);
+                int64_t r = a - q * sum;
+                if (r < 0) --q, r += sum;
+                if (r >= sum) ++q;
+            }
+            sound.setSample(i, clampSample(std::clamp<int64_t>(x < 0 ? -q : q, -40000, 40000)));
+        }
+        return;
+    }
     for (std::size_t i = 0; i < samples; ++i) {
         __int128 v = static_cast<__int128>(sound.sample(i)) * 4000 * count / sum;
         sound.setSample(i, clampSample(static_cast<int64_t>(std::clamp<__int128>(v, -40000, 40000))));

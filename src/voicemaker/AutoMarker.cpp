@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <vector>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "voicemaker/MarkerRules.h"
 
@@ -32,6 +36,91 @@ double correlation(std::span<const int16_t> x, std::size_t s, std::size_t n, std
     }
     if (xx <= 0 || yy <= 0) return 0;
     return xy / std::sqrt(xx * yy);
+}
+
+// sum p[i] * p[lag + i] for i < n, for every lag of [lagFrom, lagTo], as whole numbers.
+void crossSumsPlain(const int16_t* p, std::size_t n, std::size_t lagFrom, std::size_t lagTo, int64_t* xy) {
+    for (std::size_t lag = lagFrom; lag <= lagTo; ++lag) {
+        int64_t sum = 0;
+        for (std::size_t i = 0; i < n; ++i) sum += int64_t(p[i]) * p[lag + i];
+        xy[lag - lagFrom] = sum;
+    }
+}
+
+#if defined(__x86_64__)
+// The same eight or sixteen products at a time. _mm_madd_epi16 adds two products into 32
+// bits, which only two products of -32768 by -32768 overflow: the caller keeps such
+// stretches on the plain loop.
+void crossSumsSse2(const int16_t* p, std::size_t n, std::size_t lagFrom, std::size_t lagTo, int64_t* xy) {
+    for (std::size_t lag = lagFrom; lag <= lagTo; ++lag) {
+        const int16_t* q = p + lag;
+        __m128i acc = _mm_setzero_si128();
+        std::size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            const __m128i m = _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)),
+                                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + i)));
+            const __m128i sign = _mm_srai_epi32(m, 31);
+            acc = _mm_add_epi64(acc, _mm_unpacklo_epi32(m, sign));
+            acc = _mm_add_epi64(acc, _mm_unpackhi_epi32(m, sign));
+        }
+        int64_t lanes[2];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), acc);
+        int64_t sum = lanes[0] + lanes[1];
+        for (; i < n; ++i) sum += int64_t(p[i]) * q[i];
+        xy[lag - lagFrom] = sum;
+    }
+}
+
+__attribute__((target("avx2"))) void crossSumsAvx2(const int16_t* p, std::size_t n, std::size_t lagFrom,
+                                                   std::size_t lagTo, int64_t* xy) {
+    for (std::size_t lag = lagFrom; lag <= lagTo; ++lag) {
+        const int16_t* q = p + lag;
+        __m256i acc = _mm256_setzero_si256();
+        std::size_t i = 0;
+        for (; i + 16 <= n; i += 16) {
+            const __m256i m = _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i)),
+                                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + i)));
+            acc = _mm256_add_epi64(acc, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(m)));
+            acc = _mm256_add_epi64(acc, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(m, 1)));
+        }
+        int64_t lanes[4];
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes), acc);
+        int64_t sum = lanes[0] + lanes[1] + lanes[2] + lanes[3];
+        for (; i < n; ++i) sum += int64_t(p[i]) * q[i];
+        xy[lag - lagFrom] = sum;
+    }
+}
+#endif
+
+// correlation() at every lag of [lagFrom, lagTo] into r[lag], with the same values, made
+// faster: products of 16-bit samples summed over a window shorter than 2^23 are whole
+// numbers below 2^53, so the double sums of correlation() are exact and equal to integer
+// sums in any order. The energies come from running sums of squares, the cross sums from
+// integer arithmetic many products at a time.
+void correlations(std::span<const int16_t> x, std::size_t s, std::size_t n, std::size_t lagFrom, std::size_t lagTo,
+                  std::vector<double>& r) {
+    const int16_t* p = x.data() + s;
+    std::vector<int64_t> energy(lagTo - lagFrom + n + 1, 0);  // running sum of squares from s + lagFrom
+    for (std::size_t i = 0; i + 1 < energy.size(); ++i) {
+        const int64_t v = p[lagFrom + i];
+        energy[i + 1] = energy[i] + v * v;
+    }
+    int64_t xx = 0;
+    for (std::size_t i = 0; i < n; ++i) xx += int64_t(p[i]) * p[i];
+    std::vector<int64_t> xy(lagTo - lagFrom + 1);
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (std::find(p, p + lagTo + n, int16_t(-32768)) != p + lagTo + n) crossSumsPlain(p, n, lagFrom, lagTo, xy.data());
+    else if (avx2) crossSumsAvx2(p, n, lagFrom, lagTo, xy.data());
+    else crossSumsSse2(p, n, lagFrom, lagTo, xy.data());
+#else
+    crossSumsPlain(p, n, lagFrom, lagTo, xy.data());
+#endif
+    for (std::size_t lag = lagFrom; lag <= lagTo; ++lag) {
+        const int64_t yy = energy[lag - lagFrom + n] - energy[lag - lagFrom];
+        const double dxx = double(xx), dyy = double(yy);
+        r[lag] = dxx <= 0 || dyy <= 0 ? 0.0 : double(xy[lag - lagFrom]) / std::sqrt(dxx * dyy);
+    }
 }
 
 bool risingZero(std::span<const int16_t> x, std::size_t i) { return i > 0 && i < x.size() && x[i - 1] < 0 && x[i] >= 0; }
@@ -66,10 +155,8 @@ double estimatePeriod(std::span<const int16_t> x, std::size_t centre) {
     start = std::min(start, x.size() - window - kMaxLag - 1);
     std::vector<double> r(kMaxLag + 2, 0.0);
     double best = 0;
-    for (std::size_t lag = kMinLag - 1; lag <= kMaxLag + 1; ++lag) {
-        r[lag] = correlation(x, start, window, lag);
-        if (lag >= kMinLag && lag <= kMaxLag) best = std::max(best, r[lag]);
-    }
+    correlations(x, start, window, kMinLag - 1, kMaxLag + 1, r);
+    for (std::size_t lag = kMinLag; lag <= kMaxLag; ++lag) best = std::max(best, r[lag]);
     if (best < 0.5) return 0;
     // The shortest lag that is nearly as good as the best avoids taking two periods for one.
     for (std::size_t lag = kMinLag; lag <= kMaxLag; ++lag) {
