@@ -398,7 +398,7 @@ private slots:
         // Never moved, it stored no place and comes beside the score again; moved, it keeps
         // the user's place.
         QVERIFY(s.hub().settings().windowRect(WindowKind::NoteVoice, 0).isEmpty());
-        nv->move(nv->pos() + QPoint(-30, -40));
+        nv->move(nv->pos() + QPoint(0, -40));
         const QPoint moved = nv->pos();
         nv->close();
         QTRY_VERIFY(!NoteVoiceWindow::of(0));
