@@ -104,7 +104,7 @@ protected:
         EXPECT_EQ(run("score import by voice name", {"import", score, "-o", out + "/named.uta", "--voice", "sakuravox"}).status, 0);
         EXPECT_EQ(run("score import with an unknown voice", {"import", score, "-o", out + "/x.uta", "--voice", "Nobody"}).status,
                   1);
-        EXPECT_EQ(run("new song with an unknown voice", {"new", midi, "-o", out + "/k.uta", "--voice", "Nobody"}).status, 1);
+        EXPECT_EQ(run("new song with an unknown voice", {"new", midi, "-o", out + "/k.uta", "--vox", "1", "--lyrics-from-midi", "--voice", "Nobody"}).status, 1);
         EXPECT_EQ(run("voice info of an unknown voice", {"voice", "info", "Nobody"}).status, 1);
         EXPECT_EQ(run("reading a missing song", {"info", out + "/missing.uta"}).status, 1);
         fs::create_directories(out + "/folder.uta");
@@ -115,7 +115,8 @@ protected:
     std::string bank, useless, empty, midi, score;
     // The data of the runs: the bank's lines and names, the voices, the score's part.
     const std::set<std::string> data = {"xxxx", "zz", "SakuraVox", "sakuravox", "TestVox", "Nobody", "sakura", "named",
-                                        "useless", "empty", "nowhere", "missing", "vxbprj", "folder"};
+                                        "useless", "empty", "nowhere", "missing", "vxbprj", "folder", "out",
+                                        "MaleVox", "FemaleVox"};
 };
 
 TEST_F(ImportLanguage, JapaneseRunsPrintNoEnglishAndEnglishRunsNoJapanese) {
