@@ -32,7 +32,7 @@ std::vector<std::string> englishWords(const std::string& text, const std::set<st
         // formats and file kinds as they are written in either language
         "oto", "ini", "wav", "WAV", "MIDI", "Midi", "mid", "uta", "Uta", "musicxml", "mxl", "txt", "readme", "Voice", "vxb",
         // the command line's own command names and its machine-read "key: value" lines
-        "voice", "import", "bank", "new", "project"};
+        "voice", "import", "bank", "new", "project", "info"};
     std::vector<std::string> out;
     static const std::regex word("[A-Za-z]{3,}");
     for (auto it = std::sregex_iterator(text.begin(), text.end(), word); it != std::sregex_iterator(); ++it) {
