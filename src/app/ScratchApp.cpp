@@ -5,7 +5,7 @@
 namespace kantor::app {
 
 void ScratchApp::StderrBoxes::notice(const std::string& caption, const std::string& text) {
-    std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
+    std::fprintf(stderr, "[%s] %s\n", translatedCaption(caption).c_str(), translated(text).c_str());
 }
 
 ScratchApp::ScratchApp(HubOptions::Audio audio) {

@@ -50,7 +50,7 @@ SoundQualityDialog::SoundQualityDialog(uint16_t qualityCode, bool keepFormants, 
     ph->addWidget(formants_);
     ph->addStretch(1);
     v->addWidget(pitch);
-    // Auto expression: a group of its own, with what it does in plain words under the box.
+    // Auto expression: a group of its own; what it does is the box's tooltip.
     auto* expression = new QGroupBox(tr("表情"), this);
     expression->setObjectName("expressionGroup");
     auto* eh = new QVBoxLayout(expression);
@@ -60,10 +60,6 @@ SoundQualityDialog::SoundQualityDialog(uint16_t qualityCode, bool keepFormants, 
     expression_->setToolTip(what);
     expression_->setChecked(autoExpression);
     eh->addWidget(expression_);
-    auto* about = new QLabel(what, expression);
-    about->setWordWrap(true);
-    about->setStyleSheet("color: palette(dark);");
-    eh->addWidget(about);
     v->addWidget(expression);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Cancel)->setText(tr("ｷｬﾝｾﾙ"));

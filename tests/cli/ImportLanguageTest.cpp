@@ -32,7 +32,7 @@ std::vector<std::string> englishWords(const std::string& text, const std::set<st
         // formats and file kinds as they are written in either language
         "oto", "ini", "wav", "WAV", "MIDI", "Midi", "mid", "uta", "Uta", "musicxml", "mxl", "txt", "readme", "Voice", "vxb",
         // the command line's own command names and its machine-read "key: value" lines
-        "voice", "import", "bank", "new", "project"};
+        "voice", "import", "bank", "new", "project", "info"};
     std::vector<std::string> out;
     static const std::regex word("[A-Za-z]{3,}");
     for (auto it = std::sregex_iterator(text.begin(), text.end(), word); it != std::sregex_iterator(); ++it) {
@@ -85,8 +85,13 @@ protected:
         const std::string out = dir.file(std::string("out/") + lang);
         fs::create_directories(out);
         auto run = [&](const std::string& what, cli::Args a) {
+            // The voice commands take the voice folder after "voice"; the song commands both folders.
+            if (a[0] == "voice")
+                a.insert(a.begin() + 1, {"--voice-dir", voiceDir});
+            else if (a[0] != "info")
+                a = common(std::move(a));
             a.insert(a.end(), {"--lang", lang});
-            const CliResult r = test::runCli(common(std::move(a)));
+            const CliResult r = test::runCli(a);
             printed.emplace_back(what, without(without(r.out + r.err, dir.path()), KANTOR_SOURCE_DIR));
             return r;
         };
@@ -99,7 +104,7 @@ protected:
         EXPECT_EQ(run("score import by voice name", {"import", score, "-o", out + "/named.uta", "--voice", "sakuravox"}).status, 0);
         EXPECT_EQ(run("score import with an unknown voice", {"import", score, "-o", out + "/x.uta", "--voice", "Nobody"}).status,
                   1);
-        EXPECT_EQ(run("new song with an unknown voice", {"new", midi, "-o", out + "/k.uta", "--voice", "Nobody"}).status, 1);
+        EXPECT_EQ(run("new song with an unknown voice", {"new", midi, "-o", out + "/k.uta", "--vox", "1", "--lyrics-from-midi", "--voice", "Nobody"}).status, 1);
         EXPECT_EQ(run("voice info of an unknown voice", {"voice", "info", "Nobody"}).status, 1);
         EXPECT_EQ(run("reading a missing song", {"info", out + "/missing.uta"}).status, 1);
         fs::create_directories(out + "/folder.uta");
@@ -110,7 +115,8 @@ protected:
     std::string bank, useless, empty, midi, score;
     // The data of the runs: the bank's lines and names, the voices, the score's part.
     const std::set<std::string> data = {"xxxx", "zz", "SakuraVox", "sakuravox", "TestVox", "Nobody", "sakura", "named",
-                                        "useless", "empty", "nowhere", "missing", "vxbprj", "folder"};
+                                        "useless", "empty", "nowhere", "missing", "vxbprj", "folder", "out",
+                                        "MaleVox", "FemaleVox"};
 };
 
 TEST_F(ImportLanguage, JapaneseRunsPrintNoEnglishAndEnglishRunsNoJapanese) {
@@ -128,11 +134,11 @@ TEST_F(ImportLanguage, JapaneseRunsPrintNoEnglishAndEnglishRunsNoJapanese) {
 // The same promise for what the readers themselves say: the summary and the skipped lines
 // of a bank, and the errors of the MusicXML reader, named in both languages.
 TEST_F(ImportLanguage, TheBankSummaryNamesEverythingInTheChosenLanguage) {
-    const CliResult ja = test::runCli(common({"voice", "import-bank", bank, "--lang", "ja"}));
+    const CliResult ja = test::runCli({"voice", "--voice-dir", voiceDir, "import-bank", bank, "--lang", "ja"});
     ASSERT_EQ(ja.status, 0) << ja.err;
     for (const char* line : {"作成したサンプル: 2（1音高）", "飛ばした行: 4", "WAVファイルがない: nu.wav=nu", "  1: エイリアスが音節を表していない"})
         EXPECT_NE(ja.out.find(line), std::string::npos) << line << "\n" << ja.out;
-    const CliResult en = test::runCli(common({"voice", "import-bank", bank, "--lang", "en"}));
+    const CliResult en = test::runCli({"voice", "--voice-dir", voiceDir, "import-bank", bank, "--lang", "en"});
     ASSERT_EQ(en.status, 0) << en.err;
     for (const char* line : {"samples made: 2 (1 pitch)", "lines skipped: 4", "the WAV file is missing: nu.wav=nu",
                              "  1: the alias names no syllable"})

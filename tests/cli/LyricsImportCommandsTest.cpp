@@ -233,7 +233,7 @@ TEST_F(LyricsImport, ExportedLyricsComeBackTheSame) {
     }
     r = run(common({"export", song, "-o", midi}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("is the song's own file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("はこのソングのファイルです。"), std::string::npos) << r.err;
 }
 
 TEST_F(LyricsImport, MusicXmlToSongToMidiAndBack) {

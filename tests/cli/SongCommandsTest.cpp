@@ -205,7 +205,9 @@ TEST_F(SongCommands, TheMidiCopyIsTakenAgainWhenItIsTheSame) {
     r = run(common({"new", midi, "-o", dir.file("u.uta"), "--vox", "1", "--lyrics", dir.file("lyrics.txt"),
                     "--voice", "Nobody"}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("voice Nobody"), std::string::npos) << r.err;
+    // An unknown voice is named, with the voices there are.
+    EXPECT_NE(r.err.find("「Nobody」"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("TestVox"), std::string::npos) << r.err;
 }
 
 TEST_F(SongCommands, OptionValuesOutOfRangeSayWhatIsWrong) {

@@ -262,7 +262,7 @@ TEST(BankImport, TheSummaryCountsWhatWasMadeAndWhatWasSkipped) {
     EXPECT_EQ(s.skipped[1].line, 25);
     EXPECT_EQ(s.skipped[1].reason, SkipReason::MissingWave);
     EXPECT_EQ(s.skipped[3].line, 27);
-    EXPECT_NE(s.text().find("low/oto.ini:25: the WAV file is missing: ぬ.wav=ぬ_C4"), std::string::npos) << s.text();
+    EXPECT_NE(s.text().find("low/oto.ini:25: WAVファイルがない: ぬ.wav=ぬ_C4"), std::string::npos) << s.text();
     EXPECT_GE(calls, 10);
     EXPECT_EQ(lastDone, lastTotal);
     EXPECT_EQ(lastTotal, 45);  // the WAV files that give samples
