@@ -109,7 +109,7 @@ private slots:
         Session s;
         ChannelScoreWindow* w = s.score();
         QVERIFY(w);
-        QTest::qWaitForWindowExposed(w);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
         ScoreEditController* ed = w->editor();
         QTest::mouseClick(ed->modeButton(), Qt::LeftButton);
         QVERIFY(ed->editMode());
@@ -184,7 +184,7 @@ private slots:
         Session s(10000);
         ChannelScoreWindow* w = s.score();
         QVERIFY(w);
-        QTest::qWaitForWindowExposed(w);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
         w->scrollTo(1200, 1200 * 1920);
         ScoreEditController* ed = w->editor();
         ed->setEditMode(true);
@@ -220,7 +220,7 @@ private slots:
             Session s(40);
             ChannelScoreWindow* w = s.score();
             QVERIFY(w);
-            QTest::qWaitForWindowExposed(w);
+            QVERIFY(QTest::qWaitForWindowExposed(w));
             w->editor()->setEditMode(true);
             w->editor()->setSelection({1, 2, 3});
             const QString lang = english ? "en" : "ja";
@@ -251,7 +251,7 @@ private slots:
         QVERIFY(w);
         QVERIFY(w->editor()->editMode());
         w->resize(900, 520);
-        QTest::qWaitForWindowExposed(w);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
         drag(w->view(), at(w, 10, 72), at(w, 470, 72));
         QCOMPARE(s.notes(), 1u);
         QCOMPARE(s.event(0).noteKey, 72u);
