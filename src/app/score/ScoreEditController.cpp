@@ -322,6 +322,13 @@ bool ScoreEditController::keyPress(QKeyEvent* e) {
         }
         return false;
     }
+    // Undo and redo where the keys are typed (the window's shortcuts do the same elsewhere).
+    if (mods.testFlag(Qt::ControlModifier) && (e->key() == Qt::Key_Z || e->key() == Qt::Key_Y)) {
+        if (e->key() == Qt::Key_Z) ctx_.hub.undo();
+        else ctx_.hub.redo();
+        songChanged();
+        return true;
+    }
     if (selection_.empty() && view_->selected() >= 0) selection_.insert(std::size_t(view_->selected()));
     switch (e->key()) {
         case Qt::Key_Left: moveSelection(-int64_t(gridTicks()), 0); return true;
