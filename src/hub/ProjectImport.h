@@ -13,8 +13,9 @@ struct ScoreImport;
 // song, with track `track` (1-based; 0 = every track with notes) singing in `voiceName`
 // ("" = the default voice). The hub then holds the new song; `result.summary` says which
 // track sings where, the tempos, and what was not carried. Nothing is written when the
-// project, the voice or a syllable is not right.
+// project, the voice or a syllable is not right; an existing song or MIDI file is replaced
+// only with `replace`, and the two appear together or not at all (writeImportedSong).
 bool importProjectAsSong(Hub& hub, const std::string& projectPath, const std::string& songPath, int track,
-                         const std::string& voiceName, ScoreImport& result, std::string& error);
+                         const std::string& voiceName, ScoreImport& result, std::string& error, bool replace = true);
 
 }  // namespace kantor

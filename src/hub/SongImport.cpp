@@ -132,6 +132,54 @@ bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::st
     return true;
 }
 
+bool writeImportedSong(Hub& hub, const std::vector<uint8_t>& smf, const std::string& midiPath,
+                       const std::string& songPath, bool replace, const std::function<bool(Song&, std::string&)>& fill,
+                       std::string& error) {
+    // Held from before the outputs are looked at until both are in place, so that another
+    // program changing the song waits, and a song that comes meanwhile is seen.
+    FileLock lock(songPath, std::chrono::seconds(10));
+    if (!lock.locked()) {
+        error = lock.error();
+        return false;
+    }
+    // An import of this song cut short by a kill is finished first.
+    if (!recoverFilePair(midiPath, songPath, error)) return false;
+    for (const std::string& out : {midiPath, songPath}) {
+        struct stat st {};
+        if (::stat(out.c_str(), &st) != 0) continue;
+        if (!S_ISREG(st.st_mode)) {
+            error = fillText(KANTOR_TEXT("%s は通常のファイルではありません。"), {out});
+            return false;
+        }
+        if (!replace) {
+            error = fillText(KANTOR_TEXT("%s はすでにあります（置き換えるには --force を付けてください）。"), {out});
+            return false;
+        }
+    }
+    // Nothing is written until the song is complete: the MIDI file is opened from memory
+    // under the name it will have.
+    if (!hub.openMidiImage(smf, midiPath)) {
+        error = KANTOR_TEXT("楽譜から作ったMIDIファイルを開けません。");
+        return false;
+    }
+    Song& song = hub.song();
+    if (!fill(song, error)) return false;
+    std::vector<uint8_t> songBytes;
+    SongFile file;
+    if (!file.build(song, midiPath, hub.midi().division(), songBytes)) {
+        error = file.lastError();
+        return false;
+    }
+    // The MIDI file and the song appear together or not at all (base/FilePair.h).
+    if (!writeFilePair(midiPath, smf, songPath, songBytes, error)) return false;
+    lock.unlock();
+    if (!hub.openSong(songPath)) {
+        error = fillText(KANTOR_TEXT("ソング %s は書き込みましたが、開けません。"), {songPath});
+        return false;
+    }
+    return true;
+}
+
 std::string scoreMidiPathOf(const std::string& songPath) {
     std::string base = fileNameOf(songPath);
     if (base.size() > 4 && (base.ends_with(".uta") || base.ends_with(".UTA"))) base.resize(base.size() - 4);
@@ -156,7 +204,7 @@ bool importScoreAsSong(Hub& hub, const std::string& scorePath, const std::string
                        std::string& error, bool replace) {
     // Projects of other singing editors (.ust, .ustx) come in the same way.
     if (isSingingProjectPath(scorePath))
-        return importProjectAsSong(hub, scorePath, songPath, options.part, voiceName, result, error);
+        return importProjectAsSong(hub, scorePath, songPath, options.part, voiceName, result, error, replace);
     try {
         return importScore(hub, scorePath, songPath, options, voiceName, result, error, replace);
     } catch (const std::bad_alloc&) {
@@ -203,54 +251,17 @@ bool importScore(Hub& hub, const std::string& scorePath, const std::string& song
             }
         }
     }
-    // Held from before the outputs are looked at until both are in place, so that another
-    // program changing the song waits, and a song that comes meanwhile is seen.
-    FileLock lock(songPath, std::chrono::seconds(10));
-    if (!lock.locked()) {
-        error = lock.error();
-        return false;
-    }
-    // An import of this song cut short by a kill is finished first.
-    if (!recoverFilePair(result.midiPath, songPath, error)) return false;
-    for (const std::string& out : {result.midiPath, songPath}) {
-        struct stat st {};
-        if (::stat(out.c_str(), &st) != 0) continue;
-        if (!S_ISREG(st.st_mode)) {
-            error = fillText(KANTOR_TEXT("%s は通常のファイルではありません。"), {out});
-            return false;
-        }
-        if (!replace) {
-            error = fillText(KANTOR_TEXT("%s はすでにあります（置き換えるには --force を付けてください）。"), {out});
-            return false;
-        }
-    }
-    // Nothing is written until the song is complete: the MIDI file is opened from memory
-    // under the name it will have.
-    if (!hub.openMidiImage(score.smf, result.midiPath)) {
-        error = KANTOR_TEXT("楽譜から作ったMIDIファイルを開けません。");
-        return false;
-    }
-    Song& song = hub.song();
-    song.songDefaults().voiceName = voice;
     const MusicXmlPart& sung = score.parts[static_cast<std::size_t>(score.sungPart)];
     const int c = sung.channel;
-    if (!hub.session().makeVoxChannel(c) || !applyNoteLyrics(song, c, score.lyrics, resolve, error)) {
-        if (error.empty()) error = song.lastError();
-        return false;
-    }
-    std::vector<uint8_t> songBytes;
-    SongFile file;
-    if (!file.build(song, result.midiPath, hub.midi().division(), songBytes)) {
-        error = file.lastError();
-        return false;
-    }
-    // The MIDI file and the song appear together or not at all (base/FilePair.h).
-    if (!writeFilePair(result.midiPath, score.smf, songPath, songBytes, error)) return false;
-    lock.unlock();
-    if (!hub.openSong(songPath)) {
-        error = fillText(KANTOR_TEXT("ソング %s は書き込みましたが、開けません。"), {songPath});
-        return false;
-    }
+    auto fill = [&](Song& song, std::string& why) {
+        song.songDefaults().voiceName = voice;
+        if (!hub.session().makeVoxChannel(c) || !applyNoteLyrics(song, c, score.lyrics, resolve, why)) {
+            if (why.empty()) why = song.lastError();
+            return false;
+        }
+        return true;
+    };
+    if (!writeImportedSong(hub, score.smf, result.midiPath, songPath, replace, fill, error)) return false;
     result.summary = scoreSummary(score, options);
     result.warnings = !score.warnings.empty();
     return true;

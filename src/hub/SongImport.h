@@ -3,6 +3,8 @@
 // (or karaoke) file, the song's MIDI file written with its lyrics, and a MusicXML score made
 // into a song. Shared by the desktop program and the command line.
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 namespace kantor {
 
 class Hub;
+class Song;
 
 // True when the open MIDI file has lyrics for channel c (0-based).
 bool midiHasLyricsFor(const Hub& hub, int c);
@@ -24,6 +27,15 @@ bool takeMidiLyrics(Hub& hub, int c, std::vector<std::string>& notes, std::strin
 // Writes the open song's MIDI file with its syllables as lyric events to `path`
 // (atomically), in UTF-8 or cp932.
 bool exportMidiWithLyrics(Hub& hub, const std::string& path, bool cp932, std::string& error);
+
+// Writes a song made from an outside file (a score, another editor's project): the song's
+// lock is held from before the outputs are looked at until both are in place; an import of
+// the song cut short is finished first; an existing song or MIDI file is replaced only with
+// `replace`. The MIDI file is opened from memory, `fill` puts the vocal on the song, and the
+// two files appear together or not at all (base/FilePair.h). The hub then holds the song.
+bool writeImportedSong(Hub& hub, const std::vector<uint8_t>& smf, const std::string& midiPath,
+                       const std::string& songPath, bool replace, const std::function<bool(Song&, std::string&)>& fill,
+                       std::string& error);
 
 // The MIDI file an imported score writes beside the song: the song's name with ".mid".
 std::string scoreMidiPathOf(const std::string& songPath);
