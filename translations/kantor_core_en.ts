@@ -8,10 +8,6 @@
         <translation>Not enough memory.</translation>
     </message>
     <message>
-        <source>フォルダではありません。</source>
-        <translation>not a folder.</translation>
-    </message>
-    <message>
         <source>フォルダとその下にoto.iniがありません。</source>
         <translation>no oto.ini in the folder or below it.</translation>
     </message>
@@ -26,6 +22,14 @@
     <message>
         <source>使えるサンプルになる行がありません。</source>
         <translation>no line of the bank gives a usable sample.</translation>
+    </message>
+    <message>
+        <source>音源フォルダに読めるoto.iniがありません。</source>
+        <translation>No oto.ini in the bank folder can be read.</translation>
+    </message>
+    <message>
+        <source>oto.iniの行が %s を超えています。そこまで大きい音源はありません。</source>
+        <translation>The oto.ini files hold more than %s lines; no voice bank is that large.</translation>
     </message>
 </context>
 <context>
@@ -51,10 +55,6 @@
         <translation>markers placed automatically: %s</translation>
     </message>
     <message>
-        <source>測った音高: %s</source>
-        <translation>pitches measured: %s</translation>
-    </message>
-    <message>
         <source>使わなかった行（同じ音節と音高を別の行が与える）: %s</source>
         <translation>lines not needed (another line gives the same syllable and pitch): %s</translation>
     </message>
@@ -62,16 +62,28 @@
         <source>飛ばした行: %s</source>
         <translation>lines skipped: %s</translation>
     </message>
+    <message>
+        <source>  単独: %s（語頭「- か」: %s）、VCV（「a か」）: %s、CVVCの語尾（「a k」）: %s</source>
+        <translation>  plain: %s (head entries &quot;- か&quot;: %s), VCV (&quot;a か&quot;): %s, CVVC endings (&quot;a k&quot;): %s</translation>
+    </message>
+    <message>
+        <source>測った音高: %s（サンプル %s 個中）</source>
+        <translation>pitches measured: %s of %s</translation>
+    </message>
+    <message>
+        <source>測った音高で直した音高タグ（半音より離れていたもの）: %s</source>
+        <translation>pitch tags corrected by the measure (more than a semitone apart): %s</translation>
+    </message>
+    <message>
+        <source>音高を測れなかったサンプル: %s</source>
+        <translation>samples without a measurable pitch: %s</translation>
+    </message>
 </context>
 <context>
     <name>BankWave</name>
     <message>
-        <source>使えない音の形式です。</source>
-        <translation>the sound format is not usable.</translation>
-    </message>
-    <message>
-        <source>10分より長いです。</source>
-        <translation>longer than 10 minutes.</translation>
+        <source>数でないサンプル（NaN か無限大）があります。</source>
+        <translation>Some samples are not numbers (NaN or infinite).</translation>
     </message>
 </context>
 <context>
@@ -271,16 +283,60 @@
         <translation>the MIDI file made from the score cannot be opened.</translation>
     </message>
     <message>
-        <source>ソングを %s として保存できません。</source>
-        <translation>the song cannot be saved as %s.</translation>
-    </message>
-    <message>
-        <source>パート %s（%s）をチャンネル %s で歌います: ノート %s 個、うち音節のあるもの %s 個</source>
-        <translation>part %s (%s) sings on channel %s: %s notes, %s with syllables</translation>
-    </message>
-    <message>
         <source>パート %s、小節 %s</source>
         <translation>part %s, measure %s</translation>
+    </message>
+    <message>
+        <source>ファイルが音源フォルダの外にあるので読まない</source>
+        <translation>the file lies outside the bank folder and is not read</translation>
+    </message>
+    <message>
+        <source>読み込めるファイルではない</source>
+        <translation>not a file that can be read</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません。</source>
+        <translation>Not a regular file.</translation>
+    </message>
+    <message>
+        <source>使えない音の形式です。</source>
+        <translation>The sound format is not usable.</translation>
+    </message>
+    <message>
+        <source>10分より長いです。</source>
+        <translation>Longer than 10 minutes.</translation>
+    </message>
+    <message>
+        <source>%s は読み込むプロジェクトそのものです。別の名前を選んでください。</source>
+        <translation>%s is the project itself; choose another name.</translation>
+    </message>
+    <message>
+        <source>音源 %s を読み込めません。</source>
+        <translation>Voice %s cannot be loaded.</translation>
+    </message>
+    <message>
+        <source>トラック「%s」をチャンネル %s で歌います: ノート %s 個、うち音節のあるもの %s 個</source>
+        <translation>track &quot;%s&quot; sings on channel %s: %s notes, %s with syllables</translation>
+    </message>
+    <message>
+        <source>テンポ: %s</source>
+        <translation>tempos: %s</translation>
+    </message>
+    <message>
+        <source>引き継がなかったもの: %s</source>
+        <translation>not carried: %s</translation>
+    </message>
+    <message>
+        <source>%s は通常のファイルではありません。</source>
+        <translation>%s is not a regular file.</translation>
+    </message>
+    <message>
+        <source>%s はすでにあります（置き換えるには --force を付けてください）。</source>
+        <translation>%s exists (use --force to replace it).</translation>
+    </message>
+    <message>
+        <source>ソング %s は書き込みましたが、開けません。</source>
+        <translation>The song %s was written but cannot be opened.</translation>
     </message>
 </context>
 <context>
@@ -552,7 +608,7 @@ Only %s wave files can be used.</translation>
     </message>
     <message>
         <source>ノートの位置・長さ・音程が範囲外です。</source>
-        <translation>The note's position, length or key is out of range.</translation>
+        <translation>The note&apos;s position, length or key is out of range.</translation>
     </message>
     <message>
         <source>指定されたノートがありません。</source>
@@ -800,7 +856,7 @@ Copy the wave file to the MIDI file&apos;s folder?</translation>
         <translation>The file is read-only.</translation>
     </message>
     <message>
-        <source>入力ｺｰﾄﾞ（ﾛｰﾏ字）一覧　「%s」</source>
+        <source>入力ｺｰﾄﾞ（ﾛｰﾏ字）一覧&#x3000;「%s」</source>
         <translation>Input Codes (Romaji) - %s</translation>
     </message>
     <message>
