@@ -147,7 +147,7 @@ TEST_F(ImportLanguage, TheBankSummaryNamesEverythingInTheChosenLanguage) {
 
 // The MusicXML reader's own errors (a score that is no XML, a lyric of no syllable, a part
 // that is not there): waiting for the reader's texts to join the catalog.
-TEST_F(ImportLanguage, DISABLED_TheScoreReadersErrorsFollowTheLanguage) {
+TEST_F(ImportLanguage, TheScoreReadersErrorsFollowTheLanguage) {
     test::writeText(dir.file("broken.musicxml"), "<score-partwise><part-list>", false);
     for (const char* lang : {"ja", "en"}) {
         for (const cli::Args& a : {cli::Args{"import", dir.file("broken.musicxml"), "-o", dir.file("b.uta")},
