@@ -290,7 +290,7 @@ TEST(SyncSounds, SungFromTheMaleVoiceThenTheFemaleVoiceThenAnyLoadedOne) {
     test::TempDir dir;
     const std::vector<test::SyntheticSyllable> syllables = {{"A", "あ", 60}, {"O", "お", 69}, {"PA", "ぱ", 69}};
     VoiceBank bank(dir.path());
-    bank.addVoice(std::make_unique<Voice>(Voice{"Other", 8, 440000, {}, {}}));
+    bank.addVoice(std::make_unique<Voice>(Voice{"Other", 8, 440000, {}, {}, {}}));
     EXPECT_EQ(SyncSounds::make(bank).voiceName(), "");  // a loaded voice without the syllables
     test::writeSyntheticVoice(dir.path(), "Mine", syllables);
     ASSERT_TRUE(bank.ensureVoiceLoaded("Mine"));
