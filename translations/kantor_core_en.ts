@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>BankFolder</name>
+    <message>
+        <source>フォルダではありません。</source>
+        <translation>not a folder.</translation>
+    </message>
+</context>
+<context>
     <name>BankImporter</name>
     <message>
         <source>メモリが不足しています。</source>
@@ -337,6 +344,30 @@
     <message>
         <source>ソング %s は書き込みましたが、開けません。</source>
         <translation>The song %s was written but cannot be opened.</translation>
+    </message>
+    <message>
+        <source>音源フォルダの外</source>
+        <translation>outside the bank folder</translation>
+    </message>
+    <message>
+        <source>ファイルではなくフォルダ</source>
+        <translation>a folder, not a file</translation>
+    </message>
+    <message>
+        <source>ファイルではなく名前付きパイプ (FIFO)</source>
+        <translation>a named pipe (FIFO), not a file</translation>
+    </message>
+    <message>
+        <source>ファイルではなくデバイス</source>
+        <translation>a device, not a file</translation>
+    </message>
+    <message>
+        <source>ファイルではなくソケット</source>
+        <translation>a socket, not a file</translation>
+    </message>
+    <message>
+        <source>調べられない</source>
+        <translation>cannot be looked at</translation>
     </message>
 </context>
 <context>

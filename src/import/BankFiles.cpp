@@ -1,5 +1,7 @@
 #include "import/BankFiles.h"
 
+#include "base/Translation.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,12 +70,12 @@ const char* bankFileKindText(BankFileKind kind) {
     switch (kind) {
         case BankFileKind::File:
         case BankFileKind::Missing: return "";
-        case BankFileKind::Outside: return "outside the bank folder";
-        case BankFileKind::Folder: return "a folder, not a file";
-        case BankFileKind::Pipe: return "a named pipe (FIFO), not a file";
-        case BankFileKind::Device: return "a device, not a file";
-        case BankFileKind::Socket: return "a socket, not a file";
-        case BankFileKind::Unreadable: return "cannot be looked at";
+        case BankFileKind::Outside: return KANTOR_TEXT("音源フォルダの外");
+        case BankFileKind::Folder: return KANTOR_TEXT("ファイルではなくフォルダ");
+        case BankFileKind::Pipe: return KANTOR_TEXT("ファイルではなく名前付きパイプ (FIFO)");
+        case BankFileKind::Device: return KANTOR_TEXT("ファイルではなくデバイス");
+        case BankFileKind::Socket: return KANTOR_TEXT("ファイルではなくソケット");
+        case BankFileKind::Unreadable: return KANTOR_TEXT("調べられない");
     }
     return "";
 }
@@ -84,11 +86,11 @@ bool BankFolder::open(const std::string& folder, std::string& error) {
     found_.clear();
     root_ = fs::canonical(folder, ec);
     if (ec) {
-        error = folder + ": not a folder (" + ec.message() + ")";
+        error = folder + ": " + KANTOR_TEXT("フォルダではありません。") + " (" + ec.message() + ")";
         return false;
     }
     if (!fs::is_directory(root_, ec)) {
-        error = folder + ": not a folder";
+        error = folder + ": " + KANTOR_TEXT("フォルダではありません。");
         return false;
     }
     return true;

@@ -388,7 +388,7 @@ std::string BankSummary::text() const {
         t += printableBankText(s.file);
         if (s.line > 0) t += ":" + std::to_string(s.line);
         t += std::string(": ") + translated(skipReasonText(s.reason));
-        if (!s.detail.empty()) t += " (" + printableBankText(s.detail) + ")";
+        if (!s.detail.empty()) t += " (" + printableBankText(translated(s.detail)) + ")";
         if (s.line > 0) t += ": " + printableBankText(s.text);
         t += "\n";
     }

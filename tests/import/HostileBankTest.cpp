@@ -15,6 +15,7 @@
 
 #include "base/FileIO.h"
 #include "import/BankFiles.h"
+#include "base/Translation.h"
 #include "import/BankImporter.h"
 #include "import/BankWave.h"
 #include "import/TestBank.h"
@@ -26,6 +27,12 @@ namespace kantor {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The summaries and reasons read here are the English ones.
+struct English {
+    English() { setLanguage(Language::English); }
+    ~English() { setLanguage(Language::Japanese); }
+};
 using test::WavKind;
 
 std::vector<uint8_t> syllableWav(int note) {
@@ -62,6 +69,7 @@ const SkippedLine* skippedAt(const BankSummary& s, const std::string& file, int 
 }
 
 TEST(HostileBank, ABankIsReadOnlyInsideItsFolder) {
+    English english;
     SmallBank bank;
     const fs::path outside = fs::path(bank.dir.path());
     // A private file beside the bank, and ways of naming it from inside.
@@ -121,7 +129,7 @@ TEST(HostileBank, ABankIsReadOnlyInsideItsFolder) {
     test::writeText(outside / "oto.ini", "secret.wav=ま,40,150,-500,70,20\r\n", false);
     fs::create_symlink(outside / "oto.ini", bank.root / "more" / "oto.ini");
     test::TempDir voices;
-    test::CliResult r = test::runCli({"voice", "import-bank", bank.root.string(), "--voice-dir", voices.path()});
+    test::CliResult r = test::runCli({"--lang", "en", "voice", "import-bank", bank.root.string(), "--voice-dir", voices.path()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("more/oto.ini: the file lies outside the bank folder"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("samples made: 5 "), std::string::npos) << r.out;
@@ -130,6 +138,7 @@ TEST(HostileBank, ABankIsReadOnlyInsideItsFolder) {
 }
 
 TEST(HostileBank, AProjectIsNeverWrittenIntoTheBankNorOverAFileWithoutForce) {
+    English english;
     SmallBank bank;
     bank.writeOto();
     test::writeText(bank.root / "readme.txt", "terms of use\r\n", false);
@@ -137,7 +146,7 @@ TEST(HostileBank, AProjectIsNeverWrittenIntoTheBankNorOverAFileWithoutForce) {
     const auto before = bank.snapshot();
     for (const char* target : {"oto.ini", "か.wav", "readme.txt", "character.txt", "new.vxbprj"}) {
         const std::string out = (bank.root / target).string();
-        test::CliResult r = test::runCli({"voice", "import-bank", bank.root.string(), "--project", out, "--force"});
+        test::CliResult r = test::runCli({"--lang", "en", "voice", "import-bank", bank.root.string(), "--project", out, "--force"});
         EXPECT_EQ(r.status, 1) << target;
         EXPECT_NE(r.err.find("lies in the bank folder"), std::string::npos) << r.err;
     }
@@ -145,24 +154,24 @@ TEST(HostileBank, AProjectIsNeverWrittenIntoTheBankNorOverAFileWithoutForce) {
     // "bank.readme.txt" next to it, outside; a link to the bank folder counts as the bank.
     fs::create_symlink(bank.root, fs::path(bank.dir.path()) / "alias");
     test::CliResult r = test::runCli(
-        {"voice", "import-bank", bank.root.string(), "--project", bank.dir.file("alias/x.vxbprj")});
+        {"--lang", "en", "voice", "import-bank", bank.root.string(), "--project", bank.dir.file("alias/x.vxbprj")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(bank.snapshot(), before) << "nothing in the bank was changed or added";
 
     // An existing project is replaced only with --force, and so is its readme.
     test::TempDir out;
     test::writeText(out.file("mine.vxbprj"), "the user's own file", false);
-    r = test::runCli({"voice", "import-bank", bank.root.string(), "--project", out.file("mine.vxbprj")});
+    r = test::runCli({"--lang", "en", "voice", "import-bank", bank.root.string(), "--project", out.file("mine.vxbprj")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("exists (use --force to replace it)"), std::string::npos) << r.err;
     std::vector<uint8_t> bytes;
     ASSERT_EQ(readWholeFile(out.file("mine.vxbprj"), bytes), ReadStatus::Ok);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the user's own file");
     test::writeText(out.file("other.readme.txt"), "the user's notes", false);
-    r = test::runCli({"voice", "import-bank", bank.root.string(), "--project", out.file("other.vxbprj")});
+    r = test::runCli({"--lang", "en", "voice", "import-bank", bank.root.string(), "--project", out.file("other.vxbprj")});
     EXPECT_EQ(r.status, 1) << "the readme beside the project is the user's too";
     EXPECT_FALSE(fileExists(out.file("other.vxbprj")));
-    r = test::runCli({"voice", "import-bank", bank.root.string(), "--project", out.file("mine.vxbprj"), "--force"});
+    r = test::runCli({"--lang", "en", "voice", "import-bank", bank.root.string(), "--project", out.file("mine.vxbprj"), "--force"});
     ASSERT_EQ(r.status, 0) << r.err;
     VoiceProject project;
     ASSERT_TRUE(project.load(out.file("mine.vxbprj"))) << project.lastError();
@@ -191,6 +200,7 @@ std::vector<uint8_t> lyingWav(uint32_t declared, std::size_t real) {
 }
 
 TEST(HostileBank, SoundFilesTakeMemoryByWhatTheyHoldAndNaNIsNoSound) {
+    English english;
     test::TempDir dir;
     BankWave w;
     std::vector<int16_t> x;
@@ -232,7 +242,7 @@ TEST(HostileBank, SoundFilesTakeMemoryByWhatTheyHoldAndNaNIsNoSound) {
     for (const char* kana : {"あ", "い"})
         test::writeFile(fs::path(nanBank.path()) / (std::string(kana) + ".wav"), test::wavBytes(nan, 44100, 1, WavKind::Float32));
     test::writeText(fs::path(nanBank.path()) / "oto.ini", "あ.wav=あ,40,150,-500,70,20\nい.wav=い,40,150,-500,70,20\n", false);
-    test::CliResult r = test::runCli({"voice", "import-bank", nanBank.path(), "--voice-dir", voices.path()});
+    test::CliResult r = test::runCli({"--lang", "en", "voice", "import-bank", nanBank.path(), "--voice-dir", voices.path()});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("oto.ini:1: the WAV file cannot be read"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("oto.ini:2: the WAV file cannot be read"), std::string::npos) << r.err;
@@ -240,6 +250,7 @@ TEST(HostileBank, SoundFilesTakeMemoryByWhatTheyHoldAndNaNIsNoSound) {
 }
 
 TEST(HostileBank, HugeOtoFilesAreRefusedAndACancelStopsWithinAFile) {
+    English english;
     // 120,000 lines, every one naming its pitch: more than any bank has, refused at once.
     SmallBank bank;
     for (int i = 0; i < 120000; ++i) bank.oto += "か.wav=かC4,40,150,-500,70,20\n";
@@ -276,6 +287,7 @@ TEST(HostileBank, HugeOtoFilesAreRefusedAndACancelStopsWithinAFile) {
 }
 
 TEST(HostileBank, FailuresNameTheFileAndTheReasonAndAVoiceComesWithItsReadme) {
+    English english;
     SmallBank bank;
     bank.writeOto();
     test::writeText(bank.root / "readme.txt", "terms of use\r\n", false);
@@ -326,6 +338,7 @@ TEST(HostileBank, FailuresNameTheFileAndTheReasonAndAVoiceComesWithItsReadme) {
 }
 
 TEST(HostileBank, PrintedBankTextIsOneLineWithoutControlBytes) {
+    English english;
     EXPECT_EQ(printableBankText("かC4"), "かC4");
     EXPECT_EQ(printableBankText("a\x1b[2Jb\r\nc\x7f"), "a\\x1b[2Jb\\x0d\\x0ac\\x7f");
     EXPECT_EQ(printableBankText("\xc2\x9b" "31m"), "\\xc2\\x9b31m");  // a C1 control (CSI)
