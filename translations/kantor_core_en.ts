@@ -71,7 +71,7 @@
     </message>
     <message>
         <source>  単独: %s（語頭「- か」: %s）、VCV（「a か」）: %s、CVVCの語尾（「a k」）: %s</source>
-        <translation>  plain: %s (head entries &quot;- か&quot;: %s), VCV (&quot;a か&quot;): %s, CVVC endings (&quot;a k&quot;): %s</translation>
+        <translation>  plain: %s (head entries &quot;- ka&quot;: %s), VCV (&quot;a ka&quot;): %s, CVVC endings (&quot;a k&quot;): %s</translation>
     </message>
     <message>
         <source>測った音高: %s（サンプル %s 個中）</source>
