@@ -70,7 +70,7 @@
         <translation>lines skipped: %s</translation>
     </message>
     <message>
-        <source>  単独: %s（語頭「- か」: %s）、VCV（「a か」）: %s、CVVCの語尾（「a k」）: %s</source>
+        <source>  単独: %s（語頭「- か」: %s）、母音などの後（「a か」）: %s、子音への語尾（「a k」）: %s</source>
         <translation>  plain: %s (head entries &quot;- ka&quot;: %s), VCV (&quot;a ka&quot;): %s, CVVC endings (&quot;a k&quot;): %s</translation>
     </message>
     <message>

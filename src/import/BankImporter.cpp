@@ -364,7 +364,7 @@ std::string BankSummary::text() const {
     line(KANTOR_TEXT("oto.iniファイル: %s、行: %s"), {std::to_string(otoFiles), std::to_string(lines)});
     line(pitches == 1 ? KANTOR_TEXT("作成したサンプル: %s（1音高）") : KANTOR_TEXT("作成したサンプル: %s（%s音高）"),
          {std::to_string(samples), n});
-    line(KANTOR_TEXT("  単独: %s（語頭「- か」: %s）、VCV（「a か」）: %s、CVVCの語尾（「a k」）: %s"),
+    line(KANTOR_TEXT("  単独: %s（語頭「- か」: %s）、母音などの後（「a か」）: %s、子音への語尾（「a k」）: %s"),
          {std::to_string(samples - vcvSamples - endingSamples), std::to_string(headSamples), std::to_string(vcvSamples),
           std::to_string(endingSamples)});
     line(KANTOR_TEXT("自動で置いたマーカー: %s"), {std::to_string(autoMarked)});

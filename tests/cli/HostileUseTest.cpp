@@ -128,7 +128,7 @@ TEST_F(HostileUse, ImportNeverReplacesTheUsersFilesUnasked) {
     const std::string songBytes = readText(mine), midiBytes = readText(mineMidi);
     Result r = cli({"import", score, "-o", mine, "--voice", "TestVox"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("exists (use --force to replace it)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("はすでにあります（置き換えるには --force を付けてください）"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(readText(mine), songBytes);
     EXPECT_EQ(readText(mineMidi), midiBytes);
@@ -136,7 +136,7 @@ TEST_F(HostileUse, ImportNeverReplacesTheUsersFilesUnasked) {
     fs::remove(mine);
     r = cli({"import", score, "-o", mine, "--voice", "TestVox"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(mineMidi + " exists"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(mineMidi + " はすでにあります"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(mine));
     EXPECT_EQ(readText(mineMidi), midiBytes);
     // With --force both are replaced, and the new song opens with its MIDI file.
@@ -197,7 +197,7 @@ TEST_F(HostileUse, AnImportKilledBetweenItsTwoFilesIsFinishedByTheNext) {
     // The next import of that song finishes the pair first: it then finds the song there.
     Result r = cli({"import", score, "-o", s, "--voice", "TestVox"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("exists (use --force to replace it)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("はすでにあります（置き換えるには --force を付けてください）"), std::string::npos) << r.err;
     EXPECT_EQ(readText(s), songBytes);
     EXPECT_EQ(readText(m), midiBytes);
     EXPECT_FALSE(fs::exists(pendingPairPath(s)));
@@ -330,16 +330,16 @@ TEST_F(HostileUse, UnreadableSettingsNameTheFileAndTheReason) {
     Result r = cli({"effect", "list"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.find("no effect plug-ins registered"), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("cannot read the settings file " + ini + ": not a regular file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cannot read the settings file " + ini + ": 通常のファイルではありません"), std::string::npos) << r.err;
     fs::remove(ini);
     fs::create_directories(conf);
     r = bare({"language", "--config-dir", configDir});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("cannot read " + conf + ": not a regular file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cannot read " + conf + ": 通常のファイルではありません"), std::string::npos) << r.err;
     // Another command goes on in Japanese, and says why.
     r = cli({"note", "show", song, "--channel", "1"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("cannot read " + conf + ": not a regular file; the messages are in Japanese"),
+    EXPECT_NE(r.err.find("cannot read " + conf + ": 通常のファイルではありません; the messages are in Japanese"),
               std::string::npos)
         << r.err;
 }

@@ -125,7 +125,7 @@ TEST_F(ProjectImport, UstAndUstxBecomeSongsAndComeBackFromTheirExport) {
     std::ofstream(dir.file("ki.ust")) << "[#SETTING]\nTempo=120\n[#0000]\nLength=480\nLyric=a き\nNoteNum=60\n";
     Result r = run(common({"import", dir.file("ki.ust"), "-o", dir.file("ki.uta")}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("[#0000]: voice TestVox has no syllable"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("[#0000]: the voice TestVox has no syllable"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.file("ki.uta")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("ki.mid")));
 }

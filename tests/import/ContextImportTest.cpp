@@ -206,7 +206,7 @@ TEST(BankImport, VcvBankKeepsEveryKindAndSingsTheConsonantOfItsContext) {
     EXPECT_EQ(summary.headSamples, 3);
     EXPECT_EQ(summary.measuredPitch, 6) << summary.text();
     EXPECT_TRUE(summary.skipped.empty()) << summary.text();
-    EXPECT_NE(summary.text().find("VCV（「a か」）: 2、CVVCの語尾（「a k」）: 1"), std::string::npos) << summary.text();
+    EXPECT_NE(summary.text().find("母音などの後（「a か」）: 2、子音への語尾（「a k」）: 1"), std::string::npos) << summary.text();
 
     VoiceBank vb(voices.path());
     ASSERT_TRUE(vb.ensureVoiceLoaded(id));
