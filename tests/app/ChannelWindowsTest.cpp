@@ -217,7 +217,9 @@ private slots:
         QVERIFY(!s.hub().song().event(3, 0)->hasSyllable());  // declined: nothing taken
         s.prompt.answer = PromptAnswer::Yes;
         QVERIFY(w->openScore(0, 0, 0));
-        QCOMPARE(s.prompt.shown.size(), std::size_t(2));
+        // The question, then what the lyrics left (the third note, after a rest, stays silent).
+        QCOMPARE(s.prompt.shown.size(), std::size_t(3));
+        QVERIFY(s.prompt.shown[2].text.find("ﾁｬﾝﾈﾙ") == std::string::npos);
         const Song& song = s.hub().song();
         QCOMPARE(song.event(0, 0)->codeText(0), std::string("SA"));
         QCOMPARE(song.event(0, 1)->codeText(0), std::string("KU"));
