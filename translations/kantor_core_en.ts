@@ -90,7 +90,7 @@
     <name>BankWave</name>
     <message>
         <source>数でないサンプル（NaN か無限大）があります。</source>
-        <translation>Some samples are not numbers (NaN or infinite).</translation>
+        <translation>samples that are not numbers (NaN or infinite)</translation>
     </message>
 </context>
 <context>
@@ -911,8 +911,8 @@ Copy the wave file to the MIDI file&apos;s folder?</translation>
         <translation>(none)</translation>
     </message>
     <message>
-        <source>XMLの形式が正しくありません（%s バイト目: %s）。</source>
-        <translation>not well-formed XML at byte %s: %s</translation>
+        <source>XMLの形式が正しくありません（%s バイト目）。</source>
+        <translation>not well-formed XML at byte %s</translation>
     </message>
     <message>
         <source>小節順の楽譜（score-timewise）には対応していません。パート順（score-partwise）のMusicXMLで保存してください。</source>

@@ -167,7 +167,12 @@ bool Catalog::translateText(std::string_view text, std::string& out) const {
         if (!match(t.source, text, values)) continue;
         out = t.translation.pieces[0];
         for (size_t i = 0; i < values.size(); ++i) {
-            out += values[i];
+            // A value that is itself a text of the catalog ("part 1, measure 3" before a
+            // reason) is shown translated too; values are shorter than the text, so this ends.
+            std::string inner;
+            const bool wide = std::any_of(values[i].begin(), values[i].end(), [](char c) { return (c & 0x80) != 0; });
+            if (wide && values[i].size() < text.size() && translateText(values[i], inner)) out += inner;
+            else out += values[i];
             out += t.translation.pieces[i + 1];
         }
         return true;

@@ -86,7 +86,7 @@ bool BankFolder::open(const std::string& folder, std::string& error) {
     found_.clear();
     root_ = fs::canonical(folder, ec);
     if (ec) {
-        error = folder + ": " + KANTOR_TEXT("フォルダではありません。") + " (" + ec.message() + ")";
+        error = folder + ": " + KANTOR_TEXT("フォルダではありません。");
         return false;
     }
     if (!fs::is_directory(root_, ec)) {

@@ -37,7 +37,7 @@ constexpr std::size_t kMaxWarnings = 12;
 
 // The texts: whole templates, so that the translation tools list them and translated()
 // finds them filled in. A part is "1 (Soprano)", a measure its number as the score writes it.
-constexpr const char* kNotXml = KANTOR_TEXT("XMLの形式が正しくありません（%s バイト目: %s）。");
+constexpr const char* kNotXml = KANTOR_TEXT("XMLの形式が正しくありません（%s バイト目）。");
 constexpr const char* kTimewise =
     KANTOR_TEXT("小節順の楽譜（score-timewise）には対応していません。パート順（score-partwise）のMusicXMLで保存してください。");
 constexpr const char* kNotScore = KANTOR_TEXT("MusicXMLの楽譜ではありません（文書は <%s> です）。");
@@ -682,7 +682,7 @@ bool readScore(std::string xml, const std::string& name, pugi::xml_document& doc
         doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, converted ? pugi::encoding_utf8 : pugi::encoding_auto);
     if (parsed.status == pugi::status_out_of_memory) throw std::bad_alloc();
     if (!parsed) {
-        error = name + ": " + fillText(kNotXml, {std::to_string(parsed.offset), parsed.description()});
+        error = name + ": " + fillText(kNotXml, {std::to_string(parsed.offset)});
         return false;
     }
     const pugi::xml_node root = doc.document_element();

@@ -107,10 +107,10 @@ TEST(HostileBank, ABankIsReadOnlyInsideItsFolder) {
     const SkippedLine* folder = skippedAt(s, "oto.ini", 10);
     ASSERT_NE(folder, nullptr);
     EXPECT_EQ(folder->reason, SkipReason::NotAFile);
-    EXPECT_EQ(folder->detail, "a folder, not a file");
+    EXPECT_EQ(translated(folder->detail), "a folder, not a file");
     const SkippedLine* pipe = skippedAt(s, "oto.ini", 11);
     ASSERT_NE(pipe, nullptr);
-    EXPECT_EQ(pipe->detail, "a named pipe (FIFO), not a file");
+    EXPECT_EQ(translated(pipe->detail), "a named pipe (FIFO), not a file");
     // The readme that links out is not read, and the refusal is listed.
     EXPECT_EQ(s.readme, "");
     const SkippedLine* readme = skippedAt(s, "readme.txt", 0);
@@ -214,7 +214,7 @@ TEST(HostileBank, SoundFilesTakeMemoryByWhatTheyHoldAndNaNIsNoSound) {
     std::vector<float> nan(44100, std::numeric_limits<float>::quiet_NaN());
     test::writeFile(dir.file("nan.wav"), test::wavBytes(nan, 44100, 1, WavKind::Float32));
     EXPECT_FALSE(w.read(dir.file("nan.wav"), x));
-    EXPECT_NE(w.lastError().find("not numbers"), std::string::npos) << w.lastError();
+    EXPECT_NE(translated(w.lastError()).find("not numbers"), std::string::npos) << w.lastError();
     std::vector<float> inf = test::syllableSound(test::noteHz(72), 44100);
     inf[20000] = std::numeric_limits<float>::infinity();
     test::writeFile(dir.file("inf.wav"), test::wavBytes(inf, 44100, 2, WavKind::Float32));
@@ -260,7 +260,7 @@ TEST(HostileBank, HugeOtoFilesAreRefusedAndACancelStopsWithinAFile) {
     BankSummary s;
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_FALSE(importer.read(bank.root.string(), "", project, s));
-    EXPECT_NE(importer.lastError().find("more than 100000 lines"), std::string::npos) << importer.lastError();
+    EXPECT_NE(translated(importer.lastError()).find("more than 100000 lines"), std::string::npos) << importer.lastError();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
 
     // One long recording with 3,000 lines of unknown pitch: a cancel during its measuring
@@ -281,7 +281,7 @@ TEST(HostileBank, HugeOtoFilesAreRefusedAndACancelStopsWithinAFile) {
     const auto started = std::chrono::steady_clock::now();
     const bool ok = importer.read(root.string(), "", project, s, [&](int, int) { return false; });
     EXPECT_FALSE(ok);
-    EXPECT_EQ(importer.lastError(), "cancelled");
+    EXPECT_EQ(importer.lastError(), KANTOR_TEXT("取り消しました。"));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2500))
         << "the cancel waited for the whole file";
 }
