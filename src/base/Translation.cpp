@@ -171,7 +171,7 @@ bool Catalog::translateText(std::string_view text, std::string& out) const {
             // reason) is shown translated too; values are shorter than the text, so this ends.
             std::string inner;
             const bool wide = std::any_of(values[i].begin(), values[i].end(), [](char c) { return (c & 0x80) != 0; });
-            if (wide && values[i].size() < text.size() && translateText(values[i], inner)) out += inner;
+            if (wide && values[i].size() < text.size() && translateLine(values[i], inner)) out += inner;
             else out += values[i];
             out += t.translation.pieces[i + 1];
         }

@@ -342,6 +342,7 @@ private slots:
         QVERIFY(p.openDropped({QUrl::fromLocalFile(QString::fromStdString(s.dir.file("k.kar")))}));
         QCOMPARE(s.app->hub().midiPath(), s.dir.file("k.kar"));
         std::ofstream(s.dir.file("bad.xml")) << "<html/>";
+        s.prompt.shown.clear();
         s.files.answers = {s.dir.file("bad.xml"), s.dir.file("bad.uta")};
         QVERIFY(p.run(MainPanel::ImportScore));
         QCOMPARE(s.prompt.shown.size(), std::size_t(1));

@@ -30,7 +30,7 @@ bool hasJapanese(const std::string& s) {
 std::vector<std::string> englishWords(const std::string& text, const std::set<std::string>& data) {
     static const std::set<std::string> names = {
         // formats and file kinds as they are written in either language
-        "oto", "ini", "wav", "WAV", "MIDI", "Midi", "mid", "uta", "Uta", "musicxml", "mxl", "txt", "readme", "Voice", "vxb",
+        "oto", "ini", "wav", "WAV", "XML", "MusicXML", "MIDI", "Midi", "mid", "uta", "Uta", "musicxml", "mxl", "txt", "readme", "Voice", "vxb",
         // the command line's own command names and its machine-read "key: value" lines
         "voice", "import", "bank", "new", "project", "info"};
     std::vector<std::string> out;
