@@ -148,9 +148,9 @@ TEST_F(ImportLanguage, TheBankSummaryNamesEverythingInTheChosenLanguage) {
 // The MusicXML reader's own errors (a score that is no XML, a lyric of no syllable, a part
 // that is not there): waiting for the reader's texts to join the catalog.
 TEST_F(ImportLanguage, TheScoreReadersErrorsFollowTheLanguage) {
-    test::writeText(dir.file("broken.musicxml"), "<score-partwise><part-list>", false);
+    test::writeText(dir.file("x1.musicxml"), "<score-partwise><part-list>", false);
     for (const char* lang : {"ja", "en"}) {
-        for (const cli::Args& a : {cli::Args{"import", dir.file("broken.musicxml"), "-o", dir.file("b.uta")},
+        for (const cli::Args& a : {cli::Args{"import", dir.file("x1.musicxml"), "-o", dir.file("b.uta")},
                                    cli::Args{"import", score, "-o", dir.file("c.uta"), "--part", "2"},
                                    cli::Args{"import", score, "-o", dir.file("d.uta"), "--voice", "TestVox"}}) {
             cli::Args args = a;
@@ -161,7 +161,7 @@ TEST_F(ImportLanguage, TheScoreReadersErrorsFollowTheLanguage) {
             if (std::string(lang) == "ja")
                 EXPECT_TRUE(englishWords(text, data).empty()) << text;
             else
-                EXPECT_FALSE(hasJapanese(without(text, "桜"))) << text;
+                EXPECT_FALSE(hasJapanese(without(without(text, "桜"), "く"))) << text;  // the lyrics are song data
         }
     }
 }
