@@ -310,8 +310,9 @@ bool readUstx(const std::string& text, SingingProject& out, std::string& error) 
                     YAML::Node position, duration, tone, lyric, pitch, vibrato;
                     bool expressions = false, overrides = false;
                     for (auto kv = n.begin(); kv != n.end(); ++kv) {
-                        const std::string& key = kv->first.Scalar();
-                        const YAML::Node& value = kv->second;
+                        // Copies: the iterator's pair is a temporary that ends with the statement.
+                        const std::string key = kv->first.Scalar();
+                        const YAML::Node value = kv->second;
                         if (key == "position") position = value;
                         else if (key == "duration") duration = value;
                         else if (key == "tone") tone = value;
