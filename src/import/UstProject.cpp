@@ -17,7 +17,7 @@
 namespace kantor {
 namespace {
 
-constexpr uint64_t kMaxTick = 0x7FFFFFFF;
+constexpr uint64_t kMaxTick = 0x0FFFFFFF;  // the longest delta time a MIDI file can hold
 
 bool validUtf8(std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
