@@ -631,7 +631,7 @@ void MainPanel::newEmptySong() {
     if (song.empty()) return;
     std::string error;
     // The save dialog has asked before a song of that name is replaced.
-    if (!writeEmptySong(song, dialog.spec(), true, error)) {
+    if (!writeEmptySong(song, dialog.shape(), true, error)) {
         ctx_.prompt.warning("Error", error);
         return;
     }

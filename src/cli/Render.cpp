@@ -293,7 +293,7 @@ bool lyricsFromMidi(CliSession& s, const std::string& midiPath, int c, const Mid
 
 // new --empty: an empty MIDI file beside a new song.
 static int newEmptySong(const NewArgs& a, std::ostream& out, std::ostream& err) {
-    EmptySongSpec spec;
+    EmptySongShape shape;
     uint64_t tempo = 0, measures = 0, num = 0, den = 0;
     const std::size_t slash = a.time.find('/');
     if (!parseNumber(a.tempo, 1000, tempo) || !parseNumber(a.measures, 100000, measures) ||
@@ -302,11 +302,11 @@ static int newEmptySong(const NewArgs& a, std::ostream& out, std::ostream& err) 
         err << "new: --tempo BPM, --time N/D and --measures N are whole numbers\n";
         return 2;
     }
-    spec.tempo = uint32_t(tempo);
-    spec.measures = uint32_t(measures);
-    spec.numerator = int(num);
-    spec.denominator = int(den);
-    if (const std::string bad = spec.check(); !bad.empty()) {
+    shape.tempo = uint32_t(tempo);
+    shape.measures = uint32_t(measures);
+    shape.numerator = int(num);
+    shape.denominator = int(den);
+    if (const std::string bad = shape.check(); !bad.empty()) {
         err << "new: " << bad << "\n";
         return 2;
     }
@@ -317,7 +317,7 @@ static int newEmptySong(const NewArgs& a, std::ostream& out, std::ostream& err) 
         return 1;
     }
     std::string error;
-    if (!writeEmptySong(a.output, spec, a.force, error)) {
+    if (!writeEmptySong(a.output, shape, a.force, error)) {
         err << "new: " << error << "\n";
         return 1;
     }

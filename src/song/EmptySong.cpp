@@ -9,7 +9,7 @@
 
 namespace kantor {
 
-std::string EmptySongSpec::check() const {
+std::string EmptySongShape::check() const {
     if (tempo < 20 || tempo > 400) return "the tempo must be 20 to 400 quarter notes a minute";
     if (numerator < 1 || numerator > 32) return "the time signature's upper number must be 1 to 32";
     if (denominator != 1 && denominator != 2 && denominator != 4 && denominator != 8 && denominator != 16 &&
@@ -20,20 +20,20 @@ std::string EmptySongSpec::check() const {
     return {};
 }
 
-std::vector<uint8_t> emptyMidiFile(const EmptySongSpec& spec) {
+std::vector<uint8_t> emptyMidiFile(const EmptySongShape& shape) {
     int power = 0;
-    while ((1 << power) < spec.denominator) ++power;
-    const uint32_t measure = uint32_t(spec.division) * 4u * uint32_t(spec.numerator) / uint32_t(spec.denominator);
-    const uint32_t end = measure * spec.measures;
+    while ((1 << power) < shape.denominator) ++power;
+    const uint32_t measure = uint32_t(shape.division) * 4u * uint32_t(shape.numerator) / uint32_t(shape.denominator);
+    const uint32_t end = measure * shape.measures;
     SmfTrack conductor;
-    conductor.timeSignature(0, spec.numerator, power);
-    conductor.tempo(0, 60000000u / spec.tempo);
+    conductor.timeSignature(0, shape.numerator, power);
+    conductor.tempo(0, 60000000u / shape.tempo);
     conductor.endOfTrack(end);
     SmfTrack voice;
     voice.text(0, 0x03, "Vox");
     voice.programChange(0, 0, 53);  // a voice ("Voice Oohs") for the MIDI playback
     voice.endOfTrack(end);
-    return buildSmf(1, spec.division, {conductor, voice});
+    return buildSmf(1, shape.division, {conductor, voice});
 }
 
 std::string emptyMidiPathFor(const std::string& songPath) {
@@ -44,8 +44,8 @@ std::string emptyMidiPathFor(const std::string& songPath) {
     return folder.empty() ? base + ".mid" : joinPath(folder, base + ".mid");
 }
 
-bool writeEmptySong(const std::string& songPath, const EmptySongSpec& spec, bool replace, std::string& error) {
-    error = spec.check();
+bool writeEmptySong(const std::string& songPath, const EmptySongShape& shape, bool replace, std::string& error) {
+    error = shape.check();
     if (!error.empty()) return false;
     const std::string midiPath = emptyMidiPathFor(songPath);
     if (fileNameOf(midiPath) == fileNameOf(songPath)) {
@@ -56,13 +56,13 @@ bool writeEmptySong(const std::string& songPath, const EmptySongSpec& spec, bool
         error = songPath + " exists already";
         return false;
     }
-    const std::vector<uint8_t> midi = emptyMidiFile(spec);
+    const std::vector<uint8_t> midi = emptyMidiFile(shape);
     Song song;
     song.setSongPath(songPath);
     song.setMidiPath(midiPath);
     SongFile file;
     std::vector<uint8_t> songBytes;
-    if (!file.build(song, midiPath, spec.division, songBytes)) {
+    if (!file.build(song, midiPath, shape.division, songBytes)) {
         error = file.lastError();
         return false;
     }

@@ -8,7 +8,7 @@
 
 namespace kantor {
 
-struct EmptySongSpec {
+struct EmptySongShape {
     uint32_t tempo = 120;      // quarter notes a minute, 20 to 400
     int numerator = 4;         // 1 to 32
     int denominator = 4;       // 1, 2, 4, 8, 16 or 32
@@ -20,11 +20,11 @@ struct EmptySongSpec {
 
 // The MIDI file: format 1, a conductor track (tempo, time signature) and a track for
 // channel 1 (its name and a voice program), both ending after the last measure.
-std::vector<uint8_t> emptyMidiFile(const EmptySongSpec& spec);
+std::vector<uint8_t> emptyMidiFile(const EmptySongShape& shape);
 // Where the MIDI file of a new song goes: beside it, its name with ".mid".
 std::string emptyMidiPathFor(const std::string& songPath);
 // Writes both files. With `replace` false an existing file of either name is refused. If the
 // song cannot be written the MIDI file made for it is removed. False with `error` set.
-bool writeEmptySong(const std::string& songPath, const EmptySongSpec& spec, bool replace, std::string& error);
+bool writeEmptySong(const std::string& songPath, const EmptySongShape& shape, bool replace, std::string& error);
 
 }  // namespace kantor

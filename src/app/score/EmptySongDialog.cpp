@@ -40,8 +40,8 @@ EmptySongDialog::EmptySongDialog(QWidget* parent) : QDialog(parent) {
     form->addRow(buttons);
 }
 
-EmptySongSpec EmptySongDialog::spec() const {
-    EmptySongSpec s;
+EmptySongShape EmptySongDialog::shape() const {
+    EmptySongShape s;
     s.tempo = uint32_t(tempo_->value());
     s.numerator = numerator_->value();
     s.denominator = denominator_->currentData().toInt();

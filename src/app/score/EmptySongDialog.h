@@ -13,7 +13,7 @@ class EmptySongDialog : public QDialog {
     Q_OBJECT
 public:
     explicit EmptySongDialog(QWidget* parent = nullptr);
-    EmptySongSpec spec() const;
+    EmptySongShape shape() const;
     QSpinBox* tempoBox() const { return tempo_; }
     QSpinBox* measuresBox() const { return measures_; }
 
